@@ -1,0 +1,465 @@
+#include "device/AhrsState.h"
+
+#include <cstddef>
+
+namespace {
+
+using Guard = std::lock_guard<std::mutex>;
+
+// Unwraps the pair (older, newer) across north so that their difference is the short
+// way round: strict comparisons, 270 and 90 themselves take the plain branch.
+void UnwrapAcrossNorth(double& older, double& newer) {
+    if (older > 270 && newer < 90) {
+        older -= 360;
+    } else if (older < 90 && newer > 270) {
+        newer -= 360;
+    }
+}
+
+double FoldHalfTurn(double d) {
+    if (d < -180) {
+        return d + 360;
+    }
+    if (d > 180) {
+        return d - 360;
+    }
+    return d;
+}
+
+} // namespace
+
+template <class Array, class Value> void CAhrsState::Store(Array& array, int index, Value value) {
+    if (index < 0 || static_cast<std::size_t>(index) >= array.size()) {
+        return;
+    }
+    Guard guard(lock);
+    array[static_cast<std::size_t>(index)] = value;
+}
+
+template <class Array>
+typename Array::value_type CAhrsState::Load(const Array& array, int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= array.size()) {
+        return typename Array::value_type{};
+    }
+    Guard guard(lock);
+    return array[static_cast<std::size_t>(index)];
+}
+
+CAhrsState::CAhrsState() {
+    Guard guard(lock);
+    ResetLocked();
+    fineReference = {};
+    hasFineReference = false;
+}
+
+void CAhrsState::Reset() {
+    Guard guard(lock);
+    ResetLocked();
+}
+
+void CAhrsState::ResetLocked() {
+    ahrsVersion.clear();
+    magVersion.clear();
+    colonLineText.clear();
+    dataText.clear();
+    anFlag = false;
+    statusBit0 = false;
+    gyroScaleTable.clear();
+    accelScaleTable.clear();
+    accel = {};
+    gyro = {};
+    gyroBias = {};
+    pitch = 0;
+    roll = 0;
+    outputHeading = 0;
+    mcc = {};
+    mountPosition = 0;
+    latitude = 0;
+    magneticVariation = 0;
+    blkValue = 0;
+    magCorrHeading = 0;
+    headingError = 0;
+    statusWord = 0;
+    statusCount = 0;
+    avgHeadingCount = 0;
+    arincCount = 0;
+    a429Speed = 0;
+    arincOutput = -1.0;
+    avgHeading = 0;
+    avgHeadingRate = 0;
+    prevAvgHeading = 0;
+    headingFilterLength = 4.0;
+    rateFilterLength = 2.0;
+    firstHeading = true;
+    firstRate = true;
+    avgCounts = {};
+    magLevel = {};
+    magFieldCorrection = {};
+    rawMagX = {};
+    rawMagY = {};
+    rawMagZ = {};
+    effPitch = {};
+    effRoll = {};
+    levelMagX = {};
+    levelMagY = {};
+    levelMagZ = {};
+    fineHeadings = {};
+    pendingAction = -1;
+}
+
+void CAhrsState::ClearCounters() {
+    Guard guard(lock);
+    arincCount = 0;
+    statusCount = 0;
+    avgHeadingCount = 0;
+}
+
+void CAhrsState::SetAhrsVersion(const std::string& text) {
+    Guard guard(lock);
+    ahrsVersion = text;
+}
+
+void CAhrsState::SetMagVersion(const std::string& text) {
+    Guard guard(lock);
+    magVersion = text;
+}
+
+// "0" is how the unit says it has no serial number: the known one stays.
+void CAhrsState::SetAhrsSerialNumber(const std::string& text) {
+    if (text == "0") {
+        return;
+    }
+    Guard guard(lock);
+    ahrsSerialNumber = text;
+}
+
+void CAhrsState::SetMagSerialNumber(const std::string& text) {
+    if (text == "0") {
+        return;
+    }
+    Guard guard(lock);
+    magSerialNumber = text;
+}
+
+void CAhrsState::SetAnFlag(bool value) {
+    Guard guard(lock);
+    anFlag = value;
+}
+
+void CAhrsState::SetStatusWord(std::uint32_t word) {
+    Guard guard(lock);
+    statusWord = word;
+    statusBit0 = (word & 1U) != 0;
+    ++statusCount;
+}
+
+void CAhrsState::CountStatusLine() {
+    Guard guard(lock);
+    ++statusCount;
+}
+
+void CAhrsState::SetPitch(double value) {
+    Guard guard(lock);
+    pitch = value;
+}
+
+void CAhrsState::SetRoll(double value) {
+    Guard guard(lock);
+    roll = value;
+}
+
+void CAhrsState::SetOutputHeading(double value) {
+    Guard guard(lock);
+    outputHeading = value;
+}
+
+void CAhrsState::SetMagRawHeading(double value) {
+    Guard guard(lock);
+    magRawHeading = value;
+}
+
+// The heading error is the corrected magnetic heading minus the output heading, the
+// short way round; 180 itself stays 180.
+void CAhrsState::SetMagCorrHeading(double value) {
+    Guard guard(lock);
+    magCorrHeading = value;
+    double output = outputHeading;
+    double corrected = value;
+    UnwrapAcrossNorth(output, corrected);
+    headingError = FoldHalfTurn(corrected - output);
+}
+
+// Exponential heading filter (length 4) with unwrapping across north, followed by an
+// exponential filter (length 2) over the heading change. The first sample sets the
+// heading; the second gives the first rate.
+void CAhrsState::AddAvgHeadingSample(double value) {
+    Guard guard(lock);
+    if (firstHeading) {
+        avgHeading = value;
+        firstHeading = false;
+    } else {
+        const double a = 1.0 / headingFilterLength;
+        const double r = 1.0 / rateFilterLength;
+        double heading = avgHeading;
+        double sample = value;
+        UnwrapAcrossNorth(heading, sample);
+        double filtered = (1 - a) * heading + a * sample;
+        if (filtered < 0) {
+            filtered += 360;
+        } else if (filtered >= 360) {
+            filtered -= 360;
+        }
+        avgHeading = filtered;
+
+        double previous = prevAvgHeading;
+        double current = avgHeading;
+        UnwrapAcrossNorth(previous, current);
+        const double change = FoldHalfTurn(current - previous);
+        if (firstRate) {
+            avgHeadingRate = change;
+            firstRate = false;
+        } else {
+            avgHeadingRate = (1 - r) * avgHeadingRate + r * change;
+        }
+    }
+    prevAvgHeading = avgHeading;
+    ++avgHeadingCount;
+}
+
+void CAhrsState::SetAccel(int axis, double value) {
+    Store(accel, axis, value);
+}
+void CAhrsState::SetGyro(int axis, double value) {
+    Store(gyro, axis, value);
+}
+void CAhrsState::SetGyroBias(int axis, double value) {
+    Store(gyroBias, axis, value);
+}
+void CAhrsState::SetAvgCount(int axis, std::uint16_t value) {
+    Store(avgCounts, axis, value);
+}
+void CAhrsState::SetMagLevel(int index, std::uint16_t value) {
+    Store(magLevel, index, value);
+}
+void CAhrsState::SetMagFieldCorrection(int axis, std::int16_t value) {
+    Store(magFieldCorrection, axis, value);
+}
+void CAhrsState::SetMcc(int heading, double value) {
+    Store(mcc, heading, value);
+}
+
+void CAhrsState::SetMountPosition(std::int32_t value) {
+    Guard guard(lock);
+    mountPosition = value;
+}
+
+void CAhrsState::SetLatitude(double value) {
+    Guard guard(lock);
+    latitude = value;
+}
+
+void CAhrsState::SetMagneticVariation(double value) {
+    Guard guard(lock);
+    magneticVariation = value;
+}
+
+void CAhrsState::SetA429Speed(double value) {
+    Guard guard(lock);
+    a429Speed = value;
+}
+
+void CAhrsState::SetBlkValue(double value) {
+    Guard guard(lock);
+    blkValue = value;
+}
+
+void CAhrsState::SetArincOutput(double value) {
+    Guard guard(lock);
+    arincOutput = value;
+    ++arincCount;
+}
+
+void CAhrsState::SetColonLineText(const std::string& text) {
+    Guard guard(lock);
+    colonLineText = text;
+}
+
+void CAhrsState::SetDataText(const std::string& text) {
+    Guard guard(lock);
+    dataText = text;
+}
+
+void CAhrsState::SetGyroScale(std::int32_t key, double value) {
+    Guard guard(lock);
+    gyroScaleTable[key] = value;
+}
+
+void CAhrsState::SetAccelScale(std::int32_t key, double value) {
+    Guard guard(lock);
+    accelScaleTable[key] = value;
+}
+
+void CAhrsState::SetAhrsVersionClass(std::int32_t value) {
+    Guard guard(lock);
+    ahrsVersionClass = value;
+}
+
+void CAhrsState::SetSelectedMount(std::int32_t value) {
+    Guard guard(lock);
+    selectedMount = value;
+}
+
+void CAhrsState::SetRawMagX(int heading, double value) {
+    Store(rawMagX, heading, value);
+}
+void CAhrsState::SetRawMagY(int heading, double value) {
+    Store(rawMagY, heading, value);
+}
+void CAhrsState::SetRawMagZ(int heading, double value) {
+    Store(rawMagZ, heading, value);
+}
+void CAhrsState::SetEffPitch(int heading, double value) {
+    Store(effPitch, heading, value);
+}
+void CAhrsState::SetEffRoll(int heading, double value) {
+    Store(effRoll, heading, value);
+}
+void CAhrsState::SetLevelMagX(int heading, double value) {
+    Store(levelMagX, heading, value);
+}
+void CAhrsState::SetLevelMagY(int heading, double value) {
+    Store(levelMagY, heading, value);
+}
+void CAhrsState::SetLevelMagZ(int heading, double value) {
+    Store(levelMagZ, heading, value);
+}
+void CAhrsState::SetFineHeading(int heading, double value) {
+    Store(fineHeadings, heading, value);
+}
+
+void CAhrsState::ClearFineHeadings() {
+    Guard guard(lock);
+    fineHeadings = {};
+}
+
+void CAhrsState::SetFineReference(double north, double east, double south, double west) {
+    Guard guard(lock);
+    fineReference = {north, south, east, west};
+    hasFineReference = true;
+}
+
+void CAhrsState::ClearFineReference() {
+    Guard guard(lock);
+    fineReference = {};
+    hasFineReference = false;
+}
+
+void CAhrsState::SetPendingAction(std::int32_t page) {
+    Guard guard(lock);
+    pendingAction = page;
+}
+
+std::int32_t CAhrsState::TakePendingAction() {
+    Guard guard(lock);
+    const std::int32_t page = pendingAction;
+    pendingAction = -1;
+    return page;
+}
+
+#define HX410_GETTER(Type, Name, field)                                                            \
+    Type CAhrsState::Name() const {                                                                \
+        Guard guard(lock);                                                                         \
+        return field;                                                                              \
+    }
+
+HX410_GETTER(std::string, GetAhrsVersion, ahrsVersion)
+HX410_GETTER(std::string, GetAhrsSerialNumber, ahrsSerialNumber)
+HX410_GETTER(std::string, GetMagVersion, magVersion)
+HX410_GETTER(std::string, GetMagSerialNumber, magSerialNumber)
+HX410_GETTER(std::string, GetColonLineText, colonLineText)
+HX410_GETTER(std::string, GetDataText, dataText)
+HX410_GETTER(std::int32_t, GetAhrsVersionClass, ahrsVersionClass)
+HX410_GETTER(bool, GetAnFlag, anFlag)
+HX410_GETTER(bool, GetStatusBit0, statusBit0)
+HX410_GETTER(std::uint32_t, GetStatusWord, statusWord)
+HX410_GETTER(std::uint32_t, GetStatusCount, statusCount)
+HX410_GETTER(std::uint32_t, GetAvgHeadingCount, avgHeadingCount)
+HX410_GETTER(std::uint32_t, GetArincCount, arincCount)
+HX410_GETTER(std::int32_t, GetMountPosition, mountPosition)
+HX410_GETTER(std::int32_t, GetSelectedMount, selectedMount)
+HX410_GETTER(std::int32_t, PeekPendingAction, pendingAction)
+HX410_GETTER(bool, HasFineReference, hasFineReference)
+HX410_GETTER(double, GetPitch, pitch)
+HX410_GETTER(double, GetRoll, roll)
+HX410_GETTER(double, GetOutputHeading, outputHeading)
+HX410_GETTER(double, GetMagRawHeading, magRawHeading)
+HX410_GETTER(double, GetMagCorrHeading, magCorrHeading)
+HX410_GETTER(double, GetHeadingError, headingError)
+HX410_GETTER(double, GetAvgHeading, avgHeading)
+HX410_GETTER(double, GetAvgHeadingRate, avgHeadingRate)
+HX410_GETTER(double, GetPrevAvgHeading, prevAvgHeading)
+HX410_GETTER(double, GetHeadingFilterLength, headingFilterLength)
+HX410_GETTER(double, GetRateFilterLength, rateFilterLength)
+HX410_GETTER(bool, GetFirstHeading, firstHeading)
+HX410_GETTER(bool, GetFirstRate, firstRate)
+HX410_GETTER(double, GetBlkValue, blkValue)
+HX410_GETTER(double, GetLatitude, latitude)
+HX410_GETTER(double, GetMagneticVariation, magneticVariation)
+HX410_GETTER(double, GetA429Speed, a429Speed)
+HX410_GETTER(double, GetArincOutput, arincOutput)
+HX410_GETTER(CAhrsState::ScaleTable, GetGyroScaleTable, gyroScaleTable)
+HX410_GETTER(CAhrsState::ScaleTable, GetAccelScaleTable, accelScaleTable)
+
+#undef HX410_GETTER
+
+std::uint16_t CAhrsState::GetAvgCount(int axis) const {
+    return Load(avgCounts, axis);
+}
+std::uint16_t CAhrsState::GetMagLevel(int index) const {
+    return Load(magLevel, index);
+}
+std::int16_t CAhrsState::GetMagFieldCorrection(int axis) const {
+    return Load(magFieldCorrection, axis);
+}
+double CAhrsState::GetAccel(int axis) const {
+    return Load(accel, axis);
+}
+double CAhrsState::GetGyro(int axis) const {
+    return Load(gyro, axis);
+}
+double CAhrsState::GetGyroBias(int axis) const {
+    return Load(gyroBias, axis);
+}
+double CAhrsState::GetMcc(int heading) const {
+    return Load(mcc, heading);
+}
+double CAhrsState::GetRawMagX(int heading) const {
+    return Load(rawMagX, heading);
+}
+double CAhrsState::GetRawMagY(int heading) const {
+    return Load(rawMagY, heading);
+}
+double CAhrsState::GetRawMagZ(int heading) const {
+    return Load(rawMagZ, heading);
+}
+double CAhrsState::GetEffPitch(int heading) const {
+    return Load(effPitch, heading);
+}
+double CAhrsState::GetEffRoll(int heading) const {
+    return Load(effRoll, heading);
+}
+double CAhrsState::GetLevelMagX(int heading) const {
+    return Load(levelMagX, heading);
+}
+double CAhrsState::GetLevelMagY(int heading) const {
+    return Load(levelMagY, heading);
+}
+double CAhrsState::GetLevelMagZ(int heading) const {
+    return Load(levelMagZ, heading);
+}
+double CAhrsState::GetFineHeading(int heading) const {
+    return Load(fineHeadings, heading);
+}
+double CAhrsState::GetFineReference(int heading) const {
+    return Load(fineReference, heading);
+}

@@ -1,0 +1,205 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+// The one record of everything last reported by the HX410 and its RQ270, plus the
+// per-heading calibration tables the pages compute. The port's listener thread writes
+// it, the user-interface thread reads it; every operation holds the record lock for its
+// whole duration and getters return copies. The record lock is a leaf: no operation
+// calls out while holding it.
+//
+// Index conventions: axis 0 = X, 1 = Y, 2 = Z; heading 0 = North, 1 = South,
+// 2 = East, 3 = West. An index out of range makes a getter return 0 and a setter do
+// nothing.
+class CAhrsState {
+public:
+    using ScaleTable = std::map<std::int32_t, double>;
+
+    CAhrsState();
+    virtual ~CAhrsState() = default;
+    CAhrsState(const CAhrsState&) = delete;
+    CAhrsState& operator=(const CAhrsState&) = delete;
+
+    // Restores the reset values; keeps both serial numbers, the version class, the
+    // selected mount, the raw magnetometer heading and the fine reference.
+    void Reset();
+    void ClearCounters();
+
+    // Receive side.
+    void SetAhrsVersion(const std::string& text);
+    void SetMagVersion(const std::string& text);
+    void SetAhrsSerialNumber(const std::string& text);
+    void SetMagSerialNumber(const std::string& text);
+    void SetAnFlag(bool value);
+    void SetStatusWord(std::uint32_t word);
+    void CountStatusLine(); // a "STAT" line whose word could not be read
+    void SetPitch(double value);
+    void SetRoll(double value);
+    void SetOutputHeading(double value);
+    void SetMagRawHeading(double value);
+    void SetMagCorrHeading(double value);
+    void AddAvgHeadingSample(double value);
+    void SetAccel(int axis, double value);
+    void SetGyro(int axis, double value);
+    void SetGyroBias(int axis, double value);
+    void SetAvgCount(int axis, std::uint16_t value);
+    void SetMagLevel(int index, std::uint16_t value);
+    void SetMagFieldCorrection(int axis, std::int16_t value);
+    void SetMcc(int heading, double value);
+    void SetMountPosition(std::int32_t value);
+    void SetLatitude(double value);
+    void SetMagneticVariation(double value);
+    void SetA429Speed(double value);
+    void SetBlkValue(double value);
+    void SetArincOutput(double value);
+    void SetColonLineText(const std::string& text);
+    void SetDataText(const std::string& text);
+    void SetGyroScale(std::int32_t key, double value);
+    void SetAccelScale(std::int32_t key, double value);
+
+    // Page-owned fields.
+    void SetAhrsVersionClass(std::int32_t value);
+    void SetSelectedMount(std::int32_t value);
+    void SetRawMagX(int heading, double value);
+    void SetRawMagY(int heading, double value);
+    void SetRawMagZ(int heading, double value);
+    void SetEffPitch(int heading, double value);
+    void SetEffRoll(int heading, double value);
+    void SetLevelMagX(int heading, double value);
+    void SetLevelMagY(int heading, double value);
+    void SetLevelMagZ(int heading, double value);
+    void SetFineHeading(int heading, double value);
+    void ClearFineHeadings();
+    // Arguments in the order North, East, South, West (stored at indices 0, 2, 1, 3).
+    void SetFineReference(double north, double east, double south, double west);
+    void ClearFineReference();
+    void SetPendingAction(std::int32_t page);
+    // Returns the pending page index and clears it to -1.
+    std::int32_t TakePendingAction();
+
+    // Getters.
+    std::string GetAhrsVersion() const;
+    std::string GetAhrsSerialNumber() const;
+    std::string GetMagVersion() const;
+    std::string GetMagSerialNumber() const;
+    std::string GetColonLineText() const;
+    std::string GetDataText() const;
+
+    std::int32_t GetAhrsVersionClass() const;
+    bool GetAnFlag() const;
+    bool GetStatusBit0() const;
+    std::uint32_t GetStatusWord() const;
+    std::uint32_t GetStatusCount() const;
+    std::uint32_t GetAvgHeadingCount() const;
+    std::uint32_t GetArincCount() const;
+    std::uint16_t GetAvgCount(int axis) const;
+    std::uint16_t GetMagLevel(int index) const;
+    std::int16_t GetMagFieldCorrection(int axis) const;
+    std::int32_t GetMountPosition() const;
+    std::int32_t GetSelectedMount() const;
+    std::int32_t PeekPendingAction() const; // reads without clearing
+    bool HasFineReference() const;
+
+    double GetPitch() const;
+    double GetRoll() const;
+    double GetOutputHeading() const;
+    double GetMagRawHeading() const;
+    double GetMagCorrHeading() const;
+    double GetHeadingError() const;
+    double GetAvgHeading() const;
+    double GetAvgHeadingRate() const;
+    double GetPrevAvgHeading() const;
+    double GetHeadingFilterLength() const;
+    double GetRateFilterLength() const;
+    bool GetFirstHeading() const;
+    bool GetFirstRate() const;
+    double GetAccel(int axis) const;
+    double GetGyro(int axis) const;
+    double GetGyroBias(int axis) const;
+    double GetBlkValue() const;
+    double GetMcc(int heading) const;
+    double GetLatitude() const;
+    double GetMagneticVariation() const;
+    double GetA429Speed() const;
+    double GetArincOutput() const;
+    double GetRawMagX(int heading) const;
+    double GetRawMagY(int heading) const;
+    double GetRawMagZ(int heading) const;
+    double GetEffPitch(int heading) const;
+    double GetEffRoll(int heading) const;
+    double GetLevelMagX(int heading) const;
+    double GetLevelMagY(int heading) const;
+    double GetLevelMagZ(int heading) const;
+    double GetFineHeading(int heading) const;
+    double GetFineReference(int heading) const;
+    ScaleTable GetGyroScaleTable() const;
+    ScaleTable GetAccelScaleTable() const;
+
+private:
+    using Axes = std::array<double, 3>;
+    using Headings = std::array<double, 4>;
+
+    void ResetLocked();
+
+    template <class Array, class Value> void Store(Array& array, int index, Value value);
+    template <class Array> typename Array::value_type Load(const Array& array, int index) const;
+
+    mutable std::mutex lock;
+
+    std::string ahrsVersion;
+    std::string ahrsSerialNumber;
+    std::string magVersion;
+    std::string magSerialNumber;
+    std::string colonLineText;
+    std::string dataText;
+
+    std::int32_t ahrsVersionClass = 0;
+    bool anFlag = false;
+    bool statusBit0 = false;
+    std::uint32_t statusWord = 0;
+    std::uint32_t statusCount = 0;
+    std::uint32_t avgHeadingCount = 0;
+    std::uint32_t arincCount = 0;
+    std::array<std::uint16_t, 3> avgCounts{};
+    std::array<std::uint16_t, 2> magLevel{};
+    std::array<std::int16_t, 3> magFieldCorrection{};
+    std::int32_t mountPosition = 0;
+    std::int32_t selectedMount = 0;
+    std::int32_t pendingAction = -1;
+    bool hasFineReference = false;
+
+    double pitch = 0;
+    double roll = 0;
+    double outputHeading = 0;
+    double magRawHeading = 0;
+    double magCorrHeading = 0;
+    double headingError = 0;
+    double avgHeading = 0;
+    double avgHeadingRate = 0;
+    double prevAvgHeading = 0;
+    double headingFilterLength = 4.0;
+    double rateFilterLength = 2.0;
+    bool firstHeading = true;
+    bool firstRate = true;
+    Axes accel{};
+    Axes gyro{};
+    Axes gyroBias{};
+    double blkValue = 0;
+    Headings mcc{};
+    double latitude = 0;
+    double magneticVariation = 0;
+    double a429Speed = 0;
+    double arincOutput = -1.0;
+    Headings rawMagX{}, rawMagY{}, rawMagZ{};
+    Headings effPitch{}, effRoll{};
+    Headings levelMagX{}, levelMagY{}, levelMagZ{};
+    Headings fineHeadings{};
+    Headings fineReference{};
+
+    ScaleTable gyroScaleTable;
+    ScaleTable accelScaleTable;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "device/AhrsState.h"
+#include "device/ManualResetEvent.h"
+#include "device/TimeBase.h"
+
+// Turns the bytes received on the maintenance port into logical lines, recognises each
+// line by its leading keyword and writes its value into the record. Also raises the
+// four acknowledgement events that commands wait on:
+//   0 "** ACCEL NULL COMPLETE **"   1 "** GYRO NULL COMPLETE **"
+//   2 "++ MCC ERASE ++"             3 "++ MCC STORE ++"
+//
+// ProcessChunk runs on the port's listener thread; WaitForAck on the user-interface
+// thread. Lock order: parser lock, then the record lock (never the reverse).
+class CLineParser {
+public:
+    static constexpr int kAckEventCount = 4;
+    // An unterminated line that reaches this many bytes is dropped.
+    static constexpr std::size_t kMaxPending = 64 * 1024;
+
+    explicit CLineParser(CAhrsState& state, CTimeBase timeBase = CTimeBase());
+
+    // Feeds the bytes of one read (up to the first NUL, as the port passes them); true
+    // when at least one complete line in them was recognised.
+    bool ProcessChunk(std::string_view text);
+
+    // Clears event `index`, then waits for it for at most `timeoutMs` program
+    // milliseconds; true only if a banner arrived within that time.
+    bool WaitForAck(int index, double timeoutMs);
+
+    // How many times event `index` has been set since the parser was created.
+    unsigned AckSetCount(int index) const;
+
+    // The unfinished text carried to the next chunk (for diagnostics and tests).
+    std::string Pending() const;
+
+private:
+    bool CompleteLine();
+    bool Dispatch(std::string_view line);
+    void SetAck(int index);
+    void ScaleLine(std::string_view line, bool accel);
+    void IndexedScaleLine(std::string_view line);
+    void SensorLine(std::string_view line);
+    void HeadingLine(std::string_view line, bool average);
+    void LevelLine(std::string_view line);
+    void CorrectionLine(std::string_view line);
+    void CompassCorrectionLine(std::string_view line);
+    void BlkLine(std::string_view line);
+    void StatusLine(std::string_view line);
+
+    CAhrsState& state;
+    CTimeBase timeBase;
+    mutable std::mutex parserLock;
+    std::string current; // the line being assembled, without its due blank
+    bool blankDue = false;
+    bool discarding = false; // an overlong line is being skipped up to the next escape
+    std::string cleaned;     // scratch buffer for the line being dispatched
+    std::array<CManualResetEvent, kAckEventCount> ackEvents;
+};
