@@ -1,0 +1,70 @@
+#include "records/EchoPoll.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Shortest interval between polls, so a zero or invalid interval cannot spin.
+constexpr double kMinIntervalMs = 1.0;
+// Longest bound accepted; anything beyond (or not a number) falls back to the default.
+constexpr double kMaxBoundMs = 24.0 * 3600.0 * 1000.0;
+
+double SaneInterval(double ms) {
+    return std::isfinite(ms) && ms >= kMinIntervalMs ? std::min(ms, kMaxBoundMs) : kMinIntervalMs;
+}
+
+double SaneBound(double ms) {
+    return std::isfinite(ms) && ms >= 0.0 && ms <= kMaxBoundMs ? ms : CEchoPoll::kDefaultBoundMs;
+}
+
+} // namespace
+
+const char* EchoPollMessage(EchoPollResult result) {
+    switch (result) {
+    case EchoPollResult::Confirmed:
+        return "";
+    case EchoPollResult::SendFailed:
+        return "The command could not be sent to the HX410.  Check the cable and try again.";
+    case EchoPollResult::TimedOut:
+        return "The HX410 did not confirm the new value in time.  Check the connection and "
+               "try again.";
+    }
+    return "";
+}
+
+CEchoPoll::CEchoPoll(CTimeBase timeBase, double intervalMs, double boundMs)
+    : timeBase(timeBase), intervalMs(SaneInterval(intervalMs)), boundMs(SaneBound(boundMs)) {}
+
+void CEchoPoll::SetWaitHook(WaitHook hook) {
+    waitHook = std::move(hook);
+}
+
+void CEchoPoll::Wait(double programMs) const {
+    if (waitHook) {
+        waitHook(programMs);
+    } else {
+        timeBase.Sleep(programMs);
+    }
+}
+
+EchoPollResult CEchoPoll::Run(const std::function<bool()>& send,
+                              const std::function<bool()>& predicate) const {
+    if (!send || !send()) {
+        return EchoPollResult::SendFailed;
+    }
+    const double deadline = timeBase.NowMs() + boundMs;
+    for (;;) {
+        const double remaining = deadline - timeBase.NowMs();
+        if (remaining > 0) {
+            Wait(std::min(intervalMs, remaining));
+        }
+        if (predicate && predicate()) {
+            return EchoPollResult::Confirmed;
+        }
+        if (timeBase.NowMs() >= deadline) {
+            return EchoPollResult::TimedOut;
+        }
+    }
+}

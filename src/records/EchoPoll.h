@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+
+#include "device/TimeBase.h"
+
+// How a send-then-poll ended.
+enum class EchoPollResult {
+    Confirmed,  // the predicate held within the bound
+    SendFailed, // the send action reported failure; nothing was polled
+    TimedOut,   // the bound passed without the predicate holding
+};
+
+// Text a page can show for a result (empty for Confirmed).
+const char* EchoPollMessage(EchoPollResult result);
+
+// Sends a command, then polls every interval until a predicate holds (usually: the record
+// reports the value just sent) or the bound passes. The bound is measured on the time
+// base's clock, so the poll ends even when the wait hook returns early or late.
+class CEchoPoll {
+public:
+    static constexpr double kDefaultBoundMs = 5000.0;
+
+    // Waits for a program duration; the wizard supplies one that keeps its window painting.
+    using WaitHook = std::function<void(double programMs)>;
+
+    CEchoPoll(CTimeBase timeBase, double intervalMs, double boundMs = kDefaultBoundMs);
+
+    // Replaces the wait between polls (default: CTimeBase::Sleep). An empty hook restores
+    // the default.
+    void SetWaitHook(WaitHook hook);
+
+    double IntervalMs() const noexcept { return intervalMs; }
+    double BoundMs() const noexcept { return boundMs; }
+
+    // Runs send, then waits and evaluates the predicate until it holds or the bound passes.
+    // The predicate is always evaluated at least once after the send succeeded, and once
+    // more when the bound is reached.
+    EchoPollResult Run(const std::function<bool()>& send,
+                       const std::function<bool()>& predicate) const;
+
+private:
+    void Wait(double programMs) const;
+
+    CTimeBase timeBase;
+    double intervalMs;
+    double boundMs;
+    WaitHook waitHook;
+};
