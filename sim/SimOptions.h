@@ -1,0 +1,23 @@
+#pragma once
+
+#include "sim/MagModel.h"
+#include "sim/SimUnit.h"
+
+#include <string>
+
+// The simulator's command line.
+struct SimOptions {
+    int com = 0;         // 0: lowest free number
+    std::string portDir; // empty: the default ports directory
+    double timeScale = 1.0;
+    SimUnitConfig unit;
+    MagModelParams model;
+    bool help = false;
+};
+
+class CSimOptions {
+public:
+    // Parses argv; returns an empty string on success, else the message for the user.
+    static std::string Parse(int argc, const char* const* argv, SimOptions& options);
+    static std::string Usage();
+};

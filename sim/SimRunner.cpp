@@ -1,0 +1,230 @@
+#include "sim/SimRunner.h"
+
+#include "sim/ScreenPainter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int) {
+    stopSignal = 1;
+}
+
+void InstallSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no SA_RESTART: poll returns at once
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void PrintLine(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+constexpr std::size_t kMaxControlLine = 4096;
+
+} // namespace
+
+CSimRunner::CSimRunner(const SimOptions& o)
+    : options(o), clock(o.timeScale), unit(o.unit, o.model, 0.0),
+      pacer(20.0 * std::max(1.0, o.timeScale), o.unit.seed ^ 0x5eedu), control(unit, pacer) {}
+
+bool CSimRunner::Start() {
+    if (std::string error = pty.Open(); !error.empty()) {
+        std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+        return false;
+    }
+    const std::string dir =
+        options.portDir.empty() ? CPortLink::DefaultDirectory() : options.portDir;
+    if (std::string error = link.Create(dir, options.com, pty.SlavePath()); !error.empty()) {
+        std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+        return false;
+    }
+    PrintLine("COM" + std::to_string(link.Number()) + " " + pty.SlavePath());
+    return true;
+}
+
+int CSimRunner::Run() {
+    InstallSignals();
+    if (!Start()) {
+        return 2;
+    }
+    bool stdinOpen = true;
+    while (!quit && stopSignal == 0) {
+        const double now = clock.NowMs();
+        Step(now);
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {pty.MasterFd(), POLLIN, 0}};
+        if (!stdinOpen) {
+            fds[0].fd = -1;
+        }
+        if (!pty.IsOpen()) {
+            fds[1].fd = -1;
+        }
+        const int ready = ::poll(fds, 2, PollTimeoutMs(now));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::fprintf(stderr, "hx410-sim: poll: %s\n", std::strerror(errno));
+            break;
+        }
+        const double after = clock.NowMs();
+        if (fds[1].fd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            ReadPort(after);
+        }
+        if (fds[0].fd >= 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            stdinOpen = ReadControl(after);
+            if (!stdinOpen) {
+                quit = true;
+            }
+        }
+    }
+    link.Remove();
+    pty.Close();
+    return 0;
+}
+
+void CSimRunner::Step(double nowMs) {
+    unit.Advance(nowMs);
+    if (unplugged && nowMs >= replugAtMs) {
+        Replug();
+    }
+    // Due banners are taken even while silent, so a powered-off unit forgets them.
+    const std::vector<std::string> banners = unit.TakeDueBanners(nowMs);
+    if (!unit.IsPowered() || !pty.IsOpen()) {
+        pacer.Clear();
+        return;
+    }
+    for (const std::string& banner : banners) {
+        pacer.Push(CScreenPainter::PaintBanner(banner));
+    }
+    PaintIfDue(nowMs);
+    WriteOutput(nowMs);
+}
+
+void CSimRunner::PaintIfDue(double nowMs) {
+    // A new frame is built only when the previous one is out, so every value is fresh
+    // when it is sent and the queue never grows beyond one page.
+    if (!pacer.Empty() || nowMs < nextPaintMs) {
+        return;
+    }
+    const char page = unit.Page();
+    pacer.Push(CScreenPainter::Paint(page, unit.Sample(nowMs), page != paintedPage));
+    paintedPage = page;
+    nextPaintMs = std::max(nextPaintMs + kPaintPeriodMs, nowMs);
+}
+
+void CSimRunner::WriteOutput(double nowMs) {
+    const std::string_view bytes = pacer.Ready(nowMs);
+    if (bytes.empty()) {
+        return;
+    }
+    const ssize_t n = ::write(pty.MasterFd(), bytes.data(), bytes.size());
+    if (n > 0) {
+        pacer.Consume(static_cast<std::size_t>(n));
+        blockedSinceMs = -1.0;
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (blockedSinceMs < 0) {
+            blockedSinceMs = nowMs;
+        } else if (nowMs - blockedSinceMs > kUnreadDiscardMs) {
+            pty.DiscardUnread();
+            blockedSinceMs = -1.0;
+        }
+    }
+}
+
+void CSimRunner::ReadPort(double nowMs) {
+    char buf[1024];
+    const ssize_t n = ::read(pty.MasterFd(), buf, sizeof buf);
+    if (n <= 0) {
+        return;
+    }
+    for (const std::string& line :
+         portReader.Feed(std::string_view(buf, static_cast<std::size_t>(n)))) {
+        unit.HandlePortLine(line, nowMs);
+    }
+}
+
+bool CSimRunner::ReadControl(double nowMs) {
+    char buf[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n < 0) {
+        return errno == EINTR || errno == EAGAIN;
+    }
+    if (n == 0) {
+        if (!controlPending.empty()) {
+            control.Execute(controlPending, nowMs);
+        }
+        return false;
+    }
+    for (ssize_t i = 0; i < n && !quit; ++i) {
+        const char c = buf[i];
+        if (c != '\n') {
+            if (controlPending.size() < kMaxControlLine) {
+                controlPending.push_back(c);
+            }
+            continue;
+        }
+        const CControlCommands::Result r = control.Execute(controlPending, nowMs);
+        controlPending.clear();
+        if (r.action == CControlCommands::Action::Unplug) {
+            Unplug(nowMs);
+        }
+        for (const std::string& line : r.lines) {
+            PrintLine(line);
+        }
+        if (r.action == CControlCommands::Action::Quit) {
+            quit = true;
+        }
+    }
+    return true;
+}
+
+void CSimRunner::Unplug(double nowMs) {
+    pty.Close();
+    pacer.Clear();
+    portReader = CCommandReader();
+    blockedSinceMs = -1.0;
+    unplugged = true;
+    replugAtMs = nowMs + kReplugDelayMs;
+}
+
+void CSimRunner::Replug() {
+    unplugged = false;
+    if (std::string error = pty.Open(); !error.empty()) {
+        std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+        quit = true;
+        return;
+    }
+    if (std::string error = link.Repoint(pty.SlavePath()); !error.empty()) {
+        std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+    }
+    paintedPage = 0;
+}
+
+int CSimRunner::PollTimeoutMs(double nowMs) const {
+    if (!pacer.Empty()) {
+        return 2;
+    }
+    double waitMs = clock.ToRealMs(nextPaintMs - nowMs);
+    if (unplugged) {
+        waitMs = std::min(waitMs, clock.ToRealMs(replugAtMs - nowMs));
+    }
+    return static_cast<int>(std::clamp(waitMs, 1.0, 10.0));
+}

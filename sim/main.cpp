@@ -1,0 +1,29 @@
+// hx410-sim: a simulated HX410 attitude and heading unit with its RQ270 magnetometer on
+// a Linux pseudo-terminal, for tests, demonstrations, training and support.
+//
+// It opens a pseudo-terminal (raw, 38400 baud), links DIR/COM<N> to its slave side
+// (DIR defaults to $XDG_CONFIG_HOME/hx410-install/ports) and prints "COM<N> <slave path>"
+// as its first line. The unit then paints its maintenance pages on the port at the line
+// rate and obeys the port commands; standard input takes control commands (turn the
+// aircraft, cycle power, unplug the magnetometer or the adapter, inject faults). The
+// link is removed on exit: `quit`, end of input, SIGINT or SIGTERM. `--help` lists the
+// options with their defaults, the pages' lines and the control commands.
+#include "sim/SimOptions.h"
+#include "sim/SimRunner.h"
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    const std::string error = CSimOptions::Parse(argc, argv, options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+        return 1;
+    }
+    if (options.help) {
+        std::fputs(CSimOptions::Usage().c_str(), stdout);
+        return 0;
+    }
+    CSimRunner runner(options);
+    return runner.Run();
+}
