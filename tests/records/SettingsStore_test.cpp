@@ -1,0 +1,225 @@
+#include "records/SettingsStore.h"
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+
+namespace {
+
+using Entries = std::map<std::string, uint8_t>;
+
+std::string Document(const std::string& body) {
+    return "<?xml version=\"1.0\"?>\n<appSettings>\n" + body + "</appSettings>\n";
+}
+
+TEST(SettingsStoreTest, NoFileGivesDefaultsAndSaveWritesOneSetting) {
+    CTempDir dir;
+    const std::string path = dir / "appSettings.xml";
+    CSettingsStore store(path);
+    EXPECT_EQ(store.Get("ComPort", 0), 0);
+    EXPECT_EQ(store.Get("ComPort", 7), 7);
+    EXPECT_EQ(store.Set("ComPort", 4), 4);
+    EXPECT_EQ(store.Get("ComPort", 0), 4);
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(ReadText(path), Document("    <setting key=\"ComPort\" value=\"4\"/>\n"));
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"appSettings.xml"});
+}
+
+TEST(SettingsStoreTest, SetKeepsTheLowEightBits) {
+    CTempDir dir;
+    CSettingsStore store(dir / "s.xml");
+    const struct {
+        long long value;
+        uint8_t stored;
+    } cases[] = {{300, 44}, {-1, 255}, {255, 255}, {256, 0}, {-256, 0}, {1LL << 40 | 9, 9}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(store.Set("k", c.value), c.stored) << c.value;
+        EXPECT_EQ(store.Get("k", 1), c.stored) << c.value;
+    }
+}
+
+TEST(SettingsStoreTest, ValueText) {
+    const struct {
+        const char* text;
+        uint8_t value;
+    } cases[] = {
+        {"3", 3},
+        {"300", 44},
+        {"-1", 255},
+        {" \t+7x", 7},
+        {"12 5", 12},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"--1", 0},
+        {"+-1", 0},
+        {"-256", 0},
+        {"0300", 44},
+        {"-0", 0},
+        {"\n\r 9", 9},
+        {"1e3", 1},
+        {"99999999999999999999999", 255},
+        {"-99999999999999999999999", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseSettingValue(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(SettingsStoreTest, Load) {
+    const struct {
+        std::string file;
+        Entries expected;
+    } cases[] = {
+        {Document("<setting key=\"ComPort\" value=\"3\"/>"), {{"ComPort", 3}}},
+        {Document("<setting key=\"ComPort\" value=\"300\"/>"), {{"ComPort", 44}}},
+        {Document("<setting key=\"ComPort\" value=\" -1\"/>"), {{"ComPort", 255}}},
+        {Document("<setting key=\"ComPort\"/>"), {{"ComPort", 0}}},
+        {Document("<setting value=\"3\"/><setting key=\"a\" value=\"1\"/>"), {{"a", 1}}},
+        {Document("<setting key=\"a\" value=\"1\"/><setting key=\"a\" value=\"2\"/>"), {{"a", 2}}},
+        {Document("<other key=\"a\" value=\"1\"/><group><setting key=\"b\" value=\"2\"/></group>"),
+         {}},
+        {Document("<setting key=\"a &amp; b\" value=\"5\"/>"), {{"a & b", 5}}},
+        {"<?xml version=\"1.0\"?>\r\n<appSettings>\r\n<setting key=\"ComPort\" value=\"6\"/>\r\n"
+         "</appSettings>\r\n",
+         {{"ComPort", 6}}},
+        {"<?xml version=\"1.0\"?><settings><setting key=\"ComPort\" value=\"3\"/></settings>", {}},
+        {"<?xml version=\"1.0\"?>", {}},
+        {"<appSettings><setting key=\"ComPort\" value=\"3\"/>", {}},
+        {"not xml at all", {}},
+        {"", {}},
+        {std::string("<appSettings>\0<setting key=\"a\" value=\"1\"/></appSettings>", 56), {}},
+    };
+    CTempDir dir;
+    const std::string path = dir / "s.xml";
+    for (const auto& c : cases) {
+        WriteText(path, c.file);
+        const CSettingsStore store(path);
+        EXPECT_EQ(store.Entries(), c.expected) << c.file;
+    }
+}
+
+TEST(SettingsStoreTest, ForeignKeysAreWrittenBackInByteOrder) {
+    CTempDir dir;
+    const std::string path = dir / "s.xml";
+    WriteText(path,
+              Document("<setting key=\"b\" value=\"2\"/><setting key=\"\xC3\xA9\" value=\"5\"/>"
+                       "<setting key=\"a\" value=\"1\"/><setting key=\"B\" value=\"3\"/>"));
+    CSettingsStore store(path);
+    store.Set("ComPort", 4);
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(ReadText(path), Document("    <setting key=\"B\" value=\"3\"/>\n"
+                                       "    <setting key=\"ComPort\" value=\"4\"/>\n"
+                                       "    <setting key=\"a\" value=\"1\"/>\n"
+                                       "    <setting key=\"b\" value=\"2\"/>\n"
+                                       "    <setting key=\"\xC3\xA9\" value=\"5\"/>\n"));
+    EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
+}
+
+TEST(SettingsStoreTest, ForeignOrMalformedFileIsRewrittenWithTheRightRoot) {
+    CTempDir dir;
+    const std::string path = dir / "s.xml";
+    for (const std::string& foreign :
+         {std::string(
+              "<?xml version=\"1.0\"?><settings><setting key=\"x\" value=\"1\"/></settings>"),
+          std::string("<appSettings><setting")}) {
+        WriteText(path, foreign);
+        CSettingsStore store(path);
+        EXPECT_TRUE(store.Entries().empty());
+        ASSERT_TRUE(store.Save());
+        EXPECT_EQ(ReadText(path), "<?xml version=\"1.0\"?>\n<appSettings/>\n");
+    }
+}
+
+TEST(SettingsStoreTest, SaveCreatesTheDirectoryAndReportsFailure) {
+    CTempDir dir;
+    {
+        CSettingsStore store(dir / "a/b/appSettings.xml", true);
+        store.Set("ComPort", 2);
+    }
+    EXPECT_EQ(CSettingsStore(dir / "a/b/appSettings.xml").Get("ComPort", 0), 2);
+
+    WriteText(dir / "file", "x");
+    CSettingsStore blocked(dir / "file/appSettings.xml");
+    blocked.Set("ComPort", 2);
+    EXPECT_FALSE(blocked.Save());
+    EXPECT_EQ(ReadText(dir / "file"), "x");
+    EXPECT_FALSE(CSettingsStore("").Save());
+}
+
+TEST(SettingsStoreTest, StoreOnAnExplicitPathSavesOnlyWhenAsked) {
+    CTempDir dir;
+    { CSettingsStore(dir / "s.xml").Set("ComPort", 1); }
+    EXPECT_TRUE(dir.Names().empty());
+}
+
+// Restores an environment variable when the test ends.
+class CEnvironment {
+public:
+    explicit CEnvironment(const char* name) : name(name) {
+        const char* value = std::getenv(name);
+        had = value != nullptr;
+        saved = had ? value : "";
+    }
+    CEnvironment(const CEnvironment&) = delete;
+    CEnvironment& operator=(const CEnvironment&) = delete;
+    ~CEnvironment() {
+        if (had) {
+            ::setenv(name, saved.c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+
+private:
+    const char* name;
+    bool had = false;
+    std::string saved;
+};
+
+TEST(SettingsStoreTest, DefaultLocation) {
+    const CEnvironment config("XDG_CONFIG_HOME");
+    const CEnvironment home("HOME");
+    ::setenv("HOME", "/home/tech", 1);
+    const struct {
+        const char* config; // nullptr: unset
+        const char* expected;
+    } cases[] = {
+        {"/cfg", "/cfg/hx410-install/appSettings.xml"},
+        {"/cfg/", "/cfg/hx410-install/appSettings.xml"},
+        {"", "/home/tech/.config/hx410-install/appSettings.xml"},
+        {nullptr, "/home/tech/.config/hx410-install/appSettings.xml"},
+        {"relative/dir", "/home/tech/.config/hx410-install/appSettings.xml"},
+    };
+    for (const auto& c : cases) {
+        if (c.config == nullptr) {
+            ::unsetenv("XDG_CONFIG_HOME");
+        } else {
+            ::setenv("XDG_CONFIG_HOME", c.config, 1);
+        }
+        EXPECT_EQ(CSettingsStore::DefaultPath(), c.expected) << (c.config ? c.config : "unset");
+    }
+}
+
+// The process-wide store loads on first use and writes itself back at a normal exit.
+TEST(SettingsStoreTest, ProcessStoreIsSavedAtExit) {
+    CTempDir dir;
+    const std::string path = dir / "hx410-install/appSettings.xml";
+    ::mkdir((dir / "hx410-install").c_str(), 0700);
+    WriteText(path, Document("<setting key=\"Other\" value=\"9\"/>"));
+    EXPECT_EXIT(
+        {
+            ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+            const bool loaded = GetSetting("Other", 0) == 9 && GetSetting("ComPort", 0) == 0;
+            SetSetting("ComPort", 4);
+            std::exit(loaded ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(CSettingsStore(path).Entries(), (Entries{{"ComPort", 4}, {"Other", 9}}));
+}
+
+} // namespace
