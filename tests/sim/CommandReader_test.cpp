@@ -1,0 +1,58 @@
+#include "sim/CommandReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ReaderCase {
+    const char* name;
+    std::vector<std::string> chunks;
+    std::vector<std::string> lines;
+    std::string pending;
+};
+
+std::vector<ReaderCase> Cases() {
+    return {
+        {"one line", {"MFC X 12\r"}, {"MFC X 12"}, ""},
+        {"page with three returns", {"PAGE F\r\r\r"}, {"PAGE F"}, ""},
+        {"split across chunks", {"MC", "C N 1.5", "0\rLAT 4"}, {"MCC N 1.50"}, "LAT 4"},
+        {"line feeds ignored",
+         {"RESET IMU\r\n", "\nARINC 1.0\n\r"},
+         {"RESET IMU", "ARINC 1.0"},
+         ""},
+        {"no return yet", {"STORE MCC"}, {}, "STORE MCC"},
+        {"two in one chunk", {"ERASE MCC\rSTORE MCC\r"}, {"ERASE MCC", "STORE MCC"}, ""},
+        {"overlong line dropped up to its return",
+         {std::string(300, 'A'), "B\rA429 H\r"},
+         {"A429 H"},
+         ""},
+    };
+}
+
+} // namespace
+
+TEST(CommandReader, SplitsAtCarriageReturns) {
+    for (const ReaderCase& c : Cases()) {
+        CCommandReader reader;
+        std::vector<std::string> lines;
+        for (const std::string& chunk : c.chunks) {
+            for (std::string& l : reader.Feed(chunk)) {
+                lines.push_back(std::move(l));
+            }
+        }
+        EXPECT_EQ(lines, c.lines) << c.name;
+        EXPECT_EQ(reader.Pending(), c.pending) << c.name;
+    }
+}
+
+TEST(CommandReader, EndlessTextWithoutReturnStaysBounded) {
+    CCommandReader reader;
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_TRUE(reader.Feed(std::string(1000, 'x')).empty());
+        ASSERT_LE(reader.Pending().size(), CCommandReader::kMaxLine);
+    }
+    EXPECT_EQ(reader.Feed("\rPAGE C\r"), std::vector<std::string>{"PAGE C"});
+}

@@ -1,0 +1,48 @@
+#include "sim/OutputPacer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(OutputPacer, ReleasesBytesAtTheLineRate) {
+    COutputPacer pacer(1000.0, 1);
+    pacer.Push(std::string(10000, 'a'));
+    EXPECT_TRUE(pacer.Ready(0.0).empty());
+    const std::size_t first = pacer.Ready(100.0).size(); // 100 ms of line time
+    EXPECT_EQ(first, 384u);
+    pacer.Consume(first);
+    EXPECT_EQ(pacer.Ready(200.0).size(), 384u);
+}
+
+TEST(OutputPacer, IdleLineSavesAtMostOneBurst) {
+    COutputPacer pacer(20.0, 1);
+    pacer.Ready(0.0);
+    pacer.Ready(60000.0);
+    pacer.Push(std::string(10000, 'a'));
+    EXPECT_EQ(pacer.Ready(60000.0).size(), 76u);
+}
+
+TEST(OutputPacer, UnwrittenBytesAreOfferedAgainUnchanged) {
+    COutputPacer pacer(1000.0, 7);
+    pacer.SetGarbleRate(1.0);
+    pacer.Ready(0.0);
+    pacer.Push(std::string(300, 'a'));
+    const std::string first(pacer.Ready(100.0));
+    pacer.Consume(100);
+    const std::string second(pacer.Ready(100.0));
+    EXPECT_EQ(second, first.substr(100)) << "bytes garbled twice or lost";
+    EXPECT_NE(first, std::string(first.size(), 'a'));
+}
+
+TEST(OutputPacer, GarbleRateIsClamped) {
+    COutputPacer pacer(1000.0, 1);
+    for (double rate : {-1.0, 0.0, 2.0}) {
+        pacer.SetGarbleRate(rate);
+        EXPECT_GE(pacer.GarbleRate(), 0.0);
+        EXPECT_LE(pacer.GarbleRate(), 1.0);
+    }
+    pacer.SetGarbleRate(0.0);
+    pacer.Ready(0.0);
+    pacer.Push("PITCH 1.20");
+    EXPECT_EQ(pacer.Ready(100.0), "PITCH 1.20");
+}

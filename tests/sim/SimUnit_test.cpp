@@ -1,0 +1,233 @@
+#include "sim/SimUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kReady = 60000.0; // past warm-up and magnetometer start
+
+SimUnitConfig QuietConfig() {
+    SimUnitConfig c;
+    c.countNoise = 0.0;
+    c.headingNoise = 0.0;
+    return c;
+}
+
+struct Unit {
+    CSimUnit unit{QuietConfig(), MagModelParams(), 0.0};
+    double now = kReady;
+
+    void Send(const std::string& line) { unit.HandlePortLine(line, now); }
+    UnitReadout Sample() { return unit.Sample(now); }
+};
+
+} // namespace
+
+TEST(SimUnit, CommandsAreEchoedOnTheValueLines) {
+    struct Case {
+        const char* command;
+        std::function<bool(const UnitReadout&)> echoed;
+    } cases[] = {
+        {"MFC X -12", [](const UnitReadout& r) { return r.mfc[0] == -12; }},
+        {"MFC Z 32767", [](const UnitReadout& r) { return r.mfc[2] == 32767; }},
+        {"MCC E -0.50", [](const UnitReadout& r) { return r.mcc[2] == -0.5; }},
+        {"MCC S 3.00", [](const UnitReadout& r) { return r.mcc[1] == 3.0; }},
+        {"LAT 47.25", [](const UnitReadout& r) { return r.latitude == 47.25; }},
+        {"MAGVAR -12.50", [](const UnitReadout& r) { return r.magvar == -12.5; }},
+        {"ARINC 1.0", [](const UnitReadout& r) { return r.arinc == 1.0; }},
+        {"A429 H", [](const UnitReadout& r) { return r.a429 == 1.0; }},
+        {"PAGE F", [](const UnitReadout&) { return true; }},
+    };
+    for (const auto& c : cases) {
+        Unit u;
+        u.Send(c.command);
+        EXPECT_TRUE(c.echoed(u.Sample())) << c.command;
+    }
+}
+
+TEST(SimUnit, MalformedCommandsChangeNothing) {
+    const std::string commands[] = {
+        "MFC X 40000", "MFC Q 5",   "MFC X",     "MFC X 1.5",  "MCC Q 1.00",
+        "MCC N abc",   "MCC N nan", "LAT 91",    "LAT 1e999",  "MAGVAR x",
+        "ARINC 0.5",   "A429 X",    "MOUNT 9.5", "MOUNT -1.0", "PAGE Z",
+        "PAGE",        "mfc x 5",   "",          "   ",        std::string(300, 'M'),
+    };
+    for (const std::string& command : commands) {
+        Unit u;
+        const UnitReadout before = u.Sample();
+        u.Send(command);
+        u.Send("RESET IMU");
+        const UnitReadout after = u.Sample();
+        EXPECT_EQ(after.mfc, before.mfc) << command;
+        EXPECT_EQ(after.mcc, before.mcc) << command;
+        EXPECT_EQ(after.latitude, before.latitude) << command;
+        EXPECT_EQ(after.magvar, before.magvar) << command;
+        EXPECT_EQ(after.arinc, before.arinc) << command;
+        EXPECT_EQ(after.a429, before.a429) << command;
+        EXPECT_EQ(after.mount, before.mount) << command;
+        EXPECT_EQ(u.unit.Page(), 'C') << command;
+    }
+}
+
+TEST(SimUnit, PageSelection) {
+    Unit u;
+    for (const char* line : {"PAGE E", "PAGE F", "PAGE C", "PAGE f"}) {
+        u.Send(line);
+        EXPECT_EQ(u.unit.Page(), static_cast<char>(std::toupper(line[5]))) << line;
+    }
+}
+
+TEST(SimUnit, MountIsReportedFromTheNextImuReset) {
+    Unit u;
+    u.Send("MOUNT 11.0");
+    EXPECT_EQ(u.Sample().mount, 9);
+    u.Send("RESET IMU");
+    EXPECT_EQ(u.Sample().mount, 11);
+    EXPECT_EQ(u.Sample().status & 0xFF, kStatusWarmup);
+    u.now += 3000.0;
+    EXPECT_EQ(u.Sample().status, kStatusValid);
+}
+
+TEST(SimUnit, BannersComeInsideTheProgramsWait) {
+    Unit u;
+    u.Send("ERASE MCC");
+    const double sent = u.now;
+    EXPECT_TRUE(u.unit.TakeDueBanners(sent + 2000.0).empty()); // never within the pause
+    EXPECT_EQ(u.unit.TakeDueBanners(sent + 3000.0), std::vector<std::string>{"++ MCC ERASE ++"});
+    EXPECT_TRUE(u.unit.TakeDueBanners(sent + 20000.0).empty()); // painted once
+    u.now = sent + 4000.0;
+    u.Send("STORE MCC");
+    EXPECT_TRUE(u.unit.TakeDueBanners(u.now + 2999.0).empty());
+    EXPECT_EQ(u.unit.TakeDueBanners(u.now + 3000.0), std::vector<std::string>{"++ MCC STORE ++"});
+}
+
+TEST(SimUnit, CompassCorrectionsAreVolatileUntilStored) {
+    Unit u;
+    u.Send("MCC N 1.25");
+    u.Send("A429 H");
+    u.Send("RESET MAG POWER");
+    UnitReadout r = u.Sample();
+    EXPECT_EQ(r.magVersion, "-----");
+    EXPECT_NE(r.status & kStatusMagInvalid, 0u);
+    u.now += 4000.0;
+    r = u.Sample();
+    EXPECT_EQ(r.magVersion, "RQ270 V2.10");
+    EXPECT_EQ(r.mcc[0], 0.0) << "unstored correction survives a magnetometer reset";
+    EXPECT_EQ(r.a429, 0.0);
+
+    u.Send("MCC N 1.25");
+    u.Send("A429 H");
+    u.Send("ERASE MCC");
+    u.unit.TakeDueBanners(u.now += 3000.0);
+    u.Send("STORE MCC");
+    u.unit.TakeDueBanners(u.now += 3000.0);
+    u.Send("MCC N 7.00"); // working copy only
+    u.Send("RESET MAG POWER");
+    u.now += 4000.0;
+    r = u.Sample();
+    EXPECT_EQ(r.mcc[0], 1.25);
+    EXPECT_EQ(r.a429, 1.0);
+}
+
+TEST(SimUnit, StoreWithoutMagnetometerIsNeitherDoneNorAcknowledged) {
+    Unit u;
+    u.Send("MCC W 2.00");
+    u.Send("STORE MCC");
+    u.unit.SetMagPresent(false, u.now);
+    EXPECT_TRUE(u.unit.TakeDueBanners(u.now + 3000.0).empty());
+    EXPECT_EQ(u.unit.StoredMcc()[3], 0.0);
+    EXPECT_NE(u.Sample().status & kStatusMagInvalid, 0u);
+    EXPECT_EQ(u.Sample().magVersion, "-----");
+}
+
+TEST(SimUnit, DroppedAcknowledgementsStillStore) {
+    Unit u;
+    u.unit.SetDropAcks(true);
+    u.Send("MCC E 1.50");
+    u.Send("STORE MCC");
+    EXPECT_TRUE(u.unit.TakeDueBanners(u.now + 3000.0).empty());
+    EXPECT_EQ(u.unit.StoredMcc()[2], 1.5);
+}
+
+TEST(SimUnit, PowerCycleLosesVolatileStateAndWarmsUp) {
+    Unit u;
+    u.Send("MFC Y 321");
+    u.Send("MCC N 1.00");
+    u.Send("PAGE F");
+    u.Send("STORE MCC");
+    u.unit.PowerOff();
+    u.Send("MFC Y 5"); // a silent unit hears nothing
+    u.now += 10000.0;
+    EXPECT_TRUE(u.unit.TakeDueBanners(u.now).empty());
+    u.unit.PowerOn(u.now);
+    UnitReadout r = u.Sample();
+    EXPECT_EQ(u.unit.Page(), 'C');
+    EXPECT_EQ(r.status, kStatusWarmup | kStatusMagInvalid);
+    EXPECT_EQ(r.dataLine, "30 SEC WARMUP");
+    EXPECT_EQ(r.magVersion, "-----");
+    EXPECT_EQ(r.mfc[1], 321) << "field corrections are kept by the unit";
+    u.now += 4000.0;
+    r = u.Sample();
+    EXPECT_EQ(r.mcc[0], 0.0) << "the store was cut off by the power loss";
+    EXPECT_EQ(r.dataLine, "26 SEC WARMUP");
+    u.now += 26000.0;
+    r = u.Sample();
+    EXPECT_EQ(r.status, kStatusValid);
+    EXPECT_TRUE(r.dataLine.empty());
+}
+
+TEST(SimUnit, FreeFieldIsLevelWithoutHardIron) {
+    Unit u;
+    u.unit.SetFreeField(true);
+    const UnitReadout r = u.Sample();
+    EXPECT_EQ(r.pitch, 0.0);
+    EXPECT_EQ(r.roll, 0.0);
+    const Vec3 field = u.unit.Model().LevelField(u.unit.Heading());
+    EXPECT_NEAR(r.avg.x, field.x, 1.0);
+    EXPECT_NEAR(r.avg.y, field.y, 1.0);
+    EXPECT_NEAR(r.avg.z, field.z, 1.0);
+}
+
+TEST(SimUnit, RawHeadingIgnoresCorrectionsAndAverageAppliesThem) {
+    Unit u;
+    u.unit.SetHeading(45.0);
+    const UnitReadout plain = u.Sample();
+    u.Send("MFC X -600");
+    u.Send("MCC N 1.00");
+    u.Send("MCC E 1.00");
+    const UnitReadout corrected = u.Sample();
+    EXPECT_NEAR(corrected.magRaw, plain.magRaw, 0.01);
+    EXPECT_GT(std::fabs(corrected.magAvg - plain.magAvg), 1.0);
+    EXPECT_EQ(corrected.avg.x - plain.avg.x, -600);
+}
+
+TEST(SimUnit, TurnMovesTheHeadingWithProgramTime) {
+    Unit u;
+    u.unit.Advance(u.now);
+    u.unit.SetHeading(350.0);
+    u.unit.SetTurnRate(3.0);
+    u.unit.Advance(u.now + 5000.0);
+    EXPECT_NEAR(u.unit.Heading(), 5.0, 1e-9);
+}
+
+TEST(SimUnit, AveragedHeadingIsQuietEnoughForTheFinePage) {
+    SimUnitConfig c; // default noise
+    CSimUnit unit(c, MagModelParams(), 0.0);
+    double now = kReady;
+    double prev = unit.Sample(now).magAvg;
+    double worst = 0.0;
+    for (int i = 0; i < 200; ++i) {
+        now += 1000.0;
+        const double h = unit.Sample(now).magAvg;
+        worst = std::max(worst, std::fabs(CMagModel::SignedDegrees(h - prev)));
+        prev = h;
+    }
+    EXPECT_LT(worst, 0.1);
+}
