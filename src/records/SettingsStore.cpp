@@ -191,7 +191,17 @@ std::string CSettingsStore::ToXml() const {
     }
     tinyxml2::XMLPrinter printer;
     document.Print(&printer);
-    return std::string(printer.CStr(), static_cast<std::size_t>(printer.CStrSize() - 1));
+    // A carriage return can only come from a key. Written raw, a reader would turn it into a
+    // line feed, so it is written as a character reference and reads back unchanged.
+    std::string xml;
+    for (const char c : std::string_view(printer.CStr())) {
+        if (c == '\r') {
+            xml += "&#13;";
+        } else {
+            xml += c;
+        }
+    }
+    return xml;
 }
 
 bool CSettingsStore::Save() const {

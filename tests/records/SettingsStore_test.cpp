@@ -120,6 +120,17 @@ TEST(SettingsStoreTest, ForeignKeysAreWrittenBackInByteOrder) {
     EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
 }
 
+TEST(SettingsStoreTest, UnusualKeysSurviveASaveAndALoad) {
+    CTempDir dir;
+    const std::string path = dir / "s.xml";
+    CSettingsStore store(path);
+    for (const char* key : {"p\rq", "p\nq", "a\tb", "<&\"'>", "", "\xC3\xA9"}) {
+        store.Set(key, 7);
+    }
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
+}
+
 TEST(SettingsStoreTest, ForeignOrMalformedFileIsRewrittenWithTheRightRoot) {
     CTempDir dir;
     const std::string path = dir / "s.xml";
