@@ -2,10 +2,12 @@
 
 #include "sim/ControlCommands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -116,6 +118,15 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
             o.help = true;
             continue;
         }
+        static const char* const known[] = {
+            "--com",          "--port-dir",    "--time-scale", "--seed",         "--ahrs-version",
+            "--mag-version",  "--ahrs-serial", "--mag-serial", "--mount",        "--latitude",
+            "--magvar",       "--heading",     "--pitch",      "--roll",         "--warmup",
+            "--field",        "--hard-iron",   "--soft-iron",  "--misalignment", "--noise",
+            "--heading-noise"};
+        if (std::find(std::begin(known), std::end(known), name) == std::end(known)) {
+            return "unknown option " + name + " (see --help)";
+        }
         if (!hasValue) {
             if (i + 1 >= argc) {
                 return name + " needs a value (see --help)";
@@ -216,8 +227,6 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
                 return bad;
             }
             o.unit.headingNoise = v;
-        } else {
-            return "unknown option " + name + " (see --help)";
         }
     }
     return {};

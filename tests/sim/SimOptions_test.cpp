@@ -1,0 +1,70 @@
+#include "sim/SimOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ParseArgs(std::vector<const char*> args, SimOptions& options) {
+    args.insert(args.begin(), "hx410-sim");
+    return CSimOptions::Parse(static_cast<int>(args.size()), args.data(), options);
+}
+
+} // namespace
+
+TEST(SimOptions, DefaultsMatchTheDocumentedUnit) {
+    SimOptions o;
+    ASSERT_EQ(ParseArgs({}, o), "");
+    EXPECT_EQ(o.com, 0);
+    EXPECT_EQ(o.timeScale, 1.0);
+    EXPECT_EQ(o.unit.ahrsVersion, "HX410 V1.62");
+    EXPECT_EQ(o.unit.magVersion, "RQ270 V2.10");
+    EXPECT_EQ(o.unit.mount, 9);
+    EXPECT_EQ(o.model.latitude, 45.0);
+    EXPECT_EQ(o.model.hardIron.y, -1150.0);
+}
+
+TEST(SimOptions, AcceptsBothSpellingsOfValues) {
+    SimOptions o;
+    ASSERT_EQ(
+        ParseArgs({"--com", "7", "--time-scale=20", "--hard-iron", "1,-2,3.5", "--ahrs-version",
+                   "HX410 V1.35b", "--warmup", "0.5", "--soft-iron", "1,0,0,0,1,0,0,0,1"},
+                  o),
+        "");
+    EXPECT_EQ(o.com, 7);
+    EXPECT_EQ(o.timeScale, 20.0);
+    EXPECT_EQ(o.model.hardIron.z, 3.5);
+    EXPECT_EQ(o.unit.ahrsVersion, "HX410 V1.35b");
+    EXPECT_EQ(o.unit.warmupMs, 500.0);
+    EXPECT_EQ(o.model.softIron[1], 0.0);
+}
+
+TEST(SimOptions, RejectsBadInputWithAMessage) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--com", "0"},           {"--com", "256"},
+        {"--com", "2.5"},         {"--com"},
+        {"--time-scale", "0"},    {"--time-scale", "fast"},
+        {"--latitude", "91"},     {"--hard-iron", "1,2"},
+        {"--hard-iron", "1,2,x"}, {"--soft-iron", "1,0"},
+        {"--noise", "-1"},        {"--seed", "-3"},
+        {"--port-dir", ""},       {"--whatever", "1"},
+        {"--mount", "nan"},       {"--pitch", "inf"},
+    };
+    for (const auto& args : bad) {
+        SimOptions o;
+        EXPECT_NE(ParseArgs(args, o), "") << args[0] << " " << (args.size() > 1 ? args[1] : "");
+    }
+}
+
+TEST(SimOptions, HelpListsEveryPageKeywordAndDefault) {
+    SimOptions o;
+    ASSERT_EQ(ParseArgs({"--help"}, o), "");
+    EXPECT_TRUE(o.help);
+    const std::string usage = CSimOptions::Usage();
+    for (const char* text : {"Mag Avg", "Lat, Magvar", "Av, Mv, sn, Sn, A429, ARINC", "swing",
+                             "default 620,-1150,480", "unplug"}) {
+        EXPECT_NE(usage.find(text), std::string::npos) << text;
+    }
+}
