@@ -142,7 +142,8 @@ void CSimRunner::WriteOutput(double nowMs) {
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         if (blockedSinceMs < 0) {
             blockedSinceMs = nowMs;
-        } else if (nowMs - blockedSinceMs > kUnreadDiscardMs) {
+        } else if (nowMs - blockedSinceMs >
+                   std::max(kUnreadDiscardMs, kUnreadDiscardRealMs * clock.Scale())) {
             pty.DiscardUnread();
             blockedSinceMs = -1.0;
         }

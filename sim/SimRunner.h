@@ -17,8 +17,10 @@ class CSimRunner {
 public:
     static constexpr double kPaintPeriodMs = 200.0;
     static constexpr double kReplugDelayMs = 200.0;
-    // Output nobody reads is discarded after this long, as on a real line.
+    // Output nobody reads is discarded after this long (program time, but never less than
+    // half a real second, so a fast run does not cut frames a busy client is still reading).
     static constexpr double kUnreadDiscardMs = 1000.0;
+    static constexpr double kUnreadDiscardRealMs = 500.0;
 
     explicit CSimRunner(const SimOptions& options);
 
