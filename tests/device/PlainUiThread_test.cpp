@@ -1,0 +1,107 @@
+#include "device/PlainUiThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr double kScale = 50.0;
+
+TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimer) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    std::string order;
+    ui.StartTimer(1, 0, [&] { order += 'T'; });
+    ui.Post([&] { order += 'a'; });
+    ui.Post([&] { order += 'b'; });
+    ui.Post([&] { order += 'c'; });
+    EXPECT_TRUE(ui.RunUntil([&] { return order.size() == 4; }, 5000));
+    EXPECT_EQ(order, "abcT");
+}
+
+TEST(PlainUiThread, TimerExpiresOnceAtItsTimeNotBefore) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    int expiries = 0;
+    ui.StartTimer(2, 5000, [&] { ++expiries; });
+    ui.RunFor(4000);
+    EXPECT_EQ(expiries, 0);
+    EXPECT_TRUE(ui.RunUntil([&] { return expiries > 0; }, 20000));
+    ui.RunFor(6000);
+    EXPECT_EQ(expiries, 1);
+}
+
+TEST(PlainUiThread, RestartingATimerMovesItsExpiryAndStoppingCancelsIt) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    std::vector<int> fired;
+    ui.StartTimer(2, 3000, [&] { fired.push_back(1); });
+    ui.RunFor(2000);
+    ui.StartTimer(2, 3000, [&] { fired.push_back(2); }); // restart replaces the first
+    ui.StartTimer(3, 1000, [&] { fired.push_back(3); });
+    ui.StopTimer(3);
+    ui.RunFor(2000); // 4000 after the first start: the first would have fired by now
+    EXPECT_TRUE(fired.empty());
+    EXPECT_TRUE(ui.RunUntil([&] { return !fired.empty(); }, 10000));
+    ui.RunFor(3000);
+    EXPECT_EQ(fired, std::vector<int>{2});
+}
+
+TEST(PlainUiThread, StoppingADueButNotYetRunExpiryCancelsIt) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    bool fired = false;
+    ui.StartTimer(2, 0, [&] { fired = true; });
+    ui.Post([&] { ui.StopTimer(2); }); // runs before the due timer
+    ui.RunFor(1000);
+    EXPECT_FALSE(fired);
+}
+
+TEST(PlainUiThread, PostFromAnotherThreadWakesTheCallerDrivenLoop) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    std::atomic<int> ran{0};
+    std::thread poster([&] {
+        for (int i = 0; i < 100; ++i) {
+            ui.Post([&] { ran.fetch_add(1); });
+        }
+    });
+    EXPECT_TRUE(ui.RunUntil([&] { return ran.load() == 100; }, 1e6));
+    poster.join();
+    EXPECT_TRUE(ui.IsUiThread());
+}
+
+TEST(PlainUiThread, OwnThreadRunsTasksAndTimersThereAndStopJoins) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    ui.Start();
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<bool> onUiThread;
+    auto record = [&] {
+        std::lock_guard lock(mutex);
+        onUiThread.push_back(ui.IsUiThread());
+        changed.notify_all();
+    };
+    ui.Post(record);
+    ui.StartTimer(1, 100, record);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30),
+                                     [&] { return onUiThread.size() == 2; }));
+    }
+    EXPECT_EQ(onUiThread, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(ui.IsUiThread());
+    ui.Stop();
+    ui.Stop(); // a second stop is harmless
+}
+
+TEST(PlainUiThread, RunUntilReturnsAtItsBoundWhileTasksKeepComing) {
+    CPlainUiThread ui{CTimeBase(kScale)};
+    std::function<void()> again = [&] { ui.Post(again); };
+    ui.Post(again);
+    EXPECT_FALSE(ui.RunUntil([] { return false; }, 500));
+}
+
+} // namespace
