@@ -96,13 +96,18 @@ bool CPlainUiThread::RunOne(double untilMs) {
 
 bool CPlainUiThread::RunUntil(const std::function<bool()>& done, double programMs) {
     const double untilMs = timeBase.NowMs() + std::max(programMs, 0.0);
+    // `done` may watch something other than this loop (another thread's progress), so
+    // an idle loop still looks at it every few real milliseconds.
+    const double sliceMs = kConditionPollRealMs * timeBase.Scale();
     for (;;) {
         if (done && done()) {
             return true;
         }
-        if (timeBase.NowMs() >= untilMs || !RunOne(untilMs)) {
+        const double now = timeBase.NowMs();
+        if (now >= untilMs) {
             return done && done();
         }
+        RunOne(done ? std::min(untilMs, now + sliceMs) : untilMs);
     }
 }
 
@@ -156,6 +161,7 @@ void CPlainUiThread::Stop() {
         finishing.join();
         std::lock_guard lock(mutex);
         tasks.clear();
+        stopRequested = false;
     }
 }
 

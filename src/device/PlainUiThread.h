@@ -29,8 +29,8 @@ public:
     void StopTimer(int id) override;
 
     // Caller-driven loop: runs tasks and due timers on the calling thread until `done`
-    // returns true (checked before and after every item) or `programMs` have passed.
-    // Returns the last value of `done`.
+    // returns true (checked after every item, and every few real milliseconds while
+    // idle) or `programMs` have passed. Returns the last value of `done`.
     bool RunUntil(const std::function<bool()>& done, double programMs);
     void RunFor(double programMs);
     // Runs what is queued or due now, without waiting; returns how many items ran.
@@ -47,6 +47,8 @@ public:
     const CTimeBase& TimeBase() const { return timeBase; }
 
 private:
+    static constexpr double kConditionPollRealMs = 2;
+
     struct Timer {
         double dueMs = 0;
         std::function<void()> onExpiry;

@@ -1,0 +1,289 @@
+#include "device/AhrsLink.h"
+
+#include "device/PlainUiThread.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+// What Configure leaves for the first Instance() call.
+struct LinkSetup {
+    std::mutex mutex;
+    IUiThread* uiThread = nullptr;
+    CTimeBase timeBase;
+    ComPortPlaces places = ComPortPlaces::Default();
+    bool created = false;
+};
+
+LinkSetup& Setup() {
+    static LinkSetup setup;
+    return setup;
+}
+
+CAhrsLink& CreateInstance() {
+    LinkSetup& setup = Setup();
+    std::lock_guard lock(setup.mutex);
+    setup.created = true;
+    if (setup.uiThread == nullptr) {
+        // Declared before the link, so it is destroyed after it.
+        static CPlainUiThread ownLoop(setup.timeBase);
+        ownLoop.Start();
+        setup.uiThread = &ownLoop;
+    }
+    static CAhrsLink link(*setup.uiThread, setup.timeBase, setup.places);
+    return link;
+}
+
+// Fixed-point with two decimals, independent of the process locale (a UI toolkit may
+// set a locale whose decimal separator is a comma, which the unit would not read).
+bool FormatFixed2(double value, std::string& text) {
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    if (error != std::errc()) {
+        return false;
+    }
+    text.assign(buffer, end);
+    return true;
+}
+
+} // namespace
+
+bool CAhrsLink::Configure(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places) {
+    LinkSetup& setup = Setup();
+    std::lock_guard lock(setup.mutex);
+    if (setup.created) {
+        return false;
+    }
+    setup.uiThread = &uiThread;
+    setup.timeBase = timeBase;
+    setup.places = std::move(places);
+    return true;
+}
+
+CAhrsLink& CAhrsLink::Instance() {
+    static CAhrsLink& link = CreateInstance();
+    return link;
+}
+
+CAhrsLink::CAhrsLink(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places)
+    : timeBase(timeBase), port(state, uiThread, timeBase, std::move(places)) {}
+
+CAhrsLink::~CAhrsLink() {
+    // The listener and the silence timer call back into this object: end them first.
+    port.Shutdown();
+}
+
+bool CAhrsLink::Open(std::uint8_t portNumber) {
+    std::string name;
+    {
+        std::lock_guard lock(commandLock);
+        name = "COM" + std::to_string(portNumber);
+    }
+    // Registered before the listener starts, so the first link-up is never missed.
+    port.AddLinkUpCallback(this, [this] { OnLinkUp(); });
+    port.AddLinkLostCallback(this, [this] { OnLinkLost(); });
+    const int status = port.Open(name);
+    lastOpenError.store(status);
+    if (status != 0) {
+        portOpen.store(false); // an open port was closed before the attempt
+        return false;
+    }
+    port.SetLineSettings(38400, 8, CSerialPort::Parity::None, 1);
+    {
+        std::lock_guard lock(commandLock);
+        portName = name;
+    }
+    portOpen.store(true);
+    return true;
+}
+
+bool CAhrsLink::Close() {
+    port.Close();
+    portOpen.store(false);
+    return true;
+}
+
+std::string CAhrsLink::PortName() const {
+    std::lock_guard lock(commandLock);
+    return portName;
+}
+
+std::vector<int> CAhrsLink::ListComPorts() const {
+    return ::ListComPorts(port.Places());
+}
+
+ComPortScan CAhrsLink::ScanComPorts() const {
+    return ::ScanComPorts(port.Places());
+}
+
+void CAhrsLink::Subscribe(IMessageTarget* target, int message) {
+    if (target == nullptr) {
+        return;
+    }
+    std::lock_guard lock(subscriberLock);
+    subscribers.emplace_back(target, message);
+}
+
+void CAhrsLink::Unsubscribe(IMessageTarget* target, int message) {
+    std::lock_guard lock(subscriberLock);
+    std::erase(subscribers, std::make_pair(target, message));
+}
+
+void CAhrsLink::NotifySubscribers() {
+    // Held through the walk: once Unsubscribe returns, its target is never posted to.
+    // PostMessage only queues, so no page code runs under the lock.
+    std::lock_guard lock(subscriberLock);
+    for (const auto& [target, message] : subscribers) {
+        target->PostMessage(message);
+    }
+}
+
+void CAhrsLink::OnLinkUp() {
+    NotifySubscribers();
+}
+
+void CAhrsLink::OnLinkLost() {
+    state.Reset();
+    NotifySubscribers();
+}
+
+bool CAhrsLink::WriteLine(const std::string& line) {
+    return port.Write(line.data(), line.size()) == 0;
+}
+
+bool CAhrsLink::WriteLocked(const std::string& line) {
+    std::lock_guard lock(commandLock);
+    return WriteLine(line);
+}
+
+bool CAhrsLink::EraseAndStoreMcc() {
+    if (WriteLocked("ERASE MCC\r")) {
+        // The event is cleared when the wait starts: a banner during the pause does not count.
+        timeBase.Sleep(kMccPauseMs);
+        if (!port.WaitForAck(kEraseAck, kMccAckTimeoutMs)) {
+            return false;
+        }
+        timeBase.Sleep(kMccPauseMs);
+    }
+    if (!WriteLocked("STORE MCC\r")) {
+        return false;
+    }
+    timeBase.Sleep(kMccPauseMs);
+    const bool stored = port.WaitForAck(kStoreAck, kMccAckTimeoutMs);
+    timeBase.Sleep(kMccPauseMs);
+    return stored;
+}
+
+bool CAhrsLink::SendMagFieldCorrection(int axis, std::int16_t value) {
+    if (axis < 0 || axis > 2) {
+        return false;
+    }
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line = std::string("MFC ") + "XYZ"[axis] + " " + std::to_string(value) + "\r";
+    }
+    return WriteLine(line);
+}
+
+bool CAhrsLink::SendMount(int position) {
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line = "MOUNT " + std::to_string(position) + ".0\r";
+    }
+    return WriteLine(line);
+}
+
+bool CAhrsLink::SelectOutputPage(char letter) {
+    if (letter <= ' ' || letter > '~') {
+        return false; // a control character would end or garble the command
+    }
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line = std::string("PAGE ") + letter + "\r\r\r";
+    }
+    return WriteLine(line);
+}
+
+bool CAhrsLink::SendMcc(int index, double value) {
+    static constexpr const char* kDirections[] = {"N ", "S ", "E ", "W "};
+    std::string number;
+    // A correction without its heading, or not a number, is not sent at all.
+    if (index < 0 || index > 3 || !FormatFixed2(value, number)) {
+        return false;
+    }
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line = std::string("MCC ") + kDirections[index] + number + "\r";
+    }
+    return WriteLine(line);
+}
+
+bool CAhrsLink::SendLatitude(double value) {
+    std::string number;
+    if (!FormatFixed2(value, number)) {
+        return false;
+    }
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line = "LAT " + number + "\r";
+    }
+    return WriteLine(line);
+}
+
+bool CAhrsLink::SendMagvar(double value) {
+    std::string number;
+    if (!FormatFixed2(value, number)) {
+        return false;
+    }
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line = "MAGVAR " + number + "\r";
+    }
+    return WriteLine(line);
+}
+
+bool CAhrsLink::ResetImu() {
+    return WriteLine("RESET IMU\r");
+}
+
+bool CAhrsLink::ResetMagPower() {
+    return WriteLine("RESET MAG POWER\r");
+}
+
+bool CAhrsLink::ResetErrors() {
+    return WriteLine("RESET ERRORS\r");
+}
+
+bool CAhrsLink::SetA429Speed(bool high) {
+    return WriteLine(high ? "A429 H\r" : "A429 L\r");
+}
+
+bool CAhrsLink::ToggleArincOutput() {
+    const double output = state.GetArincOutput();
+    if (!(output >= 0 && output <= 1)) {
+        return false; // unknown (-1 after a reset) or out of range: nothing to toggle
+    }
+    state.ClearCounters();
+    return WriteLine(output >= 0.5 ? "ARINC 0.0\r" : "ARINC 1.0\r");
+}
+
+void CAhrsLink::CheckOutputPage() {
+    const auto difference =
+        static_cast<std::int32_t>(state.GetStatusCount() - state.GetAvgHeadingCount());
+    if (difference > 2) {
+        SelectOutputPage('C');
+        state.ClearCounters();
+    }
+}

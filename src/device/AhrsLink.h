@@ -1,0 +1,103 @@
+#pragma once
+
+#include "device/AhrsPort.h"
+#include "device/AhrsState.h"
+#include "device/ComPortList.h"
+#include "device/MessageTarget.h"
+#include "device/TimeBase.h"
+#include "device/UiThread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The program's one entry point to the HX410: owns the maintenance port, the state
+// record and the list of windows to notify, and turns each maintenance action into one
+// command line on the port. Commands are fire-and-forget except the MCC erase and store,
+// which wait for the unit's banners. Everything but the notification walk runs on the
+// user-interface thread.
+class CAhrsLink {
+public:
+    // Acknowledgement events awaited here (see CLineParser).
+    static constexpr int kEraseAck = 2;
+    static constexpr int kStoreAck = 3;
+    static constexpr double kMccPauseMs = 2000;
+    static constexpr double kMccAckTimeoutMs = 10000;
+
+    // The process-wide link. Configure it before the first Instance() call (the wizard
+    // with its Qt UI thread, a tool with a CPlainUiThread); the UI thread given must
+    // outlive the link, which lives until process exit, or the link must be shut down
+    // (Shutdown) before the UI thread is destroyed. Without Configure, Instance()
+    // runs its own plain UI-thread loop on a thread of its own. Configure returns false
+    // once the instance exists.
+    static bool Configure(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
+                          ComPortPlaces places = ComPortPlaces::Default());
+    static CAhrsLink& Instance();
+
+    // An independent link (tests, tools); the process-wide one is made the same way.
+    CAhrsLink(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
+              ComPortPlaces places = ComPortPlaces::Default());
+    ~CAhrsLink();
+
+    CAhrsLink(const CAhrsLink&) = delete;
+    CAhrsLink& operator=(const CAhrsLink&) = delete;
+
+    // Link management (user-interface thread).
+    bool Open(std::uint8_t portNumber);
+    bool Close();
+    // Closes the port and stops its timer; call it before the UI thread goes away when
+    // that happens before process exit. The link can be opened again afterwards.
+    void Shutdown() { port.Shutdown(); }
+    bool IsPortOpen() const { return portOpen.load(); }
+    bool IsLinkAlive() const { return port.IsLinkAlive(); }
+    void SetParsingSuspended(bool suspended) { port.SetParsingSuspended(suspended); }
+    CAhrsState& State() { return state; }
+    // Why the last Open failed: 0, ENOENT (no such port), EBUSY (held by another
+    // program), EACCES (no permission: the user should join the dialout group), ...
+    int LastOpenError() const { return lastOpenError.load(); }
+    std::string PortName() const;
+    std::vector<int> ListComPorts() const;
+    ComPortScan ScanComPorts() const;
+    const CAhrsPort& Port() const { return port; }
+
+    // Notification of the pages: `message` is posted to each target, in list order,
+    // when the link comes up (from the listener thread) or is lost (from the UI thread).
+    void Subscribe(IMessageTarget* target, int message);
+    void Unsubscribe(IMessageTarget* target, int message);
+    void NotifySubscribers();
+
+    // Commands: true when the whole line was written.
+    bool EraseAndStoreMcc();
+    bool SendMagFieldCorrection(int axis, std::int16_t value);
+    bool SendMount(int position);
+    bool SelectOutputPage(char letter);
+    bool SendMcc(int index, double value);
+    bool SendLatitude(double value);
+    bool SendMagvar(double value);
+    bool ResetImu();
+    bool ResetMagPower();
+    bool ResetErrors();
+    bool SetA429Speed(bool high);
+    bool ToggleArincOutput();
+    void CheckOutputPage();
+
+private:
+    bool WriteLine(const std::string& line);
+    bool WriteLocked(const std::string& line);
+    void OnLinkUp();
+    void OnLinkLost();
+
+    CTimeBase timeBase;
+    CAhrsState state;
+    CAhrsPort port;
+    std::atomic<bool> portOpen{false};
+    std::atomic<int> lastOpenError{0};
+    mutable std::mutex commandLock;
+    std::string portName;
+    mutable std::mutex subscriberLock;
+    std::vector<std::pair<IMessageTarget*, int>> subscribers;
+};

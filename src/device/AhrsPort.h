@@ -1,0 +1,87 @@
+#pragma once
+
+#include "device/ComPortList.h"
+#include "device/LineParser.h"
+#include "device/SerialPort.h"
+#include "device/UiThread.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The HX410 maintenance port: a serial port named "COM<n>" whose listener feeds every
+// read to the line parser, and a silence watch that decides whether the link is alive.
+//
+// The link comes up on the first read after an open or a loss that holds a recognised
+// line (any read while parsing is suspended). It is lost when the silence timer (5000 ms
+// after the last read, run on the user-interface thread) expires. When the listener meets
+// a hang-up or a read failure (an adapter pulled out) the port closes, pauses 500 ms and
+// reopens its last port once; a failed reopen leaves it closed and the silence timer
+// then reports the loss.
+class CAhrsPort : public CSerialPort {
+public:
+    using Callback = std::function<void()>;
+
+    static constexpr int kSilenceTimerId = 2;
+    static constexpr double kSilenceMs = 5000;
+    static constexpr double kReopenPauseMs = 500;
+    static constexpr std::size_t kReadSize = 1023;
+    static constexpr double kYieldMs = 1;
+
+    CAhrsPort(CAhrsState& state, IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
+              ComPortPlaces places = ComPortPlaces::Default());
+    ~CAhrsPort() override;
+
+    // Remembers `portName` as the last port (whether or not the open succeeds) and opens
+    // the device that the COM map names for it. 0 or an errno (ENOENT when no device
+    // has that number, EBUSY when it is held, EACCES when the user may not open it).
+    int Open(const std::string& portName);
+    // Stops the listener, closes the device and clears the link-alive flag.
+    int Close();
+    // Close, and also stop the silence timer: nothing of the port runs afterwards, and
+    // the port does not call the UI thread again until it is next opened.
+    void Shutdown();
+
+    bool WaitForAck(int index, double timeoutMs) { return parser.WaitForAck(index, timeoutMs); }
+    void SetParsingSuspended(bool suspended) { parsingSuspended.store(suspended); }
+    bool IsParsingSuspended() const { return parsingSuspended.load(); }
+    bool IsLinkAlive() const { return linkAlive.load(); }
+
+    // Adds a callback unless one with the same owner is already registered.
+    void AddLinkUpCallback(const void* owner, Callback callback);
+    void AddLinkLostCallback(const void* owner, Callback callback);
+
+    std::string LastPortName() const;
+    // Reopen attempts after listener failures, successful or not.
+    unsigned ReopenCount() const { return reopenCount.load(); }
+    const ComPortPlaces& Places() const { return places; }
+    const CLineParser& Parser() const { return parser; }
+
+protected:
+    int OnPortEvent(unsigned events, unsigned errors) override;
+    void OnReceiverFailed(int error) override;
+
+private:
+    using CallbackList = std::vector<std::pair<const void*, Callback>>;
+
+    std::string DevicePathOf(const std::string& portName) const;
+    void OnSilence();
+    void Add(CallbackList& list, const void* owner, Callback callback);
+    void Call(const CallbackList& list);
+
+    CLineParser parser;
+    IUiThread& uiThread;
+    ComPortPlaces places;
+    std::atomic<bool> linkAlive{false};
+    std::atomic<bool> parsingSuspended{false};
+    std::atomic<unsigned> reopenCount{0};
+    bool shutDown = false; // user-interface thread only
+    mutable std::mutex nameLock;
+    std::string lastPortName;
+    mutable std::mutex callbackLock;
+    CallbackList onLinkUp;
+    CallbackList onLinkLost;
+};

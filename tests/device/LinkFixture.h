@@ -1,0 +1,98 @@
+#pragma once
+
+// A link on a plain UI-thread loop driven by the test's own thread, with a temporary
+// ports directory and an empty device root, so only the test's COM links exist.
+
+#include "device/AhrsLink.h"
+#include "device/PlainUiThread.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// A page: the notification is posted to its thread and handled there, where it asks the
+// link whether it is alive, as the wizard's pages do.
+class CRecordingPage : public IMessageTarget {
+public:
+    CRecordingPage(CPlainUiThread& ui, CAhrsLink& link) : ui(ui), link(link) {}
+    void PostMessage(int message) override {
+        ui.Post([this, message] {
+            std::lock_guard lock(mutex);
+            received.push_back({message, link.IsLinkAlive()});
+        });
+    }
+    struct Note {
+        int message;
+        bool alive;
+        bool operator==(const Note&) const = default;
+    };
+    std::vector<Note> Received() const {
+        std::lock_guard lock(mutex);
+        return received;
+    }
+    std::size_t Count() const {
+        std::lock_guard lock(mutex);
+        return received.size();
+    }
+
+private:
+    CPlainUiThread& ui;
+    CAhrsLink& link;
+    mutable std::mutex mutex;
+    std::vector<Note> received;
+};
+
+class CLinkFixture : public ::testing::Test {
+public:
+    static constexpr int kMessage = 2024;
+
+protected:
+    explicit CLinkFixture(double scale = 20.0) : timeBase(scale), ui(timeBase) {
+        char pattern[] = "/tmp/hx410-link-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) {
+            root = pattern;
+        }
+        places.portsDir = (root / "ports").string();
+        places.devRoot = (root / "dev").string();
+        places.sysTtyRoot = (root / "sys").string();
+        std::filesystem::create_directories(places.portsDir);
+        std::filesystem::create_directories(places.devRoot);
+        link = std::make_unique<CAhrsLink>(ui, timeBase, places);
+        page = std::make_unique<CRecordingPage>(ui, *link);
+        link->Subscribe(page.get(), kMessage);
+    }
+    ~CLinkFixture() override {
+        link.reset();
+        std::error_code error;
+        std::filesystem::remove_all(root, error);
+    }
+
+    // Points COM<number> at `device`, replacing an earlier link atomically.
+    void LinkPort(int number, const std::string& device) {
+        const auto path = std::filesystem::path(places.portsDir) / ("COM" + std::to_string(number));
+        const auto temporary = path.string() + ".tmp";
+        std::error_code error;
+        std::filesystem::remove(temporary, error);
+        std::filesystem::create_symlink(device, temporary);
+        std::filesystem::rename(temporary, path);
+    }
+
+    bool RunUntil(const std::function<bool()>& done, double programMs = 30000) {
+        return ui.RunUntil(done, programMs);
+    }
+    bool WaitForNotes(std::size_t count, double programMs = 30000) {
+        return RunUntil([&] { return page->Count() >= count; }, programMs);
+    }
+
+    CTimeBase timeBase;
+    CPlainUiThread ui;
+    std::filesystem::path root;
+    ComPortPlaces places;
+    std::unique_ptr<CAhrsLink> link;
+    std::unique_ptr<CRecordingPage> page;
+};
