@@ -2,6 +2,7 @@
 // the record they produce, so a capture sent in by a shop can be read offline.
 //
 //   hx410-decode [--chunk N] [--comments] [FILE]
+//   hx410-decode --list | --port N [--seconds S] [--send TEXT]...   (see LiveMonitor.h)
 //
 // FILE (or standard input when absent or "-") is fed in pieces of N bytes (default
 // 1023, the port's read size), each piece up to its first NUL as the port passes it.
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "LiveMonitor.h"
 #include "RecordPrinter.h"
 #include "device/AhrsState.h"
 #include "device/LineParser.h"
@@ -35,7 +37,8 @@ struct DecodeOptions {
 };
 
 void PrintUsage() {
-    std::cerr << "usage: hx410-decode [--chunk N] [--comments] [FILE]\n";
+    std::cerr << "usage: hx410-decode [--chunk N] [--comments] [FILE]\n"
+                 "       hx410-decode --list | --port N [--seconds S] [--send TEXT]...\n";
 }
 
 std::optional<DecodeOptions> ParseArguments(int argc, char** argv) {
@@ -128,6 +131,9 @@ int RunFileMode(const DecodeOptions& options) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    if (CLiveMonitor::IsLiveCommand(argc, argv)) {
+        return CLiveMonitor::Main(argc, argv);
+    }
     const auto options = ParseArguments(argc, argv);
     if (!options) {
         PrintUsage();

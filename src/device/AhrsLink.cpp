@@ -254,6 +254,16 @@ bool CAhrsLink::SendMagvar(double value) {
     return WriteLine(line);
 }
 
+bool CAhrsLink::SendLine(std::string_view text) {
+    std::string line;
+    {
+        std::lock_guard lock(commandLock);
+        line.assign(text);
+        line += '\r';
+    }
+    return WriteLine(line);
+}
+
 bool CAhrsLink::ResetImu() {
     return WriteLine("RESET IMU\r");
 }

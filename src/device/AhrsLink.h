@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,8 @@ public:
     bool SetA429Speed(bool high);
     bool ToggleArincOutput();
     void CheckOutputPage();
+    // Any text followed by a carriage return (a support tool's free command).
+    bool SendLine(std::string_view text);
 
 private:
     bool WriteLine(const std::string& line);
