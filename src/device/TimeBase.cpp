@@ -20,4 +20,6 @@ double CTimeBase::NowMs() const noexcept {
     return std::chrono::duration<double, std::milli>(sinceEpoch).count() * scale;
 }
 
-void CTimeBase::Sleep(double programMs) const { std::this_thread::sleep_for(ToReal(programMs)); }
+void CTimeBase::Sleep(double programMs) const {
+    std::this_thread::sleep_for(ToReal(programMs));
+}
