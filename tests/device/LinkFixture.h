@@ -82,10 +82,10 @@ protected:
         std::filesystem::rename(temporary, path);
     }
 
-    bool RunUntil(const std::function<bool()>& done, double programMs = 30000) {
+    bool RunUntil(const std::function<bool()>& done, double programMs = 60000) {
         return ui.RunUntil(done, programMs);
     }
-    bool WaitForNotes(std::size_t count, double programMs = 30000) {
+    bool WaitForNotes(std::size_t count, double programMs = 60000) {
         return RunUntil([&] { return page->Count() >= count; }, programMs);
     }
 

@@ -181,7 +181,7 @@ TEST_F(DecodeLive, MonitorAgainstTheSimulatorReportsUpAndLostAndPrintsTheRecord)
     CSimPeer sim(HX410_SIM_PATH, portsDir, 20,
                  {"--warmup", "0", "--ahrs-version", "9.9.9", "--mag-serial", "SN-77"});
     ASSERT_TRUE(sim.Ok());
-    CDecoder decoder(configHome, Monitor(sim.ComNumber(), "30", {"--send", "PAGE F"}));
+    CDecoder decoder(configHome, Monitor(sim.ComNumber(), "60", {"--send", "PAGE F"}));
     ASSERT_TRUE(decoder.WaitForOutput("link up\n")) << decoder.Err();
     EXPECT_FALSE(sim.Command("power off").empty());
     ASSERT_TRUE(decoder.WaitForOutput("link lost\n")) << decoder.Out();
