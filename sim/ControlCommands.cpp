@@ -5,21 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+#include "sim/NumberText.h"
 
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) {
-        return false;
-    }
-    value = v;
-    return true;
-}
+namespace {
 
 std::string Trim(std::string_view s) {
     const auto begin = s.find_first_not_of(" \t\r\n");

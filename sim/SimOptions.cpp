@@ -10,21 +10,9 @@
 #include <iterator>
 #include <vector>
 
-namespace {
+#include "sim/NumberText.h"
 
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) {
-        return false;
-    }
-    value = v;
-    return true;
-}
+namespace {
 
 bool ParseList(const std::string& text, std::size_t count, std::vector<double>& values) {
     values.clear();

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "sim/NumberText.h"
+
 namespace {
 
 std::vector<std::string> SplitWords(std::string_view line) {
@@ -27,21 +29,6 @@ std::vector<std::string> SplitWords(std::string_view line) {
         words.push_back(std::move(word));
     }
     return words;
-}
-
-// Whole-word decimal number; anything else (empty, trailing text, inf, nan) is rejected.
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) {
-        return false;
-    }
-    value = v;
-    return true;
 }
 
 bool ParseInt16(const std::string& text, int16_t& value) {
