@@ -184,81 +184,58 @@ bool CAhrsLink::SendMagFieldCorrection(int axis, std::int16_t value) {
     if (axis < 0 || axis > 2) {
         return false;
     }
-    std::string line;
-    {
-        std::lock_guard lock(commandLock);
-        line = std::string("MFC ") + "XYZ"[axis] + " " + std::to_string(value) + "\r";
-    }
-    return WriteLine(line);
+    const char axisName[] = {"XYZ"[axis], '\0'};
+    return WriteBuilt({"MFC ", axisName, " ", std::to_string(value)});
 }
 
 bool CAhrsLink::SendMount(int position) {
-    std::string line;
-    {
-        std::lock_guard lock(commandLock);
-        line = "MOUNT " + std::to_string(position) + ".0\r";
-    }
-    return WriteLine(line);
+    return WriteBuilt({"MOUNT ", std::to_string(position), ".0"});
 }
 
 bool CAhrsLink::SelectOutputPage(char letter) {
     if (letter <= ' ' || letter > '~') {
         return false; // a control character would end or garble the command
     }
-    std::string line;
-    {
-        std::lock_guard lock(commandLock);
-        line = std::string("PAGE ") + letter + "\r\r\r";
-    }
-    return WriteLine(line);
+    // Three carriage returns in all: the line's own and two more.
+    return WriteBuilt({"PAGE ", std::string_view(&letter, 1), "\r\r"});
 }
 
 bool CAhrsLink::SendMcc(int index, double value) {
     static constexpr const char* kDirections[] = {"N ", "S ", "E ", "W "};
-    std::string number;
-    // A correction without its heading, or not a number, is not sent at all.
-    if (index < 0 || index > 3 || !FormatFixed2(value, number)) {
-        return false;
+    if (index < 0 || index > 3) {
+        return false; // a correction without its heading is not sent at all
     }
-    std::string line;
-    {
-        std::lock_guard lock(commandLock);
-        line = std::string("MCC ") + kDirections[index] + number + "\r";
-    }
-    return WriteLine(line);
+    return SendFixed2(std::string("MCC ") + kDirections[index], value);
 }
 
 bool CAhrsLink::SendLatitude(double value) {
-    std::string number;
-    if (!FormatFixed2(value, number)) {
-        return false;
-    }
-    std::string line;
-    {
-        std::lock_guard lock(commandLock);
-        line = "LAT " + number + "\r";
-    }
-    return WriteLine(line);
+    return SendFixed2("LAT ", value);
 }
 
 bool CAhrsLink::SendMagvar(double value) {
-    std::string number;
-    if (!FormatFixed2(value, number)) {
-        return false;
-    }
-    std::string line;
-    {
-        std::lock_guard lock(commandLock);
-        line = "MAGVAR " + number + "\r";
-    }
-    return WriteLine(line);
+    return SendFixed2("MAGVAR ", value);
 }
 
 bool CAhrsLink::SendLine(std::string_view text) {
+    return WriteBuilt({text});
+}
+
+bool CAhrsLink::SendFixed2(const std::string& keyword, double value) {
+    std::string number;
+    if (!FormatFixed2(value, number)) {
+        return false; // not a number: nothing the unit could read is sent
+    }
+    return WriteBuilt({keyword, number});
+}
+
+bool CAhrsLink::WriteBuilt(std::initializer_list<std::string_view> parts) {
     std::string line;
     {
+        // Held while the line is built, not while it is written.
         std::lock_guard lock(commandLock);
-        line.assign(text);
+        for (const std::string_view part : parts) {
+            line += part;
+        }
         line += '\r';
     }
     return WriteLine(line);

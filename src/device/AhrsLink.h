@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -91,6 +92,9 @@ public:
 private:
     bool WriteLine(const std::string& line);
     bool WriteLocked(const std::string& line);
+    // Joins the parts and a carriage return under the command lock, then writes the line.
+    bool WriteBuilt(std::initializer_list<std::string_view> parts);
+    bool SendFixed2(const std::string& keyword, double value);
     void OnLinkUp();
     void OnLinkLost();
 
