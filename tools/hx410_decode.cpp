@@ -36,9 +36,9 @@ struct DecodeOptions {
     std::string path; // empty: standard input
 };
 
-void PrintUsage() {
-    std::cerr << "usage: hx410-decode [--chunk N] [--comments] [FILE]\n"
-                 "       hx410-decode --list | --port N [--seconds S] [--send TEXT]...\n";
+void PrintUsage(std::ostream& out) {
+    out << "usage: hx410-decode [--chunk N] [--comments] [FILE]\n"
+           "       hx410-decode --list | --port N [--seconds S] [--send TEXT]...\n";
 }
 
 std::optional<DecodeOptions> ParseArguments(int argc, char** argv) {
@@ -131,12 +131,16 @@ int RunFileMode(const DecodeOptions& options) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        PrintUsage(std::cout);
+        return 0;
+    }
     if (CLiveMonitor::IsLiveCommand(argc, argv)) {
         return CLiveMonitor::Main(argc, argv);
     }
     const auto options = ParseArguments(argc, argv);
     if (!options) {
-        PrintUsage();
+        PrintUsage(std::cerr);
         return kExitUsage;
     }
     return RunFileMode(*options);
