@@ -52,6 +52,7 @@ std::string CSimOptions::Usage() {
         "                       (default: $XDG_CONFIG_HOME/hx410-install/ports)\n"
         "  --time-scale K       run every timing K times faster (default 1)\n"
         "  --seed S             noise generator seed (default 1)\n"
+        "  --version            print the version and exit\n"
         "Identity:\n"
         "  --ahrs-version TEXT  (default \"HX410 V1.62\")   --mag-version TEXT (\"RQ270 V2.10\")\n"
         "  --ahrs-serial SN     (default 410123)          --mag-serial SN    (270456)\n"
@@ -104,6 +105,10 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
         }
         if (name == "--help" || name == "-h") {
             o.help = true;
+            continue;
+        }
+        if (name == "--version") {
+            o.version = true;
             continue;
         }
         static const char* const known[] = {

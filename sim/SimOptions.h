@@ -13,6 +13,7 @@ struct SimOptions {
     SimUnitConfig unit;
     MagModelParams model;
     bool help = false;
+    bool version = false;
 };
 
 class CSimOptions {

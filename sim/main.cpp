@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
         return 1;
     }
+    if (options.version) {
+        std::puts("hx410-sim " HX410_VERSION);
+        return 0;
+    }
     if (options.help) {
         std::fputs(CSimOptions::Usage().c_str(), stdout);
         return 0;

@@ -3,6 +3,7 @@
 //
 //   hx410-decode [--chunk N] [--comments] [FILE]
 //   hx410-decode --list | --port N [--seconds S] [--send TEXT]...   (see LiveMonitor.h)
+//   hx410-decode --help | --version
 //
 // FILE (or standard input when absent or "-") is fed in pieces of N bytes (default
 // 1023, the port's read size), each piece up to its first NUL as the port passes it.
@@ -133,6 +134,10 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(std::cout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "hx410-decode " HX410_VERSION "\n";
         return 0;
     }
     if (CLiveMonitor::IsLiveCommand(argc, argv)) {
