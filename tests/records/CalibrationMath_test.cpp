@@ -3,7 +3,6 @@
 #include "device/AhrsState.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <numbers>
 #include <string>
@@ -16,52 +15,31 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-CMagSampleSet SamplesOfX(const std::vector<int16_t>& xs) {
-    CMagSampleSet set;
-    for (const int16_t x : xs) {
-        set.Add(x, 0, 0, 0, 0, 0.0, 0.0);
-    }
-    return set;
-}
-
-TEST(CalibrationMathTest, MeanOfEmptyListIsZero) {
+TEST(CalibrationMathTest, MeansTruncateTowardZero) {
     EXPECT_EQ(MeanOf(std::span<const double>{}), 0.0);
-    EXPECT_EQ(MeanOf(std::span<const int16_t>{}), 0.0);
     EXPECT_EQ(ComputeFreeField(CMagSampleSet{}).x, 0);
-}
-
-TEST(CalibrationMathTest, NegativeMeanTruncatesTowardZero) {
-    // Ten samples summing to -15: the mean -1.5 is stored as -1, not -2.
-    const CMagSampleSet set = SamplesOfX({-1, -2, -1, -2, -1, -2, -1, -2, -1, -2});
+    // Ten samples summing to -15: the mean -1.5 is stored as -1, not -2; attitude stays exact.
+    CMagSampleSet set;
+    for (int i = 0; i < 10; ++i) {
+        set.Add(static_cast<int16_t>(i % 2 == 0 ? -1 : -2), 0, 0, 0, 0, 1.25 + i % 2 * 0.25, -0.5);
+    }
     EXPECT_DOUBLE_EQ(MeanOf(set.X()), -1.5);
     EXPECT_EQ(ComputeFreeField(set).x, -1);
-    EXPECT_EQ(MeasureHeading(set).x, -1);
+    const HeadingMeasurement m = MeasureHeading(set);
+    EXPECT_EQ(m.x, -1);
+    EXPECT_DOUBLE_EQ(m.pitch, 1.375);
 }
 
 TEST(CalibrationMathTest, TruncateToCountIsDefinedForEveryInput) {
     const struct {
         double value;
         int16_t expected;
-    } cases[] = {
-        {-1.5, -1},         {12.9, 12},     {-0.5, 0},        {32767.9, 32767},
-        {-32768.9, -32768}, {1e300, 32767}, {-1e300, -32768}, {kInf, 32767},
-        {-kInf, -32768},    {kNaN, 0},      {40000.0, 32767}, {-40000.0, -32768},
-    };
+    } cases[] = {{-1.5, -1},         {12.9, 12},     {-0.5, 0},        {32767.9, 32767},
+                 {-32768.9, -32768}, {1e300, 32767}, {-1e300, -32768}, {kInf, 32767},
+                 {-kInf, -32768},    {kNaN, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(TruncateToCount(c.value), c.expected) << c.value;
     }
-}
-
-TEST(CalibrationMathTest, MeasureHeadingKeepsAttitudeInDoublePrecision) {
-    CMagSampleSet set;
-    set.Add(10, 20, 30, 1, 2, 1.25, -0.5);
-    set.Add(11, 21, 31, 1, 2, 1.5, -0.75);
-    const HeadingMeasurement m = MeasureHeading(set);
-    EXPECT_EQ(m.x, 10);
-    EXPECT_EQ(m.y, 20);
-    EXPECT_EQ(m.z, 30);
-    EXPECT_DOUBLE_EQ(m.pitch, 1.375);
-    EXPECT_DOUBLE_EQ(m.roll, -0.625);
 }
 
 TEST(CalibrationMathTest, CardinalErrorHasNoFurtherWrapping) {
@@ -69,23 +47,12 @@ TEST(CalibrationMathTest, CardinalErrorHasNoFurtherWrapping) {
         double heading;
         int index;
         double expected;
-    } cases[] = {
-        {359, kHeadingNorth, -1}, {181, kHeadingNorth, -179}, {180, kHeadingNorth, 180},
-        {5, kHeadingNorth, 5},    {350, kHeadingEast, 260},   {44, kHeadingEast, -46},
-        {46, kHeadingEast, -44},  {0, kHeadingSouth, -180},   {190, kHeadingSouth, 10},
-        {260, kHeadingWest, -10}, {10, kHeadingWest, -260},
-    };
+    } cases[] = {{359, kHeadingNorth, -1}, {181, kHeadingNorth, -179}, {180, kHeadingNorth, 180},
+                 {350, kHeadingEast, 260}, {44, kHeadingEast, -46},    {0, kHeadingSouth, -180},
+                 {190, kHeadingSouth, 10}, {10, kHeadingWest, -260}};
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(CardinalError(c.heading, c.index), c.expected)
             << c.heading << " index " << c.index;
-    }
-}
-
-TEST(CalibrationMathTest, UnknownHeadingIndexIsAlwaysOutOfRange) {
-    for (const int index : {-1, 4, 100}) {
-        const double error = CardinalError(0.0, index);
-        EXPECT_FALSE(IsCoarseErrorInRange(error));
-        EXPECT_FALSE(IsFineErrorInRange(error));
     }
 }
 
@@ -94,27 +61,33 @@ TEST(CalibrationMathTest, RangeLimits) {
         double error;
         bool coarse;
         bool fine;
-    } cases[] = {
-        {0.0, true, true},      {44.999, true, false}, {45.0, false, false}, {-45.0, false, false},
-        {-44.0, true, false},   {20.0, true, true},    {-20.0, true, true},  {20.0001, true, false},
-        {-179.0, false, false}, {kNaN, false, false},  {kInf, false, false},
-    };
+    } cases[] = {{0.0, true, true},
+                 {44.999, true, false},
+                 {45.0, false, false},
+                 {-45.0, false, false},
+                 {20.0, true, true},
+                 {-20.0, true, true},
+                 {20.0001, true, false},
+                 {kNaN, false, false},
+                 {kInf, false, false},
+                 // An unknown heading index never gives an error in range.
+                 {CardinalError(0.0, -1), false, false},
+                 {CardinalError(0.0, 4), false, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(IsCoarseErrorInRange(c.error), c.coarse) << c.error;
         EXPECT_EQ(IsFineErrorInRange(c.error), c.fine) << c.error;
     }
 }
 
-TEST(CalibrationMathTest, WarningTextsAreExactUtf8) {
-    EXPECT_STREQ(kCoarseRangeWarning, "Out of calibration range (\u00B1"
-                                      "45 degrees).  Check aircraft alignment to compass rose.");
-    EXPECT_STREQ(kFineRangeWarning, "Out of calibration range (\u00B1"
-                                    "20 degrees).  Check aircraft alignment to compass rose.");
-    EXPECT_STREQ(kRangeWarningCaption, "Compass Correction out of range.");
-    // The plus-minus sign is one character: the two bytes of its UTF-8 form.
-    const std::string coarse = kCoarseRangeWarning;
-    EXPECT_EQ(coarse.substr(26, 4), "\xC2\xB1"
-                                    "45");
+TEST(CalibrationMathTest, WarningsCarryThePlusMinusSignAsUtf8) {
+    EXPECT_NE(std::string(kCoarseRangeWarning)
+                  .find("(\xC2\xB1"
+                        "45 degrees)"),
+              std::string::npos);
+    EXPECT_NE(std::string(kFineRangeWarning)
+                  .find("(\xC2\xB1"
+                        "20 degrees)"),
+              std::string::npos);
 }
 
 TEST(CalibrationMathTest, MeanLevelRotatesEachSampleThenTruncates) {
@@ -124,16 +97,10 @@ TEST(CalibrationMathTest, MeanLevelRotatesEachSampleThenTruncates) {
     set.Add(0, 0, 101, 0, 0, 0.0, 0.0);
     set.Add(0, 0, 101, 0, 0, 0.0, 90.0);
     const LevelComponents level = MeanLevelOfSamples(set);
-    EXPECT_EQ(level.x, 0.0);
     EXPECT_EQ(level.y, -50.0);
     EXPECT_EQ(level.z, 50.0);
-    EXPECT_EQ(MeanLevelOfSamples(CMagSampleSet{}).x, 0.0);
-}
-
-TEST(CalibrationMathTest, LevelOfIsUntruncated) {
-    const LevelComponents level = LevelOf({0, 0, 101, 0.0, 45.0});
-    EXPECT_NEAR(level.y, -101 * std::sqrt(0.5), 1e-9);
-    EXPECT_NEAR(level.z, 101 * std::sqrt(0.5), 1e-9);
+    // A single measurement's level components are not truncated.
+    EXPECT_NEAR(LevelOf({0, 0, 101, 0.0, 45.0}).y, -101 * std::sqrt(0.5), 1e-9);
 }
 
 std::array<HeadingMeasurement, 4> Level(std::array<int16_t, 4> xNESW,
@@ -153,18 +120,12 @@ TEST(CalibrationMathTest, CoarseCorrectionsWithLevelAircraft) {
         std::array<int16_t, 4> z;
         int16_t freeFieldZ;
         std::array<int16_t, 3> expected;
-    } cases[] = {
-        {{100, 0, -100, 0}, {0, 0, 0, 0}, 0, {0, 0, 0}},
-        {{150, 50, -50, 50}, {0, 0, 0, 0}, 0, {-50, 0, 0}},
-        {{0, 0, 0, 0}, {100, 200, 300, 400}, 500, {0, 0, 250}},
-        {{0, 0, 0, 0}, {-10, -10, -10, -11}, 0, {0, 0, 10}},
-    };
+    } cases[] = {{{100, 0, -100, 0}, {0, 0, 0, 0}, 0, {0, 0, 0}},
+                 {{150, 50, -50, 50}, {0, 0, 0, 0}, 0, {-50, 0, 0}},
+                 {{0, 0, 0, 0}, {100, 200, 300, 400}, 500, {0, 0, 250}},
+                 {{0, 0, 0, 0}, {-10, -10, -10, -11}, 0, {0, 0, 10}}};
     for (const auto& c : cases) {
-        const CoarseCorrectionResult result =
-            ComputeCoarseCorrections(Level(c.x, c.z), c.freeFieldZ);
-        EXPECT_EQ(result.correction, c.expected);
-        EXPECT_DOUBLE_EQ(result.level[kHeadingEast].x, c.x[1]);
-        EXPECT_DOUBLE_EQ(result.level[kHeadingSouth].z, c.z[2]);
+        EXPECT_EQ(ComputeCoarseCorrections(Level(c.x, c.z), c.freeFieldZ).correction, c.expected);
     }
 }
 
@@ -195,45 +156,19 @@ TEST(CalibrationMathTest, CoarseCorrectionsCancelHardIronOnTiltedAircraft) {
     }
 }
 
-TEST(CalibrationMathTest, CompassCorrectionsWorkedExample) {
-    std::array<double, 4> errors{};
-    errors[kHeadingNorth] = 2.0;
-    errors[kHeadingSouth] = -1.0;
-    errors[kHeadingEast] = 0.5;
-    errors[kHeadingWest] = -3.0;
-    const std::array<double, 4> c = ComputeCompassCorrections(errors);
-    EXPECT_NEAR(c[kHeadingNorth], 2.034091, 5e-7);
-    EXPECT_NEAR(c[kHeadingEast], 0.508380, 5e-7);
-    EXPECT_NEAR(c[kHeadingSouth], -1.016854, 5e-7);
-    EXPECT_NEAR(c[kHeadingWest], -3.068966, 5e-7);
-}
-
-double Reference(double a, double b) {
-    return (90 * a - std::fabs(a) * b) / (90 - std::fabs(a));
-}
-
-TEST(CalibrationMathTest, CompassCorrectionPartnerFollowsSignOfError) {
-    // Errors by heading index N, S, E, W, with the partner each heading must use.
+TEST(CalibrationMathTest, CompassCorrectionsTakeTheirPartnerBySignOfError) {
+    // Errors and expected corrections by heading index N, S, E, W.
     const struct {
-        std::array<double, 4> e;
-        std::array<int, 4> partner;
-    } cases[] = {
-        {{-2.0, 1.0, -1.0, 1.5}, {kHeadingWest, kHeadingWest, kHeadingNorth, kHeadingNorth}},
-        {{2.0, -1.0, 0.5, -3.0}, {kHeadingEast, kHeadingEast, kHeadingSouth, kHeadingSouth}},
-        {{20.0, -20.0, -20.0, 20.0}, {kHeadingEast, kHeadingEast, kHeadingNorth, kHeadingNorth}},
-    };
+        std::array<double, 4> errors, expected;
+    } cases[] = {{{2.0, -1.0, 0.5, -3.0}, {2.034091, -1.016854, 0.508380, -3.068966}},
+                 {{-2.0, 1.0, -1.0, 1.5}, {-2.079545, 0.994382, -0.988764, 1.559322}},
+                 {{20.0, -20.0, -20.0, 20.0}, {31.428571, -20.0, -31.428571, 20.0}},
+                 {{0.0, -20.0, 7.0, 20.0}, {0.0, -27.714286, 9.277108, 25.714286}}};
     for (const auto& c : cases) {
-        const std::array<double, 4> result = ComputeCompassCorrections(c.e);
+        const std::array<double, 4> result = ComputeCompassCorrections(c.errors);
         for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(result[i], Reference(c.e[i], c.e[c.partner[i]]), 1e-12) << "index " << i;
+            EXPECT_NEAR(result[i], c.expected[i], 5e-7) << "index " << i;
         }
-    }
-}
-
-TEST(CalibrationMathTest, ZeroErrorGivesZeroCorrectionWhateverThePartner) {
-    for (const double partner : {-20.0, -0.5, 0.0, 7.0, 20.0}) {
-        const std::array<double, 4> c = ComputeCompassCorrections({0.0, partner, partner, partner});
-        EXPECT_EQ(c[kHeadingNorth], 0.0) << partner;
     }
 }
 
@@ -251,12 +186,10 @@ TEST(CalibrationMathTest, CoarseResultIsStoredByHeadingIndex) {
         byHeading[i] = {static_cast<int16_t>(100 * (i + 1)), static_cast<int16_t>(-10 * (i + 1)),
                         static_cast<int16_t>(1000 + i), 1.5 * i, -0.5 * i};
     }
-    const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, 900);
     CAhrsState state;
-    StoreCoarseResult(state, byHeading, result);
+    StoreCoarseResult(state, byHeading, ComputeCoarseCorrections(byHeading, 900));
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(state.GetRawMagX(i), byHeading[i].x) << i;
-        EXPECT_EQ(state.GetRawMagY(i), byHeading[i].y) << i;
         EXPECT_EQ(state.GetRawMagZ(i), byHeading[i].z) << i;
         EXPECT_EQ(state.GetEffPitch(i), byHeading[i].pitch) << i;
         EXPECT_EQ(state.GetEffRoll(i), byHeading[i].roll) << i;
@@ -264,7 +197,6 @@ TEST(CalibrationMathTest, CoarseResultIsStoredByHeadingIndex) {
         const LevelComponents level = LevelOf(byHeading[i]);
         EXPECT_EQ(state.GetLevelMagX(i), level.x) << i;
         EXPECT_EQ(state.GetLevelMagY(i), level.y) << i;
-        EXPECT_EQ(state.GetLevelMagZ(i), level.z) << i;
     }
 }
 

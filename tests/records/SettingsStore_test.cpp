@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,14 @@ std::string Document(const std::string& body) {
     return "<?xml version=\"1.0\"?>\n<appSettings>\n" + body + "</appSettings>\n";
 }
 
-TEST(SettingsStoreTest, NoFileGivesDefaultsAndSaveWritesOneSetting) {
+TEST(SettingsStoreTest, NoFileGivesDefaultsAndOnlySaveWritesIt) {
     CTempDir dir;
     const std::string path = dir / "appSettings.xml";
     CSettingsStore store(path);
-    EXPECT_EQ(store.Get("ComPort", 0), 0);
     EXPECT_EQ(store.Get("ComPort", 7), 7);
     EXPECT_EQ(store.Set("ComPort", 4), 4);
     EXPECT_EQ(store.Get("ComPort", 0), 4);
+    EXPECT_TRUE(dir.Names().empty());
     ASSERT_TRUE(store.Save());
     EXPECT_EQ(ReadText(path), Document("    <setting key=\"ComPort\" value=\"4\"/>\n"));
     EXPECT_EQ(dir.Names(), std::set<std::string>{"appSettings.xml"});
@@ -35,7 +36,7 @@ TEST(SettingsStoreTest, SetKeepsTheLowEightBits) {
     const struct {
         long long value;
         uint8_t stored;
-    } cases[] = {{300, 44}, {-1, 255}, {255, 255}, {256, 0}, {-256, 0}, {1LL << 40 | 9, 9}};
+    } cases[] = {{300, 44}, {-1, 255}, {256, 0}, {-256, 0}, {1LL << 40 | 9, 9}};
     for (const auto& c : cases) {
         EXPECT_EQ(store.Set("k", c.value), c.stored) << c.value;
         EXPECT_EQ(store.Get("k", 1), c.stored) << c.value;
@@ -46,25 +47,17 @@ TEST(SettingsStoreTest, ValueText) {
     const struct {
         const char* text;
         uint8_t value;
-    } cases[] = {
-        {"3", 3},
-        {"300", 44},
-        {"-1", 255},
-        {" \t+7x", 7},
-        {"12 5", 12},
-        {"abc", 0},
-        {"", 0},
-        {"-", 0},
-        {"--1", 0},
-        {"+-1", 0},
-        {"-256", 0},
-        {"0300", 44},
-        {"-0", 0},
-        {"\n\r 9", 9},
-        {"1e3", 1},
-        {"99999999999999999999999", 255},
-        {"-99999999999999999999999", 1},
-    };
+    } cases[] = {{"300", 44},
+                 {"-1", 255},
+                 {" \t+7x", 7},
+                 {"12 5", 12},
+                 {"abc", 0},
+                 {"", 0},
+                 {"--1", 0},
+                 {"0300", 44},
+                 {"1e3", 1},
+                 {"99999999999999999999999", 255},
+                 {"-99999999999999999999999", 1}};
     for (const auto& c : cases) {
         EXPECT_EQ(ParseSettingValue(c.text), c.value) << '"' << c.text << '"';
     }
@@ -75,8 +68,6 @@ TEST(SettingsStoreTest, Load) {
         std::string file;
         Entries expected;
     } cases[] = {
-        {Document("<setting key=\"ComPort\" value=\"3\"/>"), {{"ComPort", 3}}},
-        {Document("<setting key=\"ComPort\" value=\"300\"/>"), {{"ComPort", 44}}},
         {Document("<setting key=\"ComPort\" value=\" -1\"/>"), {{"ComPort", 255}}},
         {Document("<setting key=\"ComPort\"/>"), {{"ComPort", 0}}},
         {Document("<setting value=\"3\"/><setting key=\"a\" value=\"1\"/>"), {{"a", 1}}},
@@ -87,19 +78,14 @@ TEST(SettingsStoreTest, Load) {
         {"<?xml version=\"1.0\"?>\r\n<appSettings>\r\n<setting key=\"ComPort\" value=\"6\"/>\r\n"
          "</appSettings>\r\n",
          {{"ComPort", 6}}},
-        {"<?xml version=\"1.0\"?><settings><setting key=\"ComPort\" value=\"3\"/></settings>", {}},
-        {"<?xml version=\"1.0\"?>", {}},
         {"<appSettings><setting key=\"ComPort\" value=\"3\"/>", {}},
         {"not xml at all", {}},
-        {"", {}},
-        {std::string("<appSettings>\0<setting key=\"a\" value=\"1\"/></appSettings>", 56), {}},
-    };
+        {std::string("<appSettings>\0<setting key=\"a\" value=\"1\"/></appSettings>", 56), {}}};
     CTempDir dir;
     const std::string path = dir / "s.xml";
     for (const auto& c : cases) {
         WriteText(path, c.file);
-        const CSettingsStore store(path);
-        EXPECT_EQ(store.Entries(), c.expected) << c.file;
+        EXPECT_EQ(CSettingsStore(path).Entries(), c.expected) << c.file;
     }
 }
 
@@ -117,7 +103,6 @@ TEST(SettingsStoreTest, ForeignKeysAreWrittenBackInByteOrder) {
                                        "    <setting key=\"a\" value=\"1\"/>\n"
                                        "    <setting key=\"b\" value=\"2\"/>\n"
                                        "    <setting key=\"\xC3\xA9\" value=\"5\"/>\n"));
-    EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
 }
 
 TEST(SettingsStoreTest, UnusualKeysSurviveASaveAndALoad) {
@@ -131,19 +116,13 @@ TEST(SettingsStoreTest, UnusualKeysSurviveASaveAndALoad) {
     EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
 }
 
-TEST(SettingsStoreTest, ForeignOrMalformedFileIsRewrittenWithTheRightRoot) {
+TEST(SettingsStoreTest, ForeignFileIsRewrittenWithTheRightRoot) {
     CTempDir dir;
     const std::string path = dir / "s.xml";
-    for (const std::string& foreign :
-         {std::string(
-              "<?xml version=\"1.0\"?><settings><setting key=\"x\" value=\"1\"/></settings>"),
-          std::string("<appSettings><setting")}) {
-        WriteText(path, foreign);
-        CSettingsStore store(path);
-        EXPECT_TRUE(store.Entries().empty());
-        ASSERT_TRUE(store.Save());
-        EXPECT_EQ(ReadText(path), "<?xml version=\"1.0\"?>\n<appSettings/>\n");
-    }
+    WriteText(path, "<?xml version=\"1.0\"?><settings><setting key=\"x\" value=\"1\"/></settings>");
+    CSettingsStore store(path);
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(ReadText(path), "<?xml version=\"1.0\"?>\n<appSettings/>\n");
 }
 
 TEST(SettingsStoreTest, SaveCreatesTheDirectoryAndReportsFailure) {
@@ -162,57 +141,24 @@ TEST(SettingsStoreTest, SaveCreatesTheDirectoryAndReportsFailure) {
     EXPECT_FALSE(CSettingsStore("").Save());
 }
 
-TEST(SettingsStoreTest, StoreOnAnExplicitPathSavesOnlyWhenAsked) {
-    CTempDir dir;
-    { CSettingsStore(dir / "s.xml").Set("ComPort", 1); }
-    EXPECT_TRUE(dir.Names().empty());
-}
-
-// Restores an environment variable when the test ends.
-class CEnvironment {
-public:
-    explicit CEnvironment(const char* name) : name(name) {
-        const char* value = std::getenv(name);
-        had = value != nullptr;
-        saved = had ? value : "";
-    }
-    CEnvironment(const CEnvironment&) = delete;
-    CEnvironment& operator=(const CEnvironment&) = delete;
-    ~CEnvironment() {
-        if (had) {
-            ::setenv(name, saved.c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-
-private:
-    const char* name;
-    bool had = false;
-    std::string saved;
-};
-
+// The environment is changed only in a child process, so nothing leaks into other tests.
 TEST(SettingsStoreTest, DefaultLocation) {
-    const CEnvironment config("XDG_CONFIG_HOME");
-    const CEnvironment home("HOME");
-    ::setenv("HOME", "/home/tech", 1);
     const struct {
         const char* config; // nullptr: unset
         const char* expected;
-    } cases[] = {
-        {"/cfg", "/cfg/hx410-install/appSettings.xml"},
-        {"/cfg/", "/cfg/hx410-install/appSettings.xml"},
-        {"", "/home/tech/.config/hx410-install/appSettings.xml"},
-        {nullptr, "/home/tech/.config/hx410-install/appSettings.xml"},
-        {"relative/dir", "/home/tech/.config/hx410-install/appSettings.xml"},
-    };
+    } cases[] = {{"/cfg/", "/cfg/hx410-install/appSettings.xml"},
+                 {"", "/home/tech/.config/hx410-install/appSettings.xml"},
+                 {nullptr, "/home/tech/.config/hx410-install/appSettings.xml"},
+                 {"relative/dir", "/home/tech/.config/hx410-install/appSettings.xml"}};
     for (const auto& c : cases) {
-        if (c.config == nullptr) {
-            ::unsetenv("XDG_CONFIG_HOME");
-        } else {
-            ::setenv("XDG_CONFIG_HOME", c.config, 1);
-        }
-        EXPECT_EQ(CSettingsStore::DefaultPath(), c.expected) << (c.config ? c.config : "unset");
+        EXPECT_EXIT(
+            {
+                ::setenv("HOME", "/home/tech", 1);
+                c.config ? ::setenv("XDG_CONFIG_HOME", c.config, 1) : ::unsetenv("XDG_CONFIG_HOME");
+                std::exit(CSettingsStore::DefaultPath() == c.expected ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << (c.config ? c.config : "unset");
     }
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <sys/resource.h>
 #include <system_error>
 
 // A fresh directory under the system's temporary directory, removed with its contents.
@@ -39,6 +41,30 @@ public:
 
 private:
     std::string path;
+};
+
+// Limits the size of any file this process writes, as a full disk would (root included).
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = bytes;
+        active = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+    ~CFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    bool Active() const { return active; }
+
+private:
+    rlimit saved{};
+    void (*previousHandler)(int) = nullptr;
+    bool active = false;
 };
 
 inline void WriteText(const std::string& path, const std::string& text) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-TEST(OutputPacer, ReleasesBytesAtTheLineRate) {
+TEST(OutputPacer, ReleasesBytesAtTheLineRateAndSavesAtMostOneBurst) {
     COutputPacer pacer(1000.0, 1);
     pacer.Push(std::string(10000, 'a'));
     EXPECT_TRUE(pacer.Ready(0.0).empty());
@@ -12,14 +12,12 @@ TEST(OutputPacer, ReleasesBytesAtTheLineRate) {
     EXPECT_EQ(first, 384u);
     pacer.Consume(first);
     EXPECT_EQ(pacer.Ready(200.0).size(), 384u);
-}
 
-TEST(OutputPacer, IdleLineSavesAtMostOneBurst) {
-    COutputPacer pacer(20.0, 1);
-    pacer.Ready(0.0);
-    pacer.Ready(60000.0);
-    pacer.Push(std::string(10000, 'a'));
-    EXPECT_EQ(pacer.Ready(60000.0).size(), 76u);
+    COutputPacer idle(20.0, 1);
+    idle.Ready(0.0);
+    idle.Ready(60000.0);
+    idle.Push(std::string(10000, 'a'));
+    EXPECT_EQ(idle.Ready(60000.0).size(), 76u);
 }
 
 TEST(OutputPacer, UnwrittenBytesAreOfferedAgainUnchanged) {
@@ -36,12 +34,9 @@ TEST(OutputPacer, UnwrittenBytesAreOfferedAgainUnchanged) {
 
 TEST(OutputPacer, GarbleRateIsClamped) {
     COutputPacer pacer(1000.0, 1);
-    for (double rate : {-1.0, 0.0, 2.0}) {
-        pacer.SetGarbleRate(rate);
-        EXPECT_GE(pacer.GarbleRate(), 0.0);
-        EXPECT_LE(pacer.GarbleRate(), 1.0);
-    }
-    pacer.SetGarbleRate(0.0);
+    pacer.SetGarbleRate(2.0);
+    EXPECT_EQ(pacer.GarbleRate(), 1.0);
+    pacer.SetGarbleRate(-1.0);
     pacer.Ready(0.0);
     pacer.Push("PITCH 1.20");
     EXPECT_EQ(pacer.Ready(100.0), "PITCH 1.20");

@@ -10,35 +10,27 @@
 // Independent of the program's own parser, so the tests compare two readings.
 inline std::vector<std::string> ScreenLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos <= bytes.size()) {
-        const std::size_t esc = bytes.find('\x1b', pos);
-        std::string_view piece =
-            bytes.substr(pos, esc == std::string_view::npos ? bytes.npos : esc - pos);
-        if (!piece.empty() && piece[0] == '[') {
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = bytes.find('\x1b', start);
+        std::string_view piece = bytes.substr(start, end == bytes.npos ? bytes.npos : end - start);
+        if (piece.starts_with('[')) {
             const std::size_t h = piece.find('H');
-            piece = h == std::string_view::npos ? std::string_view() : piece.substr(h + 1);
+            piece = h == piece.npos ? std::string_view() : piece.substr(h + 1);
         }
         std::string line;
-        for (char c : piece) {
-            if (std::isspace(static_cast<unsigned char>(c))) {
-                if (!line.empty() && line.back() != ' ') {
-                    line.push_back(' ');
-                }
-            } else {
+        for (const char c : piece) {
+            if (!std::isspace(static_cast<unsigned char>(c))) {
                 line.push_back(c);
+            } else if (!line.empty() && line.back() != ' ') {
+                line.push_back(' ');
             }
         }
-        while (!line.empty() && line.back() == ' ') {
+        if (!line.empty() && line.back() == ' ') {
             line.pop_back();
         }
         if (!line.empty()) {
             lines.push_back(line);
         }
-        if (esc == std::string_view::npos) {
-            break;
-        }
-        pos = esc + 1;
     }
     return lines;
 }
@@ -46,7 +38,7 @@ inline std::vector<std::string> ScreenLines(std::string_view bytes) {
 // The first line beginning with `keyword`, or an empty string.
 inline std::string FindLine(const std::vector<std::string>& lines, std::string_view keyword) {
     for (const std::string& l : lines) {
-        if (l.rfind(keyword, 0) == 0) {
+        if (l.starts_with(keyword)) {
             return l;
         }
     }
