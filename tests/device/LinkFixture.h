@@ -15,10 +15,15 @@
 #include <string>
 #include <vector>
 
-// A page: the notification is posted to its thread and handled there, where it asks the
-// link whether it is alive, as the wizard's pages do.
+// A page: the notification is handled on its thread, where it asks the link whether it is
+// alive, as the wizard's pages do.
 class CRecordingPage : public IMessageTarget {
 public:
+    struct Note {
+        int message;
+        bool alive;
+        bool operator==(const Note&) const = default;
+    };
     CRecordingPage(CPlainUiThread& ui, CAhrsLink& link) : ui(ui), link(link) {}
     void PostMessage(int message) override {
         ui.Post([this, message] {
@@ -26,19 +31,11 @@ public:
             received.push_back({message, link.IsLinkAlive()});
         });
     }
-    struct Note {
-        int message;
-        bool alive;
-        bool operator==(const Note&) const = default;
-    };
     std::vector<Note> Received() const {
         std::lock_guard lock(mutex);
         return received;
     }
-    std::size_t Count() const {
-        std::lock_guard lock(mutex);
-        return received.size();
-    }
+    std::size_t Count() const { return Received().size(); }
 
 private:
     CPlainUiThread& ui;
@@ -50,13 +47,13 @@ private:
 class CLinkFixture : public ::testing::Test {
 public:
     static constexpr int kMessage = 2024;
+    static constexpr CRecordingPage::Note kUp{kMessage, true};
+    static constexpr CRecordingPage::Note kLost{kMessage, false};
 
 protected:
-    explicit CLinkFixture(double scale = 20.0) : timeBase(scale), ui(timeBase) {
+    CLinkFixture() : timeBase(20.0), ui(timeBase) {
         char pattern[] = "/tmp/hx410-link-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) {
-            root = pattern;
-        }
+        root = ::mkdtemp(pattern) != nullptr ? pattern : "/tmp/hx410-link";
         places.portsDir = (root / "ports").string();
         places.devRoot = (root / "dev").string();
         places.sysTtyRoot = (root / "sys").string();
@@ -72,16 +69,10 @@ protected:
         std::filesystem::remove_all(root, error);
     }
 
-    // Points COM<number> at `device`, replacing an earlier link atomically.
     void LinkPort(int number, const std::string& device) {
-        const auto path = std::filesystem::path(places.portsDir) / ("COM" + std::to_string(number));
-        const auto temporary = path.string() + ".tmp";
-        std::error_code error;
-        std::filesystem::remove(temporary, error);
-        std::filesystem::create_symlink(device, temporary);
-        std::filesystem::rename(temporary, path);
+        std::filesystem::create_symlink(device, std::filesystem::path(places.portsDir) /
+                                                    ("COM" + std::to_string(number)));
     }
-
     bool RunUntil(const std::function<bool()>& done, double programMs = 60000) {
         return ui.RunUntil(done, programMs);
     }

@@ -52,24 +52,4 @@ TEST(ParserThreads, ListenerWritesWhileTheUiThreadReads) {
     EXPECT_EQ(state.GetStatusWord(), 0xCFU);
 }
 
-// A command waits for a banner on one thread while the listener keeps parsing.
-TEST(ParserThreads, WaitForAckWhileParsing) {
-    CAhrsState state;
-    CLineParser parser(state);
-    std::atomic<bool> acknowledged = false;
-    std::thread command([&] {
-        EXPECT_TRUE(parser.WaitForAck(3, 60000));
-        acknowledged = true;
-    });
-    for (int i = 0; !acknowledged; ++i) {
-        parser.ProcessChunk("\x1b[1;1HROLL " + std::to_string(i % 5) + "\x1b");
-        if (i % 16 == 0) {
-            parser.ProcessChunk("\x1b++ MCC STORE ++\x1b");
-        }
-        std::this_thread::yield();
-    }
-    command.join();
-    EXPECT_GE(parser.AckSetCount(3), 1U);
-}
-
 } // namespace

@@ -16,18 +16,14 @@ class CPtyPeer {
 public:
     CPtyPeer() {
         master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-            Hangup();
-            return;
-        }
         char name[128] = {};
-        if (::ptsname_r(master, name, sizeof name) != 0) {
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+            ::ptsname_r(master, name, sizeof name) != 0) {
             Hangup();
             return;
         }
         slavePath = name;
-        // Keep the slave side raw even before the port opens it, so the line discipline
-        // never echoes or rewrites what the test sends.
+        // Raw before the port opens it, so the line discipline never rewrites test bytes.
         termios settings{};
         if (::tcgetattr(master, &settings) == 0) {
             ::cfmakeraw(&settings);
@@ -55,18 +51,26 @@ public:
         return done == bytes.size();
     }
 
-    // Reads until `count` bytes have arrived or `realMs` real milliseconds pass.
-    std::string Receive(std::size_t count, int realMs) {
+    // Reads until `count` bytes have arrived or `realMs` real milliseconds pass. Without a
+    // count it returns what is waiting once nothing more comes for `realMs`.
+    std::string Receive(std::size_t count = std::string::npos, int realMs = 50) {
         std::string received;
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
         while (master >= 0 && received.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                until - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                break;
+            int waitMs = realMs;
+            if (count != std::string::npos) {
+                waitMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              until - std::chrono::steady_clock::now())
+                                              .count());
+                if (waitMs <= 0) {
+                    break;
+                }
             }
             pollfd entry{master, POLLIN, 0};
-            if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
+            if (::poll(&entry, 1, waitMs) <= 0) {
+                if (count == std::string::npos) {
+                    break;
+                }
                 continue;
             }
             char buffer[4096];
@@ -77,23 +81,6 @@ public:
             received.append(buffer, static_cast<std::size_t>(got));
         }
         return received;
-    }
-
-    // Everything that is waiting now (after a short grace period for bytes in flight).
-    std::string Drain(int graceRealMs = 50) {
-        std::string received;
-        for (;;) {
-            pollfd entry{master, POLLIN, 0};
-            if (master < 0 || ::poll(&entry, 1, graceRealMs) <= 0) {
-                return received;
-            }
-            char buffer[4096];
-            const ssize_t got = ::read(master, buffer, sizeof buffer);
-            if (got <= 0) {
-                return received;
-            }
-            received.append(buffer, static_cast<std::size_t>(got));
-        }
     }
 
     // Closes the master: the slave sees a hang-up, as when an adapter is pulled out.

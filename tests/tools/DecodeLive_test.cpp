@@ -7,106 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <grp.h>
 #include <regex>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kScale = "20";
-
-// hx410-decode as a child process with its own config home, optionally unprivileged.
-class CDecoder {
-public:
-    CDecoder(const std::string& configHome, std::vector<std::string> args, bool asNobody = false) {
-        args.insert(args.begin(), HX410_DECODE_PATH);
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        std::string env = "XDG_CONFIG_HOME=" + configHome;
-        char* envp[] = {env.data(), nullptr};
-        int out[2], err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid = ::fork();
-        if (pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::dup2(err[1], STDERR_FILENO);
-            if (asNobody &&
-                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-                ::_exit(126);
-            }
-            ::execve(argv[0], argv.data(), envp);
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        ::close(err[1]);
-        outFd = out[0];
-        errFd = err[0];
-    }
-    ~CDecoder() { Finish(); }
-
-    // Reads standard output until `text` appears or the decoder ends.
-    bool WaitForOutput(const std::string& text) {
-        while (out.find(text) == std::string::npos) {
-            if (!ReadSome()) {
-                return false;
-            }
-        }
-        return true;
-    }
-    // Reads everything and returns the exit status (-1 when it did not exit normally).
-    int Finish() {
-        while (ReadSome()) {
-        }
-        if (pid > 0) {
-            int status = 0;
-            ::waitpid(pid, &status, 0);
-            pid = -1;
-            exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        return exitStatus;
-    }
-    const std::string& Out() const { return out; }
-    const std::string& Err() const { return err; }
-
-private:
-    bool ReadSome() {
-        pollfd entries[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-        if ((outFd < 0 && errFd < 0) || ::poll(entries, 2, 60000) <= 0) {
-            return false;
-        }
-        bool progress = false;
-        for (int i = 0; i < 2; ++i) {
-            int& fd = i == 0 ? outFd : errFd;
-            if (fd < 0 || entries[i].revents == 0) {
-                continue;
-            }
-            char buffer[4096];
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got > 0) {
-                (i == 0 ? out : err).append(buffer, static_cast<std::size_t>(got));
-            } else {
-                ::close(fd);
-                fd = -1;
-            }
-            progress = true;
-        }
-        return progress;
-    }
-
-    pid_t pid = -1;
-    int outFd = -1;
-    int errFd = -1;
-    int exitStatus = -1;
-    std::string out;
-    std::string err;
-};
 
 class DecodeLive : public ::testing::Test {
 protected:
@@ -116,7 +22,7 @@ protected:
         portsDir = configHome + "/hx410-install/ports";
         fs::create_directories(portsDir);
         for (const std::string& dir : {configHome, configHome + "/hx410-install", portsDir}) {
-            ::chmod(dir.c_str(), 0755); // readable by the unprivileged run below
+            ::chmod(dir.c_str(), 0755); // readable by the unprivileged runs below
         }
     }
     ~DecodeLive() override {
@@ -126,12 +32,19 @@ protected:
     void LinkPort(int number, const std::string& device) {
         fs::create_symlink(device, portsDir + "/COM" + std::to_string(number));
     }
-    std::vector<std::string> Monitor(int port, const std::string& seconds,
-                                     std::vector<std::string> more = {}) {
+    // hx410-decode with this test's ports directory, as root or as nobody.
+    std::unique_ptr<CChildProcess> Decoder(std::vector<std::string> args, bool asNobody = false) {
+        args.insert(args.begin(), HX410_DECODE_PATH);
+        return std::make_unique<CChildProcess>(
+            args, ChildOptions{{"XDG_CONFIG_HOME=" + configHome}, true, asNobody});
+    }
+    std::unique_ptr<CChildProcess> Monitor(int port, const std::string& seconds,
+                                           std::vector<std::string> more = {},
+                                           bool asNobody = false) {
         std::vector<std::string> args = {"--port", std::to_string(port), "--seconds",
-                                         seconds,  "--time-scale",       kScale};
+                                         seconds,  "--time-scale",       "20"};
         args.insert(args.end(), more.begin(), more.end());
-        return args;
+        return Decoder(args, asNobody);
     }
 
     std::string configHome;
@@ -147,64 +60,63 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// Only ports that can be opened and locked now are listed, in ascending order.
 TEST_F(DecodeLive, ListShowsUsablePortsAscendingWithTheirDevices) {
-    CPtyPeer a, b;
-    ASSERT_TRUE(a.Ok() && b.Ok());
+    CPtyPeer a, b, held;
+    ASSERT_TRUE(a.Ok() && b.Ok() && held.Ok());
     LinkPort(12, a.SlavePath());
     LinkPort(3, b.SlavePath());
-    LinkPort(7, configHome + "/nothing"); // dangling: not listed
+    LinkPort(5, held.SlavePath());
+    LinkPort(7, configHome + "/nothing"); // dangling
+    CSerialPort holder;                   // the decoder is the other process
+    ASSERT_EQ(holder.OpenDevice(held.SlavePath()), 0);
     CSimPeer sim(HX410_SIM_PATH, portsDir, 20);
     ASSERT_TRUE(sim.Ok());
     std::vector<std::string> expected = {"COM3 " + b.SlavePath(), "COM12 " + a.SlavePath()};
     const std::string simLine = "COM" + std::to_string(sim.ComNumber()) + " " + sim.SlavePath();
     expected.insert(sim.ComNumber() < 3 ? expected.begin() : expected.begin() + 1, simLine);
 
-    CDecoder decoder(configHome, {"--list"});
-    EXPECT_EQ(decoder.Finish(), 0) << decoder.Err();
-    EXPECT_EQ(Lines(decoder.Out()), expected);
+    const auto decoder = Decoder({"--list"});
+    EXPECT_EQ(decoder->Finish(), 0) << decoder->Err();
+    EXPECT_EQ(Lines(decoder->Out()), expected);
 }
 
+// Root may open anything, so as root the decoder drops to an unprivileged user.
 TEST_F(DecodeLive, ListNamesDevicesTheUserMayNotOpen) {
     CPtyPeer peer;
     ASSERT_TRUE(peer.Ok());
     LinkPort(4, peer.SlavePath());
     ASSERT_EQ(::chmod(peer.SlavePath().c_str(), 0), 0);
-    CDecoder decoder(configHome, {"--list"}, ::geteuid() == 0);
-    ASSERT_EQ(decoder.Finish(), 0) << decoder.Err();
-    const auto lines = Lines(decoder.Out());
-    ASSERT_EQ(lines.size(), 1u) << decoder.Out();
+    const auto decoder = Decoder({"--list"}, ::geteuid() == 0);
+    ASSERT_EQ(decoder->Finish(), 0) << decoder->Err();
+    const auto lines = Lines(decoder->Out());
+    ASSERT_EQ(lines.size(), 1u) << decoder->Out();
     EXPECT_NE(lines[0].find(peer.SlavePath()), std::string::npos);
     EXPECT_NE(lines[0].find("dialout"), std::string::npos);
 }
 
 TEST_F(DecodeLive, MonitorAgainstTheSimulatorReportsUpAndLostAndPrintsTheRecord) {
-    CSimPeer sim(HX410_SIM_PATH, portsDir, 20,
-                 {"--warmup", "0", "--ahrs-version", "9.9.9", "--mag-serial", "SN-77"});
+    CSimPeer sim(HX410_SIM_PATH, portsDir, 20, {"--warmup", "0", "--ahrs-version", "9.9.9"});
     ASSERT_TRUE(sim.Ok());
-    CDecoder decoder(configHome, Monitor(sim.ComNumber(), "60", {"--send", "PAGE F"}));
-    ASSERT_TRUE(decoder.WaitForOutput("link up\n")) << decoder.Err();
+    const auto decoder = Monitor(sim.ComNumber(), "60", {"--send", "PAGE F"});
+    ASSERT_TRUE(decoder->WaitForOutput("link up\n")) << decoder->Err();
     EXPECT_FALSE(sim.Command("power off").empty());
-    ASSERT_TRUE(decoder.WaitForOutput("link lost\n")) << decoder.Out();
-    EXPECT_EQ(decoder.Finish(), 0) << decoder.Err();
+    ASSERT_TRUE(decoder->WaitForOutput("link lost\n")) << decoder->Out();
+    EXPECT_EQ(decoder->Finish(), 0) << decoder->Err();
 
-    const auto lines = Lines(decoder.Out());
+    const auto lines = Lines(decoder->Out());
     ASSERT_GE(lines.size(), 3u);
-    const std::regex note(R"(\d+\.\d link (up|lost))");
-    EXPECT_TRUE(std::regex_match(lines[0], note)) << lines[0];
-    EXPECT_TRUE(std::regex_match(lines[1], note)) << lines[1];
-    EXPECT_NE(lines[0].find("up"), std::string::npos);
-    EXPECT_NE(lines[1].find("lost"), std::string::npos);
-    const double upAt = std::stod(lines[0]);
-    const double lostAt = std::stod(lines[1]);
-    EXPECT_GE(lostAt - upAt, 5.0); // the silence time, in the monitor's clock
-    EXPECT_NE(decoder.Out().find("AhrsVersion=\n"), std::string::npos); // reset by the loss
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d+\.\d link up)"))) << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\d+\.\d link lost)"))) << lines[1];
+    EXPECT_GE(std::stod(lines[1]) - std::stod(lines[0]), 5.0);             // the silence time
+    EXPECT_NE(decoder->Out().find("\nAhrsVersion=\n"), std::string::npos); // reset by the loss
 }
 
 TEST_F(DecodeLive, MonitorReadsAnyProgramWritingUnitOutputAndSendsItsTexts) {
     CPtyPeer unit;
     ASSERT_TRUE(unit.Ok());
     LinkPort(9, unit.SlavePath());
-    CDecoder decoder(configHome, Monitor(9, "3", {"--send", "RESET ERRORS", "--send", "PAGE C"}));
+    const auto decoder = Monitor(9, "3", {"--send", "RESET ERRORS", "--send", "PAGE C"});
     // Like a unit, the far end repaints until it is answered: what it writes before the
     // monitor has opened the port is purged by the open.
     std::string received;
@@ -213,40 +125,35 @@ TEST_F(DecodeLive, MonitorReadsAnyProgramWritingUnitOutputAndSendsItsTexts) {
         received += unit.Receive(20 - received.size(), 25);
     }
     EXPECT_EQ(received, "RESET ERRORS\rPAGE C\r");
-    EXPECT_EQ(decoder.Finish(), 0) << decoder.Err();
-    EXPECT_NE(decoder.Out().find("\nPitch=2.5\n"), std::string::npos) << decoder.Out();
-    EXPECT_NE(decoder.Out().find("\nMagSerialNumber=0815\n"), std::string::npos);
+    EXPECT_EQ(decoder->Finish(), 0) << decoder->Err();
+    EXPECT_NE(decoder->Out().find("\nPitch=2.5\n"), std::string::npos) << decoder->Out();
+    EXPECT_NE(decoder->Out().find("\nMagSerialNumber=0815\n"), std::string::npos);
 }
 
 TEST_F(DecodeLive, ExitStatusSaysWhetherTheLinkEverCameUpOrWhyThePortWouldNotOpen) {
     CPtyPeer quiet;
     ASSERT_TRUE(quiet.Ok());
     LinkPort(20, quiet.SlavePath());
-    {
-        CDecoder decoder(configHome, Monitor(20, "2"));
-        EXPECT_EQ(decoder.Finish(), 4);
-        EXPECT_EQ(decoder.Out().find("link up"), std::string::npos);
-        EXPECT_NE(decoder.Out().find("AhrsVersion="), std::string::npos); // record printed
-    }
-    {
-        CDecoder decoder(configHome, Monitor(21, "2"));
-        EXPECT_EQ(decoder.Finish(), 3);
-        EXPECT_NE(decoder.Err().find("missing"), std::string::npos) << decoder.Err();
-    }
+    auto decoder = Monitor(20, "2");
+    EXPECT_EQ(decoder->Finish(), 4);
+    EXPECT_EQ(decoder->Out().find("link up"), std::string::npos);
+    EXPECT_NE(decoder->Out().find("AhrsVersion="), std::string::npos); // record printed
+
+    decoder = Monitor(21, "2");
+    EXPECT_EQ(decoder->Finish(), 3);
+    EXPECT_NE(decoder->Err().find("missing"), std::string::npos) << decoder->Err();
     {
         CSerialPort holder;
         ASSERT_EQ(holder.OpenDevice(quiet.SlavePath()), 0);
-        CDecoder decoder(configHome, Monitor(20, "2"));
-        EXPECT_EQ(decoder.Finish(), 3);
-        EXPECT_NE(decoder.Err().find("busy"), std::string::npos) << decoder.Err();
+        decoder = Monitor(20, "2");
+        EXPECT_EQ(decoder->Finish(), 3);
+        EXPECT_NE(decoder->Err().find("busy"), std::string::npos) << decoder->Err();
     }
-    {
-        ASSERT_EQ(::chmod(quiet.SlavePath().c_str(), 0), 0);
-        CDecoder decoder(configHome, Monitor(20, "2"), ::geteuid() == 0);
-        EXPECT_EQ(decoder.Finish(), 3);
-        EXPECT_NE(decoder.Err().find("No permission"), std::string::npos) << decoder.Err();
-        EXPECT_NE(decoder.Err().find("dialout"), std::string::npos);
-    }
+    ASSERT_EQ(::chmod(quiet.SlavePath().c_str(), 0), 0);
+    decoder = Monitor(20, "2", {}, ::geteuid() == 0);
+    EXPECT_EQ(decoder->Finish(), 3);
+    EXPECT_NE(decoder->Err().find("No permission"), std::string::npos) << decoder->Err();
+    EXPECT_NE(decoder->Err().find("dialout"), std::string::npos);
 }
 
 TEST_F(DecodeLive, BadLiveArgumentsAreUsageErrors) {
@@ -263,8 +170,7 @@ TEST_F(DecodeLive, BadLiveArgumentsAreUsageErrors) {
         {"--list", "file.cap"},
     };
     for (const auto& args : cases) {
-        CDecoder decoder(configHome, args);
-        EXPECT_EQ(decoder.Finish(), 2) << args.back();
+        EXPECT_EQ(Decoder(args)->Finish(), 2) << args.back();
     }
 }
 
