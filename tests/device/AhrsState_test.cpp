@@ -84,8 +84,6 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     EXPECT_DOUBLE_EQ(state.GetMcc(1), 0);
     EXPECT_TRUE(state.GetGyroScaleTable().empty());
     EXPECT_EQ(state.GetMountPosition(), 0);
-    EXPECT_DOUBLE_EQ(state.GetHeadingFilterLength(), 4.0);
-    EXPECT_DOUBLE_EQ(state.GetRateFilterLength(), 2.0);
 
     EXPECT_EQ(state.GetAhrsSerialNumber(), "S1");
     EXPECT_EQ(state.GetMagSerialNumber(), "M1");
@@ -127,22 +125,6 @@ TEST(AhrsState, IndicesOutOfRangeReadZeroAndWriteNothing) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_DOUBLE_EQ(state.GetMcc(i), 0);
     }
-}
-
-TEST(AhrsState, ClearCountersKeepsTheStatusWord) {
-    CAhrsState state;
-    state.SetStatusWord(0x1001);
-    EXPECT_TRUE(state.GetStatusBit0());
-    state.SetStatusWord(0xCE);
-    state.SetArincOutput(0);
-    state.AddAvgHeadingSample(1);
-    EXPECT_EQ(state.GetStatusCount(), 2U);
-    state.ClearCounters();
-    EXPECT_EQ(state.GetStatusCount(), 0U);
-    EXPECT_EQ(state.GetArincCount(), 0U);
-    EXPECT_EQ(state.GetAvgHeadingCount(), 0U);
-    EXPECT_EQ(state.GetStatusWord(), 0xCEU);
-    EXPECT_FALSE(state.GetStatusBit0());
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -157,20 +159,12 @@ TEST_F(DecodeLive, ExitStatusSaysWhetherTheLinkEverCameUpOrWhyThePortWouldNotOpe
 }
 
 TEST_F(DecodeLive, BadLiveArgumentsAreUsageErrors) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"--port"},
-        {"--port", "0"},
-        {"--port", "256"},
-        {"--port", "x"},
-        {"--list", "--port", "1"},
-        {"--port", "1", "--seconds", "-1"},
-        {"--port", "1", "--seconds", "nan"},
-        {"--port", "1", "--time-scale", "0"},
-        {"--port", "1", "--bogus"},
-        {"--list", "file.cap"},
-    };
-    for (const auto& args : cases) {
-        EXPECT_EQ(Decoder(args)->Finish(), 2) << args.back();
+    for (const char* line : {"--port", "--port 0", "--port 256", "--port x", "--list --port 1",
+                             "--port 1 --seconds -1", "--port 1 --seconds nan",
+                             "--port 1 --time-scale 0", "--port 1 --bogus", "--list file.cap"}) {
+        std::istringstream words(line);
+        const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+        EXPECT_EQ(Decoder(args)->Finish(), 2) << line;
     }
 }
 
