@@ -2,7 +2,6 @@
 #include "device/PtyPeer.h"
 
 #include <cerrno>
-#include <clocale>
 #include <cmath>
 #include <thread>
 
@@ -118,18 +117,6 @@ TEST_F(AhrsLink, CommandsThatWouldSendNonsenseWriteNothing) {
     EXPECT_FALSE(link->SelectOutputPage('\r'));
     EXPECT_FALSE(link->ToggleArincOutput()); // -1 after a reset: neither on nor off
     EXPECT_EQ(peer.Receive(), "");
-}
-
-TEST_F(AhrsLink, NumbersAreWrittenWithAPointWhateverTheLocale) {
-    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
-        std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr) {
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
-    }
-    ASSERT_TRUE(link->Open(kPort));
-    EXPECT_TRUE(link->SendLatitude(45.5));
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    ExpectSent("LAT 45.50\r");
 }
 
 TEST_F(AhrsLink, ToggleArincOutputFlipsAKnownStateAndClearsTheCounters) {

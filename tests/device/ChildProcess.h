@@ -108,6 +108,7 @@ public:
     }
     const std::string& Out() const { return out; }
     const std::string& Err() const { return err; }
+    pid_t Pid() const { return pid; }
 
 private:
     using Clock = std::chrono::steady_clock;

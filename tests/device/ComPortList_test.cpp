@@ -1,4 +1,5 @@
 #include "device/ComPortList.h"
+#include "records/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,27 +11,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Ports, device and sysfs roots in a temporary directory, removed at the end.
 class ComPortList : public ::testing::Test {
 protected:
     ComPortList() {
-        char pattern[] = "/tmp/hx410-ports-XXXXXX";
-        root = ::mkdtemp(pattern) != nullptr ? pattern : "/tmp/hx410-ports";
-        places = {(root / "ports").string(), (root / "dev").string(), (root / "sys").string()};
         fs::create_directories(places.portsDir);
         fs::create_directories(places.devRoot);
-    }
-    ~ComPortList() override {
-        std::error_code error;
-        fs::remove_all(root, error);
     }
     void Touch(const fs::path& path, const std::string& text = {}) {
         fs::create_directories(path.parent_path());
         std::ofstream(path) << text;
     }
 
-    fs::path root;
-    ComPortPlaces places;
+    CTempDir dir;
+    ComPortPlaces places{dir / "ports", dir / "dev", dir / "sys"};
 };
 
 TEST_F(ComPortList, KernelDevicesTakeTheirDefaultNumbersAndALinkWins) {

@@ -1,14 +1,13 @@
 #pragma once
 
-// A link on a plain UI-thread loop driven by the test's own thread, with a temporary
-// ports directory and an empty device root, so only the test's COM links exist.
+// A link on a UI-thread loop run by the test; only the test's own COM links exist.
 
 #include "device/AhrsLink.h"
 #include "device/PlainUiThread.h"
+#include "records/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -52,22 +51,14 @@ public:
 
 protected:
     CLinkFixture() : timeBase(20.0), ui(timeBase) {
-        char pattern[] = "/tmp/hx410-link-XXXXXX";
-        root = ::mkdtemp(pattern) != nullptr ? pattern : "/tmp/hx410-link";
-        places.portsDir = (root / "ports").string();
-        places.devRoot = (root / "dev").string();
-        places.sysTtyRoot = (root / "sys").string();
+        places = {dir / "ports", dir / "dev", dir / "sys"};
         std::filesystem::create_directories(places.portsDir);
         std::filesystem::create_directories(places.devRoot);
         link = std::make_unique<CAhrsLink>(ui, timeBase, places);
         page = std::make_unique<CRecordingPage>(ui, *link);
         link->Subscribe(page.get(), kMessage);
     }
-    ~CLinkFixture() override {
-        link.reset();
-        std::error_code error;
-        std::filesystem::remove_all(root, error);
-    }
+    ~CLinkFixture() override { link.reset(); }
 
     void LinkPort(int number, const std::string& device) {
         std::filesystem::create_symlink(device, std::filesystem::path(places.portsDir) /
@@ -82,7 +73,7 @@ protected:
 
     CTimeBase timeBase;
     CPlainUiThread ui;
-    std::filesystem::path root;
+    CTempDir dir;
     ComPortPlaces places;
     std::unique_ptr<CAhrsLink> link;
     std::unique_ptr<CRecordingPage> page;

@@ -3,7 +3,7 @@
 // The built hx410-sim as a separate process: its COM link in a given ports directory, its
 // control commands on standard input, its answers on standard output.
 
-#include "device/ChildProcess.h"
+#include "ChildProcess.h"
 
 #include <cstdlib>
 

@@ -3,6 +3,7 @@
 #include "device/PtyPeer.h"
 #include "device/SerialPort.h"
 #include "device/SimPeer.h"
+#include "records/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +20,10 @@ namespace {
 class DecodeLive : public ::testing::Test {
 protected:
     DecodeLive() {
-        char pattern[] = "/tmp/hx410-decode-live-XXXXXX";
-        configHome = ::mkdtemp(pattern) != nullptr ? pattern : "/tmp";
-        portsDir = configHome + "/hx410-install/ports";
         fs::create_directories(portsDir);
         for (const std::string& dir : {configHome, configHome + "/hx410-install", portsDir}) {
             ::chmod(dir.c_str(), 0755); // readable by the unprivileged runs below
         }
-    }
-    ~DecodeLive() override {
-        std::error_code error;
-        fs::remove_all(configHome, error);
     }
     void LinkPort(int number, const std::string& device) {
         fs::create_symlink(device, portsDir + "/COM" + std::to_string(number));
@@ -49,8 +43,9 @@ protected:
         return Decoder(args, asNobody);
     }
 
-    std::string configHome;
-    std::string portsDir;
+    CTempDir dir;
+    std::string configHome = dir.Path();
+    std::string portsDir = configHome + "/hx410-install/ports";
 };
 
 std::vector<std::string> Lines(const std::string& text) {
