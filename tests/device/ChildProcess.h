@@ -149,3 +149,13 @@ private:
     std::string err;
     std::size_t taken = 0; // how much of `out` ReadLine has returned
 };
+
+// The complete lines of a child's output.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}

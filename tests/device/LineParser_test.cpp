@@ -88,7 +88,6 @@ void RunCases(const std::vector<DispatchCase>& cases) {
 // The plain row of each keyword is checked by the captures' expected decodes; these are
 // the rows' prefix clashes and the value-reading rules.
 TEST(Dispatch, PrefixClashesAndValueReading) {
-    using T = CAhrsState::ScaleTable;
     RunCases({
         {"Mv 2.0\xa0\xff", true, [](auto& s) { EXPECT_EQ(s.GetMagVersion(), "2.0\xa0\xff"); }},
         // Cursor sequences go; "[K" has no later 'H', so the rest of the line goes.
@@ -118,30 +117,6 @@ TEST(Dispatch, PrefixClashesAndValueReading) {
         {"Z AVG -1", true, [](auto& s) { EXPECT_EQ(s.GetAvgCount(2), 65535); }},
         {"X AVG 70000", true, [](auto& s) { EXPECT_EQ(s.GetAvgCount(0), 70000 - 65536); }},
         {"X TEMP 3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetAccel(0), 0); }},
-        {"ASF XXN 1.5", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetAccelScaleTable(), T({{0, 1.5}}));
-         }},
-        {"GSF ZY 2", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetGyroScaleTable(), T({{1100, 2}}));
-         }},
-        {"GSF QQ 2", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetGyroScaleTable(), T({{1500, 2}}));
-         }},
-        {"XX3P 1.002", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetGyroScaleTable(), T({{103, 1.002}}));
-         }},
-        {"ZZ300N 1", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetGyroScaleTable(), T({{444, 1}}));
-         }},
-        {"YY 4", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetGyroScaleTable(), T({{1500, 4}}));
-         }},
         {"XX3P", true, [](auto& s) { EXPECT_TRUE(s.GetGyroScaleTable().empty()); }},
         {"MAG XL 1", true, [](auto& s) { EXPECT_EQ(s.GetMagLevel(0), 0); }},
         {"MAG YL -2", true, [](auto& s) { EXPECT_EQ(s.GetMagLevel(1), 65534); }},
@@ -154,6 +129,24 @@ TEST(Dispatch, PrefixClashesAndValueReading) {
         {"MCC W 1.5 N 2", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(3), 0); }},
         {"MCCX", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 0); }},
     });
+}
+
+TEST(Dispatch, ScaleLinesTakeTheirKeys) {
+    const struct {
+        const char* line;
+        bool accel;
+        int key;
+        double value;
+    } cases[] = {{"ASF XXN 1.5", true, 0, 1.5}, {"GSF ZY 2", false, 1100, 2},
+                 {"GSF QQ 2", false, 1500, 2},  {"XX3P 1.002", false, 103, 1.002},
+                 {"ZZ300N 1", false, 444, 1},   {"YY 4", false, 1500, 4}};
+    for (const auto& c : cases) {
+        Fixture f;
+        EXPECT_TRUE(f.parser.ProcessChunk(Line(c.line)));
+        const CAhrsState::ScaleTable expected{{c.key, c.value}};
+        EXPECT_EQ(c.accel ? f.state.GetAccelScaleTable() : f.state.GetGyroScaleTable(), expected)
+            << c.line;
+    }
 }
 
 TEST(Dispatch, BannersSetTheirEvents) {

@@ -42,19 +42,6 @@ TEST(PlainUiThread, TimersExpireOnceAtTheirTimeAndRestartOrStopReplacesThem) {
     EXPECT_EQ(fired, std::vector<int>{2});
 }
 
-TEST(PlainUiThread, PostFromAnotherThreadWakesTheCallerDrivenLoop) {
-    CPlainUiThread ui{CTimeBase(kScale)};
-    std::atomic<int> ran{0};
-    std::thread poster([&] {
-        for (int i = 0; i < 100; ++i) {
-            ui.Post([&] { ran.fetch_add(1); });
-        }
-    });
-    EXPECT_TRUE(ui.RunUntil([&] { return ran.load() == 100; }, 1e6));
-    poster.join();
-    EXPECT_TRUE(ui.IsUiThread());
-}
-
 TEST(PlainUiThread, OwnThreadRunsTasksAndTimersThereAndStopJoins) {
     CPlainUiThread ui{CTimeBase(kScale)};
     ui.Start();

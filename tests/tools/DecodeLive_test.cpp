@@ -48,15 +48,6 @@ protected:
     std::string portsDir = configHome + "/hx410-install/ports";
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
-
 // Only ports that can be opened and locked now are listed, in ascending order.
 TEST_F(DecodeLive, ListShowsUsablePortsAscendingWithTheirDevices) {
     CPtyPeer a, b, held;

@@ -1,11 +1,10 @@
 #include "device/ChildProcess.h"
+#include "records/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -27,22 +26,6 @@ Decoded Decode(std::vector<std::string> args, const std::string& input = {}) {
     return {status, decoder.Out(), decoder.Err()};
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Every capture decodes to its expected record whatever the piece size: only the piece
 // count differs, and it is the body's size in pieces.
 TEST(Decode, CapturesMatchTheirExpectedDecodeAtEveryPieceSize) {
@@ -55,9 +38,9 @@ TEST(Decode, CapturesMatchTheirExpectedDecodeAtEveryPieceSize) {
     ASSERT_GE(captures.size(), 4U);
     for (const fs::path& capture : captures) {
         SCOPED_TRACE(capture.filename().string());
-        const auto expected = Lines(ReadFile(fs::path(capture).replace_extension(".chk")));
+        const auto expected = Lines(ReadText(fs::path(capture).replace_extension(".chk")));
         ASSERT_GE(expected.size(), 2U) << "run scripts/regen-checks";
-        const std::string bytes = ReadFile(capture);
+        const std::string bytes = ReadText(capture);
         std::size_t body = 0;
         while (body < bytes.size() && bytes[body] == '#') {
             body = bytes.find('\n', body) + 1;
@@ -82,8 +65,8 @@ TEST(Decode, CapturesMatchTheirExpectedDecodeAtEveryPieceSize) {
 TEST(Decode, StandardInputGivesTheSameRecordAsTheFile) {
     const std::string capture = fs::path(HX410_TEST_DATA_DIR) / "page-f-identity.cap";
     const Decoded fromFile = Decode({"--comments", capture});
-    EXPECT_EQ(Decode({"--comments"}, ReadFile(capture)).out, fromFile.out);
-    EXPECT_EQ(Decode({"--comments", "-"}, ReadFile(capture)).out, fromFile.out);
+    EXPECT_EQ(Decode({"--comments"}, ReadText(capture)).out, fromFile.out);
+    EXPECT_EQ(Decode({"--comments", "-"}, ReadText(capture)).out, fromFile.out);
     const Decoded empty = Decode({"/dev/null"});
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(Lines(empty.out).back(), "RecognisedChunks=0");
