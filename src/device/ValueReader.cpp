@@ -43,16 +43,20 @@ std::size_t CountDigits(std::string_view text, std::size_t from) {
     return i - from;
 }
 
+// Steps over an optional '+' or '-' at `i`; true for '-'.
+bool SkipSign(std::string_view text, std::size_t& i) {
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        return text[i++] == '-';
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<double> ReadReal(std::string_view text) {
     text = SkipBlanks(text);
     std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = SkipSign(text, i);
     const std::size_t mantissaStart = i;
     const std::size_t intDigits = CountDigits(text, i);
     i += intDigits;
@@ -91,11 +95,7 @@ std::optional<std::int64_t> ReadInteger(std::string_view text, std::int64_t mini
                                         std::int64_t maximum) {
     text = SkipBlanks(text);
     std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = SkipSign(text, i);
     const std::size_t digits = CountDigits(text, i);
     if (digits == 0) {
         return std::nullopt;
