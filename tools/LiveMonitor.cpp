@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 namespace {
@@ -93,6 +95,21 @@ private:
     bool everUp = false;
 };
 
+// The '#' lines that open a capture: what, where and when.
+std::string CaptureHeader(int port) {
+    const std::string name = "COM" + std::to_string(port);
+    const std::string path = DevicePathOfPort(ComPortPlaces::Default(), port);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char started[64] = "";
+    if (::localtime_r(&now, &local) != nullptr) {
+        std::strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S %z", &local);
+    }
+    return "# HX410 maintenance port " + name + (path.empty() ? "" : " (" + DeviceOf(path) + ")") +
+           ", 38400 8N1, raw bytes as received.\n# Captured by hx410-decode " HX410_VERSION " on " +
+           started + "; replay with: hx410-decode --comments FILE\n";
+}
+
 } // namespace
 
 bool CLiveMonitor::IsLiveCommand(int argc, char** argv) {
@@ -139,6 +156,8 @@ std::optional<CLiveMonitor::Options> CLiveMonitor::Parse(int argc, char** argv, 
             options.timeScale = *scale;
         } else if (argument == "--send" && hasValue) {
             options.sends.emplace_back(argv[++i]);
+        } else if (argument == "--capture" && hasValue) {
+            options.capturePath = argv[++i];
         } else {
             err << "hx410-decode: unexpected argument '" << argument << "'\n";
             return std::nullopt;
@@ -156,7 +175,7 @@ int CLiveMonitor::Main(int argc, char** argv) {
     if (!options) {
         std::cerr << "usage: hx410-decode --list\n"
                      "       hx410-decode --port N [--seconds S] [--send TEXT]... "
-                     "[--time-scale K]\n";
+                     "[--capture FILE] [--time-scale K]\n";
         return kExitUsage;
     }
     return options->list ? List(std::cout) : Monitor(*options, std::cout, std::cerr);
@@ -200,12 +219,29 @@ std::string CLiveMonitor::OpenFailureText(int port, int error) {
 }
 
 int CLiveMonitor::Monitor(const Options& options, std::ostream& out, std::ostream& err) {
+    std::ofstream capture;
+    if (!options.capturePath.empty()) {
+        capture.open(options.capturePath, std::ios::binary | std::ios::trunc);
+        if (!capture) {
+            err << "hx410-decode: cannot write the capture " << options.capturePath << ": "
+                << std::strerror(errno) << '\n';
+            return kExitUsage;
+        }
+        capture << CaptureHeader(options.port);
+    }
     const CTimeBase timeBase(options.timeScale);
     CPlainUiThread ui(timeBase);
     CAhrsLink::Configure(ui, timeBase);
     CAhrsLink& link = CAhrsLink::Instance();
     CNotificationPrinter printer(ui, link, timeBase, options.sends, out);
     link.Subscribe(&printer, kNotification);
+    if (capture.is_open()) {
+        // Runs on the listener thread; the stream is touched by nothing else until the
+        // link is shut down below.
+        link.SetReceiveTap([&capture](std::string_view bytes) {
+            capture.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        });
+    }
     if (!link.Open(static_cast<std::uint8_t>(options.port))) {
         link.Unsubscribe(&printer, kNotification);
         link.Shutdown(); // the link outlives this UI loop: it must not call it at exit
@@ -217,8 +253,14 @@ int CLiveMonitor::Monitor(const Options& options, std::ostream& out, std::ostrea
     link.Unsubscribe(&printer, kNotification);
     link.Shutdown();
 
+    link.SetReceiveTap({});
+
     PrintRecord(out, link.State());
     PrintAckCounts(out, link.Port().Parser());
     out.flush();
+    if (capture.is_open() && !capture.flush()) {
+        err << "hx410-decode: the capture " << options.capturePath << " is incomplete\n";
+        return kExitUsage;
+    }
     return printer.EverUp() ? kExitLinkUp : kExitNeverUp;
 }

@@ -10,13 +10,15 @@
 // record it built.
 //
 //   hx410-decode --list
-//   hx410-decode --port N [--seconds S] [--send TEXT]... [--time-scale K]
+//   hx410-decode --port N [--seconds S] [--send TEXT]... [--capture FILE] [--time-scale K]
 //
 // --list prints "COM<n> <device>" per usable port, ascending, and a line naming serial
 // devices that exist but may not be opened. --port prints "<seconds> link up" and
 // "<seconds> link lost" as the notifications arrive, sends each TEXT followed by a
 // carriage return once the link first comes up, and after S seconds (default 10)
-// prints the record. --time-scale runs the link's clock K times faster (tests, demos).
+// prints the record. --capture writes every byte received to FILE after a few '#' lines
+// that say where it came from, so `hx410-decode --comments FILE` replays it later (what a
+// shop sends to support). --time-scale runs the link's clock K times faster (tests, demos).
 class CLiveMonitor {
 public:
     static constexpr int kExitLinkUp = 0;
@@ -30,6 +32,7 @@ public:
         double seconds = 10;
         double timeScale = 1;
         std::vector<std::string> sends;
+        std::string capturePath;
     };
 
     // True when the arguments ask for the live mode rather than a capture file.

@@ -2,7 +2,8 @@
 // the record they produce, so a capture sent in by a shop can be read offline.
 //
 //   hx410-decode [--chunk N] [--comments] [FILE]
-//   hx410-decode --list | --port N [--seconds S] [--send TEXT]...   (see LiveMonitor.h)
+//   hx410-decode --list | --port N [--seconds S] [--send TEXT]... [--capture FILE]
+//                                                                    (see LiveMonitor.h)
 //   hx410-decode --help | --version
 //
 // FILE (or standard input when absent or "-") is fed in pieces of N bytes (default
@@ -39,7 +40,8 @@ struct DecodeOptions {
 
 void PrintUsage(std::ostream& out) {
     out << "usage: hx410-decode [--chunk N] [--comments] [FILE]\n"
-           "       hx410-decode --list | --port N [--seconds S] [--send TEXT]...\n";
+           "       hx410-decode --list | --port N [--seconds S] [--send TEXT]... [--capture "
+           "FILE]\n";
 }
 
 std::optional<DecodeOptions> ParseArguments(int argc, char** argv) {

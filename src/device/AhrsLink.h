@@ -57,6 +57,7 @@ public:
     bool IsPortOpen() const { return portOpen.load(); }
     bool IsLinkAlive() const { return port.IsLinkAlive(); }
     void SetParsingSuspended(bool suspended) { port.SetParsingSuspended(suspended); }
+    void SetReceiveTap(CAhrsPort::ReceiveTap tap) { port.SetReceiveTap(std::move(tap)); }
     CAhrsState& State() { return state; }
     // Why the last Open failed: 0, ENOENT (no such port), EBUSY (held by another
     // program), EACCES (no permission: the user should join the dialout group), ...

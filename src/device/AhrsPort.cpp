@@ -70,6 +70,11 @@ void CAhrsPort::AddLinkLostCallback(const void* owner, Callback callback) {
     Add(onLinkLost, owner, std::move(callback));
 }
 
+void CAhrsPort::SetReceiveTap(ReceiveTap tap) {
+    std::lock_guard lock(callbackLock);
+    receiveTap = std::move(tap);
+}
+
 void CAhrsPort::Add(CallbackList& list, const void* owner, Callback callback) {
     std::lock_guard lock(callbackLock);
     const bool known = std::any_of(list.begin(), list.end(),
@@ -104,6 +109,12 @@ int CAhrsPort::OnPortEvent(unsigned events, unsigned /*errors*/) {
         return 0;
     }
     uiThread.StopTimer(kSilenceTimerId);
+    {
+        std::lock_guard lock(callbackLock);
+        if (receiveTap) {
+            receiveTap(std::string_view(buffer, count));
+        }
+    }
     buffer[count] = '\0';
     bool recognised = true;
     if (!parsingSuspended.load()) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,7 @@
 class CAhrsPort : public CSerialPort {
 public:
     using Callback = std::function<void()>;
+    using ReceiveTap = std::function<void(std::string_view bytes)>;
 
     static constexpr int kSilenceTimerId = 2;
     static constexpr double kSilenceMs = 5000;
@@ -53,6 +55,11 @@ public:
     // Adds a callback unless one with the same owner is already registered.
     void AddLinkUpCallback(const void* owner, Callback callback);
     void AddLinkLostCallback(const void* owner, Callback callback);
+
+    // Hands every read's bytes, as received (before any NUL cut or suspension), to `tap`
+    // on the listener thread: a raw capture for support. An empty function removes it.
+    // The tap must not call back into the port.
+    void SetReceiveTap(ReceiveTap tap);
 
     std::string LastPortName() const;
     // Reopen attempts after listener failures, successful or not.
@@ -84,4 +91,5 @@ private:
     mutable std::mutex callbackLock;
     CallbackList onLinkUp;
     CallbackList onLinkLost;
+    ReceiveTap receiveTap;
 };

@@ -104,7 +104,9 @@ TEST_F(DecodeLive, MonitorReadsAnyProgramWritingUnitOutputAndSendsItsTexts) {
     CPtyPeer unit;
     ASSERT_TRUE(unit.Ok());
     LinkPort(9, unit.SlavePath());
-    const auto decoder = Monitor(9, "3", {"--send", "RESET ERRORS", "--send", "PAGE C"});
+    const std::string capture = dir / "support.cap";
+    const auto decoder =
+        Monitor(9, "3", {"--send", "RESET ERRORS", "--send", "PAGE C", "--capture", capture});
     // Like a unit, the far end repaints until it is answered: what it writes before the
     // monitor has opened the port is purged by the open.
     std::string received;
@@ -116,6 +118,12 @@ TEST_F(DecodeLive, MonitorReadsAnyProgramWritingUnitOutputAndSendsItsTexts) {
     EXPECT_EQ(decoder->Finish(), 0) << decoder->Err();
     EXPECT_NE(decoder->Out().find("\nPitch=2.5\n"), std::string::npos) << decoder->Out();
     EXPECT_NE(decoder->Out().find("\nMagSerialNumber=0815\n"), std::string::npos);
+
+    // The capture replays to the same record.
+    const auto replay = Decoder({"--comments", capture});
+    EXPECT_EQ(replay->Finish(), 0) << replay->Err();
+    EXPECT_NE(replay->Out().find("\nPitch=2.5\n"), std::string::npos) << replay->Out();
+    EXPECT_NE(replay->Out().find("\nMagSerialNumber=0815\n"), std::string::npos);
 }
 
 TEST_F(DecodeLive, ExitStatusSaysWhetherTheLinkEverCameUpOrWhyThePortWouldNotOpen) {
@@ -145,9 +153,10 @@ TEST_F(DecodeLive, ExitStatusSaysWhetherTheLinkEverCameUpOrWhyThePortWouldNotOpe
 }
 
 TEST_F(DecodeLive, BadLiveArgumentsAreUsageErrors) {
-    for (const char* line : {"--port", "--port 0", "--port 256", "--port x", "--list --port 1",
-                             "--port 1 --seconds -1", "--port 1 --seconds nan",
-                             "--port 1 --time-scale 0", "--port 1 --bogus", "--list file.cap"}) {
+    for (const char* line :
+         {"--port", "--port 0", "--port 256", "--port x", "--list --port 1",
+          "--port 1 --seconds -1", "--port 1 --seconds nan", "--port 1 --time-scale 0",
+          "--port 1 --bogus", "--list file.cap", "--port 1 --capture /nonexistent/dir/x.cap"}) {
         std::istringstream words(line);
         const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
         EXPECT_EQ(Decoder(args)->Finish(), 2) << line;
