@@ -225,20 +225,14 @@ bool CLineParser::Dispatch(std::string_view line) {
         return true;
     }
     if (StartsWith(line, "OutHdg")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetOutputHeading(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetOutputHeading);
     }
     if (StartsWith(line, "Mag Avg") || StartsWith(line, "Mag Raw")) {
         HeadingLine(line, line[4] == 'A');
         return true;
     }
     if (StartsWith(line, "MagCorr")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetMagCorrHeading(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetMagCorrHeading);
     }
     if (StartsWith(line, "MAG")) {
         LevelLine(line);
@@ -249,16 +243,10 @@ bool CLineParser::Dispatch(std::string_view line) {
         return true;
     }
     if (StartsWith(line, "ROLL") && !StartsWith(line, "ROLL T")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetRoll(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetRoll);
     }
     if (StartsWith(line, "PITCH") && !StartsWith(line, "PITCH T")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetPitch(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetPitch);
     }
     if (StartsWith(line, "BLK")) {
         BlkLine(line);
@@ -279,10 +267,7 @@ bool CLineParser::Dispatch(std::string_view line) {
         return true;
     }
     if (StartsWith(line, "Magvar")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetMagneticVariation(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetMagneticVariation);
     }
     if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
         if (line.find(':', colon + 1) != std::string_view::npos) {
@@ -291,28 +276,27 @@ bool CLineParser::Dispatch(std::string_view line) {
         return true;
     }
     if (StartsWith(line, "Lat")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetLatitude(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetLatitude);
     }
     if (StartsWith(line, "A429")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetA429Speed(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetA429Speed);
     }
     if (StartsWith(line, "ARINC")) {
-        if (const auto value = ReadReal(AfterFirstBlank(line))) {
-            state.SetArincOutput(*value);
-        }
-        return true;
+        return RealRow(line, &CAhrsState::SetArincOutput);
     }
     if (line[0] == '-' || (line[0] >= '0' && line[0] <= '9')) {
         state.SetDataText(std::string(line));
         return true;
     }
     return false;
+}
+
+// A row whose value is the text after the first blank, read as a real number.
+bool CLineParser::RealRow(std::string_view line, void (CAhrsState::*set)(double)) {
+    if (const auto value = ReadReal(AfterFirstBlank(line))) {
+        (state.*set)(*value);
+    }
+    return true;
 }
 
 // "ASF name value" and "GSF name value".

@@ -44,6 +44,7 @@ private:
     bool CompleteLine();
     bool Dispatch(std::string_view line);
     void SetAck(int index);
+    bool RealRow(std::string_view line, void (CAhrsState::*set)(double));
     void ScaleLine(std::string_view line, bool accel);
     void IndexedScaleLine(std::string_view line);
     void SensorLine(std::string_view line);
