@@ -1,5 +1,6 @@
 #include "device/SerialPort.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
@@ -143,13 +144,44 @@ int CSerialPort::OpenHandle(const std::string& devicePath) {
     return 0;
 }
 
-void CSerialPort::CloseHandle() {
+int CSerialPort::QueuedOutput(int handle) const {
+    int queued = 0;
+    return ::ioctl(handle, TIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+// Waits, within a bound, until the driver's output queue is empty: the tail of the last
+// command must leave at the port's speed before the old settings come back. tcdrain alone
+// could wait forever on a device held up by flow control. False when bytes are left.
+bool CSerialPort::DrainOutput(int handle) const {
+    constexpr double kPollMs = 5;
+    const double untilMs = timeBase.NowMs() + kDrainBoundMs;
+    for (;;) {
+        const int queued = QueuedOutput(handle);
+        if (queued <= 0) {
+            return queued == 0;
+        }
+        const double leftMs = untilMs - timeBase.NowMs();
+        if (leftMs <= 0) {
+            return false;
+        }
+        timeBase.Sleep(std::min(leftMs, kPollMs));
+    }
+}
+
+void CSerialPort::CloseHandle(bool drain) {
     const int handle = fd.exchange(-1);
     if (handle < 0) {
         return;
     }
+    // With the queue empty, TCSADRAIN waits only for the transmitter itself (bounded by
+    // the driver). Bytes that cannot leave are discarded, so the close does not wait for
+    // them either (a serial driver would, for up to 30 s).
+    const bool drained = drain && DrainOutput(handle);
+    if (!drained) {
+        ::tcflush(handle, TCOFLUSH);
+    }
     if (haveSavedSettings) {
-        ::tcsetattr(handle, TCSANOW, &savedSettings);
+        ::tcsetattr(handle, drained ? TCSADRAIN : TCSANOW, &savedSettings);
         haveSavedSettings = false;
     }
     ::ioctl(handle, TIOCNXCL);
@@ -159,7 +191,7 @@ void CSerialPort::CloseHandle() {
 int CSerialPort::CloseDevice() {
     StopReceiver();
     std::lock_guard lock(deviceLock);
-    CloseHandle();
+    CloseHandle(true);
     return Keep(0);
 }
 

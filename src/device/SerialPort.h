@@ -28,6 +28,8 @@ public:
 
     // Bound on a write that makes no progress (the device stopped taking bytes).
     static constexpr double kWriteTimeoutMs = 5000;
+    // Bound on the wait at close for the bytes still queued to go out.
+    static constexpr double kDrainBoundMs = 500;
 
     explicit CSerialPort(CTimeBase timeBase = CTimeBase());
     virtual ~CSerialPort();
@@ -40,7 +42,9 @@ public:
     // purged. Closes a device that is still open first. Starts the listener when asked;
     // if it cannot start, the device is closed again and the error returned.
     int OpenDevice(const std::string& devicePath, bool startReceiver = true);
-    // Stops the listener, restores the saved settings and closes the device.
+    // Stops the listener, lets the bytes still queued go out (for at most kDrainBoundMs
+    // program milliseconds; a device stopped by flow control has the rest discarded),
+    // then restores the saved settings and closes the device.
     int CloseDevice();
     int SetLineSettings(unsigned baud, int dataBits, Parity parity, int stopBits);
 
@@ -79,9 +83,13 @@ protected:
     // Records `status` as the last error and returns it.
     int Keep(int status);
 
+    // Bytes the driver still has to send (TIOCOUTQ), or -1 when it cannot tell.
+    virtual int QueuedOutput(int handle) const;
+
 private:
     int OpenHandle(const std::string& devicePath);
-    void CloseHandle();
+    void CloseHandle(bool drain = false);
+    bool DrainOutput(int handle) const;
     int WaitForOutput(int handle, double untilMs);
     void ListenerMain();
     int WaitAndDispatch();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -38,6 +39,62 @@ TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     const termios after = SlaveSettings(peer);
     EXPECT_EQ(cfgetospeed(&after), B9600);
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+}
+
+// A port whose driver reports the given output queue lengths, one per query (the last
+// one repeats), and notes the line speed the peer sees at each query. A pseudo-terminal
+// has no transmit queue (it always reports 0), so the queue is scripted here.
+class CQueuedPort : public CSerialPort {
+public:
+    CQueuedPort(const CPtyPeer& peer, std::vector<int> queue)
+        : CSerialPort(CTimeBase(1000.0)), peer(peer), queue(std::move(queue)) {}
+    ~CQueuedPort() override { CloseDevice(); }
+    mutable std::vector<speed_t> speedsSeen;
+
+protected:
+    int QueuedOutput(int) const override {
+        const termios settings = SlaveSettings(peer);
+        speedsSeen.push_back(cfgetospeed(&settings));
+        return queue[std::min(speedsSeen.size(), queue.size()) - 1];
+    }
+
+private:
+    const CPtyPeer& peer;
+    std::vector<int> queue;
+};
+
+TEST(SerialPort, CloseLetsQueuedBytesGoOutAtThePortSpeedWithinABound) {
+    const struct {
+        std::vector<int> queue;
+        std::size_t queries;
+        bool delivered; // bytes that cannot leave are discarded
+    } cases[] = {{{40, 12, 0}, 3, true}, {{100}, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.queue.front());
+        CPtyPeer peer;
+        ASSERT_TRUE(peer.Ok());
+        termios before = SlaveSettings(peer);
+        cfsetospeed(&before, B9600);
+        ASSERT_EQ(::tcsetattr(peer.Master(), TCSANOW, &before), 0);
+        CQueuedPort port(peer, c.queue);
+        ASSERT_EQ(port.OpenDevice(peer.SlavePath()), 0);
+        ASSERT_EQ(port.Write("STORE MCC\r", 10), 0);
+        const double start = port.TimeBase().NowMs();
+        ASSERT_EQ(port.CloseDevice(), 0);
+        if (c.queries != 0) {
+            EXPECT_EQ(port.speedsSeen.size(), c.queries);
+        } else {
+            EXPECT_GE(port.TimeBase().NowMs() - start, CSerialPort::kDrainBoundMs);
+        }
+        EXPECT_EQ(std::count(port.speedsSeen.begin(), port.speedsSeen.end(), B38400),
+                  static_cast<long>(port.speedsSeen.size()))
+            << "settings restored before the queue was empty";
+        const termios after = SlaveSettings(peer);
+        EXPECT_EQ(cfgetospeed(&after), B9600);
+        if (c.delivered) {
+            EXPECT_EQ(peer.Receive(10, 20000), "STORE MCC\r");
+        }
+    }
 }
 
 TEST(SerialPort, FailuresReturnTheSystemError) {
