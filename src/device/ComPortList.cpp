@@ -8,6 +8,8 @@
 #include <fstream>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -126,10 +128,22 @@ int ProbeComPort(const std::string& devicePath) {
     if (handle < 0) {
         return errno;
     }
-    // The same lock the port takes when it opens; closing releases it at once.
+    // Only a terminal can be a serial port (a link to /dev/null or a file is not one).
+    // Then the same lock and exclusive mode the port takes when it opens, released at
+    // once; TIOCEXCL is set only once the lock is ours and may fail on a pseudo-terminal.
     int status = 0;
-    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    termios settings{};
+    int exclusive = 0;
+    if (::tcgetattr(handle, &settings) != 0) {
+        status = errno;
+    } else if (::ioctl(handle, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        status = EBUSY; // another program holds it in exclusive mode (root gets this far)
+    } else if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
         status = errno == EWOULDBLOCK ? EBUSY : errno;
+    } else if (::ioctl(handle, TIOCEXCL) != 0 && errno != EINVAL && errno != ENOTTY) {
+        status = errno;
+    } else {
+        ::ioctl(handle, TIOCNXCL);
     }
     ::close(handle);
     return status;

@@ -29,9 +29,9 @@ std::map<int, std::string> ComPortMap(const ComPortPlaces& places);
 // The device path of port `number`, or an empty string when nothing names it.
 std::string DevicePathOfPort(const ComPortPlaces& places, int number);
 
-// Opens and locks a device exclusively the way the port does, and releases it at
-// once: 0 when the port is usable now, otherwise the errno (EBUSY when held elsewhere,
-// EACCES when the user may not open it).
+// Opens a terminal and locks it exclusively the way the port does, and releases it at
+// once: 0 when the port is usable now, otherwise the errno (ENOTTY when it is not a
+// terminal, EBUSY when held elsewhere, EACCES when the user may not open it).
 int ProbeComPort(const std::string& devicePath);
 using ComPortProbe = std::function<int(const std::string& devicePath)>;
 

@@ -110,6 +110,11 @@ int CSerialPort::OpenHandle(const std::string& devicePath) {
     if (handle < 0) {
         return errno;
     }
+    // Exclusive mode set by another program keeps out all but privileged openers.
+    if (int exclusive = 0; ::ioctl(handle, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        CloseQuietly(handle);
+        return EBUSY;
+    }
     // The lock holds against every opener that takes it, privileged ones included
     // (TIOCEXCL lets those through).
     if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {

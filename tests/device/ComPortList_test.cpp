@@ -1,4 +1,6 @@
 #include "device/ComPortList.h"
+#include "device/PtyPeer.h"
+#include "device/SerialPort.h"
 #include "records/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +74,22 @@ TEST_F(ComPortList, OnlyPortsThatOpenAreListedAndRefusedPermissionIsReported) {
     EXPECT_NE(hint.find((dev / "ttyUSB0").string()), std::string::npos);
     EXPECT_NE(hint.find("dialout"), std::string::npos);
     EXPECT_EQ(NoPermissionHint({}), "");
+}
+
+TEST_F(ComPortList, OnlyTerminalsThatCanBeHeldExclusivelyAreListed) {
+    CPtyPeer free, held;
+    ASSERT_TRUE(free.Ok() && held.Ok());
+    CSerialPort holder;
+    ASSERT_EQ(holder.OpenDevice(held.SlavePath(), false), 0);
+    Touch(dir / "file.cap");
+    const fs::path ports = places.portsDir;
+    const std::pair<int, std::string> links[] = {
+        {2, "/dev/null"}, {3, dir / "file.cap"}, {4, free.SlavePath()}, {5, held.SlavePath()}};
+    for (const auto& [number, target] : links) {
+        fs::create_symlink(target, ports / ("COM" + std::to_string(number)));
+    }
+    EXPECT_EQ(ListComPorts(places), std::vector<int>{4});
+    EXPECT_EQ(ProbeComPort(held.SlavePath()), EBUSY);
 }
 
 } // namespace
