@@ -1,7 +1,6 @@
 #include "sim/PortLink.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,18 +40,6 @@ std::string ReadLink(const std::string& link) {
 }
 
 } // namespace
-
-std::string CPortLink::DefaultDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.config";
-    }
-    return base + "/hx410-install/ports";
-}
 
 std::string CPortLink::Create(const std::string& dir, int requested, const std::string& t) {
     Remove();

@@ -14,9 +14,6 @@ public:
     CPortLink(const CPortLink&) = delete;
     CPortLink& operator=(const CPortLink&) = delete;
 
-    // $XDG_CONFIG_HOME/hx410-install/ports, or ~/.config/hx410-install/ports.
-    static std::string DefaultDirectory();
-
     // Creates DIR (and its parents) if missing, then the link COM<requested>, or the
     // lowest free number when requested is 0. A link left dangling by an earlier run is
     // replaced. Returns an empty string on success, else the reason.

@@ -2,6 +2,8 @@
 
 #include "sim/ScreenPainter.h"
 
+#include "device/ConfigDirectory.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -48,8 +50,15 @@ bool CSimRunner::Start() {
         std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
         return false;
     }
-    const std::string dir =
-        options.portDir.empty() ? CPortLink::DefaultDirectory() : options.portDir;
+    std::string dir = options.portDir;
+    if (dir.empty()) {
+        const ConfigDirectory config = ConfigDirectory::Find();
+        if (config.path.empty()) {
+            std::fprintf(stderr, "hx410-sim: %s (or give --port-dir)\n", config.error.c_str());
+            return false;
+        }
+        dir = config.path + "/ports";
+    }
     if (std::string error = link.Create(dir, options.com, pty.SlavePath()); !error.empty()) {
         std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
         return false;

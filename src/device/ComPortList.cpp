@@ -1,12 +1,12 @@
 #include "device/ComPortList.h"
 
+#include "device/ConfigDirectory.h"
+
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -64,24 +64,13 @@ int ComNumberOf(const std::string& name) {
     return number;
 }
 
-std::string HomeDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
-        return entry->pw_dir;
-    }
-    return ".";
-}
-
 } // namespace
 
 ComPortPlaces ComPortPlaces::Default() {
     ComPortPlaces places;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::string base =
-        config != nullptr && config[0] == '/' ? std::string(config) : HomeDirectory() + "/.config";
-    places.portsDir = base + "/hx410-install/ports";
+    if (const ConfigDirectory directory = ConfigDirectory::Find(); !directory.path.empty()) {
+        places.portsDir = directory.path + "/ports";
+    }
     return places;
 }
 

@@ -15,7 +15,8 @@ struct ComPortPlaces {
     std::string devRoot = "/dev";              // kernel device nodes
     std::string sysTtyRoot = "/sys/class/tty"; // tells which ttyS a driver backs
 
-    // $XDG_CONFIG_HOME/hx410-install/ports, or ~/.config/hx410-install/ports.
+    // The ports directory in the configuration directory (see ConfigDirectory); without
+    // one, only the kernel's devices are found.
     static ComPortPlaces Default();
 };
 

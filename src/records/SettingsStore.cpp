@@ -1,15 +1,14 @@
 #include "records/SettingsStore.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
+#include <iostream>
 #include <sys/stat.h>
 #include <tinyxml2.h>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
+#include "device/ConfigDirectory.h"
 #include "records/AtomicFile.h"
 
 namespace {
@@ -18,28 +17,12 @@ constexpr const char* kRootName = "appSettings";
 constexpr const char* kSettingName = "setting";
 constexpr const char* kKeyAttribute = "key";
 constexpr const char* kValueAttribute = "value";
-constexpr const char* kSubdirectory = "hx410-install";
 constexpr const char* kFileName = "appSettings.xml";
 // A settings file this program wrote is a few hundred bytes; anything far larger is not one.
 constexpr std::size_t kMaxFileSize = 1024 * 1024;
 
 bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return home;
-    }
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* result = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 &&
-        result != nullptr && result->pw_dir != nullptr) {
-        return result->pw_dir;
-    }
-    return {};
 }
 
 // The whole file when it is a regular file of reasonable size; false otherwise. Opened
@@ -100,26 +83,19 @@ uint8_t ParseSettingValue(std::string_view text) {
 }
 
 CSettingsStore& CSettingsStore::Instance() {
-    static CSettingsStore store(DefaultPath(), true);
+    static CSettingsStore store = [] {
+        const ConfigDirectory directory = ConfigDirectory::Find();
+        if (directory.path.empty()) {
+            std::cerr << "hx410-install: " << directory.error << "; settings are not kept\n";
+        }
+        return CSettingsStore(DefaultPath(), true);
+    }();
     return store;
 }
 
 std::string CSettingsStore::DefaultPath() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config != nullptr && config[0] == '/') {
-        base = config;
-    } else {
-        const std::string home = HomeDirectory();
-        if (home.empty()) {
-            return {};
-        }
-        base = home + "/.config";
-    }
-    while (base.size() > 1 && base.back() == '/') {
-        base.pop_back();
-    }
-    return base + "/" + kSubdirectory + "/" + kFileName;
+    const ConfigDirectory directory = ConfigDirectory::Find();
+    return directory.path.empty() ? std::string() : directory.path + "/" + kFileName;
 }
 
 CSettingsStore::CSettingsStore(std::string path, bool saveWhenDestroyed)

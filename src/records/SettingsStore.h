@@ -16,8 +16,9 @@ public:
     // The process-wide store, created (and loaded) on first use and saved at process exit.
     static CSettingsStore& Instance();
 
-    // $XDG_CONFIG_HOME/hx410-install/appSettings.xml, or ~/.config/... when XDG_CONFIG_HOME
-    // is unset, empty or not absolute. Empty when no home directory is known.
+    // appSettings.xml in the configuration directory (see ConfigDirectory); empty when
+    // there is none, and then the process-wide store says so on standard error and keeps
+    // its settings in memory only.
     static std::string DefaultPath();
 
     // A store on an explicit file, loaded at once. It is saved when destroyed only when

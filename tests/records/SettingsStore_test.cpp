@@ -141,27 +141,6 @@ TEST(SettingsStoreTest, SaveCreatesTheDirectoryAndReportsFailure) {
     EXPECT_FALSE(CSettingsStore("").Save());
 }
 
-// The environment is changed only in a child process, so nothing leaks into other tests.
-TEST(SettingsStoreTest, DefaultLocation) {
-    const struct {
-        const char* config; // nullptr: unset
-        const char* expected;
-    } cases[] = {{"/cfg/", "/cfg/hx410-install/appSettings.xml"},
-                 {"", "/home/tech/.config/hx410-install/appSettings.xml"},
-                 {nullptr, "/home/tech/.config/hx410-install/appSettings.xml"},
-                 {"relative/dir", "/home/tech/.config/hx410-install/appSettings.xml"}};
-    for (const auto& c : cases) {
-        EXPECT_EXIT(
-            {
-                ::setenv("HOME", "/home/tech", 1);
-                c.config ? ::setenv("XDG_CONFIG_HOME", c.config, 1) : ::unsetenv("XDG_CONFIG_HOME");
-                std::exit(CSettingsStore::DefaultPath() == c.expected ? 0 : 1);
-            },
-            ::testing::ExitedWithCode(0), "")
-            << (c.config ? c.config : "unset");
-    }
-}
-
 // The process-wide store loads on first use and writes itself back at a normal exit.
 TEST(SettingsStoreTest, ProcessStoreIsSavedAtExit) {
     CTempDir dir;
