@@ -3,12 +3,14 @@
 #include "RecordPrinter.h"
 #include "device/AhrsLink.h"
 #include "device/ComPortList.h"
+#include "device/ConfigDirectory.h"
 #include "device/PlainUiThread.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -48,6 +50,19 @@ std::string DeviceOf(const std::string& path) {
     std::error_code error;
     const auto device = std::filesystem::canonical(path, error);
     return error ? path : device.string();
+}
+
+// Where the port list looks. HX410_DEV_ROOT and HX410_SYS_TTY_ROOT stand in for /dev and
+// /sys/class/tty, so that tests see only the devices they made.
+ComPortPlaces Places() {
+    ComPortPlaces places = ComPortPlaces::Default();
+    if (const char* root = std::getenv("HX410_DEV_ROOT"); root != nullptr && root[0] != '\0') {
+        places.devRoot = root;
+    }
+    if (const char* root = std::getenv("HX410_SYS_TTY_ROOT"); root != nullptr && root[0] != '\0') {
+        places.sysTtyRoot = root;
+    }
+    return places;
 }
 
 std::string Seconds(double programMs) {
@@ -98,7 +113,7 @@ private:
 // The '#' lines that open a capture: what, where and when.
 std::string CaptureHeader(int port) {
     const std::string name = "COM" + std::to_string(port);
-    const std::string path = DevicePathOfPort(ComPortPlaces::Default(), port);
+    const std::string path = DevicePathOfPort(Places(), port);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     char started[64] = "";
@@ -178,11 +193,15 @@ int CLiveMonitor::Main(int argc, char** argv) {
                      "[--capture FILE] [--time-scale K]\n";
         return kExitUsage;
     }
+    if (Places().portsDir.empty()) {
+        std::cerr << "hx410-decode: " << ConfigDirectory::Find().error
+                  << "; COM links are not looked for\n";
+    }
     return options->list ? List(std::cout) : Monitor(*options, std::cout, std::cerr);
 }
 
 int CLiveMonitor::List(std::ostream& out) {
-    const ComPortPlaces places = ComPortPlaces::Default();
+    const ComPortPlaces places = Places();
     const auto paths = ComPortMap(places);
     const ComPortScan scan = ScanComPorts(places);
     for (const int number : scan.ports) {
@@ -208,7 +227,7 @@ std::string CLiveMonitor::OpenFailureText(int port, int error) {
                       "shows the ports).";
     case EACCES:
     case EPERM: {
-        const std::string path = DevicePathOfPort(ComPortPlaces::Default(), port);
+        const std::string path = DevicePathOfPort(Places(), port);
         return "No permission to open " + name + (path.empty() ? "" : " (" + DeviceOf(path) + ")") +
                ". Add your user to the 'dialout' group (sudo usermod -aG dialout $USER), then "
                "log out and in again.";
@@ -231,7 +250,7 @@ int CLiveMonitor::Monitor(const Options& options, std::ostream& out, std::ostrea
     }
     const CTimeBase timeBase(options.timeScale);
     CPlainUiThread ui(timeBase);
-    CAhrsLink::Configure(ui, timeBase);
+    CAhrsLink::Configure(ui, timeBase, Places());
     CAhrsLink& link = CAhrsLink::Instance();
     CNotificationPrinter printer(ui, link, timeBase, options.sends, out);
     link.Subscribe(&printer, kNotification);

@@ -19,6 +19,8 @@
 // prints the record. --capture writes every byte received to FILE after a few '#' lines
 // that say where it came from, so `hx410-decode --comments FILE` replays it later (what a
 // shop sends to support). --time-scale runs the link's clock K times faster (tests, demos).
+// For tests, the environment variables HX410_DEV_ROOT and HX410_SYS_TTY_ROOT replace /dev
+// and /sys/class/tty as the places the port list reads.
 class CLiveMonitor {
 public:
     static constexpr int kExitLinkUp = 0;
