@@ -53,6 +53,8 @@ std::string CSimOptions::Usage() {
         "                       $HOME/.config/hx410-install/ports)\n"
         "  --time-scale K       run every timing K times faster (default 1)\n"
         "  --seed S             noise generator seed (default 1)\n"
+        "  --no-control         read no control commands: run until SIGTERM or SIGINT,\n"
+        "                       whatever standard input holds (`hx410-sim --no-control &`)\n"
         "  --version            print the version and exit\n"
         "Identity:\n"
         "  --ahrs-version TEXT  (default \"HX410 V1.62\")   --mag-version TEXT (\"RQ270 V2.10\")\n"
@@ -110,6 +112,10 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
         }
         if (name == "--version") {
             o.version = true;
+            continue;
+        }
+        if (name == "--no-control") {
+            o.control = false;
             continue;
         }
         static const char* const known[] = {

@@ -12,6 +12,7 @@ struct SimOptions {
     double timeScale = 1.0;
     SimUnitConfig unit;
     MagModelParams model;
+    bool control = true; // control commands on standard input; its end quits
     bool help = false;
     bool version = false;
 };

@@ -72,7 +72,7 @@ int CSimRunner::Run() {
     if (!Start()) {
         return 2;
     }
-    bool stdinOpen = true;
+    bool stdinOpen = options.control;
     while (!quit && stopSignal == 0) {
         const double now = clock.NowMs();
         Step(now);

@@ -24,7 +24,8 @@ public:
 
     explicit CSimRunner(const SimOptions& options);
 
-    // Runs until `quit`, end of input or SIGINT/SIGTERM; returns the exit code.
+    // Runs until `quit`, end of input (both only with control commands) or SIGINT/SIGTERM;
+    // returns the exit code.
     int Run();
 
 private:

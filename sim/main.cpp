@@ -6,8 +6,10 @@
 // as its first line. The unit then paints its maintenance pages on the port at the line
 // rate and obeys the port commands; standard input takes control commands (turn the
 // aircraft, cycle power, unplug the magnetometer or the adapter, inject faults). The
-// link is removed on exit: `quit`, end of input, SIGINT or SIGTERM. `--help` lists the
-// options with their defaults, the pages' lines and the control commands.
+// link is removed on exit: `quit`, end of input, SIGINT or SIGTERM. With --no-control
+// standard input is not read and only the signals end it, so it can run in the background
+// of a script. `--help` lists the options with their defaults, the pages' lines and the
+// control commands.
 #include "sim/SimOptions.h"
 #include "sim/SimRunner.h"
 

@@ -65,6 +65,13 @@ public:
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
 
+    // Ends the child's standard input.
+    void CloseInput() {
+        if (toChild >= 0) {
+            ::close(toChild);
+            toChild = -1;
+        }
+    }
     bool Send(const std::string& text) {
         return toChild >= 0 && ::write(toChild, text.data(), text.size()) == ssize_t(text.size());
     }
@@ -84,10 +91,7 @@ public:
     // Closes the input, reads all output and returns the exit status; a child that has
     // not ended within `realMs` is killed, which gives -1.
     int Finish(int realMs = 60000) {
-        if (toChild >= 0) {
-            ::close(toChild);
-            toChild = -1;
-        }
+        CloseInput();
         const auto until = Clock::now() + std::chrono::milliseconds(realMs);
         ReadUntil([] { return false; }, realMs);
         while (pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0) {

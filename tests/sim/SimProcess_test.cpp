@@ -92,3 +92,21 @@ TEST(SimProcess, TakesTheLowestFreeNumberAndRemovesItsLinkOnEveryExit) {
     EXPECT_EQ(b.Finish(), 0);
     EXPECT_TRUE(dir.Names().empty());
 }
+
+TEST(SimProcess, WithoutControlItOutlivesItsInputAndEndsCleanlyOnASignal) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        CTempDir dir;
+        CSimPeer sim(HX410_SIM_PATH, dir.Path(), 20, {"--no-control"});
+        ASSERT_TRUE(sim.Ok());
+        sim.CloseInput(); // as `hx410-sim --no-control &` in a script
+        // The page is changed only after the end of input is there to be seen.
+        const int port = ::open((dir / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(port, 0);
+        ASSERT_EQ(::write(port, "PAGE F\r\r\r", 9), 9);
+        EXPECT_EQ(WaitForPrefix(port, "Av "), "Av HX410 V1.62");
+        ::close(port);
+        ::kill(sim.Pid(), signal);
+        EXPECT_EQ(sim.Finish(), 0) << signal;
+        EXPECT_TRUE(dir.Names().empty()) << signal;
+    }
+}
