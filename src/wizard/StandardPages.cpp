@@ -1,0 +1,28 @@
+#include "wizard/StandardPages.h"
+
+#include "wizard/PageIndex.h"
+#include "wizard/pages/PlaceholderPage.h"
+#include "wizard/pages/WelcomePage.h"
+
+CWizardPage* MakeStandardPage(int index, QWidget* parent) {
+    switch (index) {
+    case kWelcomePage:
+        return new CWelcomePage(parent);
+    case kConnectionPage:
+        return new CPlaceholderPage(QStringLiteral("Connection"), parent);
+    case kFreeFieldPage:
+        return new CPlaceholderPage(QStringLiteral("Step 1: Free-Field Measurement"), parent);
+    case kMountPage:
+        return new CPlaceholderPage(QStringLiteral("Mount Direction"), parent);
+    case kCoarsePage:
+        return new CPlaceholderPage(QStringLiteral("Step 2: Coarse Calibration"), parent);
+    case kFinePage:
+        return new CPlaceholderPage(QStringLiteral("Step 3: Fine Calibration"), parent);
+    case kFinishPage:
+        return new CPlaceholderPage(QStringLiteral("Finish"), parent);
+    case kVerifyPage:
+        return new CPlaceholderPage(QStringLiteral("Verification"), parent);
+    default:
+        return nullptr;
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "device/TimeBase.h"
+#include "device/UiThread.h"
+
+// What a page asks of the wizard frame that holds it.
+class IWizardFrame {
+public:
+    // Wizard buttons: a bit set of these; 0 disables Back, Next and Finish. Finish
+    // takes the place of Next while it is requested.
+    static constexpr int kBack = 1;
+    static constexpr int kNext = 2;
+    static constexpr int kFinish = 4;
+
+    virtual ~IWizardFrame() = default;
+
+    virtual void SetWizardButtons(int flags) = 0;
+    // Deactivates the current page and activates the page at `index` (a PageIndex),
+    // whatever its position, the current page included. False for an index out of range
+    // or once the wizard has ended.
+    virtual bool GoToPage(int index) = 0;
+    // Ends the wizard with `exitCode` as its result, after the current page's kill-active.
+    virtual void EndWizard(int exitCode) = 0;
+    virtual int CurrentPage() const = 0;
+
+    // The user-interface thread and the time base of every wait and page timer.
+    virtual IUiThread& UiThread() = 0;
+    virtual const CTimeBase& TimeBase() const = 0;
+};

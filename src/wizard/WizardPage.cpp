@@ -1,0 +1,163 @@
+#include "wizard/WizardPage.h"
+
+#include "device/AhrsLink.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/PageIndex.h"
+#include "wizard/WaitDoor.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace {
+
+const char kLostCommunicationText[] =
+    "Lost communication with the HX410.  Returning to Comm port selection page.";
+const char kLostCommunicationCaption[] = "Error communicating with HX410.";
+
+} // namespace
+
+CWizardPage::CWizardPage(Kind kind, const QString& title, QWidget* parent)
+    : QWidget(parent), kind(kind), title(title) {
+    if (kind == Kind::Exterior) {
+        // The exterior page of a classic wizard is white beside its watermark.
+        setAutoFillBackground(true);
+        setBackgroundRole(QPalette::Base);
+    }
+}
+
+CWizardPage::~CWizardPage() {
+    // The link must never post to a page that is gone.
+    Unsubscribe();
+}
+
+void CWizardPage::Activate() {
+    if (!initialised) {
+        initialised = true;
+        OnInit();
+    }
+    active = true;
+    OnSetActive();
+}
+
+void CWizardPage::Deactivate() {
+    active = false;
+    OnKillActive();
+}
+
+void CWizardPage::PostMessage(int message) {
+    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(message)));
+}
+
+void CWizardPage::OnMessage(int) {}
+
+bool CWizardPage::event(QEvent* event) {
+    const int type = event->type();
+    if (type != kDeviceUpdateMessage && type != kPageMessage) {
+        return QWidget::event(event);
+    }
+    CWaitDoor::Deliver([page = QPointer<CWizardPage>(this), type] {
+        // Only the subscribed (active) page hears of the link, even when the notification
+        // was queued before the page was left.
+        if (page && (type != kDeviceUpdateMessage || page->subscribed)) {
+            page->OnMessage(type);
+        }
+    });
+    return true;
+}
+
+void CWizardPage::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != pageTimer.timerId()) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    if (!tickHeld) {
+        tickHeld = true;
+        CWaitDoor::Deliver([page = QPointer<CWizardPage>(this)] {
+            if (page) {
+                page->DeliverTick();
+            }
+        });
+    }
+}
+
+void CWizardPage::DeliverTick() {
+    tickHeld = false;
+    if (pageTimer.isActive()) { // a tick held over a wait is dropped once the timer stopped
+        OnTick();
+    }
+}
+
+void CWizardPage::SetWizardButtons(int flags) {
+    if (frame != nullptr) {
+        frame->SetWizardButtons(flags);
+    }
+}
+
+bool CWizardPage::GoToPage(int index) {
+    return frame != nullptr && frame->GoToPage(index);
+}
+
+void CWizardPage::EndWizard(int exitCode) {
+    if (frame != nullptr) {
+        frame->EndWizard(exitCode);
+    }
+}
+
+bool CWizardPage::WaitUntil(const std::function<bool()>& done, double programMs) {
+    if (frame != nullptr) {
+        return frame->UiThread().WaitUntil(done, programMs, frame->TimeBase());
+    }
+    const CTimeBase& clock = TimeBase();
+    const double untilMs = clock.NowMs() + programMs;
+    return CWaitDoor::Wait(done, [&clock, untilMs] { return !(clock.NowMs() < untilMs); });
+}
+
+void CWizardPage::Pause(double programMs) {
+    WaitUntil({}, programMs);
+}
+
+const CTimeBase& CWizardPage::TimeBase() const {
+    static const CTimeBase realTime;
+    return frame != nullptr ? frame->TimeBase() : realTime;
+}
+
+void CWizardPage::Subscribe() {
+    if (!subscribed) {
+        CAhrsLink::Instance().Subscribe(this, kDeviceUpdateMessage);
+        subscribed = true;
+    }
+}
+
+void CWizardPage::Unsubscribe() {
+    if (subscribed) {
+        CAhrsLink::Instance().Unsubscribe(this, kDeviceUpdateMessage);
+        subscribed = false;
+    }
+}
+
+void CWizardPage::StartPageTimer() {
+    const auto real = std::chrono::ceil<std::chrono::milliseconds>(TimeBase().ToReal(kPageTickMs));
+    pageTimer.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
+                        real.count(), 1, std::numeric_limits<int>::max())),
+                    this);
+}
+
+void CWizardPage::StopPageTimer() {
+    pageTimer.stop();
+}
+
+bool CWizardPage::ReportLostCommunication() {
+    if (CAhrsLink::Instance().IsLinkAlive()) {
+        return false; // the notification announced a link that came up
+    }
+    ShowErrorBox(QString::fromUtf8(kLostCommunicationText),
+                 QString::fromUtf8(kLostCommunicationCaption));
+    GoToPage(kConnectionPage);
+    return true;
+}
