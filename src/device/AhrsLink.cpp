@@ -72,7 +72,7 @@ CAhrsLink& CAhrsLink::Instance() {
 }
 
 CAhrsLink::CAhrsLink(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places)
-    : timeBase(timeBase), port(state, uiThread, timeBase, std::move(places)) {}
+    : uiThread(uiThread), timeBase(timeBase), port(state, uiThread, timeBase, std::move(places)) {}
 
 CAhrsLink::~CAhrsLink() {
     // The listener and the silence timer call back into this object: end them first.
@@ -91,7 +91,6 @@ bool CAhrsLink::Open(std::uint8_t portNumber) {
     const int status = port.Open(name);
     lastOpenError.store(status);
     if (status != 0) {
-        portOpen.store(false); // an open port was closed before the attempt
         return false;
     }
     port.SetLineSettings(38400, 8, CSerialPort::Parity::None, 1);
@@ -99,13 +98,11 @@ bool CAhrsLink::Open(std::uint8_t portNumber) {
         std::lock_guard lock(commandLock);
         portName = name;
     }
-    portOpen.store(true);
     return true;
 }
 
 bool CAhrsLink::Close() {
     port.Close();
-    portOpen.store(false);
     return true;
 }
 
@@ -123,25 +120,15 @@ ComPortScan CAhrsLink::ScanComPorts() const {
 }
 
 void CAhrsLink::Subscribe(IMessageTarget* target, int message) {
-    if (target == nullptr) {
-        return;
-    }
-    std::lock_guard lock(subscriberLock);
-    subscribers.emplace_back(target, message);
+    subscribers->Add(target, message);
 }
 
 void CAhrsLink::Unsubscribe(IMessageTarget* target, int message) {
-    std::lock_guard lock(subscriberLock);
-    std::erase(subscribers, std::make_pair(target, message));
+    subscribers->Remove(target, message);
 }
 
 void CAhrsLink::NotifySubscribers() {
-    // Held through the walk: once Unsubscribe returns, its target is never posted to.
-    // PostMessage only queues, so no page code runs under the lock.
-    std::lock_guard lock(subscriberLock);
-    for (const auto& [target, message] : subscribers) {
-        target->PostMessage(message);
-    }
+    subscribers->Notify();
 }
 
 void CAhrsLink::OnLinkUp() {
@@ -162,21 +149,26 @@ bool CAhrsLink::WriteLocked(const std::string& line) {
     return WriteLine(line);
 }
 
+bool CAhrsLink::WaitForAck(int index, double timeoutMs) {
+    port.ClearAck(index);
+    return uiThread.WaitUntil([this, index] { return port.IsAckSet(index); }, timeoutMs, timeBase);
+}
+
 bool CAhrsLink::EraseAndStoreMcc() {
     if (WriteLocked("ERASE MCC\r")) {
         // The event is cleared when the wait starts: a banner during the pause does not count.
-        timeBase.Sleep(kMccPauseMs);
-        if (!port.WaitForAck(kEraseAck, kMccAckTimeoutMs)) {
+        uiThread.Pause(kMccPauseMs, timeBase);
+        if (!WaitForAck(kEraseAck, kMccAckTimeoutMs)) {
             return false;
         }
-        timeBase.Sleep(kMccPauseMs);
+        uiThread.Pause(kMccPauseMs, timeBase);
     }
     if (!WriteLocked("STORE MCC\r")) {
         return false;
     }
-    timeBase.Sleep(kMccPauseMs);
-    const bool stored = port.WaitForAck(kStoreAck, kMccAckTimeoutMs);
-    timeBase.Sleep(kMccPauseMs);
+    uiThread.Pause(kMccPauseMs, timeBase);
+    const bool stored = WaitForAck(kStoreAck, kMccAckTimeoutMs);
+    uiThread.Pause(kMccPauseMs, timeBase);
     return stored;
 }
 

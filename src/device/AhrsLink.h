@@ -4,6 +4,7 @@
 #include "device/AhrsState.h"
 #include "device/ComPortList.h"
 #include "device/MessageTarget.h"
+#include "device/SubscriberList.h"
 #include "device/TimeBase.h"
 #include "device/UiThread.h"
 
@@ -54,7 +55,8 @@ public:
     // Closes the port and stops its timer; call it before the UI thread goes away when
     // that happens before process exit. The link can be opened again afterwards.
     void Shutdown() { port.Shutdown(); }
-    bool IsPortOpen() const { return portOpen.load(); }
+    // The device's real state: false once the listener closed it and its reopen failed.
+    bool IsPortOpen() const { return port.IsOpen(); }
     bool IsLinkAlive() const { return port.IsLinkAlive(); }
     void SetParsingSuspended(bool suspended) { port.SetParsingSuspended(suspended); }
     void SetReceiveTap(CAhrsPort::ReceiveTap tap) { port.SetReceiveTap(std::move(tap)); }
@@ -69,11 +71,13 @@ public:
 
     // Notification of the pages: `message` is posted to each target, in list order,
     // when the link comes up (from the listener thread) or is lost (from the UI thread).
+    // A target that is destroyed leaves the list by itself.
     void Subscribe(IMessageTarget* target, int message);
     void Unsubscribe(IMessageTarget* target, int message);
     void NotifySubscribers();
 
-    // Commands: true when the whole line was written.
+    // Commands: true when the whole line was written. EraseAndStoreMcc also waits, through
+    // the UI thread's wait door, for the unit's two banners (about 28 s at the most).
     bool EraseAndStoreMcc();
     bool SendMagFieldCorrection(int axis, std::int16_t value);
     bool SendMount(int position);
@@ -96,16 +100,17 @@ private:
     // Joins the parts and a carriage return under the command lock, then writes the line.
     bool WriteBuilt(std::initializer_list<std::string_view> parts);
     bool SendFixed2(const std::string& keyword, double value);
+    // Clears acknowledgement `index`, then waits for it for at most `timeoutMs`.
+    bool WaitForAck(int index, double timeoutMs);
     void OnLinkUp();
     void OnLinkLost();
 
+    IUiThread& uiThread;
     CTimeBase timeBase;
     CAhrsState state;
     CAhrsPort port;
-    std::atomic<bool> portOpen{false};
     std::atomic<int> lastOpenError{0};
     mutable std::mutex commandLock;
     std::string portName;
-    mutable std::mutex subscriberLock;
-    std::vector<std::pair<IMessageTarget*, int>> subscribers;
+    std::shared_ptr<CSubscriberList> subscribers = CSubscriberList::Create();
 };

@@ -7,20 +7,10 @@
 
 CAhrsPort::CAhrsPort(CAhrsState& state, IUiThread& uiThread, CTimeBase timeBase,
                      ComPortPlaces places)
-    : CSerialPort(timeBase), parser(state, timeBase), uiThread(uiThread),
-      places(std::move(places)) {}
+    : CSerialPort(timeBase), parser(state), uiThread(uiThread), places(std::move(places)) {}
 
 CAhrsPort::~CAhrsPort() {
-    Shutdown();
-}
-
-void CAhrsPort::Shutdown() {
-    CloseDevice();
-    linkAlive.store(false);
-    if (!shutDown) {
-        uiThread.StopTimer(kSilenceTimerId);
-        shutDown = true;
-    }
+    Close();
 }
 
 std::string CAhrsPort::DevicePathOf(const std::string& portName) const {
@@ -37,9 +27,9 @@ std::string CAhrsPort::DevicePathOf(const std::string& portName) const {
 }
 
 int CAhrsPort::Open(const std::string& portName) {
-    // The listener of a previous open may be reopening from lastPortName: stop it first.
-    CloseDevice();
-    shutDown = false;
+    // The listener of a previous open may be reopening from lastPortName: stop it first,
+    // and forget that port's link, so the new one comes up with its own notification.
+    Close();
     {
         std::lock_guard lock(nameLock);
         lastPortName = portName;
@@ -48,13 +38,47 @@ int CAhrsPort::Open(const std::string& portName) {
     if (path.empty()) {
         return Keep(ENOENT);
     }
-    return OpenDevice(path, true);
+    const int status = OpenDevice(path, true);
+    if (status == 0) {
+        WatchSilence(kSilenceMs);
+    }
+    return status;
 }
 
 int CAhrsPort::Close() {
     const int status = CloseDevice();
+    if (watching) {
+        uiThread.StopTimer(kSilenceTimerId);
+        watching = false;
+    }
     linkAlive.store(false);
+    lastReadMs.store(kNoRead);
     return status;
+}
+
+void CAhrsPort::WatchSilence(double programMs) {
+    watching = true;
+    uiThread.StartTimer(kSilenceTimerId, programMs, [this] { OnSilenceCheck(); });
+}
+
+void CAhrsPort::OnSilenceCheck() {
+    const double last = lastReadMs.load();
+    if (last == kNoRead) {
+        WatchSilence(kSilenceMs); // nothing received since the open or the last loss
+        return;
+    }
+    const double silentMs = TimeBase().NowMs() - last;
+    if (silentMs < kSilenceMs) {
+        WatchSilence(kSilenceMs - silentMs);
+        return;
+    }
+    WatchSilence(kSilenceMs);
+    // Only when no read came in since `last` was taken: a read just now keeps the link.
+    double expected = last;
+    if (lastReadMs.compare_exchange_strong(expected, kNoRead)) {
+        linkAlive.store(false);
+        Call(onLinkLost);
+    }
 }
 
 std::string CAhrsPort::LastPortName() const {
@@ -108,7 +132,7 @@ int CAhrsPort::OnPortEvent(unsigned events, unsigned /*errors*/) {
     if (count == 0) {
         return 0;
     }
-    uiThread.StopTimer(kSilenceTimerId);
+    lastReadMs.store(TimeBase().NowMs());
     {
         std::lock_guard lock(callbackLock);
         if (receiveTap) {
@@ -121,18 +145,11 @@ int CAhrsPort::OnPortEvent(unsigned events, unsigned /*errors*/) {
         // The text handed on ends at the first NUL of the read.
         recognised = parser.ProcessChunk(std::string_view(buffer, std::strlen(buffer)));
     }
-    uiThread.StartTimer(kSilenceTimerId, kSilenceMs, [this] { OnSilence(); });
-    TimeBase().Sleep(kYieldMs);
+    TimeBase().Sleep(kYieldMs); // the listener thread's own pause, not a UI-thread wait
     if (recognised && !linkAlive.exchange(true)) {
         Call(onLinkUp);
     }
     return 0;
-}
-
-void CAhrsPort::OnSilence() {
-    uiThread.StopTimer(kSilenceTimerId);
-    linkAlive.store(false);
-    Call(onLinkLost);
 }
 
 void CAhrsPort::OnReceiverFailed(int /*error*/) {

@@ -17,11 +17,14 @@
 // read to the line parser, and a silence watch that decides whether the link is alive.
 //
 // The link comes up on the first read after an open or a loss that holds a recognised
-// line (any read while parsing is suspended). It is lost when the silence timer (5000 ms
-// after the last read, run on the user-interface thread) expires. When the listener meets
-// a hang-up or a read failure (an adapter pulled out) the port closes, pauses 500 ms and
-// reopens its last port once; a failed reopen leaves it closed and the silence timer
-// then reports the loss.
+// line (any read while parsing is suspended). It is lost, once, 5000 ms after the last
+// read; a port that has received nothing since its open or the last loss is never lost.
+// The listener only records the time of each read; the silence watch, a timer of the
+// user-interface thread that runs while the port is open, decides. So nothing of the
+// listener ever reaches the user-interface thread, and once the port is closed or shut
+// down no expiry can run. When the listener meets a hang-up or a read failure (an
+// adapter pulled out) the port closes, pauses 500 ms and reopens its last port once; a
+// failed reopen leaves it closed and the silence watch then reports the loss.
 class CAhrsPort : public CSerialPort {
 public:
     using Callback = std::function<void()>;
@@ -37,17 +40,20 @@ public:
               ComPortPlaces places = ComPortPlaces::Default());
     ~CAhrsPort() override;
 
-    // Remembers `portName` as the last port (whether or not the open succeeds) and opens
-    // the device that the COM map names for it. 0 or an errno (ENOENT when no device
-    // has that number, EBUSY when it is held, EACCES when the user may not open it).
+    // Closes a port that is open (as Close does), remembers `portName` as the last port
+    // (whether or not the open succeeds) and opens the device that the COM map names for
+    // it. 0 or an errno (ENOENT when no device has that number, EBUSY when it is held,
+    // EACCES when the user may not open it). User-interface thread.
     int Open(const std::string& portName);
-    // Stops the listener, closes the device and clears the link-alive flag.
+    // Stops the listener and the silence watch, closes the device and clears the
+    // link-alive flag; nothing of the port runs afterwards until it is next opened.
+    // User-interface thread.
     int Close();
-    // Close, and also stop the silence timer: nothing of the port runs afterwards, and
-    // the port does not call the UI thread again until it is next opened.
-    void Shutdown();
+    // Close; kept for the link's shutdown before the UI thread goes away.
+    void Shutdown() { Close(); }
 
-    bool WaitForAck(int index, double timeoutMs) { return parser.WaitForAck(index, timeoutMs); }
+    void ClearAck(int index) { parser.ClearAck(index); }
+    bool IsAckSet(int index) const { return parser.IsAckSet(index); }
     void SetParsingSuspended(bool suspended) { parsingSuspended.store(suspended); }
     bool IsParsingSuspended() const { return parsingSuspended.load(); }
     bool IsLinkAlive() const { return linkAlive.load(); }
@@ -74,8 +80,11 @@ protected:
 private:
     using CallbackList = std::vector<std::pair<const void*, Callback>>;
 
+    static constexpr double kNoRead = -1e300;
+
     std::string DevicePathOf(const std::string& portName) const;
-    void OnSilence();
+    void WatchSilence(double programMs);
+    void OnSilenceCheck();
     void Add(CallbackList& list, const void* owner, Callback callback);
     void Call(const CallbackList& list);
 
@@ -85,7 +94,11 @@ private:
     std::atomic<bool> linkAlive{false};
     std::atomic<bool> parsingSuspended{false};
     std::atomic<unsigned> reopenCount{0};
-    bool shutDown = false; // user-interface thread only
+    // Program time of the last read since the open or the last loss, else kNoRead.
+    std::atomic<double> lastReadMs{kNoRead};
+    // The silence watch's timer is running (user-interface thread only). Once the port is
+    // closed the UI thread is not called again, so it may be gone before the port.
+    bool watching = false;
     mutable std::mutex nameLock;
     std::string lastPortName;
     mutable std::mutex callbackLock;

@@ -97,8 +97,7 @@ int FirstMarker(std::string_view line, std::size_t from, const std::string_view 
 
 } // namespace
 
-CLineParser::CLineParser(CAhrsState& state, CTimeBase timeBase)
-    : state(state), timeBase(timeBase) {}
+CLineParser::CLineParser(CAhrsState& state) : state(state) {}
 
 bool CLineParser::ProcessChunk(std::string_view text) {
     const std::size_t nul = text.find('\0');
@@ -467,13 +466,15 @@ void CLineParser::SetAck(int index) {
     ackEvents[static_cast<std::size_t>(index)].Set();
 }
 
-bool CLineParser::WaitForAck(int index, double timeoutMs) {
-    if (index < 0 || index >= kAckEventCount) {
-        return false;
+void CLineParser::ClearAck(int index) {
+    if (index >= 0 && index < kAckEventCount) {
+        ackEvents[static_cast<std::size_t>(index)].Reset();
     }
-    CManualResetEvent& event = ackEvents[static_cast<std::size_t>(index)];
-    event.Reset();
-    return event.WaitFor(timeBase, timeoutMs);
+}
+
+bool CLineParser::IsAckSet(int index) const {
+    return index >= 0 && index < kAckEventCount &&
+           ackEvents[static_cast<std::size_t>(index)].IsSet();
 }
 
 unsigned CLineParser::AckSetCount(int index) const {

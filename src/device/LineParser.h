@@ -8,7 +8,6 @@
 
 #include "device/AhrsState.h"
 #include "device/ManualResetEvent.h"
-#include "device/TimeBase.h"
 
 // Turns the bytes received on the maintenance port into logical lines, recognises each
 // line by its leading keyword and writes its value into the record. Also raises the
@@ -16,23 +15,25 @@
 //   0 "** ACCEL NULL COMPLETE **"   1 "** GYRO NULL COMPLETE **"
 //   2 "++ MCC ERASE ++"             3 "++ MCC STORE ++"
 //
-// ProcessChunk runs on the port's listener thread; WaitForAck on the user-interface
-// thread. Lock order: parser lock, then the record lock (never the reverse).
+// ProcessChunk runs on the port's listener thread; ClearAck and IsAckSet on the
+// user-interface thread. Lock order: parser lock, then the record lock (never the reverse).
 class CLineParser {
 public:
     static constexpr int kAckEventCount = 4;
     // An unterminated line that reaches this many bytes is dropped.
     static constexpr std::size_t kMaxPending = 64 * 1024;
 
-    explicit CLineParser(CAhrsState& state, CTimeBase timeBase = CTimeBase());
+    explicit CLineParser(CAhrsState& state);
 
     // Feeds the bytes of one read (up to the first NUL, as the port passes them); true
     // when at least one complete line in them was recognised.
     bool ProcessChunk(std::string_view text);
 
-    // Clears event `index`, then waits for it for at most `timeoutMs` program
-    // milliseconds; true only if a banner arrived within that time.
-    bool WaitForAck(int index, double timeoutMs);
+    // Clears event `index`: only a banner that arrives afterwards sets it again. A
+    // command clears the event when its wait starts, then waits (through the UI
+    // thread's wait door) until IsAckSet.
+    void ClearAck(int index);
+    bool IsAckSet(int index) const;
 
     // How many times event `index` has been set since the parser was created.
     unsigned AckSetCount(int index) const;
@@ -56,7 +57,6 @@ private:
     void StatusLine(std::string_view line);
 
     CAhrsState& state;
-    CTimeBase timeBase;
     mutable std::mutex parserLock;
     std::string current; // the line being assembled, without its due blank
     bool blankDue = false;

@@ -1,12 +1,9 @@
 #include "device/ManualResetEvent.h"
 
 void CManualResetEvent::Set() {
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        isSet = true;
-        ++setCount;
-    }
-    changed.notify_all();
+    std::lock_guard<std::mutex> guard(mutex);
+    isSet = true;
+    ++setCount;
 }
 
 void CManualResetEvent::Reset() {
@@ -14,9 +11,9 @@ void CManualResetEvent::Reset() {
     isSet = false;
 }
 
-bool CManualResetEvent::WaitFor(const CTimeBase& timeBase, double programMs) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return timeBase.WaitFor(changed, lock, programMs, [this] { return isSet; });
+bool CManualResetEvent::IsSet() const {
+    std::lock_guard<std::mutex> guard(mutex);
+    return isSet;
 }
 
 unsigned CManualResetEvent::SetCount() const {

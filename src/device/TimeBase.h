@@ -22,7 +22,8 @@ public:
     // Program milliseconds elapsed since an arbitrary fixed point (monotonic).
     double NowMs() const noexcept;
 
-    // Blocks the calling thread for a program duration.
+    // Blocks the calling thread for a program duration: for the port's listener thread.
+    // The user-interface thread waits only through IUiThread::WaitUntil.
     void Sleep(double programMs) const;
 
     // Waits on a condition variable for at most a program duration; returns the

@@ -34,20 +34,9 @@ const char* EchoPollMessage(EchoPollResult result) {
     return "";
 }
 
-CEchoPoll::CEchoPoll(CTimeBase timeBase, double intervalMs, double boundMs)
-    : timeBase(timeBase), intervalMs(SaneInterval(intervalMs)), boundMs(SaneBound(boundMs)) {}
-
-void CEchoPoll::SetWaitHook(WaitHook hook) {
-    waitHook = std::move(hook);
-}
-
-void CEchoPoll::Wait(double programMs) const {
-    if (waitHook) {
-        waitHook(programMs);
-    } else {
-        timeBase.Sleep(programMs);
-    }
-}
+CEchoPoll::CEchoPoll(IUiThread& uiThread, CTimeBase timeBase, double intervalMs, double boundMs)
+    : uiThread(uiThread), timeBase(timeBase), intervalMs(SaneInterval(intervalMs)),
+      boundMs(SaneBound(boundMs)) {}
 
 EchoPollResult CEchoPoll::Run(const std::function<bool()>& send,
                               const std::function<bool()>& predicate) const {
@@ -58,7 +47,7 @@ EchoPollResult CEchoPoll::Run(const std::function<bool()>& send,
     for (;;) {
         const double remaining = deadline - timeBase.NowMs();
         if (remaining > 0) {
-            Wait(std::min(intervalMs, remaining));
+            uiThread.Pause(std::min(intervalMs, remaining), timeBase);
         }
         if (predicate && predicate()) {
             return EchoPollResult::Confirmed;

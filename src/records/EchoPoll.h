@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "device/TimeBase.h"
+#include "device/UiThread.h"
 
 // How a send-then-poll ended.
 enum class EchoPollResult {
@@ -15,20 +16,15 @@ enum class EchoPollResult {
 const char* EchoPollMessage(EchoPollResult result);
 
 // Sends a command, then polls every interval until a predicate holds (usually: the record
-// reports the value just sent) or the bound passes. The bound is measured on the time
-// base's clock, so the poll ends even when the wait hook returns early or late.
+// reports the value just sent) or the bound passes. The pauses between polls go through
+// the UI thread's wait door; the bound is measured on the time base's clock, so the poll
+// ends even when a pause returns early or late.
 class CEchoPoll {
 public:
     static constexpr double kDefaultBoundMs = 5000.0;
 
-    // Waits for a program duration; the wizard supplies one that keeps its window painting.
-    using WaitHook = std::function<void(double programMs)>;
-
-    CEchoPoll(CTimeBase timeBase, double intervalMs, double boundMs = kDefaultBoundMs);
-
-    // Replaces the wait between polls (default: CTimeBase::Sleep). An empty hook restores
-    // the default.
-    void SetWaitHook(WaitHook hook);
+    CEchoPoll(IUiThread& uiThread, CTimeBase timeBase, double intervalMs,
+              double boundMs = kDefaultBoundMs);
 
     double IntervalMs() const noexcept { return intervalMs; }
     double BoundMs() const noexcept { return boundMs; }
@@ -40,10 +36,8 @@ public:
                        const std::function<bool()>& predicate) const;
 
 private:
-    void Wait(double programMs) const;
-
+    IUiThread& uiThread;
     CTimeBase timeBase;
     double intervalMs;
     double boundMs;
-    WaitHook waitHook;
 };

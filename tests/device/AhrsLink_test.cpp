@@ -72,7 +72,7 @@ TEST_F(AhrsLink, FailedReopenLeavesThePortClosedAndTheSilenceTimerReportsTheLoss
     ASSERT_TRUE(WaitForNotes(2));
     ui.RunFor(3000);
     EXPECT_EQ(link->Port().ReopenCount(), 1u); // no second attempt
-    EXPECT_FALSE(link->Port().IsOpen());
+    EXPECT_FALSE(link->IsPortOpen());
     EXPECT_EQ(page->Received(), (std::vector{kUp, kLost}));
     EXPECT_EQ(link->State().GetMountPosition(), 0); // the record was reset
     EXPECT_FALSE(link->ResetImu());                 // commands on a closed port fail
@@ -174,6 +174,80 @@ TEST_F(AhrsLink, OpenFailuresSayWhy) {
     EXPECT_EQ(link->ListComPorts(), std::vector<int>{kPort});
 }
 
+TEST_F(AhrsLink, OpeningAgainForgetsTheOldLinkSoTheNewOneComesUpWithItsOwnNotification) {
+    CPtyPeer other;
+    ASSERT_TRUE(other.Ok());
+    LinkPort(kPort + 1, other.SlavePath());
+    ASSERT_TRUE(link->Open(kPort));
+    ASSERT_TRUE(peer.Send("\x1bPITCH 1.00\x1b"));
+    ASSERT_TRUE(WaitForNotes(1));
+
+    EXPECT_FALSE(link->Open(kPort + 2)); // nothing there
+    EXPECT_FALSE(link->IsLinkAlive());
+    EXPECT_FALSE(link->IsPortOpen());
+
+    ASSERT_TRUE(link->Open(kPort + 1));
+    ASSERT_TRUE(other.Send("\x1bPITCH 2.00\x1b"));
+    ASSERT_TRUE(WaitForNotes(2));
+    ASSERT_TRUE(link->Open(kPort)); // an open, live port replaced by another
+    EXPECT_FALSE(link->IsLinkAlive());
+    ASSERT_TRUE(peer.Send("\x1bPITCH 3.00\x1b"));
+    ASSERT_TRUE(WaitForNotes(3));
+    EXPECT_EQ(page->Received(), (std::vector{kUp, kUp, kUp}));
+}
+
+// The listener only records its reads; once the port is closed or the link destroyed,
+// no silence expiry runs, however the reads and the close interleave.
+TEST_F(AhrsLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
+    std::atomic<bool> done{false};
+    std::thread unit([&] {
+        while (!done.load()) {
+            peer.Send("\x1b[1;1HROLL 1.00\x1b");
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(link->Open(kPort));
+        ASSERT_TRUE(RunUntil([&] { return link->IsLinkAlive(); }));
+        link->Close();
+    }
+    ui.RunFor(2 * CAhrsPort::kSilenceMs);
+    EXPECT_EQ(page->Received(), std::vector<CRecordingPage::Note>(20, kUp)); // never a loss
+
+    ASSERT_TRUE(link->Open(kPort));
+    ASSERT_TRUE(RunUntil([&] { return link->IsLinkAlive(); }));
+    ui.RunPending();
+    page.reset();
+    link.reset();
+    ui.RunFor(2 * CAhrsPort::kSilenceMs); // nothing of the destroyed link may run
+    EXPECT_EQ(ui.RunPending(), 0u);
+    done.store(true);
+    unit.join();
+}
+
+// A page destroyed while subscribed leaves the list; one that outlives the link too.
+TEST_F(AhrsLink, DestroyedTargetsAndLinksLeaveNoDanglingSubscription) {
+    struct Counter : IMessageTarget {
+        void PostMessage(int) override { ++count; }
+        int count = 0;
+    };
+    auto gone = std::make_unique<Counter>();
+    link->Subscribe(gone.get(), 2024);
+    link->Subscribe(gone.get(), 2025);
+    gone.reset();
+    link->NotifySubscribers(); // would post to freed memory
+    ui.RunPending();
+    EXPECT_EQ(page->Count(), 1u);
+
+    Counter outliving;
+    link->Subscribe(&outliving, 2024);
+    link->NotifySubscribers();
+    EXPECT_EQ(outliving.count, 1);
+    ui.RunPending();
+    page.reset();
+    link.reset(); // `outliving` is destroyed after the link's list
+}
+
 TEST_F(AhrsLink, SubscribersAreNotifiedInOrderAndUnsubscribeRemovesEveryEqualPair) {
     CRecordingPage second(ui, *link);
     link->Subscribe(&second, 2025);
@@ -229,20 +303,29 @@ struct MccCase {
     std::vector<MccAnswer> answers;
     bool stored;
     std::vector<std::string> sent;
+    std::vector<CCountingUiThread::Wait> waits; // through the UI thread's door, in order
 };
 
 TEST_F(AhrsLink, EraseAndStoreMccSucceedsOnlyWithBothBannersInTheirWaits) {
     const MccAnswer erase{"ERASE MCC\r", "++ MCC ERASE ++", 5000};
     const MccAnswer store{"STORE MCC\r", "++ MCC STORE ++", 5000};
+    const CCountingUiThread::Wait pause{CAhrsLink::kMccPauseMs, false};
+    const CCountingUiThread::Wait ack{CAhrsLink::kMccAckTimeoutMs, true};
+    const std::vector all{pause, ack, pause, pause, ack, pause};
     const MccCase cases[] = {
-        {"both banners", {erase, store}, true, {"ERASE MCC\r", "STORE MCC\r"}},
-        {"erase banner lost", {{"ERASE MCC\r", "", 0}}, false, {"ERASE MCC\r"}},
+        {"both banners", {erase, store}, true, {"ERASE MCC\r", "STORE MCC\r"}, all},
+        {"erase banner lost", {{"ERASE MCC\r", "", 0}}, false, {"ERASE MCC\r"}, {pause, ack}},
         {"store banner lost",
          {erase, {"STORE MCC\r", "", 0}},
          false,
-         {"ERASE MCC\r", "STORE MCC\r"}},
+         {"ERASE MCC\r", "STORE MCC\r"},
+         all},
         // A banner that arrives during the first pause is too early to count.
-        {"early erase banner", {{"ERASE MCC\r", "++ MCC ERASE ++", 0}}, false, {"ERASE MCC\r"}},
+        {"early erase banner",
+         {{"ERASE MCC\r", "++ MCC ERASE ++", 0}},
+         false,
+         {"ERASE MCC\r"},
+         {pause, ack}},
     };
     ASSERT_TRUE(link->Open(kPort));
     for (const MccCase& c : cases) {
@@ -257,16 +340,17 @@ TEST_F(AhrsLink, EraseAndStoreMccSucceedsOnlyWithBothBannersInTheirWaits) {
                 }
             }
         });
+        ui.TakeWaits();
         EXPECT_EQ(link->EraseAndStoreMcc(), c.stored);
         unit.join();
         EXPECT_EQ(sent, c.sent);
+        EXPECT_EQ(ui.TakeWaits(), c.waits);
         EXPECT_EQ(peer.Receive(), ""); // nothing sent after a failed step
     }
     EXPECT_EQ(link->Port().Parser().AckSetCount(CAhrsLink::kEraseAck), 3u); // early one too
     link->Close();
-    const double start = timeBase.NowMs();
     EXPECT_FALSE(link->EraseAndStoreMcc()); // a closed port fails without waiting
-    EXPECT_LT(timeBase.NowMs() - start, 2000);
+    EXPECT_EQ(ui.TakeWaits(), std::vector<CCountingUiThread::Wait>{});
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "records/EchoPoll.h"
 
+#include "device/CountingUiThread.h"
+
 #include <cmath>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,69 +12,80 @@ namespace {
 // 1000 program milliseconds per real millisecond: a 5000 ms bound passes in 5 ms.
 const CTimeBase kFast(1000.0);
 
-TEST(EchoPollTest, ConfirmedOnTheThirdPoll) {
-    CEchoPoll poll(kFast, 150.0);
-    std::vector<double> waits;
-    poll.SetWaitHook([&](double ms) {
-        waits.push_back(ms);
-        kFast.Sleep(ms);
-    });
+// A door whose pauses return at once, as a wait that ends early would.
+class CInstantDoor : public CCountingUiThread {
+public:
+    using CCountingUiThread::CCountingUiThread;
+    bool WaitUntil(const std::function<bool()>& done, double /*programMs*/,
+                   const CTimeBase& clock) override {
+        CCountingUiThread::WaitUntil(done, 0, clock);
+        return done && done();
+    }
+};
+
+TEST(EchoPollTest, EveryPauseGoesThroughTheDoorWithinTheInterval) {
+    CCountingUiThread door(kFast);
+    const CEchoPoll poll(door, kFast, 150.0, 1e7); // a bound no loaded machine reaches
     int sends = 0, polls = 0;
     EXPECT_EQ(poll.Run([&] { return ++sends, true; }, [&] { return ++polls == 3; }),
               EchoPollResult::Confirmed);
     EXPECT_EQ(sends, 1);
-    EXPECT_EQ(polls, 3);
+    const auto waits = door.TakeWaits();
     ASSERT_EQ(waits.size(), 3u);
-    for (const double ms : waits) {
-        EXPECT_GT(ms, 0.0);
-        EXPECT_LE(ms, 150.0);
+    for (const auto& wait : waits) {
+        EXPECT_FALSE(wait.withPredicate); // a fixed pause: the predicate is polled after it
+        EXPECT_GT(wait.programMs, 0.0);
+        EXPECT_LE(wait.programMs, 150.0);
     }
 }
 
-TEST(EchoPollTest, FailedSendIsReportedWithoutPolling) {
-    const CEchoPoll poll(kFast, 25.0);
+TEST(EchoPollTest, FailedSendIsReportedWithoutPollingOrWaiting) {
+    CCountingUiThread door(kFast);
+    const CEchoPoll poll(door, kFast, 25.0);
     int polls = 0;
     EXPECT_EQ(poll.Run([] { return false; }, [&] { return ++polls, true; }),
               EchoPollResult::SendFailed);
     EXPECT_EQ(poll.Run(nullptr, [&] { return ++polls, true; }), EchoPollResult::SendFailed);
     EXPECT_EQ(polls, 0);
-    EXPECT_STRNE(EchoPollMessage(EchoPollResult::SendFailed),
-                 EchoPollMessage(EchoPollResult::TimedOut));
+    EXPECT_TRUE(door.TakeWaits().empty());
 }
 
-TEST(EchoPollTest, EchoThatNeverComesTimesOut) {
-    const CEchoPoll poll(kFast, 150.0);
-    int polls = 0;
-    const double start = kFast.NowMs();
-    EXPECT_EQ(poll.Run([] { return true; }, [&] { return ++polls, false; }),
-              EchoPollResult::TimedOut);
-    EXPECT_GE(kFast.NowMs() - start, CEchoPoll::kDefaultBoundMs);
-    // Sleeps last at least as long as asked: at most one poll per interval, plus the last.
-    EXPECT_GE(polls, 2);
-    EXPECT_LE(polls, static_cast<int>(std::ceil(CEchoPoll::kDefaultBoundMs / 150.0)) + 1);
+// The bound is kept on the time base's clock whether the door's pauses last as long as
+// asked or return at once.
+TEST(EchoPollTest, EchoThatNeverComesTimesOutOnTheClock) {
+    CCountingUiThread real(kFast);
+    CInstantDoor instant(kFast);
+    for (CCountingUiThread* door : {&real, static_cast<CCountingUiThread*>(&instant)}) {
+        const CEchoPoll poll(*door, kFast, 150.0, 2000.0);
+        int polls = 0;
+        const double start = kFast.NowMs();
+        EXPECT_EQ(poll.Run([] { return true; }, [&] { return ++polls, false; }),
+                  EchoPollResult::TimedOut);
+        EXPECT_GE(kFast.NowMs() - start, 2000.0);
+        EXPECT_GE(polls, 1);
+        double total = 0;
+        for (const auto& wait : door->TakeWaits()) {
+            total += wait.programMs;
+        }
+        EXPECT_LE(total, door == &real ? 2000.0 + 1e-6 : 1e12);
+    }
     EXPECT_STRNE(EchoPollMessage(EchoPollResult::TimedOut), "");
-
-    // A wait that returns at once does not turn the bound into a count of polls.
-    CEchoPoll hooked(kFast, 150.0, 2000.0);
-    hooked.SetWaitHook([](double) {});
-    const double hookedStart = kFast.NowMs();
-    EXPECT_EQ(hooked.Run([] { return true; }, [] { return false; }), EchoPollResult::TimedOut);
-    EXPECT_GE(kFast.NowMs() - hookedStart, 2000.0);
 }
 
 TEST(EchoPollTest, PredicateIsCheckedOnceMoreWhenTheBoundIsReached) {
-    const CEchoPoll poll(kFast, 150.0, 1000.0);
+    CCountingUiThread door(kFast);
+    const CEchoPoll poll(door, kFast, 150.0, 1000.0);
     const double start = kFast.NowMs();
     EXPECT_EQ(poll.Run([] { return true; }, [&] { return kFast.NowMs() - start >= 1000.0; }),
               EchoPollResult::Confirmed);
 
-    CEchoPoll once(kFast, 150.0, 0.0);
-    int waits = 0, polls = 0;
-    once.SetWaitHook([&](double) { ++waits; });
+    door.TakeWaits();
+    const CEchoPoll once(door, kFast, 150.0, 0.0);
+    int polls = 0;
     EXPECT_EQ(once.Run([] { return true; }, [&] { return ++polls, false; }),
               EchoPollResult::TimedOut);
     EXPECT_EQ(polls, 1);
-    EXPECT_EQ(waits, 0);
+    EXPECT_TRUE(door.TakeWaits().empty());
 }
 
 TEST(EchoPollTest, InvalidIntervalAndBoundAreMadeSafe) {
@@ -86,8 +97,9 @@ TEST(EchoPollTest, InvalidIntervalAndBoundAreMadeSafe) {
                  {kNaN, kNaN, 1.0, CEchoPoll::kDefaultBoundMs},
                  {-5.0, kInf, 1.0, CEchoPoll::kDefaultBoundMs},
                  {25.0, 10000.0, 25.0, 10000.0}};
+    CCountingUiThread door(kFast);
     for (const auto& c : cases) {
-        const CEchoPoll poll(kFast, c.interval, c.bound);
+        const CEchoPoll poll(door, kFast, c.interval, c.bound);
         EXPECT_EQ(poll.IntervalMs(), c.expectedInterval);
         EXPECT_EQ(poll.BoundMs(), c.expectedBound);
     }
