@@ -1,5 +1,7 @@
 #include "device/AhrsState.h"
 
+#include "device/AhrsVersion.h"
+
 #include <cstddef>
 
 namespace {
@@ -302,6 +304,24 @@ void CAhrsState::SetAccelScale(std::int32_t key, double value) {
 void CAhrsState::SetAhrsVersionClass(std::int32_t value) {
     Guard guard(lock);
     ahrsVersionClass = value;
+}
+
+std::int32_t CAhrsState::ClassifyAhrsVersion(const std::string& text) {
+    const std::int32_t versionClass = AhrsVersionClassOf(text);
+    Guard guard(lock);
+    ahrsVersionClass = versionClass;
+    unknownVersionCount = versionClass == kUnknownVersionClass ? unknownVersionCount + 1 : 0;
+    return versionClass;
+}
+
+bool CAhrsState::TakeUnknownVersionReport() {
+    static constexpr int kFailuresBeforeReport = 5;
+    Guard guard(lock);
+    if (unknownVersionReported || unknownVersionCount < kFailuresBeforeReport) {
+        return false;
+    }
+    unknownVersionReported = true;
+    return true;
 }
 
 void CAhrsState::SetSelectedMount(std::int32_t value) {

@@ -63,6 +63,12 @@ public:
 
     // Page-owned fields.
     void SetAhrsVersionClass(std::int32_t value);
+    // Stores the class of the version text (AhrsVersionClassOf) and returns it. Counts
+    // the unknown ones in a row; a known one clears the count.
+    std::int32_t ClassifyAhrsVersion(const std::string& text);
+    // True once in the process's life: when five or more classifications in a row found
+    // no known version. The caller then tells the installer and ends the program.
+    bool TakeUnknownVersionReport();
     void SetSelectedMount(std::int32_t value);
     void SetRawMagX(int heading, double value);
     void SetRawMagY(int heading, double value);
@@ -158,6 +164,8 @@ private:
     std::string dataText;
 
     std::int32_t ahrsVersionClass = 0;
+    int unknownVersionCount = 0; // kept across Reset, as the version class is
+    bool unknownVersionReported = false;
     bool anFlag = false;
     bool statusBit0 = false;
     std::uint32_t statusWord = 0;

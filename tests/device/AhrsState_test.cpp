@@ -1,4 +1,5 @@
 #include "device/AhrsState.h"
+#include "device/AhrsVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,44 @@ TEST(AhrsState, IndicesOutOfRangeReadZeroAndWriteNothing) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_DOUBLE_EQ(state.GetMcc(i), 0);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(AhrsVersion, ClassesByTextWithEarlierRulesFirst) {
+    const struct {
+        const char* text;
+        int versionClass;
+    } cases[] = {
+        {"1.00", 0},          {"V1.10 and 1.26", 1}, {"1.25a", 2}, {"1.26", 3},  {"1.35b", 4},
+        {"x1.49", 5},         {"1.50", 6},           {"1.69", 7},  {"1.3", 8},   {"1.3x", 8},
+        {"1.39 1.40", 4},     {"1.70", 8},           {"", 8},      {"-----", 8}, {"1.29", 8},
+        {"1.5 then 1.55", 8}, // only the first occurrence of a prefix is read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(AhrsVersionClassOf(c.text), c.versionClass);
+    }
+}
+
+TEST(AhrsVersion, FiveUnknownVersionsInARowAreReportedOnce) {
+    CAhrsState state;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(state.ClassifyAhrsVersion(""), 8);
+    }
+    EXPECT_EQ(state.ClassifyAhrsVersion("1.26"), 3); // a known one starts the count again
+    for (int i = 0; i < 4; ++i) {
+        state.ClassifyAhrsVersion("9.99");
+        EXPECT_FALSE(state.TakeUnknownVersionReport());
+    }
+    state.Reset(); // a lost link does not clear the count
+    EXPECT_EQ(state.ClassifyAhrsVersion("9.99"), 8);
+    EXPECT_EQ(state.GetAhrsVersionClass(), 8);
+    EXPECT_TRUE(state.TakeUnknownVersionReport());
+    state.ClassifyAhrsVersion("9.99");
+    EXPECT_FALSE(state.TakeUnknownVersionReport());
 }
 
 } // namespace
