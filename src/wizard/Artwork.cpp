@@ -142,7 +142,7 @@ QPixmap HeaderPicture(QSize size, qreal devicePixelRatio) {
     painter.setPen(QPen(faint, height * 0.05));
     painter.drawEllipse(centre, height * 1.2, height * 1.2);
 
-    const double radius = height * 0.36;
+    const double radius = height * 0.32;
     QRadialGradient dial(centre, radius);
     dial.setColorAt(0, Qt::white);
     dial.setColorAt(1, QColor(0xdc, 0xe6, 0xf2));
@@ -150,7 +150,7 @@ QPixmap HeaderPicture(QSize size, qreal devicePixelRatio) {
     painter.setBrush(dial);
     painter.drawEllipse(centre, radius, radius);
     DrawCompassRing(painter, centre, radius, kNavy, false);
-    DrawNorthMarker(painter, centre, radius, height * 0.09);
+    DrawNorthMarker(painter, centre, radius, height * 0.08);
     painter.setPen(Qt::NoPen);
     painter.setBrush(kNavy);
     painter.drawPolygon(Aircraft(centre, radius * 0.62));

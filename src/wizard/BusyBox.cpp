@@ -86,8 +86,10 @@ void CBusyBox::Show() {
     }
     box->move(CentredPosition(box, owner.data()));
     const int paintsBefore = box->PaintCount();
+    if (box->isVisible()) {
+        box->raise(); // shown again while it may be covered
+    }
     box->show();
-    box->raise();
     box->repaint();
     // Until the window system shows the new window and it has painted, within a bound.
     const auto until = std::chrono::steady_clock::now() + kFirstPaintBound;

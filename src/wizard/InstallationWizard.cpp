@@ -188,6 +188,7 @@ void CInstallationWizard::ShowPageKind(const CWizardPage& page) {
     header->setVisible(!exterior);
     headerLine->setVisible(!exterior);
     watermark->setVisible(exterior);
+    layout()->activate(); // the page area takes its new place before anything paints
     // Interior pages have no title: the caption is empty there (the window system shows
     // the application's display name in its place).
     setWindowTitle(exterior ? page.Title() : QString());

@@ -3,6 +3,7 @@
 #include "device/AhrsLink.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/PageIndex.h"
+#include "wizard/QtUiThread.h"
 #include "wizard/WaitDoor.h"
 
 #include <QCoreApplication>
@@ -110,16 +111,19 @@ void CWizardPage::EndWizard(int exitCode) {
 }
 
 bool CWizardPage::WaitUntil(const std::function<bool()>& done, double programMs) {
-    if (frame != nullptr) {
-        return frame->UiThread().WaitUntil(done, programMs, frame->TimeBase());
-    }
-    const CTimeBase& clock = TimeBase();
-    const double untilMs = clock.NowMs() + programMs;
-    return CWaitDoor::Wait(done, [&clock, untilMs] { return !(clock.NowMs() < untilMs); });
+    return UiThread().WaitUntil(done, programMs, TimeBase());
 }
 
 void CWizardPage::Pause(double programMs) {
     WaitUntil({}, programMs);
+}
+
+IUiThread& CWizardPage::UiThread() const {
+    if (frame != nullptr) {
+        return frame->UiThread();
+    }
+    static CQtUiThread ownThread; // a page outside a wizard (tests)
+    return ownThread;
 }
 
 const CTimeBase& CWizardPage::TimeBase() const {

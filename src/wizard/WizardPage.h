@@ -76,6 +76,8 @@ protected:
     // Blocking waits through the wizard's UI thread and time base (see IUiThread).
     bool WaitUntil(const std::function<bool()>& done, double programMs);
     void Pause(double programMs);
+    // The wizard's UI thread and time base (outside a wizard: the Qt main thread in real time).
+    IUiThread& UiThread() const;
     const CTimeBase& TimeBase() const;
 
     // The link's notifications, with kDeviceUpdateMessage.

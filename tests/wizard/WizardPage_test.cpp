@@ -1,0 +1,64 @@
+#include "wizard/WizardPage.h"
+
+#include "WizardTestSupport.h"
+#include "device/AhrsLink.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/QtUiThread.h"
+
+namespace {
+
+class CLinkPage : public CWizardPage {
+public:
+    explicit CLinkPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(), parent) {}
+    using CWizardPage::ReportLostCommunication;
+    using CWizardPage::Subscribe;
+    using CWizardPage::Unsubscribe;
+    int messages = 0;
+
+protected:
+    void OnMessage(int) override { ++messages; }
+};
+
+TEST(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnectionPage) {
+    CQtUiThread uiThread;
+    CLinkPage* fine = nullptr;
+    CInstallationWizard wizard(uiThread, CTimeBase(), [&](int index, QWidget* parent) {
+        auto* page = new CLinkPage(parent);
+        fine = index == kFinePage ? page : fine;
+        return page;
+    });
+    wizard.show();
+    wizard.GoToPage(kFinePage);
+    ASSERT_FALSE(CAhrsLink::Instance().IsLinkAlive());
+    const CBoxAnswerer answerer(QMessageBox::Cancel); // the answer does not matter
+    EXPECT_TRUE(fine->ReportLostCommunication());
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+    EXPECT_EQ(answerer.Boxes()[0].text,
+              "Lost communication with the HX410.  Returning to Comm port selection page.");
+    EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
+}
+
+TEST(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
+    CLinkPage page(nullptr);
+    page.Subscribe();
+    CAhrsLink::Instance().NotifySubscribers(); // posted: nothing runs before the event loop
+    EXPECT_EQ(page.messages, 0);
+    ASSERT_TRUE(RunEventsUntil([&] { return page.messages == 1; }));
+
+    // A notification still queued when the page is left is not heard; the page's own
+    // message is.
+    page.PostMessage(CWizardPage::kDeviceUpdateMessage);
+    page.Unsubscribe();
+    page.PostMessage(CWizardPage::kPageMessage);
+    {
+        CLinkPage gone(nullptr);
+        gone.Subscribe();
+    } // unsubscribed in its destructor: the link never posts to it
+    CAhrsLink::Instance().NotifySubscribers();
+    ASSERT_TRUE(RunEventsUntil([&] { return page.messages >= 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page.messages, 2);
+}
+
+} // namespace

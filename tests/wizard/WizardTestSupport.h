@@ -1,0 +1,112 @@
+#pragma once
+
+// Helpers of the wizard tests: the QApplication of the test program, pumping events until
+// a condition holds, answering message boxes, and the page pictures left as artifacts.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include "records/FileNames.h"
+#include "records/TempDir.h"
+
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+// One QApplication for the whole test program (offscreen), made before the first test.
+class CQtTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "wizard-test";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { application.reset(); }
+
+private:
+    std::unique_ptr<QApplication> application;
+};
+
+inline ::testing::Environment* const kQtTestEnvironment =
+    ::testing::AddGlobalTestEnvironment(new CQtTestEnvironment);
+
+// Processes events until `done` holds; false after `realMs` (a bound against a hang, far
+// beyond what a loaded machine needs, never a timing assertion).
+inline bool RunEventsUntil(const std::function<bool()>& done, int realMs = 20000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() > realMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Answers every task-modal message box that appears while it lives, with `answer`, and
+// keeps the caption and text of each.
+class CBoxAnswerer {
+public:
+    struct Box {
+        std::string caption;
+        std::string text;
+    };
+
+    explicit CBoxAnswerer(QMessageBox::StandardButton answer) {
+        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible() || box->property("answered").toBool()) {
+                return;
+            }
+            box->setProperty("answered", true);
+            boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            box->button(answer)->click();
+        });
+        poll.start(5);
+    }
+
+    const std::vector<Box>& Boxes() const { return boxes; }
+
+private:
+    QTimer poll;
+    std::vector<Box> boxes;
+};
+
+// Keeps a picture of `widget` as build/artifacts/<name>.png.
+inline void SaveArtifact(QWidget& widget, const std::string& name) {
+    const QString directory = QStringLiteral(HX410_ARTIFACTS_DIR);
+    QDir().mkpath(directory);
+    EXPECT_TRUE(widget.grab().save(directory + QLatin1Char('/') + QString::fromStdString(name) +
+                                   QStringLiteral(".png")))
+        << name;
+}
+
+// A fresh temporary directory made the current directory (where the identification file
+// lives) while the object lives.
+class CScratchDirectory {
+public:
+    CScratchDirectory() : previous(CurrentDirectory()) {
+        EXPECT_EQ(::chdir(directory.Path().c_str()), 0);
+    }
+    ~CScratchDirectory() { EXPECT_EQ(::chdir(previous.c_str()), 0); }
+    CScratchDirectory(const CScratchDirectory&) = delete;
+    CScratchDirectory& operator=(const CScratchDirectory&) = delete;
+
+    std::string operator/(const std::string& name) const { return directory / name; }
+
+private:
+    CTempDir directory;
+    std::string previous;
+};
