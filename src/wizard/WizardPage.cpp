@@ -49,6 +49,10 @@ void CWizardPage::Activate() {
 void CWizardPage::Deactivate() {
     active = false;
     OnKillActive();
+    // A page that is not shown neither ticks nor hears of the link, even if its
+    // kill-active forgot to stop them.
+    StopPageTimer();
+    Unsubscribe();
 }
 
 void CWizardPage::PostMessage(int message) {

@@ -47,7 +47,7 @@ public:
     // Called by the frame.
     void AttachFrame(IWizardFrame* frame) { this->frame = frame; }
     void Activate();   // OnInit the first time, then OnSetActive
-    void Deactivate(); // OnKillActive
+    void Deactivate(); // OnKillActive, then the page timer and the subscription end
 
     // Frame notifications.
     virtual void OnInit() {}      // once, before the first OnSetActive

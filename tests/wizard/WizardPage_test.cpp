@@ -12,7 +12,6 @@ public:
     explicit CLinkPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(), parent) {}
     using CWizardPage::ReportLostCommunication;
     using CWizardPage::Subscribe;
-    using CWizardPage::Unsubscribe;
     int messages = 0;
 
 protected:
@@ -49,7 +48,7 @@ TEST(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     // A notification still queued when the page is left is not heard; the page's own
     // message is.
     page.PostMessage(CWizardPage::kDeviceUpdateMessage);
-    page.Unsubscribe();
+    page.Deactivate();
     page.PostMessage(CWizardPage::kPageMessage);
     {
         CLinkPage gone(nullptr);
