@@ -1,0 +1,599 @@
+#include "wizard/pages/ConnectionPage.h"
+
+#include "device/AhrsLink.h"
+#include "device/AhrsVersion.h"
+#include "records/MagMeasurementFile.h"
+#include "records/SettingsStore.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/Geometry.h"
+#include "wizard/InstallationInfo.h"
+#include "wizard/PageIndex.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+const char* const kComPortKey = "ComPort";
+constexpr int kNoMount = 0;
+constexpr int kWalkOrder[] = {0, 2, 1, 3}; // North, East, South, West
+const char* const kHeadingNames[] = {"North", "South", "East", "West"};
+
+bool IsSelectableSpeedClass(std::int32_t versionClass) {
+    return versionClass == 6 || versionClass == 7;
+}
+
+bool HasMaintenanceWord(std::int32_t versionClass) {
+    return versionClass >= 2 && versionClass <= 7;
+}
+
+bool UsesFreeFieldStep(std::int32_t versionClass) {
+    return versionClass >= 3 && versionClass <= 7;
+}
+
+// The RQ270 has reported a version: not before its first report (an empty text, as after
+// a reset of the record) and not while it answers "-----".
+bool MagVersionReported(const std::string& text) {
+    return !text.empty() && text.find("-----") == std::string::npos;
+}
+
+QLabel* MakeLabel(const QString& text, const QString& name) {
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    return label;
+}
+
+QLineEdit* MakeField(QLabel* buddy, const QString& name) {
+    auto* field = new QLineEdit;
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setAccessibleName(buddy->text().remove(QLatin1Char(':')));
+    buddy->setBuddy(field);
+    return field;
+}
+
+QPushButton* MakeButton(const QString& text, const QString& name) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CConnectionPage::CConnectionPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(), parent) {
+    setObjectName(QStringLiteral("connectionPage"));
+    BuildControls();
+}
+
+CAhrsLink& CConnectionPage::Link() const {
+    return CAhrsLink::Instance();
+}
+
+void CConnectionPage::BuildControls() {
+    const int margin = DialogUnitsToPixels(this, 7, 0).width();
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(margin * 2, margin, margin * 2, margin);
+    columns->setSpacing(margin * 4);
+    auto* left = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+
+    QLabel* heading =
+        MakeLabel(QStringLiteral("Select the PC COM port:"), QStringLiteral("portHeading"));
+    heading->setFont(BoldFontOfHeight(this, 18));
+    portList = new QComboBox;
+    portList->setObjectName(QStringLiteral("portList"));
+    portList->setAccessibleName(QStringLiteral("PC COM port"));
+    heading->setBuddy(portList);
+    left->addWidget(heading);
+    left->addWidget(portList);
+    left->addSpacing(margin);
+
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    QLabel* statusLabel =
+        MakeLabel(QStringLiteral("Connection Status:"), QStringLiteral("statusLabel"));
+    statusField = MakeField(statusLabel, QStringLiteral("statusField"));
+    ahrsVersionLabel =
+        MakeLabel(QStringLiteral("HX410 Software Version:"), QStringLiteral("ahrsVersionLabel"));
+    ahrsVersionField = MakeField(ahrsVersionLabel, QStringLiteral("ahrsVersionField"));
+    magVersionLabel =
+        MakeLabel(QStringLiteral("RQ270 Software Version:"), QStringLiteral("magVersionLabel"));
+    magVersionField = MakeField(magVersionLabel, QStringLiteral("magVersionField"));
+    grid->addWidget(statusLabel, 0, 0);
+    grid->addWidget(statusField, 0, 1);
+    grid->addWidget(ahrsVersionLabel, 1, 0);
+    grid->addWidget(ahrsVersionField, 1, 1);
+    grid->addWidget(magVersionLabel, 2, 0);
+    grid->addWidget(magVersionField, 2, 1);
+    left->addLayout(grid);
+    hintLabel = MakeLabel(QString(), QStringLiteral("connectionHint"));
+    hintLabel->setStyleSheet(QStringLiteral("color: #a00000;"));
+    hintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    left->addWidget(hintLabel);
+    left->addSpacing(margin);
+
+    speedHeading =
+        MakeLabel(QStringLiteral("ARINC 429 Speed Selection"), QStringLiteral("speedHeading"));
+    speedNote = MakeLabel(QStringLiteral("(available for Mod 2 or later hardware)"),
+                          QStringLiteral("speedNote"));
+    highSpeed = new QRadioButton(QStringLiteral("High"));
+    highSpeed->setObjectName(QStringLiteral("highSpeedRadio"));
+    lowSpeed = new QRadioButton(QStringLiteral("Low"));
+    lowSpeed->setObjectName(QStringLiteral("lowSpeedRadio"));
+    auto* speedGroup = new QButtonGroup(this);
+    speedGroup->addButton(highSpeed);
+    speedGroup->addButton(lowSpeed);
+    auto* radios = new QHBoxLayout;
+    radios->addWidget(highSpeed);
+    radios->addWidget(lowSpeed);
+    radios->addStretch(1);
+    left->addWidget(speedHeading);
+    left->addWidget(speedNote);
+    left->addLayout(radios);
+    left->addStretch(1);
+
+    maintenanceWord = new QCheckBox(QStringLiteral("ARINC Maintenance Word Enable"));
+    maintenanceWord->setObjectName(QStringLiteral("maintenanceWordCheck"));
+    maintenanceNote = MakeLabel(QStringLiteral("Check box if connecting to Korvan PD7100/PD7300 "
+                                               "PND.\rUncheck box otherwise."),
+                                QStringLiteral("maintenanceNote"));
+    diagnosticNote = MakeLabel(QStringLiteral("Enables ARINC diagnostic labels 155, 350, 351, "
+                                              "352, 353 and 354 for data recording"),
+                               QStringLiteral("diagnosticNote"));
+    clearNote = MakeLabel(QStringLiteral("ONLY click the button below to clear the existing free "
+                                         "field measurment for this magnetometer."),
+                          QStringLiteral("clearNote"));
+    clearNote->setFont(BoldFontOfHeight(this, 14));
+    clearPreCal = MakeButton(QStringLiteral("Clear Pre-Cal"), QStringLiteral("clearPreCalButton"));
+    preCal = MakeButton(QStringLiteral("Pre-Cal"), QStringLiteral("preCalButton"));
+    calibrate = MakeButton(QStringLiteral("Calibrate"), QStringLiteral("calibrateButton"));
+    verifyOnly = MakeButton(QStringLiteral("Verify Only"), QStringLiteral("verifyOnlyButton"));
+    right->addWidget(maintenanceWord);
+    right->addWidget(maintenanceNote);
+    right->addWidget(diagnosticNote);
+    right->addSpacing(margin * 2);
+    right->addWidget(clearNote);
+    right->addWidget(clearPreCal, 0, Qt::AlignLeft);
+    right->addStretch(1);
+    auto* goOn = new QHBoxLayout;
+    goOn->addStretch(1);
+    goOn->addWidget(preCal);
+    goOn->addWidget(calibrate);
+    goOn->addWidget(verifyOnly);
+    right->addLayout(goOn);
+
+    // Reactions to the installer's clicks only: the tick sets these controls too, and
+    // must not reprogram the unit every second.
+    connect(portList, &QComboBox::activated, this, &CConnectionPage::OnPortChanged);
+    connect(highSpeed, &QRadioButton::clicked, this, &CConnectionPage::OnSpeedChosen);
+    connect(lowSpeed, &QRadioButton::clicked, this, &CConnectionPage::OnSpeedChosen);
+    connect(maintenanceWord, &QCheckBox::clicked, this, &CConnectionPage::OnMaintenanceWordClicked);
+    connect(calibrate, &QPushButton::clicked, this, &CConnectionPage::OnCalibrate);
+    connect(preCal, &QPushButton::clicked, this, &CConnectionPage::OnCalibrate);
+    connect(verifyOnly, &QPushButton::clicked, this, &CConnectionPage::OnVerifyOnly);
+    connect(clearPreCal, &QPushButton::clicked, this, &CConnectionPage::OnClearPreCal);
+}
+
+void CConnectionPage::OnInit() {
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             ahrsVersionField, magVersionField, speedHeading, speedNote, highSpeed, lowSpeed,
+             maintenanceWord, calibrate, preCal, ahrsVersionLabel, magVersionLabel, maintenanceNote,
+             diagnosticNote, clearNote, clearPreCal}) {
+        widget->hide();
+    }
+    lowSpeed->setChecked(true);
+    verifyOnly->setEnabled(false);
+    hintLabel->hide();
+    lastArincOutput = -1.0;
+}
+
+void CConnectionPage::OnSetActive() {
+    SetWizardButtons(0);
+    // Closed first: the list probes each port exclusively, so the program's own open
+    // port would be missing from it.
+    Link().Close();
+    Subscribe();
+    FillPortList();
+    Refresh();
+    StartPageTimer();
+}
+
+void CConnectionPage::OnKillActive() {
+    StopPageTimer();
+    Unsubscribe();
+}
+
+void CConnectionPage::FillPortList() {
+    const int saved = GetSetting(kComPortKey, 0);
+    const ComPortScan scan = Link().ScanComPorts();
+    portList->clear();
+    portList->setCurrentIndex(-1);
+    busyPort = 0;
+    for (const int number : scan.ports) {
+        portList->addItem(QStringLiteral("COM%1").arg(number), number);
+        if (number == saved) {
+            portList->setCurrentIndex(portList->count() - 1);
+            if (!Link().IsPortOpen()) {
+                Link().Open(static_cast<std::uint8_t>(number));
+            }
+        }
+    }
+    if (portList->findData(saved) < 0) {
+        portList->setCurrentIndex(-1);
+        const std::string path = DevicePathOfPort(Link().Port().Places(), saved);
+        if (saved != 0 && !path.empty() && ProbeComPort(path) == EBUSY) {
+            busyPort = saved;
+        }
+    }
+    QStringList hints;
+    if (busyPort != 0) {
+        hints << QStringLiteral("COM%1, the port used last time, is in use by another program. "
+                                "Close that program, then choose the port again.")
+                     .arg(busyPort);
+    }
+    if (!scan.noPermission.empty()) {
+        hints << QString::fromStdString(NoPermissionHint(scan.noPermission));
+    }
+    SetHint(hints.join(QLatin1Char('\n')));
+}
+
+void CConnectionPage::SetHint(const QString& text) {
+    hintLabel->setText(text);
+    hintLabel->setVisible(!text.isEmpty());
+}
+
+void CConnectionPage::SetStatusText(const QString& text) {
+    statusField->setText(text);
+    statusField->repaint();
+}
+
+bool CConnectionPage::LeaveWhenNoTailNumber() {
+    if (!CInstallationInfo::Instance().TailNumber().empty()) {
+        return false;
+    }
+    SetWizardButtons(IWizardFrame::kNext);
+    GoToPage(kWelcomePage);
+    return true;
+}
+
+void CConnectionPage::ShowNotConnected() {
+    Link().State().ClearCounters();
+    SetStatusText(QStringLiteral("Not Connected"));
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             ahrsVersionField, magVersionField, ahrsVersionLabel, magVersionLabel, speedHeading,
+             speedNote, highSpeed, lowSpeed, maintenanceWord, maintenanceNote, diagnosticNote,
+             calibrate, preCal}) {
+        widget->hide();
+    }
+    verifyOnly->setEnabled(false);
+}
+
+void CConnectionPage::OnMessage(int message) {
+    if (message == kDeviceUpdateMessage) {
+        Refresh();
+    }
+}
+
+void CConnectionPage::Refresh() {
+    if (LeaveWhenNoTailNumber()) {
+        return;
+    }
+    if (!Link().IsLinkAlive()) {
+        ShowNotConnected();
+        return;
+    }
+    CAhrsState& state = Link().State();
+    if (state.HasFineReference() && RestoreCompassCorrections()) {
+        state.ClearFineReference();
+    }
+    Link().SelectOutputPage('F');
+    state.ClearCounters();
+    SetStatusText(QStringLiteral("Connected"));
+    ShowVersions();
+    const std::optional<std::int32_t> classified = ClassifyWithRetries();
+    if (!classified) {
+        return; // the program is ending
+    }
+    const std::int32_t versionClass = *classified;
+    if (state.GetSelectedMount() != kNoMount && CompletePendingMount()) {
+        const int target = UsesFreeFieldStep(versionClass) ? kCoarsePage : kFinePage;
+        GoToPage(target);
+    }
+    speedHeading->show();
+    ShowSpeedSelection(versionClass);
+    highSpeed->show();
+    lowSpeed->show();
+    ShowMaintenanceWord(versionClass, Pass::Refresh);
+    ShowFinalButtons(versionClass);
+    for (QWidget* widget : std::initializer_list<QWidget*>{ahrsVersionField, magVersionField,
+                                                           ahrsVersionLabel, magVersionLabel}) {
+        widget->show();
+    }
+}
+
+void CConnectionPage::ShowVersions() {
+    const CAhrsState& state = Link().State();
+    ahrsVersionField->setText(QString::fromStdString(state.GetAhrsVersion()));
+    magVersionField->setText(QString::fromStdString(state.GetMagVersion()));
+}
+
+// Writes back the compass corrections that the fine calibration page had replaced before
+// the link was lost, each confirmed by the unit's echo. False (after telling the
+// installer) when one was not confirmed; the reference is then kept for the next try.
+bool CConnectionPage::RestoreCompassCorrections() {
+    CAhrsState& state = Link().State();
+    for (const int heading : kWalkOrder) {
+        const double value = state.GetFineReference(heading);
+        const bool confirmed =
+            Link().SendMcc(heading, value) &&
+            WaitUntil([&] { return state.GetMcc(heading) == value; }, kRestoreBoundMs);
+        if (!confirmed) {
+            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
+                                        "(%2) that was being restored.\nCheck the connection, "
+                                        "then choose the COM port again.")
+                             .arg(QString::fromLatin1(kHeadingNames[heading]))
+                             .arg(value, 0, 'f', 2),
+                         QStringLiteral("Error restoring compass corrections"));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::int32_t> CConnectionPage::ClassifyWithRetries() {
+    CAhrsState& state = Link().State();
+    for (int attempt = 1;; ++attempt) {
+        const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
+        if (state.TakeUnknownVersionReport()) {
+            ReportUnknownVersion();
+            return std::nullopt;
+        }
+        // Bounded even when the program has already reported an unknown version once.
+        if (versionClass != kUnknownVersionClass || attempt >= kClassifyTries) {
+            return versionClass;
+        }
+        Pause(kClassifyRetryMs);
+        ShowVersions();
+    }
+}
+
+void CConnectionPage::ReportUnknownVersion() {
+    ShowMessageBox(QMessageBox::Question,
+                   QStringLiteral("Unknown HX410 Version. Program will CANCEL. Contact Korvan "
+                                  "Tech Support!"),
+                   QStringLiteral("Error - Unknown HX410 Version"), QMessageBox::Ok);
+    EndWizard(0);
+}
+
+// Sends the mount that was chosen before the link was lost, once the RQ270 has reported a
+// version. False (after telling the installer) when it did not within the bound; the
+// mount then stays pending for the next refresh.
+bool CConnectionPage::CompletePendingMount() {
+    CAhrsState& state = Link().State();
+    Pause(kMountSettleMs);
+    const bool reported =
+        WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); }, kMagVersionBoundMs);
+    if (!reported) {
+        ShowErrorBox(QStringLiteral("The RQ270 did not report its software version within %1 "
+                                    "seconds, so the new mount position was not sent to the "
+                                    "HX410.\nCheck the RQ270 cable, then choose the COM port "
+                                    "again.")
+                         .arg(kMagVersionBoundMs / 1000),
+                     QStringLiteral("Error communicating with RQ270"));
+        return false;
+    }
+    Pause(kMountSettleMs);
+    Link().SendMount(state.GetSelectedMount());
+    state.SetSelectedMount(kNoMount);
+    Pause(kCommandGapMs);
+    Link().ResetErrors();
+    Pause(kCommandGapMs);
+    Link().ResetImu();
+    Pause(kCommandGapMs);
+    return true;
+}
+
+void CConnectionPage::ShowSpeedSelection(std::int32_t versionClass) {
+    if (!IsSelectableSpeedClass(versionClass)) {
+        speedNote->show();
+        highSpeed->setEnabled(false);
+        lowSpeed->setEnabled(false);
+        lowSpeed->setChecked(true);
+        return;
+    }
+    const double speed = Link().State().GetA429Speed();
+    if (speed == 1.0) {
+        highSpeed->setChecked(true);
+    } else if (speed == 0.0) {
+        lowSpeed->setChecked(true);
+    }
+    speedNote->hide();
+    highSpeed->setEnabled(true);
+    lowSpeed->setEnabled(true);
+}
+
+void CConnectionPage::EnableGoOn(bool enabled) {
+    calibrate->setEnabled(enabled);
+    preCal->setEnabled(enabled);
+    verifyOnly->setEnabled(enabled);
+}
+
+void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) {
+    if (!HasMaintenanceWord(versionClass)) {
+        maintenanceWord->hide();
+        maintenanceNote->hide();
+        diagnosticNote->hide();
+        return;
+    }
+    if (pass == Pass::Refresh) {
+        maintenanceWord->setEnabled(false);
+    }
+    const double output = Link().State().GetArincOutput();
+    if (output == -1.0) {
+        lastArincOutput = -1.0;
+        maintenanceWord->setChecked(false);
+        if (pass == Pass::Tick) {
+            maintenanceWord->setEnabled(false);
+            EnableGoOn(false);
+        }
+    } else if (output == 1.0 || output == 0.0) {
+        maintenanceWord->setChecked(output == 1.0);
+        // On a tick the box comes back only once the unit reports a new setting.
+        if (pass == Pass::Refresh || lastArincOutput != output) {
+            lastArincOutput = output;
+            maintenanceWord->setEnabled(true);
+        }
+        EnableGoOn(true);
+    }
+    maintenanceWord->show();
+    maintenanceNote->show();
+    diagnosticNote->show();
+    ShowGoOnButton(versionClass);
+}
+
+void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
+    if (!UsesFreeFieldStep(versionClass)) {
+        calibrate->hide(); // class 2; the final buttons show "Calibrate" again
+        preCal->show();
+        return;
+    }
+    const bool measured = CMagMeasurementFile(Link().State().GetMagSerialNumber()).Exists();
+    clearNote->setVisible(measured);
+    clearPreCal->setVisible(measured);
+    calibrate->setVisible(measured);
+    preCal->setVisible(!measured);
+}
+
+void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {
+    if (versionClass == 0 || versionClass == 1) {
+        calibrate->setEnabled(true);
+        verifyOnly->setEnabled(true);
+    }
+    if (versionClass >= 0 && versionClass <= 2) {
+        calibrate->show();
+        preCal->hide();
+        Link().State().SetPendingAction(kMountPage);
+    }
+}
+
+void CConnectionPage::OnTick() {
+    if (LeaveWhenNoTailNumber()) {
+        return;
+    }
+    if (!Link().IsLinkAlive()) {
+        ShowNotConnected();
+        return;
+    }
+    ShowVersions();
+    CAhrsState& state = Link().State();
+    const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
+    if (state.TakeUnknownVersionReport()) {
+        ReportUnknownVersion();
+        return;
+    }
+    ShowSpeedSelection(versionClass);
+    ShowMaintenanceWord(versionClass, Pass::Tick);
+    ShowFinalButtons(versionClass);
+}
+
+void CConnectionPage::OnPortChanged(int index) {
+    Link().Close();
+    SetHint(QString());
+    Refresh();
+    const int number = portList->itemData(index).toInt();
+    if (number > 0 && !Link().Open(static_cast<std::uint8_t>(number)) &&
+        Link().LastOpenError() == EBUSY) {
+        SetHint(QStringLiteral("COM%1 is in use by another program. Close that program, then "
+                               "choose the port again.")
+                    .arg(number));
+    }
+}
+
+void CConnectionPage::OnSpeedChosen() {
+    highSpeed->setEnabled(false);
+    lowSpeed->setEnabled(false);
+    Link().SetA429Speed(highSpeed->isChecked());
+    Pause(kSpeedStoreDelayMs);
+    if (!Link().EraseAndStoreMcc()) {
+        ShowErrorBox(QStringLiteral("Failed to store ARINC 429 speed selection to RQ270."),
+                     QStringLiteral("Error storing values"));
+    }
+}
+
+void CConnectionPage::OnMaintenanceWordClicked() {
+    lastArincOutput = Link().State().GetArincOutput();
+    Link().ToggleArincOutput();
+    maintenanceWord->setEnabled(false);
+}
+
+bool CConnectionPage::MagnetometerAnswers(double waitBeforeReturnMs) {
+    if (MagVersionReported(Link().State().GetMagVersion())) {
+        return true;
+    }
+    ShowErrorBox(QStringLiteral("RQ270 is not communicating with the HX410.  Please connect the "
+                                "RQ270."),
+                 QStringLiteral("Error communicating with RQ270"));
+    Pause(waitBeforeReturnMs);
+    GoToPage(kConnectionPage);
+    return false;
+}
+
+void CConnectionPage::SaveSelectedPort() {
+    const int number = portList->currentData().toInt();
+    if (number > 0) {
+        SetSetting(kComPortKey, number);
+    }
+}
+
+void CConnectionPage::OnCalibrate() {
+    if (!MagnetometerAnswers(0)) {
+        return;
+    }
+    SaveSelectedPort();
+    GoToPage(kFreeFieldPage);
+}
+
+void CConnectionPage::OnVerifyOnly() {
+    if (!MagnetometerAnswers(kVerifyDelayMs)) {
+        return;
+    }
+    SaveSelectedPort();
+    Link().SelectOutputPage('C');
+    Pause(kVerifyDelayMs);
+    GoToPage(kVerifyPage);
+    SetWizardButtons(IWizardFrame::kFinish);
+}
+
+void CConnectionPage::OnClearPreCal() {
+    if (!ShowErrorBox(QStringLiteral("Press \"OK\" to clear free field measurment.\nPress "
+                                     "\"Cancel\" to leave it alone."),
+                      QStringLiteral("Clear Free Field Measurement"))) {
+        return;
+    }
+    const CMagMeasurementFile file(Link().State().GetMagSerialNumber());
+    file.Archive();
+    if (!file.Exists()) {
+        clearNote->hide();
+        clearPreCal->hide();
+        calibrate->hide();
+        preCal->show();
+    }
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "wizard/WizardPage.h"
+
+#include <cstdint>
+#include <optional>
+
+class CAhrsLink;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// Page 1: the installer picks the PC serial port; the page opens the link (again on every
+// activation), shows the connection status and both software versions, classifies the
+// HX410 version, offers the ARINC options the version supports, finishes a mount change
+// or restores compass corrections left over from a lost link, and leaves by "Calibrate"
+// ("Pre-Cal" before the first free-field measurement) or "Verify Only". It shows no wizard
+// buttons.
+class CConnectionPage : public CWizardPage {
+    Q_OBJECT
+
+public:
+    static constexpr double kClassifyRetryMs = 500;
+    static constexpr int kClassifyTries = 5;
+    static constexpr double kMountSettleMs = 1500;
+    static constexpr double kMagVersionPollMs = 500;
+    static constexpr double kMagVersionBoundMs = 30000;
+    static constexpr double kCommandGapMs = 330;
+    static constexpr double kRestoreBoundMs = 5000;
+    static constexpr double kSpeedStoreDelayMs = 1500;
+    static constexpr double kVerifyDelayMs = 1000;
+
+    explicit CConnectionPage(QWidget* parent = nullptr);
+
+    void OnInit() override;
+    void OnSetActive() override;
+    void OnKillActive() override;
+
+protected:
+    void OnMessage(int message) override;
+    void OnTick() override;
+
+private:
+    enum class Pass { Refresh, Tick };
+
+    void BuildControls();
+    void FillPortList();
+    void Refresh();
+    bool LeaveWhenNoTailNumber();
+    void ShowNotConnected();
+    bool RestoreCompassCorrections();
+    // The version class, or nothing when an unknown version is ending the program.
+    std::optional<std::int32_t> ClassifyWithRetries();
+    bool CompletePendingMount();
+    void ShowSpeedSelection(std::int32_t versionClass);
+    void ShowMaintenanceWord(std::int32_t versionClass, Pass pass);
+    void ShowGoOnButton(std::int32_t versionClass);
+    void ShowFinalButtons(std::int32_t versionClass);
+    void EnableGoOn(bool enabled);
+    void ShowVersions();
+    void SetStatusText(const QString& text);
+    void SetHint(const QString& text);
+
+    void OnPortChanged(int index);
+    void OnSpeedChosen();
+    void OnMaintenanceWordClicked();
+    void OnCalibrate();
+    void OnVerifyOnly();
+    void OnClearPreCal();
+    bool MagnetometerAnswers(double waitBeforeReturnMs);
+    void SaveSelectedPort();
+    void ReportUnknownVersion();
+
+    CAhrsLink& Link() const;
+
+    QComboBox* portList = nullptr;
+    QLineEdit* statusField = nullptr;
+    QLabel* hintLabel = nullptr;
+    QLabel* ahrsVersionLabel = nullptr;
+    QLineEdit* ahrsVersionField = nullptr;
+    QLabel* magVersionLabel = nullptr;
+    QLineEdit* magVersionField = nullptr;
+    QLabel* speedHeading = nullptr;
+    QLabel* speedNote = nullptr;
+    QRadioButton* highSpeed = nullptr;
+    QRadioButton* lowSpeed = nullptr;
+    QCheckBox* maintenanceWord = nullptr;
+    QLabel* maintenanceNote = nullptr;
+    QLabel* diagnosticNote = nullptr;
+    QLabel* clearNote = nullptr;
+    QPushButton* clearPreCal = nullptr;
+    QPushButton* preCal = nullptr;
+    QPushButton* calibrate = nullptr;
+    QPushButton* verifyOnly = nullptr;
+    double lastArincOutput = -1.0;
+    int busyPort = 0; // the saved port, when another program holds it
+};
