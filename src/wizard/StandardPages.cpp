@@ -1,6 +1,7 @@
 #include "wizard/StandardPages.h"
 
 #include "wizard/PageIndex.h"
+#include "wizard/pages/ConnectionPage.h"
 #include "wizard/pages/PlaceholderPage.h"
 #include "wizard/pages/WelcomePage.h"
 
@@ -9,7 +10,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kWelcomePage:
         return new CWelcomePage(parent);
     case kConnectionPage:
-        return new CPlaceholderPage(QStringLiteral("Connection"), parent);
+        return new CConnectionPage(parent);
     case kFreeFieldPage:
         return new CPlaceholderPage(QStringLiteral("Step 1: Free-Field Measurement"), parent);
     case kMountPage:

@@ -54,6 +54,8 @@ QLabel* MakeLabel(const QString& text, const QString& name) {
     auto* label = new QLabel(text);
     label->setObjectName(name);
     label->setWordWrap(true);
+    // Text takes its own height; the page's spare room goes to the layouts' stretches.
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     return label;
 }
 
@@ -92,6 +94,8 @@ void CConnectionPage::BuildControls() {
     columns->setSpacing(margin * 4);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
+    left->setSpacing(margin / 2);
+    right->setSpacing(margin / 2);
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
 
@@ -117,6 +121,9 @@ void CConnectionPage::BuildControls() {
     magVersionLabel =
         MakeLabel(QStringLiteral("RQ270 Software Version:"), QStringLiteral("magVersionLabel"));
     magVersionField = MakeField(magVersionLabel, QStringLiteral("magVersionField"));
+    for (QLabel* label : {statusLabel, ahrsVersionLabel, magVersionLabel}) {
+        label->setWordWrap(false);
+    }
     grid->addWidget(statusLabel, 0, 0);
     grid->addWidget(statusField, 0, 1);
     grid->addWidget(ahrsVersionLabel, 1, 0);
@@ -153,7 +160,7 @@ void CConnectionPage::BuildControls() {
     maintenanceWord = new QCheckBox(QStringLiteral("ARINC Maintenance Word Enable"));
     maintenanceWord->setObjectName(QStringLiteral("maintenanceWordCheck"));
     maintenanceNote = MakeLabel(QStringLiteral("Check box if connecting to Korvan PD7100/PD7300 "
-                                               "PND.\rUncheck box otherwise."),
+                                               "PND.\nUncheck box otherwise."),
                                 QStringLiteral("maintenanceNote"));
     diagnosticNote = MakeLabel(QStringLiteral("Enables ARINC diagnostic labels 155, 350, 351, "
                                               "352, 353 and 354 for data recording"),
