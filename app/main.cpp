@@ -67,8 +67,8 @@ int main(int argc, char* argv[]) {
         result = wizard.Run();
     }
     // The link, if a page created it, must stop its listener and timer while the UI
-    // thread still exists. Configure is refused exactly when the link exists.
-    if (!CAhrsLink::Configure(uiThread, realTime)) {
+    // thread still exists.
+    if (CAhrsLink::Exists()) {
         CAhrsLink::Instance().Shutdown();
     }
     return result;

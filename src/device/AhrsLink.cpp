@@ -66,6 +66,12 @@ bool CAhrsLink::Configure(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces
     return true;
 }
 
+bool CAhrsLink::Exists() {
+    LinkSetup& setup = Setup();
+    std::lock_guard lock(setup.mutex);
+    return setup.created;
+}
+
 CAhrsLink& CAhrsLink::Instance() {
     static CAhrsLink& link = CreateInstance();
     return link;

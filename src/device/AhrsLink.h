@@ -40,6 +40,8 @@ public:
     static bool Configure(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
                           ComPortPlaces places = ComPortPlaces::Default());
     static CAhrsLink& Instance();
+    // Whether the process-wide link has been created (by a first Instance() call).
+    static bool Exists();
 
     // An independent link (tests, tools); the process-wide one is made the same way.
     CAhrsLink(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
