@@ -219,10 +219,10 @@ TEST_F(AhrsLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
     ui.RunPending();
     page.reset();
     link.reset();
+    done.store(true); // before the unread pseudo-terminal fills up and blocks the unit
+    unit.join();
     ui.RunFor(2 * CAhrsPort::kSilenceMs); // nothing of the destroyed link may run
     EXPECT_EQ(ui.RunPending(), 0u);
-    done.store(true);
-    unit.join();
 }
 
 // A page destroyed while subscribed leaves the list; one that outlives the link too.
