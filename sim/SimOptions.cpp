@@ -55,6 +55,10 @@ std::string CSimOptions::Usage() {
         "  --seed S             noise generator seed (default 1)\n"
         "  --no-control         read no control commands: run until SIGTERM or SIGINT,\n"
         "                       whatever standard input holds (`hx410-sim --no-control &`)\n"
+        "  --panel              also open the control window (GUI builds): heading dial,\n"
+        "                       attitude, power, magnetometer, free field, faults, adapter\n"
+        "                       and compass swing. Closing it ends the simulator; the end of\n"
+        "                       standard input then does not (`quit` still does)\n"
         "  --version            print the version and exit\n"
         "Identity:\n"
         "  --ahrs-version TEXT  (default \"HX410 V1.62\")   --mag-version TEXT (\"RQ270 V2.10\")\n"
@@ -116,6 +120,10 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
         }
         if (name == "--no-control") {
             o.control = false;
+            continue;
+        }
+        if (name == "--panel") {
+            o.panel = true;
             continue;
         }
         static const char* const known[] = {

@@ -13,6 +13,7 @@ struct SimOptions {
     SimUnitConfig unit;
     MagModelParams model;
     bool control = true; // control commands on standard input; its end quits
+    bool panel = false;  // the control window; closing it quits, the end of input does not
     bool help = false;
     bool version = false;
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
@@ -46,6 +47,12 @@ CSimRunner::CSimRunner(const SimOptions& o)
       pacer(20.0 * std::max(1.0, o.timeScale), o.unit.seed ^ 0x5eedu), control(unit, pacer) {}
 
 bool CSimRunner::Start() {
+    InstallSignals();
+    wakeFd.Reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!wakeFd.Valid()) {
+        std::fprintf(stderr, "hx410-sim: eventfd: %s\n", std::strerror(errno));
+        return false;
+    }
     if (std::string error = pty.Open(); !error.empty()) {
         std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
         return false;
@@ -64,26 +71,29 @@ bool CSimRunner::Start() {
         return false;
     }
     PrintLine("COM" + std::to_string(link.Number()) + " " + pty.SlavePath());
+    const std::lock_guard lock(requestMutex);
+    serving = true;
     return true;
 }
 
 int CSimRunner::Run() {
-    InstallSignals();
-    if (!Start()) {
-        return 2;
-    }
+    return Start() ? Serve() : 2;
+}
+
+int CSimRunner::Serve() {
     bool stdinOpen = options.control;
-    while (!quit && stopSignal == 0) {
+    while (!quit && stopSignal == 0 && !stopRequested) {
         const double now = clock.NowMs();
         Step(now);
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {pty.MasterFd(), POLLIN, 0}};
+        pollfd fds[3] = {
+            {STDIN_FILENO, POLLIN, 0}, {pty.MasterFd(), POLLIN, 0}, {wakeFd.Get(), POLLIN, 0}};
         if (!stdinOpen) {
             fds[0].fd = -1;
         }
         if (!pty.IsOpen()) {
             fds[1].fd = -1;
         }
-        const int ready = ::poll(fds, 2, PollTimeoutMs(now));
+        const int ready = ::poll(fds, 3, PollTimeoutMs(now));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -97,14 +107,76 @@ int CSimRunner::Run() {
         }
         if (fds[0].fd >= 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             stdinOpen = ReadControl(after);
-            if (!stdinOpen) {
-                quit = true;
-            }
+            // With the control window, the end of input (a script's /dev/null) ends
+            // nothing: the window does.
+            quit = quit || (!stdinOpen && !options.panel);
         }
+        if ((fds[2].revents & POLLIN) != 0) {
+            eventfd_t count = 0;
+            ::eventfd_read(wakeFd.Get(), &count);
+        }
+        RunRequests();
     }
+    EndRequests();
     link.Remove();
     pty.Close();
     return 0;
+}
+
+std::string CSimRunner::Execute(const std::string& line) {
+    Request request{line, {}, false};
+    std::unique_lock lock(requestMutex);
+    if (!serving) {
+        return "error: the simulator is not running";
+    }
+    requests.push_back(&request);
+    Wake();
+    requestDone.wait(lock, [&request] { return request.done; });
+    return request.answer;
+}
+
+void CSimRunner::Stop() {
+    stopRequested = true;
+    Wake();
+}
+
+void CSimRunner::Wake() {
+    if (wakeFd.Valid()) {
+        ::eventfd_write(wakeFd.Get(), 1); // a full counter already wakes the loop
+    }
+}
+
+void CSimRunner::RunRequests() {
+    std::vector<Request*> taken;
+    {
+        const std::lock_guard lock(requestMutex);
+        taken.swap(requests);
+    }
+    for (Request* request : taken) {
+        std::string answer;
+        for (const std::string& line : RunControlLine(request->line, clock.NowMs())) {
+            answer += (answer.empty() ? "" : "\n") + line;
+        }
+        const std::lock_guard lock(requestMutex);
+        request->answer = std::move(answer);
+        request->done = true; // the caller may return and free it from here on
+    }
+    if (!taken.empty()) {
+        requestDone.notify_all();
+    }
+}
+
+void CSimRunner::EndRequests() {
+    {
+        const std::lock_guard lock(requestMutex);
+        serving = false;
+        for (Request* request : requests) {
+            request->answer = "error: the simulator is not running";
+            request->done = true;
+        }
+        requests.clear();
+    }
+    requestDone.notify_all();
 }
 
 void CSimRunner::Step(double nowMs) {
@@ -178,9 +250,10 @@ bool CSimRunner::ReadControl(double nowMs) {
         return errno == EINTR || errno == EAGAIN;
     }
     if (n == 0) {
-        if (!controlPending.empty()) {
-            control.Execute(controlPending, nowMs);
+        for (const std::string& line : RunControlLine(controlPending, nowMs)) {
+            PrintLine(line); // the last line, though it has no newline
         }
+        controlPending.clear();
         return false;
     }
     for (ssize_t i = 0; i < n && !quit; ++i) {
@@ -191,19 +264,23 @@ bool CSimRunner::ReadControl(double nowMs) {
             }
             continue;
         }
-        const CControlCommands::Result r = control.Execute(controlPending, nowMs);
-        controlPending.clear();
-        if (r.action == CControlCommands::Action::Unplug) {
-            Unplug(nowMs);
-        }
-        for (const std::string& line : r.lines) {
+        for (const std::string& line : RunControlLine(controlPending, nowMs)) {
             PrintLine(line);
         }
-        if (r.action == CControlCommands::Action::Quit) {
-            quit = true;
-        }
+        controlPending.clear();
     }
     return true;
+}
+
+std::vector<std::string> CSimRunner::RunControlLine(std::string_view line, double nowMs) {
+    CControlCommands::Result r = control.Execute(line, nowMs);
+    if (r.action == CControlCommands::Action::Unplug) {
+        Unplug(nowMs);
+    }
+    if (r.action == CControlCommands::Action::Quit) {
+        quit = true;
+    }
+    return std::move(r.lines);
 }
 
 void CSimRunner::Unplug(double nowMs) {

@@ -8,11 +8,18 @@
 #include "sim/SimClock.h"
 #include "sim/SimOptions.h"
 #include "sim/SimUnit.h"
+#include "sim/UniqueFd.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <vector>
 
 // The simulator's single-threaded event loop: the pseudo-terminal and its COM link, the
-// unit, the paced page painter and the control commands on standard input.
+// unit, the paced page painter and the control commands on standard input. Another thread
+// (the control window) reaches the same commands through Execute, which hands the line to
+// the loop and waits for its answer, so the model is only ever touched by the loop.
 class CSimRunner {
 public:
     static constexpr double kPaintPeriodMs = 200.0;
@@ -24,17 +31,41 @@ public:
 
     explicit CSimRunner(const SimOptions& options);
 
-    // Runs until `quit`, end of input (both only with control commands) or SIGINT/SIGTERM;
-    // returns the exit code.
+    // Start, then Serve: returns the exit code.
     int Run();
 
-private:
+    // Installs the signal handlers, opens the pseudo-terminal and the COM link and prints
+    // "COM<N> <slave path>"; false after printing why not.
     bool Start();
+    // The event loop after a successful Start, until `quit`, end of input (without
+    // options.panel), SIGINT/SIGTERM or Stop; removes the link and returns 0.
+    int Serve();
+    int ComNumber() const { return link.Number(); }
+
+    // Thread-safe; not from the loop's own thread. Runs one control line in the loop and
+    // returns its answer lines joined by '\n'. Between Start and Serve it waits for Serve;
+    // before Start and once Serve has ended it answers an error line at once, so a caller
+    // never waits for a loop that is gone.
+    std::string Execute(const std::string& line);
+    // Thread-safe: ends Serve as `quit` does.
+    void Stop();
+
+private:
+    struct Request {
+        std::string line;
+        std::string answer;
+        bool done = false;
+    };
+
     void Step(double nowMs);
     void PaintIfDue(double nowMs);
     void WriteOutput(double nowMs);
     void ReadPort(double nowMs);
     bool ReadControl(double nowMs); // false at end of input
+    std::vector<std::string> RunControlLine(std::string_view line, double nowMs);
+    void RunRequests();
+    void EndRequests();
+    void Wake();
     void Unplug(double nowMs);
     void Replug();
     int PollTimeoutMs(double nowMs) const;
@@ -55,4 +86,11 @@ private:
     bool unplugged = false;
     double replugAtMs = 0.0;
     bool quit = false;
+
+    CUniqueFd wakeFd; // eventfd: a request or Stop wakes the loop's poll
+    std::atomic<bool> stopRequested{false};
+    std::mutex requestMutex;
+    std::condition_variable requestDone;
+    std::vector<Request*> requests; // callers' own, each waiting until done
+    bool serving = false;           // requests are taken: from Start until Serve ends
 };

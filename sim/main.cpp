@@ -8,10 +8,14 @@
 // aircraft, cycle power, unplug the magnetometer or the adapter, inject faults). The
 // link is removed on exit: `quit`, end of input, SIGINT or SIGTERM. With --no-control
 // standard input is not read and only the signals end it, so it can run in the background
-// of a script. `--help` lists the options with their defaults, the pages' lines and the
-// control commands.
+// of a script. With --panel (a GUI build) a small window drives the same commands and
+// closing it ends the simulator. `--help` lists the options with their defaults, the
+// pages' lines and the control commands.
 #include "sim/SimOptions.h"
 #include "sim/SimRunner.h"
+#ifdef HX410_SIM_PANEL
+#include "sim/panel/PanelApp.h"
+#endif
 
 #include <cstdio>
 
@@ -31,5 +35,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     CSimRunner runner(options);
+    if (options.panel) {
+#ifdef HX410_SIM_PANEL
+        return CPanelApp::Run(runner, argc, argv);
+#else
+        std::fputs("hx410-sim: --panel needs a build with the GUI (cmake -DHX410_BUILD_GUI=ON)\n",
+                   stderr);
+        return 1;
+#endif
+    }
     return runner.Run();
 }
