@@ -1,11 +1,13 @@
 #include "wizard/InstallationWizard.h"
 
 #include "WizardTestSupport.h"
+#include "device/AhrsLink.h"
 #include "wizard/ApplicationTitle.h"
 #include "wizard/QtUiThread.h"
 #include "wizard/WizardPage.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -201,6 +203,9 @@ TEST_F(InstallationWizardTest, NoticeLineStaysAboveTheBottomEdge) {
 TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
     const CScratchDirectory directory;
     CQtUiThread uiThread;
+    const CTempDir noPorts; // the machine's own serial ports stay out of the test
+    ASSERT_TRUE(CAhrsLink::Configure(uiThread, CTimeBase(),
+                                     {noPorts / "ports", noPorts / "dev", noPorts / "sys"}));
     CInstallationWizard wizard(uiThread, CTimeBase());
     wizard.show();
     auto* next = wizard.findChild<QPushButton*>(QStringLiteral("nextButton"));
@@ -214,6 +219,7 @@ TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
     EXPECT_FALSE(wizard.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
     SaveArtifact(wizard, "page-0-welcome");
 
+    wizard.findChild<QLineEdit*>(QStringLiteral("tailNumberEdit"))->setText(QStringLiteral("N1"));
     next->click();
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_TRUE(wizard.windowTitle().isEmpty()) << "interior pages have no caption";
@@ -222,9 +228,11 @@ TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
         wizard.GoToPage(index);
         EXPECT_TRUE(wizard.findChild<QWidget*>(QStringLiteral("headerBand"))->isVisible());
         EXPECT_FALSE(wizard.findChild<QWidget*>(QStringLiteral("watermark"))->isVisible());
-        SaveArtifact(wizard, "page-" + std::to_string(index) + "-placeholder");
+        SaveArtifact(wizard, "page-" + std::to_string(index) +
+                                 (index == kConnectionPage ? "-no-port" : "-placeholder"));
     }
     wizard.close();
+    CAhrsLink::Instance().Shutdown(); // before this test's UI thread goes away
     // The window icon, for a look at it beside the pages.
     EXPECT_TRUE(wizard.windowIcon().pixmap(128).save(
         QStringLiteral(HX410_ARTIFACTS_DIR "/application-icon.png")));
