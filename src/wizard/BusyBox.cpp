@@ -5,15 +5,20 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
 
 constexpr int kBoxWidthUnits = 186;
 constexpr int kBoxHeightUnits = 38;
+// Height added under the text for the progress bar, and the bar's own height.
+constexpr int kProgressExtraUnits = 16;
+constexpr int kProgressBarUnits = 10;
 // How long Show gives the window system to map and paint a new box.
 constexpr auto kFirstPaintBound = std::chrono::milliseconds(250);
 
@@ -26,6 +31,9 @@ public:
         setObjectName(QStringLiteral("busyBox"));
         setAttribute(Qt::WA_ShowWithoutActivating);
         setAutoFillBackground(false);
+        progress.setObjectName(QStringLiteral("busyProgressBar"));
+        progress.setTextVisible(false);
+        progress.hide();
     }
 
     void SetText(const QString& newText) {
@@ -35,6 +43,15 @@ public:
         update();
     }
     int PaintCount() const { return paintCount; }
+    QProgressBar& Progress() { return progress; }
+
+    // Places the bar along the bottom of the box, inside the text margins.
+    void PlaceProgress(int barHeight, int bottomGap) {
+        const int margin = fontMetrics().averageCharWidth() * 2;
+        progress.setGeometry(margin, height() - bottomGap - barHeight, width() - 2 * margin,
+                             barHeight);
+    }
+    int TextHeight() const { return progress.isHidden() ? height() : progress.y(); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -49,13 +66,14 @@ protected:
         painter.drawLine(outer.topLeft() + QPoint(1, 1), outer.bottomLeft() + QPoint(1, -1));
         painter.setPen(palette().color(QPalette::WindowText));
         const int margin = fontMetrics().averageCharWidth() * 2;
-        painter.drawText(rect().adjusted(margin, 0, -margin, 0), Qt::AlignCenter | Qt::TextWordWrap,
-                         text);
+        painter.drawText(QRect(margin, 0, width() - 2 * margin, TextHeight()),
+                         Qt::AlignCenter | Qt::TextWordWrap, text);
     }
 
 private:
     QString text;
     int paintCount = 0;
+    QProgressBar progress{this};
 };
 
 CBusyWindow* BoxWindow(const std::unique_ptr<QWidget>& window) {
@@ -74,12 +92,18 @@ CBusyBox::~CBusyBox() = default;
 void CBusyBox::Show() {
     CBusyWindow* box = BoxWindow(window);
     box->SetText(text);
-    QSize size = DialogUnitsToPixels(box, kBoxWidthUnits, kBoxHeightUnits);
+    const bool withProgress = !box->Progress().isHidden();
+    QSize size = DialogUnitsToPixels(box, kBoxWidthUnits,
+                                     kBoxHeightUnits + (withProgress ? kProgressExtraUnits : 0));
     // A text longer than the box widens it rather than being cut.
     const int needed =
         box->fontMetrics().horizontalAdvance(text) + box->fontMetrics().averageCharWidth() * 6;
     size.setWidth(std::max(size.width(), std::min(needed, size.width() * 2)));
     box->setFixedSize(size);
+    if (withProgress) {
+        const QSize bar = DialogUnitsToPixels(box, 0, kProgressBarUnits);
+        box->PlaceProgress(bar.height(), bar.height());
+    }
     if (!owner.isNull()) {
         box->winId(); // creates the platform window, so it can stay above its owner
         box->windowHandle()->setTransientParent(owner->window()->windowHandle());
@@ -114,6 +138,20 @@ void CBusyBox::SetText(const QString& newText) {
 
 void CBusyBox::SetFont(const QFont& font) {
     window->setFont(font);
+}
+
+void CBusyBox::SetProgress(int done, int total) {
+    CBusyWindow* box = BoxWindow(window);
+    QProgressBar& bar = box->Progress();
+    bar.setRange(0, std::max(total, 1));
+    bar.setValue(std::clamp(done, 0, std::max(total, 1)));
+    bar.setAccessibleName(QStringLiteral("%1 of %2").arg(done).arg(total));
+    if (bar.isHidden()) {
+        bar.show();
+        if (box->isVisible()) {
+            Show(); // regrows and recentres the box around its new bar
+        }
+    }
 }
 
 bool CBusyBox::IsVisible() const {

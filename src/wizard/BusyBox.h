@@ -11,7 +11,8 @@ class QWidget;
 // The small modeless "please wait" box a page shows while it blocks: one centred line of
 // text in a frame without a caption. Without an owner (a box built in a page constructor)
 // it is a free top-level window centred on the work area of the screen; with one, it is
-// centred over the owner and kept above it. Pages own their boxes as members.
+// centred over the owner and kept above it. A step that counts its way through may show its
+// progress as a bar under the text. Pages own their boxes as members.
 class CBusyBox {
 public:
     CBusyBox(QWidget* owner, const QString& text);
@@ -26,6 +27,9 @@ public:
     void Hide();
     void SetText(const QString& text);
     void SetFont(const QFont& font);
+    // Shows how far a long step has come as a bar under the text (hidden until first used);
+    // the box grows to hold it.
+    void SetProgress(int done, int total);
     bool IsVisible() const;
     // The box window (tests look at it).
     QWidget* Window() const;
