@@ -15,7 +15,7 @@
 class CPtyPeer {
 public:
     CPtyPeer() {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         char name[128] = {};
         if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
             ::ptsname_r(master, name, sizeof name) != 0) {
@@ -38,13 +38,17 @@ public:
     const std::string& SlavePath() const { return slavePath; }
     int Master() const { return master; }
 
-    bool Send(const std::string& bytes) {
+    // Writes all bytes; false when the far end takes none for `realMs` real milliseconds
+    // (nobody reads the port), so a writer never blocks for good.
+    bool Send(const std::string& bytes, int realMs = 5000) {
         std::size_t done = 0;
         while (master >= 0 && done < bytes.size()) {
             const ssize_t count = ::write(master, bytes.data() + done, bytes.size() - done);
             if (count > 0) {
                 done += static_cast<std::size_t>(count);
             } else if (count < 0 && errno != EINTR && errno != EAGAIN) {
+                return false;
+            } else if (pollfd entry{master, POLLOUT, 0}; ::poll(&entry, 1, realMs) <= 0) {
                 return false;
             }
         }
