@@ -70,9 +70,6 @@ TEST_F(ComPortList, OnlyPortsThatOpenAreListedAndRefusedPermissionIsReported) {
     const ComPortScan scan = ScanComPorts(places, probe);
     EXPECT_EQ(scan.ports, std::vector<int>{34});
     EXPECT_EQ(scan.noPermission, std::vector<std::string>{(dev / "ttyUSB0").string()});
-    const std::string hint = NoPermissionHint(scan.noPermission);
-    EXPECT_NE(hint.find((dev / "ttyUSB0").string()), std::string::npos);
-    EXPECT_NE(hint.find("dialout"), std::string::npos);
     EXPECT_EQ(NoPermissionHint({}), "");
 }
 

@@ -118,27 +118,4 @@ TEST(MagMeasurementFileTest, ArchiveTakesTheFirstNameThatIsFree) {
     EXPECT_EQ(dir.Names().size(), 3u);
 }
 
-TEST(MagMeasurementFileTest, ArchiveAndDeleteOfAMissingFileChangeNothing) {
-    CTempDir dir;
-    const CMagMeasurementFile file("3", dir.Path());
-    EXPECT_FALSE(file.Archive());
-    EXPECT_FALSE(file.Delete());
-    EXPECT_TRUE(dir.Names().empty());
-}
-
-TEST(MagMeasurementFileTest, FailedWriteKeepsThePreviousMeasurement) {
-    CTempDir dir;
-    const CMagMeasurementFile file("1", dir.Path());
-    ASSERT_TRUE(file.Write(1, 2, 3));
-    bool written = true;
-    {
-        const CFileSizeLimit limit(10);
-        ASSERT_TRUE(limit.Active());
-        written = file.Write(-1, -2, -3);
-    }
-    EXPECT_FALSE(written);
-    EXPECT_EQ(ReadText(file.Path()), kThreeLines);
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"mag_sn_1.txt"});
-}
-
 } // namespace

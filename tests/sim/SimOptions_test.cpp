@@ -14,19 +14,17 @@ std::string ParseArgs(std::vector<const char*> args, SimOptions& options) {
 
 } // namespace
 
-TEST(SimOptions, AcceptsBothSpellingsOfValues) {
+TEST(SimOptions, AcceptsBothSpellingsOfValuesAndLists) {
     SimOptions o;
-    ASSERT_EQ(
-        ParseArgs({"--com", "7", "--time-scale=20", "--hard-iron", "1,-2,3.5", "--ahrs-version",
-                   "HX410 V1.35b", "--warmup", "0.5", "--soft-iron", "1,0,0,0,1,0,0,0,1"},
-                  o),
-        "");
+    ASSERT_EQ(ParseArgs({"--com", "7", "--time-scale=20", "--hard-iron", "1,-2,3.5", "--warmup",
+                         "0.5", "--no-control"},
+                        o),
+              "");
     EXPECT_EQ(o.com, 7);
     EXPECT_EQ(o.timeScale, 20.0);
     EXPECT_EQ(o.model.hardIron.z, 3.5);
-    EXPECT_EQ(o.unit.ahrsVersion, "HX410 V1.35b");
     EXPECT_EQ(o.unit.warmupMs, 500.0);
-    EXPECT_EQ(o.model.softIron[1], 0.0);
+    EXPECT_FALSE(o.control);
 }
 
 TEST(SimOptions, RejectsBadInputWithAMessage) {

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -34,29 +32,6 @@ auto Settings(const UnitReadout& r) {
 }
 
 } // namespace
-
-TEST(SimUnit, CommandsAreEchoedOnTheValueLines) {
-    struct Case {
-        const char* command;
-        std::function<bool(const UnitReadout&)> echoed;
-    } cases[] = {{"MFC X -12", [](const UnitReadout& r) { return r.mfc[0] == -12; }},
-                 {"MFC Z 32767", [](const UnitReadout& r) { return r.mfc[2] == 32767; }},
-                 {"MCC E -0.50", [](const UnitReadout& r) { return r.mcc[2] == -0.5; }},
-                 {"LAT 47.25", [](const UnitReadout& r) { return r.latitude == 47.25; }},
-                 {"MAGVAR -12.50", [](const UnitReadout& r) { return r.magvar == -12.5; }},
-                 {"ARINC 1.0", [](const UnitReadout& r) { return r.arinc == 1.0; }},
-                 {"A429 H", [](const UnitReadout& r) { return r.a429 == 1.0; }}};
-    for (const auto& c : cases) {
-        Unit u;
-        u.Send(c.command);
-        EXPECT_TRUE(c.echoed(u.Sample())) << c.command;
-    }
-    Unit u;
-    for (const char* line : {"PAGE E", "PAGE F", "PAGE C", "PAGE f"}) {
-        u.Send(line);
-        EXPECT_EQ(u.unit.Page(), std::toupper(line[5])) << line;
-    }
-}
 
 TEST(SimUnit, MalformedCommandsChangeNothing) {
     const std::string commands[] = {
