@@ -2,6 +2,7 @@
 
 #include "wizard/PageIndex.h"
 #include "wizard/pages/ConnectionPage.h"
+#include "wizard/pages/FreeFieldPage.h"
 #include "wizard/pages/PlaceholderPage.h"
 #include "wizard/pages/WelcomePage.h"
 
@@ -12,7 +13,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kConnectionPage:
         return new CConnectionPage(parent);
     case kFreeFieldPage:
-        return new CPlaceholderPage(QStringLiteral("Step 1: Free-Field Measurement"), parent);
+        return new CFreeFieldPage(parent);
     case kMountPage:
         return new CPlaceholderPage(QStringLiteral("Mount Direction"), parent);
     case kCoarsePage:

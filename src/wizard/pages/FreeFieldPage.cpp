@@ -1,0 +1,304 @@
+#include "wizard/pages/FreeFieldPage.h"
+
+#include "controls/ColouredField.h"
+#include "controls/StatusPanel.h"
+#include "device/AhrsLink.h"
+#include "records/CalibrationMath.h"
+#include "records/MagMeasurementFile.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/Geometry.h"
+#include "wizard/PageIndex.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <system_error>
+
+namespace {
+
+constexpr int kNoPendingPage = -1;
+const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
+const char* const kAxisNames[] = {"X", "Y", "Z"};
+
+QLabel* MakeLabel(const QString& text, const QString& name) {
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    return label;
+}
+
+QLineEdit* MakeField(QLineEdit* field, QLabel* buddy, const QString& name) {
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setAccessibleName(buddy->text());
+    buddy->setBuddy(field);
+    return field;
+}
+
+} // namespace
+
+CFreeFieldPage::CFreeFieldPage(QWidget* parent)
+    : CWizardPage(Kind::Interior, QString(), parent),
+      collectingBox(this, QStringLiteral("Collecting Free Field Data...")) {
+    setObjectName(QStringLiteral("freeFieldPage"));
+    BuildControls();
+}
+
+CAhrsLink& CFreeFieldPage::Link() const {
+    return CAhrsLink::Instance();
+}
+
+void CFreeFieldPage::BuildControls() {
+    const int margin = DialogUnitsToPixels(this, 7, 0).width();
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(margin * 2, margin, margin * 2, margin);
+    page->setSpacing(margin);
+
+    QLabel* title = MakeLabel(QStringLiteral("Step 1 - Free field RQ270 measurement"),
+                              QStringLiteral("freeFieldTitle"));
+    title->setFont(BoldFontOfHeight(this, 18));
+    page->addWidget(title);
+
+    auto* columns = new QHBoxLayout;
+    columns->setSpacing(margin * 4);
+    page->addLayout(columns, 1);
+
+    const int fieldWidth = DialogUnitsToPixels(this, 60, 0).width();
+    auto* left = new QVBoxLayout;
+    auto* countGroup = new QGroupBox(QStringLiteral("Magnetic Sensor Counts"));
+    countGroup->setObjectName(QStringLiteral("sensorCountsGroup"));
+    auto* countForm = new QFormLayout(countGroup);
+    for (std::size_t i = 0; i < countFields.size(); ++i) {
+        const QString name = QString::fromLatin1(kCountNames[i]);
+        QLabel* label =
+            MakeLabel(name + QLatin1Char(':'), QStringLiteral("count%1Label").arg(name));
+        countFields[i] = MakeField(new QLineEdit, label, QStringLiteral("count%1Field").arg(name));
+        countFields[i]->setAccessibleName(QStringLiteral("%1 count").arg(name));
+        countFields[i]->setFixedWidth(fieldWidth);
+        countForm->addRow(label, countFields[i]);
+    }
+    countGroup->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Maximum);
+    left->addWidget(countGroup);
+    left->addStretch(1);
+    statusPanel = new CStatusPanel(
+        {CStatusPanel::kFreeFieldMask, /*showMount=*/true, /*showAttitude=*/false});
+    statusPanel->setObjectName(QStringLiteral("statusPanel"));
+    left->addWidget(statusPanel);
+    columns->addLayout(left, 1);
+
+    auto* right = new QVBoxLayout;
+    executeButton = new QPushButton(QStringLiteral("Execute"));
+    executeButton->setObjectName(QStringLiteral("executeButton"));
+    executeButton->setAutoDefault(false);
+    right->addWidget(executeButton, 0, Qt::AlignLeft);
+    auto* results = new QWidget;
+    results->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    auto* resultForm = new QFormLayout(results);
+    resultForm->setContentsMargins(0, 0, 0, 0);
+    for (std::size_t i = 0; i < resultFields.size(); ++i) {
+        const QString axis = QString::fromLatin1(kAxisNames[i]);
+        QLabel* label = MakeLabel(QStringLiteral("%1 Free Field").arg(axis),
+                                  QStringLiteral("freeField%1Label").arg(axis));
+        resultFields[i] = new CColouredField;
+        MakeField(resultFields[i], label, QStringLiteral("freeField%1Field").arg(axis));
+        resultFields[i]->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        resultFields[i]->setFixedWidth(fieldWidth);
+        resultForm->addRow(label, resultFields[i]);
+    }
+    right->addWidget(results);
+    right->addSpacing(margin * 2);
+    finishNote = MakeLabel(QStringLiteral("Click 'Finish' to Store Measurement\nfor\nSubsequent "
+                                          "Calibration Steps"),
+                           QStringLiteral("finishNote"));
+    finishNote->setFont(BoldFontOfHeight(this, 18));
+    finishNote->setAlignment(Qt::AlignCenter);
+    right->addWidget(finishNote);
+    right->addStretch(1);
+    columns->addLayout(right, 1);
+
+    connect(executeButton, &QPushButton::clicked, this, &CFreeFieldPage::OnExecute);
+}
+
+void CFreeFieldPage::OnInit() {
+    executeButton->setEnabled(false);
+    finishNote->hide();
+    statusPanel->Refresh(Link().State());
+}
+
+void CFreeFieldPage::OnSetActive() {
+    if (LoadMeasurement()) {
+        Link().State().SetPendingAction(kMountPage);
+        PostMessage(kPageMessage);
+        return;
+    }
+    if (Link().State().TakePendingAction() != kNoPendingPage) {
+        PostMessage(kPageMessage);
+        return;
+    }
+    freeField = {};
+    collectionCount = 0;
+    SetWizardButtons(0);
+    Subscribe();
+    Link().SelectOutputPage('C');
+    Link().State().ClearCounters();
+    ShowReading(ReadUnit());
+    executeButton->setEnabled(false);
+    StartPageTimer();
+}
+
+// The magnetometer's stored measurement, shown as the result. False when it has none.
+bool CFreeFieldPage::LoadMeasurement() {
+    const CMagMeasurementFile file(Link().State().GetMagSerialNumber());
+    std::int16_t x = 0;
+    std::int16_t y = 0;
+    std::int16_t z = 0;
+    if (!file.Read(x, y, z)) {
+        return false;
+    }
+    freeField = {x, y, z};
+    collectionCount = 1;
+    ShowResult();
+    executeButton->setEnabled(false);
+    return true;
+}
+
+void CFreeFieldPage::OnKillActive() {
+    AbandonCollection();
+    StopPageTimer();
+    Unsubscribe();
+    Pause(kLeaveSettleMs);
+}
+
+void CFreeFieldPage::OnMessage(int message) {
+    if (message == kPageMessage) {
+        if (IsActivePage()) {
+            const int pending = Link().State().TakePendingAction();
+            GoToPage(pending == kNoPendingPage ? kMountPage : pending);
+        }
+        return;
+    }
+    if (message == kDeviceUpdateMessage && !Link().IsLinkAlive()) {
+        AbandonCollection(); // before the box, so no stale wait box stays above it
+        ReportLostCommunication();
+    }
+}
+
+void CFreeFieldPage::OnExecute() {
+    samples.Clear();
+    samplesToGo = kSamplesPerCollection;
+    collectingBox.SetProgress(0, kSamplesPerCollection);
+    collectingBox.Show();
+}
+
+void CFreeFieldPage::AbandonCollection() {
+    samplesToGo = 0;
+    samples.Clear();
+    collectingBox.Hide();
+}
+
+void CFreeFieldPage::OnTick() {
+    const CStatusPanel::Status status = statusPanel->Refresh(Link().State());
+    if (!status.ahrsValid) {
+        executeButton->setEnabled(false);
+    } else if (status.magValid) {
+        executeButton->setEnabled(true);
+    }
+    Link().CheckOutputPage();
+    const Reading reading = ReadUnit();
+    ShowReading(reading);
+    TakeSample(reading);
+    if (collectionCount >= 1) {
+        SetWizardButtons(IWizardFrame::kFinish);
+    }
+}
+
+CFreeFieldPage::Reading CFreeFieldPage::ReadUnit() const {
+    const CAhrsState& state = Link().State();
+    Reading reading;
+    for (int axis = 0; axis < 3; ++axis) {
+        reading.count[axis] = static_cast<std::int16_t>(state.GetAvgCount(axis));
+    }
+    for (int index = 0; index < 2; ++index) {
+        reading.level[index] = static_cast<std::int16_t>(state.GetMagLevel(index));
+    }
+    reading.pitch = state.GetPitch();
+    reading.roll = state.GetRoll();
+    return reading;
+}
+
+void CFreeFieldPage::ShowReading(const Reading& reading) {
+    for (std::size_t i = 0; i < 3; ++i) {
+        countFields[i]->setText(QString::number(reading.count[i]));
+    }
+    for (std::size_t i = 0; i < 2; ++i) {
+        countFields[3 + i]->setText(QString::number(reading.level[i]));
+    }
+}
+
+void CFreeFieldPage::TakeSample(const Reading& reading) {
+    if (samplesToGo <= 0) {
+        return;
+    }
+    --samplesToGo;
+    samples.Add(reading.count[0], reading.count[1], reading.count[2], reading.level[0],
+                reading.level[1], reading.pitch, reading.roll);
+    collectingBox.SetProgress(kSamplesPerCollection - samplesToGo, kSamplesPerCollection);
+    if (samplesToGo == 0) {
+        CompleteCollection();
+    }
+}
+
+void CFreeFieldPage::CompleteCollection() {
+    const FreeFieldValues means = ComputeFreeField(samples);
+    freeField = {means.x, means.y, means.z};
+    if (collectionCount < 1) {
+        ++collectionCount;
+    }
+    ShowResult();
+    collectingBox.Hide();
+    finishNote->show();
+}
+
+void CFreeFieldPage::ShowResult() {
+    for (std::size_t i = 0; i < resultFields.size(); ++i) {
+        resultFields[i]->setText(QString::asprintf("%d", freeField[i]));
+        resultFields[i]->SetValid();
+    }
+}
+
+int CFreeFieldPage::OnWizardFinish() {
+    AbandonCollection(); // a second collection still running is not what is saved
+    CBusyBox savingBox(this, QStringLiteral("Saving coarse calibration values to file..."));
+    savingBox.Show();
+    SetWizardButtons(0);
+    const CMagMeasurementFile file(Link().State().GetMagSerialNumber());
+    errno = 0;
+    if (!file.Write(freeField[0], freeField[1], freeField[2])) {
+        const int error = errno;
+        savingBox.Hide();
+        ReportSaveFailure(QString::fromStdString(file.Path()), error);
+        // The page stays, with Finish ready for another try once the cause is fixed.
+        SetWizardButtons(IWizardFrame::kFinish);
+        return kStay;
+    }
+    Pause(kSavedShowMs);
+    savingBox.Hide();
+    return kProceed;
+}
+
+void CFreeFieldPage::ReportSaveFailure(const QString& path, int error) {
+    const QString reason = error != 0
+                               ? QString::fromStdString(std::generic_category().message(error))
+                               : QStringLiteral("The file could not be written completely");
+    ShowErrorBox(QStringLiteral("The free field measurement could not be saved to\n%1\n\n"
+                                "Reason: %2.\n\nCorrect the cause (for example, make the folder "
+                                "writable or free some disk space), then press Finish again.")
+                     .arg(path, reason),
+                 QStringLiteral("Error saving free field measurement"));
+}

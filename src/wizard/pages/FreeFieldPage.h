@@ -1,0 +1,73 @@
+#pragma once
+
+#include "records/MagSampleSet.h"
+#include "wizard/BusyBox.h"
+#include "wizard/WizardPage.h"
+
+#include <array>
+#include <cstdint>
+
+class CAhrsLink;
+class CColouredField;
+class CStatusPanel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Page 2, Step 1: with the RQ270 away from the aircraft, "Execute" collects ten samples of
+// its counts, one per tick, and their means become the free-field values; Finish stores them
+// in the magnetometer's measurement file and ends the run. A magnetometer that already has a
+// complete file skips the page (to the pending page, else the mount page).
+class CFreeFieldPage : public CWizardPage {
+    Q_OBJECT
+
+public:
+    static constexpr int kSamplesPerCollection = 10;
+    static constexpr double kLeaveSettleMs = 1500;
+    static constexpr double kSavedShowMs = 2000;
+
+    explicit CFreeFieldPage(QWidget* parent = nullptr);
+
+    void OnInit() override;
+    void OnSetActive() override;
+    void OnKillActive() override;
+    int OnWizardFinish() override;
+
+protected:
+    void OnMessage(int message) override;
+    void OnTick() override;
+
+private:
+    struct Reading {
+        std::array<std::int16_t, 3> count{};
+        std::array<std::int16_t, 2> level{};
+        double pitch = 0.0;
+        double roll = 0.0;
+    };
+
+    void BuildControls();
+    bool LoadMeasurement();
+    void OnExecute();
+    // Ends a running collection without a result: the box goes, the samples are dropped.
+    void AbandonCollection();
+    void TakeSample(const Reading& reading);
+    void CompleteCollection();
+    void ShowResult();
+    Reading ReadUnit() const;
+    void ShowReading(const Reading& reading);
+    void ReportSaveFailure(const QString& path, int error);
+
+    CAhrsLink& Link() const;
+
+    CStatusPanel* statusPanel = nullptr;
+    std::array<QLineEdit*, 5> countFields{}; // X, Y, Z, XL, YL
+    QPushButton* executeButton = nullptr;
+    std::array<CColouredField*, 3> resultFields{};
+    QLabel* finishNote = nullptr;
+
+    std::array<std::int16_t, 3> freeField{}; // X, Y, Z
+    int collectionCount = 0;
+    int samplesToGo = 0;
+    CMagSampleSet samples;
+    CBusyBox collectingBox;
+};

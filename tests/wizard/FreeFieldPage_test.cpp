@@ -1,0 +1,216 @@
+#include "SimPagesFixture.h"
+
+#include "records/CalibrationMath.h"
+#include "records/MagSampleSet.h"
+#include "wizard/BusyBox.h"
+
+#include <QProgressBar>
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char* const kMagSerial = "270456";
+
+// While it lives, the calling thread is held to file permissions even as root (the
+// effective capability set loses its override of them).
+class CPermissionsEnforced {
+public:
+    CPermissionsEnforced() {
+        if (::syscall(SYS_capget, &header, saved) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+            reduced[0].effective &= ~(1u << capability);
+        }
+        active = ::syscall(SYS_capset, &header, reduced) == 0;
+    }
+    ~CPermissionsEnforced() {
+        if (active) {
+            ::syscall(SYS_capset, &header, saved);
+        }
+    }
+    CPermissionsEnforced(const CPermissionsEnforced&) = delete;
+    CPermissionsEnforced& operator=(const CPermissionsEnforced&) = delete;
+
+private:
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{};
+    bool active = false;
+};
+
+std::string FileText(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool Ok(const std::string& reply) {
+    return reply.rfind("ok", 0) == 0;
+}
+
+QWidget* BusyWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class FreeFieldPageTest : public SimPagesTest {
+protected:
+    // On the free-field page of a magnetometer without a measurement, collecting.
+    CSimPeer& StartCollection() {
+        CSimPeer& sim = Connect({"--mag-serial", kMagSerial});
+        EXPECT_TRUE(Ok(sim.Command("freefield on")));
+        EXPECT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
+        EXPECT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
+        Find<QPushButton>("executeButton")->click();
+        WatchSamples();
+        return sim;
+    }
+    // Each step of the progress bar is a sample of the counts the page shows at that tick.
+    void WatchSamples() {
+        seen.Clear();
+        QWidget* box = BusyWindow();
+        ASSERT_NE(box, nullptr);
+        QObject::connect(box->findChild<QProgressBar*>("busyProgressBar"),
+                         &QProgressBar::valueChanged, box, [this](int done) {
+                             if (done > 0) {
+                                 const auto count = [this](const char* name) {
+                                     return static_cast<int16_t>(std::stoi(Text(name)));
+                                 };
+                                 seen.Add(count("countXField"), count("countYField"),
+                                          count("countZField"), 0, 0, 0.0, 0.0);
+                             }
+                         });
+    }
+    // Collected: the result is shown and Finish is the one wizard button.
+    void Collect() {
+        StartCollection();
+        ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kFinish; }));
+    }
+    std::string MeasurementPath() {
+        return directory / ("mag_sn_" + std::string(kMagSerial) + ".txt");
+    }
+    // The file the arithmetic gives for the samples the page took.
+    std::string ExpectedFile() {
+        EXPECT_EQ(seen.Size(), 10u);
+        const FreeFieldValues means = ComputeFreeField(seen);
+        return "OUT_X: " + std::to_string(means.x) + "\nOUT_Y: " + std::to_string(means.y) +
+               "\nOUT_Z: " + std::to_string(means.z) + "\n";
+    }
+    CMagSampleSet seen;
+};
+
+TEST_F(FreeFieldPageTest, ACollectionShowsItsProgressAndFinishStoresTheMeans) {
+    StartCollection();
+    QProgressBar* bar = nullptr;
+    ASSERT_TRUE(RunEventsUntil([&] {
+        QWidget* box = BusyWindow();
+        bar = box != nullptr ? box->findChild<QProgressBar*>("busyProgressBar") : nullptr;
+        return bar != nullptr && bar->isVisible() && bar->value() >= 3;
+    }));
+    EXPECT_EQ(bar->maximum(), 10);
+    EXPECT_EQ(BusyWindow()->accessibleName(), "Collecting Free Field Data...");
+    SaveArtifact(*BusyWindow(), "busy-box-collecting");
+    EXPECT_FALSE(Find<QWidget>("finishNote")->isVisible());
+
+    ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kFinish; }));
+    EXPECT_EQ(BusyWindow(), nullptr);
+    EXPECT_TRUE(Find<QWidget>("finishNote")->isVisible());
+    const FreeFieldValues means = ComputeFreeField(seen);
+    EXPECT_EQ(Text("freeFieldXField"), std::to_string(means.x));
+    EXPECT_EQ(Text("freeFieldYField"), std::to_string(means.y));
+    EXPECT_EQ(Text("freeFieldZField"), std::to_string(means.z));
+    SaveArtifact(wizard, "page-2-free-field");
+
+    const std::string expected = ExpectedFile();
+    Find<QPushButton>("finishButton")->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
+    EXPECT_EQ(wizard.result(), CInstallationWizard::kResultFinished);
+    EXPECT_EQ(FileText(MeasurementPath()), expected);
+}
+
+// A measurement that cannot be stored is reported with its path and reason; once the cause
+// is gone, Finish stores it.
+TEST_F(FreeFieldPageTest, AFailedSaveIsReportedAndCanBeRepeated) {
+    struct Cause {
+        const char* name;
+        std::function<void(const std::string& dir, const std::string& file)> make;
+        std::function<void(const std::string& dir, const std::string& file)> undo;
+        const char* reason;
+    };
+    const std::vector<Cause> causes = {
+        {"read-only directory", [](auto& dir, auto&) { ::chmod(dir.c_str(), 0555); },
+         [](auto& dir, auto&) { ::chmod(dir.c_str(), 0755); }, "Permission denied"},
+        {"a folder in the file's place", [](auto&, auto& file) { ::mkdir(file.c_str(), 0755); },
+         [](auto&, auto& file) { ::rmdir(file.c_str()); }, "Is a directory"},
+    };
+    Collect();
+    const std::string dir = directory / "";
+    const std::string file = MeasurementPath();
+    for (const Cause& cause : causes) {
+        SCOPED_TRACE(cause.name);
+        cause.make(dir, file);
+        {
+            const CPermissionsEnforced enforced;
+            const CBoxAnswerer answerer(QMessageBox::Ok);
+            Find<QPushButton>("finishButton")->click();
+            ASSERT_EQ(answerer.Boxes().size(), 1u);
+            EXPECT_NE(answerer.Boxes()[0].text.find(file), std::string::npos);
+            EXPECT_NE(answerer.Boxes()[0].text.find(cause.reason), std::string::npos);
+        }
+        EXPECT_TRUE(wizard.isVisible());
+        EXPECT_EQ(wizard.CurrentPage(), kFreeFieldPage);
+        EXPECT_EQ(WizardButtons(), IWizardFrame::kFinish);
+        cause.undo(dir, file);
+    }
+    const std::string expected = ExpectedFile();
+    Find<QPushButton>("finishButton")->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
+    EXPECT_EQ(FileText(file), expected);
+}
+
+// A collection running when the page is left, or when the unit stops talking, ends there:
+// its box goes, and back on the page nothing of it is left.
+TEST_F(FreeFieldPageTest, LeavingMidCollectionDiscardsIt) {
+    struct Way {
+        const char* name;
+        std::function<void(CSimPeer&)> leave;
+        const char* restore; // a control command, or none
+    };
+    const std::vector<Way> ways = {
+        {"page left", [&](CSimPeer&) { wizard.GoToPage(kConnectionPage); }, nullptr},
+        {"link lost", [](CSimPeer& sim) { EXPECT_TRUE(Ok(sim.Command("power off"))); }, "power on"},
+    };
+    CSimPeer& sim = StartCollection();
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        ASSERT_TRUE(RunEventsUntil([] { return BusyWindow() != nullptr; }));
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        way.leave(sim);
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+        EXPECT_EQ(BusyWindow(), nullptr);
+        if (way.restore != nullptr) {
+            EXPECT_TRUE(Ok(sim.Command(way.restore)));
+        }
+        ASSERT_TRUE(WaitConnected());
+        ASSERT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
+        ASSERT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
+        EXPECT_EQ(BusyWindow(), nullptr);
+        EXPECT_EQ(Text("freeFieldXField"), "");
+        EXPECT_EQ(WizardButtons(), 0);
+        Find<QPushButton>("executeButton")->click();
+    }
+}

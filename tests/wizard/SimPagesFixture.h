@@ -1,0 +1,132 @@
+#pragma once
+
+// Tests of the measuring pages against the simulated unit: the wizard with its standard
+// pages, the process-wide link on the test's own COM links, settings in a temporary
+// configuration directory, everything twenty times faster than real time.
+
+#include "WizardTestSupport.h"
+#include "device/AhrsLink.h"
+#include "device/SimPeer.h"
+#include "records/SettingsStore.h"
+#include "wizard/InstallationInfo.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/PageIndex.h"
+#include "wizard/QtUiThread.h"
+#include "wizard/StandardPages.h"
+#include "wizard/WizardPage.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class SimPagesTest : public ::testing::Test {
+public:
+    static constexpr double kScale = 20.0;
+
+    static void SetUpTestSuite() {
+        // Function-local statics: made before the settings store and the link, so they
+        // are removed only after the store has been saved at exit.
+        static const CTempDir config;
+        static const CTempDir ports;
+        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+        places = {ports / "com", ports / "dev", ports / "sys"};
+        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
+            std::filesystem::create_directories(dir);
+        }
+        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
+        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
+    }
+    static void TearDownTestSuite() {
+        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
+        uiThread.reset();
+    }
+
+protected:
+    SimPagesTest() : wizard(*uiThread, CTimeBase(kScale), MakeStandardPage) {
+        State().Reset();
+        State().SetSelectedMount(0);
+        CInstallationInfo::Instance().SetTailNumber("N410KT");
+        wizard.show();
+    }
+    void TearDown() override { CAhrsLink::Instance().Close(); }
+
+    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+
+    // A simulated unit without noise or warm-up on the next free COM link, connected on the
+    // connection page.
+    CSimPeer& Connect(const std::vector<std::string>& options = {}) {
+        std::vector<std::string> all = {"--noise", "0", "--warmup", "0"};
+        all.insert(all.end(), options.begin(), options.end());
+        sims.push_back(std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, all));
+        EXPECT_TRUE(sims.back()->Ok());
+        SetSetting("ComPort", sims.back()->ComNumber());
+        wizard.GoToPage(kConnectionPage);
+        EXPECT_TRUE(WaitConnected());
+        return *sims.back();
+    }
+    // On the connection page, connected, and the RQ270 has answered, as its buttons need.
+    bool WaitConnected() {
+        return RunEventsUntil([&] {
+            return wizard.CurrentPage() == kConnectionPage && Text("statusField") == "Connected" &&
+                   State().GetMagVersion().rfind("RQ270", 0) == 0;
+        });
+    }
+
+    // Presses a connection page button that leads to `page`, once it can be used.
+    bool GoOnBy(const char* buttonName, int page) {
+        if (!RunEventsUntil([&] { return Usable(buttonName); })) {
+            return false;
+        }
+        Find<QPushButton>(buttonName)->click();
+        return RunEventsUntil([&] { return wizard.CurrentPage() == page; });
+    }
+
+    // One value of the simulator's "state" listing.
+    static std::string SimValue(CSimPeer& sim, const std::string& name) {
+        std::string value;
+        if (!sim.Send("state\n")) {
+            return value;
+        }
+        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
+             line = sim.ReadLine()) {
+            if (line.rfind(name + "=", 0) == 0) {
+                value = line.substr(name.size() + 1);
+            }
+        }
+        return value;
+    }
+
+    // A widget of the current page, else of the whole wizard.
+    template <class Widget> Widget* Find(const char* name) {
+        const QString objectName = QString::fromLatin1(name);
+        const QWidget* page = wizard.Page(wizard.CurrentPage());
+        auto* widget = page != nullptr ? page->findChild<Widget*>(objectName) : nullptr;
+        widget = widget != nullptr ? widget : wizard.findChild<Widget*>(objectName);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    std::string Text(const char* fieldName) {
+        return Find<QLineEdit>(fieldName)->text().toStdString();
+    }
+    bool Usable(const char* buttonName) {
+        auto* button = Find<QPushButton>(buttonName);
+        return button->isVisible() && button->isEnabled();
+    }
+    // The wizard buttons that can be pressed, as Back 1, Next 2, Finish 4.
+    int WizardButtons() {
+        return (Usable("backButton") ? IWizardFrame::kBack : 0) |
+               (Usable("nextButton") ? IWizardFrame::kNext : 0) |
+               (Usable("finishButton") ? IWizardFrame::kFinish : 0);
+    }
+
+    std::vector<std::unique_ptr<CSimPeer>> sims; // outlive the wizard's port
+    inline static ComPortPlaces places;
+    inline static std::unique_ptr<CQtUiThread> uiThread;
+    const CScratchDirectory directory;
+    CInstallationWizard wizard;
+};
