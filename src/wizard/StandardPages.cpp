@@ -4,6 +4,7 @@
 #include "wizard/pages/ConnectionPage.h"
 #include "wizard/pages/FreeFieldPage.h"
 #include "wizard/pages/PlaceholderPage.h"
+#include "wizard/pages/VerifyPage.h"
 #include "wizard/pages/WelcomePage.h"
 
 CWizardPage* MakeStandardPage(int index, QWidget* parent) {
@@ -23,7 +24,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kFinishPage:
         return new CPlaceholderPage(QStringLiteral("Finish"), parent);
     case kVerifyPage:
-        return new CPlaceholderPage(QStringLiteral("Verification"), parent);
+        return new CVerifyPage(parent);
     default:
         return nullptr;
     }
