@@ -8,12 +8,17 @@
 #include <vector>
 
 // Each command changes the unit as its state report shows; a bad one changes nothing.
-// The swing of an uncalibrated unit shows its error.
+// The swing of the uncalibrated unit shows its error.
 TEST(ControlCommands, CommandsChangeTheUnitAndBadOnesNothing) {
     CSimUnit unit(SimUnitConfig(), MagModelParams(), 0.0);
     COutputPacer pacer(20.0, 1);
     CControlCommands control(unit, pacer);
     const auto state = [&] { return control.Execute("state", 1000.0).lines; };
+    const std::vector<std::string> swing = control.Execute("swing", 1000.0).lines;
+    ASSERT_EQ(swing.size(), 37u);
+    ASSERT_EQ(swing.back().rfind("swing max=", 0), 0u) << swing.back();
+    EXPECT_GT(std::strtod(swing.back().c_str() + 10, nullptr), 2.0) << "uncalibrated swing";
+
     const std::pair<const char*, std::string> effects[] = {
         {"heading 90", "Heading=90.00"},
         {"turn 3", "TurnRate=3.00"},
@@ -41,9 +46,4 @@ TEST(ControlCommands, CommandsChangeTheUnitAndBadOnesNothing) {
     }
     EXPECT_EQ(control.Execute("unplug", 1000.0).action, CControlCommands::Action::Unplug);
     EXPECT_EQ(control.Execute("quit", 1000.0).action, CControlCommands::Action::Quit);
-
-    const std::vector<std::string> swing = control.Execute("swing", 1000.0).lines;
-    ASSERT_EQ(swing.size(), 37u);
-    ASSERT_EQ(swing.back().rfind("swing max=", 0), 0u) << swing.back();
-    EXPECT_GT(std::strtod(swing.back().c_str() + 10, nullptr), 2.0) << "uncalibrated swing";
 }
