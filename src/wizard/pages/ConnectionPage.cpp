@@ -220,7 +220,11 @@ void CConnectionPage::OnSetActive() {
     Subscribe();
     FillPortList();
     Refresh();
-    StartPageTimer();
+    // Refresh may have left for another page (no tail number, a pending mount sent); a
+    // tick here would then keep acting on the wizard from a page nobody sees.
+    if (IsActivePage()) {
+        StartPageTimer();
+    }
 }
 
 void CConnectionPage::OnKillActive() {

@@ -1,0 +1,241 @@
+#include "SimWizardFixture.h"
+
+#include "records/MagMeasurementFile.h"
+
+#include <QComboBox>
+#include <QRadioButton>
+
+namespace {
+
+const char kMagSerial[] = "RQ-7788";
+const char kMagVersion[] = "RQ270 V2.10";
+const char kNoMagnetometer[] = "RQ270 is not communicating with the HX410.  Please connect the "
+                               "RQ270.";
+
+using ConnectionPageTest = SimWizardTest;
+
+TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
+    CSimPeer& sim = StartSim();
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] {
+        return ConnectedTo("HX410 V1.62") && Text("magVersionField") == kMagVersion &&
+               Usable("preCalButton");
+    }));
+    SaveArtifact(wizard, "page-1-connected");
+
+    struct Case {
+        std::string version;
+        bool selectableSpeed; // the radios enabled, the hardware note hidden
+        bool maintenanceWord;
+        bool mountPending; // classes 0 to 2 go to the mount page after the free-field step
+    };
+    const std::vector<Case> cases{
+        {"HX410 V1.45", false, true, false}, {"HX410 V1.55", true, true, false},
+        {"HX410 V1.25", false, true, true},  {"1.10", false, false, true},
+        {"1.00", false, false, true},        {"HX410 V1.62", true, true, false},
+    };
+    auto* high = Find<QRadioButton>("highSpeedRadio");
+    auto* low = Find<QRadioButton>("lowSpeedRadio");
+    // The installer picks High: the unit stores it and reports it from then on.
+    high->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return high->isEnabled() && high->isChecked(); }));
+    EXPECT_EQ(SimValue(sim, "StoredA429Speed"), "1.0");
+    for (const Case& c : cases) {
+        ASSERT_EQ(sim.Command("fault version " + c.version), "ok fault version " + c.version);
+        ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
+        State().SetPendingAction(-1);
+        wizard.GoToPage(kConnectionPage); // opens the port again
+        ASSERT_TRUE(RunEventsUntil([&] {
+            return ConnectedTo(c.version) && high->isEnabled() == c.selectableSpeed &&
+                   Shown("maintenanceWordCheck") == c.maintenanceWord &&
+                   Find<QPushButton>("verifyOnlyButton")->isEnabled();
+        })) << c.version;
+        EXPECT_EQ(Text("magVersionField"), kMagVersion) << c.version;
+        EXPECT_TRUE(high->isVisible() && low->isVisible()) << c.version;
+        EXPECT_EQ(low->isEnabled(), c.selectableSpeed) << c.version;
+        EXPECT_EQ(Shown("speedNote"), !c.selectableSpeed) << c.version;
+        EXPECT_EQ(high->isChecked(), c.selectableSpeed) << c.version << ": Low when fixed";
+        EXPECT_EQ(Shown("diagnosticNote"), c.maintenanceWord) << c.version;
+        EXPECT_EQ(Shown("calibrateButton"), c.mountPending) << c.version;
+        EXPECT_EQ(Shown("preCalButton"), !c.mountPending) << c.version;
+        EXPECT_EQ(State().PeekPendingAction() == kMountPage, c.mountPending) << c.version;
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNumber) {
+    StartSim({"--mag-serial", kMagSerial});
+    const CMagMeasurementFile measurement(kMagSerial);
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
+    ASSERT_TRUE(RunEventsUntil([&] { return Usable("preCalButton"); }));
+    EXPECT_FALSE(Shown("calibrateButton"));
+    EXPECT_FALSE(Shown("clearPreCalButton"));
+
+    ASSERT_TRUE(measurement.Write(11, -22, 33));
+    ASSERT_TRUE(RunEventsUntil([&] { return Usable("calibrateButton"); })) << "on the next tick";
+    EXPECT_FALSE(Shown("preCalButton"));
+    EXPECT_TRUE(Shown("clearNote"));
+    SaveArtifact(wizard, "page-1-calibrate");
+    AnswerBoxesWith(QMessageBox::Cancel);
+    Find<QPushButton>("clearPreCalButton")->click();
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Clear Free Field Measurement");
+    EXPECT_TRUE(measurement.Exists()) << "Cancel leaves the measurement alone";
+    for (const unsigned archive : {0u, 1u}) {
+        ASSERT_TRUE(measurement.Write(11, -22, static_cast<int16_t>(archive)));
+        ASSERT_TRUE(RunEventsUntil([&] { return Usable("clearPreCalButton"); }));
+        const std::string contents = ReadText(measurement.Path());
+        AnswerBoxesWith(QMessageBox::Ok);
+        Find<QPushButton>("clearPreCalButton")->click();
+        EXPECT_FALSE(measurement.Exists()) << archive;
+        EXPECT_EQ(ReadText(directory / ("mag_sn_" + std::string(kMagSerial) + "_" +
+                                        std::to_string(archive) + ".txt")),
+                  contents)
+            << archive;
+        EXPECT_TRUE(Shown("preCalButton")) << archive;
+        EXPECT_FALSE(Shown("calibrateButton") || Shown("clearPreCalButton")) << archive;
+    }
+}
+
+TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
+    CSimPeer& sim = StartSim({"--mag-serial", kMagSerial});
+    ASSERT_TRUE(CMagMeasurementFile(kMagSerial).Write(1, 2, 3));
+    struct Case {
+        const char* button;
+        bool magnetometer;
+        int page;
+    };
+    const std::vector<Case> cases{
+        {"calibrateButton", false, kConnectionPage},
+        {"verifyOnlyButton", false, kConnectionPage},
+        {"verifyOnlyButton", true, kVerifyPage},
+        {"calibrateButton", true, kFreeFieldPage},
+    };
+    auto* finish = Find<QPushButton>("finishButton");
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.button) + (c.magnetometer ? " with" : " without");
+        sim.Command(c.magnetometer ? "mag on" : "mag off");
+        wizard.GoToPage(kConnectionPage);
+        ASSERT_TRUE(RunEventsUntil([&] {
+            const std::string mag = Text("magVersionField");
+            return ConnectedTo("HX410 V1.62") && Usable(c.button) &&
+                   (c.magnetometer ? mag == kMagVersion : mag.find("-----") == 0);
+        })) << what;
+        AnswerBoxesWith(QMessageBox::Ok);
+        Find<QPushButton>(c.button)->click();
+        EXPECT_EQ(wizard.CurrentPage(), c.page) << what;
+        ASSERT_EQ(Boxes().size(), c.magnetometer ? 0u : 1u) << what;
+        if (!c.magnetometer) {
+            EXPECT_EQ(Boxes()[0].text, kNoMagnetometer);
+            EXPECT_EQ(Boxes()[0].caption, "Error communicating with RQ270");
+        }
+        if (c.page == kVerifyPage) {
+            EXPECT_TRUE(finish->isVisible() && finish->isEnabled());
+            EXPECT_FALSE(Find<QPushButton>("backButton")->isEnabled());
+            EXPECT_FALSE(Find<QPushButton>("nextButton")->isEnabled());
+        }
+    }
+}
+
+TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt) {
+    const int first = StartSim().ComNumber();
+    const int second = StartSim({"--ahrs-version", "HX410 V1.45"}).ComNumber();
+    SetSetting("ComPort", first);
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
+
+    auto* ports = Find<QComboBox>("portList");
+    const int index = ports->findData(second);
+    ASSERT_GE(index, 0);
+    ports->setCurrentIndex(index);
+    emit ports->activated(index);
+    EXPECT_EQ(Text("statusField"), "Not Connected");
+    EXPECT_FALSE(Shown("ahrsVersionField"));
+    SaveArtifact(wizard, "page-1-not-connected");
+
+    ASSERT_TRUE(RunEventsUntil([&] {
+        return ConnectedTo("HX410 V1.45") && Text("magVersionField") == kMagVersion &&
+               Usable("preCalButton");
+    }));
+    EXPECT_EQ(GetSetting("ComPort", 0), first) << "a choice alone is not remembered";
+    Find<QPushButton>("preCalButton")->click();
+    EXPECT_EQ(wizard.CurrentPage(), kFreeFieldPage);
+    EXPECT_EQ(GetSetting("ComPort", 0), second);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ConnectionPageTest, AnEmptyTailNumberSendsTheInstallerBackToTheWelcomePage) {
+    auto* next = Find<QPushButton>("nextButton");
+    for (const bool onTick : {false, true}) {
+        CInstallationInfo::Instance().SetTailNumber(onTick ? "N410KT" : "");
+        wizard.SetWizardButtons(0);
+        wizard.GoToPage(kConnectionPage);
+        EXPECT_EQ(wizard.CurrentPage(), onTick ? kConnectionPage : kWelcomePage) << onTick;
+        CInstallationInfo::Instance().SetTailNumber("");
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kWelcomePage; })) << onTick;
+        EXPECT_TRUE(next->isEnabled()) << onTick;
+        // The installer types there: the welcome page is not activated again under them.
+        const int activations = welcome->activations;
+        const int ticks = welcome->ticks;
+        ASSERT_TRUE(RunEventsUntil([&] {
+            return welcome->ticks >= ticks + 3 || welcome->activations != activations;
+        })) << onTick;
+        EXPECT_EQ(welcome->activations, activations) << onTick;
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ConnectionPageTest, ALostLinkOnAWatchingPageLeadsBackHereOnceAndReconnects) {
+    CSimPeer& sim = StartSim();
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
+    wizard.GoToPage(kCoarsePage);
+    ASSERT_EQ(sim.Command("power off"), "ok power off");
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    EXPECT_EQ(Text("statusField"), "Not Connected");
+    ASSERT_EQ(sim.Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }))
+        << "the page opened the saved port again";
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text,
+              "Lost communication with the HX410.  Returning to Comm port selection page.");
+}
+
+TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
+    CSimPeer& sim = StartSim();
+    const std::string mountBefore = SimValue(sim, "Mount");
+    ASSERT_EQ(sim.Command("mag off"), "ok mag off");
+    State().SetSelectedMount(10);
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] { return !Boxes().empty(); }));
+    EXPECT_EQ(Boxes()[0].caption, "Error communicating with RQ270");
+    EXPECT_NE(Boxes()[0].text.find("RQ270"), std::string::npos);
+    EXPECT_EQ(SimValue(sim, "StoredMount"), mountBefore) << "no mount without the RQ270";
+    EXPECT_EQ(State().GetSelectedMount(), 10) << "still pending";
+    EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
+    EXPECT_TRUE(
+        RunEventsUntil([&] { return ConnectedTo("HX410 V1.62") && Usable("preCalButton"); }));
+
+    ASSERT_EQ(sim.Command("mag on"), "ok mag on");
+    struct Case {
+        std::string version;
+        int mount;
+        int page; // coarse calibration after a free-field step (class 3 to 7), else fine
+    };
+    for (const Case& c : {Case{"HX410 V1.62", 10, kCoarsePage}, Case{"1.25", 11, kFinePage}}) {
+        ASSERT_EQ(sim.Command("fault version " + c.version), "ok fault version " + c.version);
+        ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
+        State().SetSelectedMount(c.mount);
+        wizard.GoToPage(kConnectionPage);
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == c.page; })) << c.version;
+        EXPECT_EQ(State().GetSelectedMount(), 0) << c.version;
+        // "MOUNT" stores the position, "RESET IMU" puts it into use.
+        const std::string mount = std::to_string(c.mount);
+        EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Mount") == mount; })) << c.version;
+        EXPECT_EQ(SimValue(sim, "StoredMount"), mount) << c.version;
+    }
+    EXPECT_EQ(Boxes().size(), 1u);
+}
+
+} // namespace

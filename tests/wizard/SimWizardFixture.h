@@ -1,0 +1,187 @@
+#pragma once
+
+// Wizard tests against the simulated unit: the process-wide link on the test's own COM
+// links (no real serial port of the machine), settings in a temporary configuration
+// directory, the connection page at index 1 and a page that watches the link at index 4,
+// everything twenty times faster than real time.
+
+#include "WizardTestSupport.h"
+#include "device/AhrsLink.h"
+#include "device/SimPeer.h"
+#include "records/SettingsStore.h"
+#include "wizard/InstallationInfo.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/QtUiThread.h"
+#include "wizard/WaitDoor.h"
+#include "wizard/WizardPage.h"
+#include "wizard/pages/ConnectionPage.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Answers every message box with `answer` and keeps the caption and text of each, as
+// CBoxAnswerer does, but never while a page waits: a page may wait inside a box's event
+// loop (a link notification handled meanwhile), and the wait refuses the box's closing
+// as it refuses a person's click. A box that stays open is clicked again.
+class CBoxPresser {
+public:
+    explicit CBoxPresser(QMessageBox::StandardButton answer) {
+        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible() || CWaitDoor::IsWaiting()) {
+                return;
+            }
+            if (!box->property("seenByTest").toBool()) {
+                box->setProperty("seenByTest", true);
+                boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            }
+            box->button(answer)->click();
+        });
+        poll.start(5);
+    }
+
+    const std::vector<CBoxAnswerer::Box>& Boxes() const { return boxes; }
+
+private:
+    QTimer poll;
+    std::vector<CBoxAnswerer::Box> boxes;
+};
+
+// The welcome page's place: counts its activations and its own ticks.
+class CCountingPage : public CWizardPage {
+public:
+    using CWizardPage::CWizardPage;
+    void OnSetActive() override {
+        ++activations;
+        StartPageTimer();
+    }
+    int activations = 0;
+    int ticks = 0;
+
+protected:
+    void OnTick() override { ++ticks; }
+};
+
+// A page that works with the unit, as the calibration pages do: it listens to the link
+// while active and takes the wizard's recovery path when the link is lost.
+class CWatchingPage : public CWizardPage {
+public:
+    using CWizardPage::CWizardPage;
+    void OnSetActive() override { Subscribe(); }
+
+protected:
+    void OnMessage(int message) override {
+        if (message == kDeviceUpdateMessage) {
+            ReportLostCommunication();
+        }
+    }
+};
+
+class SimWizardTest : public ::testing::Test {
+public:
+    static constexpr double kScale = 20.0;
+
+    static void SetUpTestSuite() {
+        // Function-local statics: made before the settings store and the link, so they
+        // are removed only after the store has been saved at exit.
+        static const CTempDir config;
+        static const CTempDir ports;
+        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+        places = {ports / "com", ports / "dev", ports / "sys"};
+        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
+            std::filesystem::create_directories(dir);
+        }
+        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
+        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
+    }
+    static void TearDownTestSuite() {
+        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
+        uiThread.reset();
+    }
+
+protected:
+    SimWizardTest()
+        : wizard(*uiThread, CTimeBase(kScale), [this](int index, QWidget* parent) -> CWizardPage* {
+              switch (index) {
+              case kWelcomePage:
+                  return welcome = new CCountingPage(CWizardPage::Kind::Interior, {}, parent);
+              case kConnectionPage:
+                  return new CConnectionPage(parent);
+              case kCoarsePage:
+                  return new CWatchingPage(CWizardPage::Kind::Interior, {}, parent);
+              default:
+                  return nullptr;
+              }
+          }) {
+        State().Reset();
+        State().SetSelectedMount(0);
+        CInstallationInfo::Instance().SetTailNumber("N410KT");
+        answerer.emplace(QMessageBox::Ok);
+        wizard.show();
+    }
+    void TearDown() override { CAhrsLink::Instance().Close(); }
+
+    // Every box is answered, so none can hold a test up: with OK unless a test asks otherwise.
+    void AnswerBoxesWith(QMessageBox::StandardButton answer) { answerer.emplace(answer); }
+    const std::vector<CBoxAnswerer::Box>& Boxes() const { return answerer->Boxes(); }
+
+    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+
+    // A simulated unit on the next free COM link; its port becomes the saved one.
+    CSimPeer& StartSim(const std::vector<std::string>& options = {}) {
+        sims.push_back(
+            std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, options));
+        EXPECT_TRUE(sims.back()->Ok());
+        SetSetting("ComPort", sims.back()->ComNumber());
+        return *sims.back();
+    }
+
+    // One value of the simulator's "state" listing.
+    static std::string SimValue(CSimPeer& sim, const std::string& name) {
+        std::string value;
+        if (!sim.Send("state\n")) {
+            return value;
+        }
+        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
+             line = sim.ReadLine()) {
+            if (line.rfind(name + "=", 0) == 0) {
+                value = line.substr(name.size() + 1);
+            }
+        }
+        return value;
+    }
+
+    template <class Widget> Widget* Find(const char* name) {
+        auto* widget = wizard.findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    std::string Text(const char* fieldName) {
+        return Find<QLineEdit>(fieldName)->text().toStdString();
+    }
+    bool Shown(const char* name) { return Find<QWidget>(name)->isVisible(); }
+    bool Usable(const char* buttonName) {
+        auto* button = Find<QPushButton>(buttonName);
+        return button->isVisible() && button->isEnabled();
+    }
+    // Connected, showing this HX410 version.
+    bool ConnectedTo(const std::string& ahrsVersion) {
+        return Text("statusField") == "Connected" && Text("ahrsVersionField") == ahrsVersion &&
+               Shown("ahrsVersionField");
+    }
+
+    std::vector<std::unique_ptr<CSimPeer>> sims; // outlive the wizard's port
+    inline static ComPortPlaces places;
+    inline static std::unique_ptr<CQtUiThread> uiThread;
+    const CScratchDirectory directory;
+    std::optional<CBoxPresser> answerer;
+    CCountingPage* welcome = nullptr;
+    CInstallationWizard wizard;
+};
