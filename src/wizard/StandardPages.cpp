@@ -1,6 +1,7 @@
 #include "wizard/StandardPages.h"
 
 #include "wizard/PageIndex.h"
+#include "wizard/pages/CoarseCalibrationPage.h"
 #include "wizard/pages/ConnectionPage.h"
 #include "wizard/pages/FreeFieldPage.h"
 #include "wizard/pages/PlaceholderPage.h"
@@ -18,7 +19,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kMountPage:
         return new CPlaceholderPage(QStringLiteral("Mount Direction"), parent);
     case kCoarsePage:
-        return new CPlaceholderPage(QStringLiteral("Step 2: Coarse Calibration"), parent);
+        return new CCoarseCalibrationPage(parent);
     case kFinePage:
         return new CPlaceholderPage(QStringLiteral("Step 3: Fine Calibration"), parent);
     case kFinishPage:

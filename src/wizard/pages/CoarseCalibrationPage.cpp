@@ -1,0 +1,522 @@
+#include "wizard/pages/CoarseCalibrationPage.h"
+
+#include "controls/ColouredField.h"
+#include "controls/CompassCtrl.h"
+#include "controls/RateMeterCtrl.h"
+#include "controls/StatusPanel.h"
+#include "device/AhrsLink.h"
+#include "records/EchoPoll.h"
+#include "records/MagMeasurementFile.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/Geometry.h"
+#include "wizard/PageIndex.h"
+
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kWalkOrder[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
+const char* const kHeadingNames[] = {"North", "South", "East", "West"};
+const char* const kHeadingKeys[] = {"north", "south", "east", "west"};
+const char* const kAxisNames[] = {"X", "Y", "Z"};
+const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
+constexpr double kRateFullScale = 6.0;
+constexpr double kRateGreenFraction = 0.05;
+
+QString Name(const char* key, const char* role) {
+    return QString::fromLatin1(key) + QString::fromLatin1(role);
+}
+
+bool UsesCoarseStep(std::int32_t versionClass) {
+    return versionClass < 0 || versionClass > 2;
+}
+
+// The cardinal quadrant a heading lies in: North above 315 or up to 45, then East, South
+// and West in 90-degree steps, each including its upper edge.
+int QuadrantOf(double heading) {
+    if (heading > 315.0 || heading <= 45.0) {
+        return kHeadingNorth;
+    }
+    if (heading <= 135.0) {
+        return kHeadingEast;
+    }
+    return heading <= 225.0 ? kHeadingSouth : kHeadingWest;
+}
+
+QLabel* MakeLabel(const QString& text, const QString& name) {
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
+CCoarseCalibrationPage::CCoarseCalibrationPage(QWidget* parent)
+    : CWizardPage(Kind::Interior, QString(), parent) {
+    setObjectName(QStringLiteral("coarsePage"));
+    for (int heading = 0; heading < 4; ++heading) {
+        cardinals[heading].box = std::make_unique<CBusyBox>(
+            nullptr, QStringLiteral("Collecting %1 Data...")
+                         .arg(QString::fromLatin1(kHeadingNames[heading])));
+    }
+    BuildControls();
+}
+
+CCoarseCalibrationPage::~CCoarseCalibrationPage() = default;
+
+CAhrsLink& CCoarseCalibrationPage::Link() const {
+    return CAhrsLink::Instance();
+}
+
+void CCoarseCalibrationPage::BuildControls() {
+    const int margin = DialogUnitsToPixels(this, 7, 0).width();
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(margin * 2, margin, margin * 2, margin);
+    QLabel* title =
+        MakeLabel(QStringLiteral("Step 2 - Coarse Calibration"), QStringLiteral("coarseTitle"));
+    title->setFont(BoldFontOfHeight(this, 18));
+    page->addWidget(title);
+
+    auto* columns = new QHBoxLayout;
+    columns->setSpacing(margin * 3);
+    page->addLayout(columns, 1);
+
+    // The four headings around the compass, as they lie on a compass card.
+    auto* cross = new QGridLayout;
+    cross->setSpacing(margin);
+    cross->addWidget(BuildCardinal(kHeadingNorth), 0, 1, Qt::AlignHCenter | Qt::AlignBottom);
+    cross->addWidget(BuildCardinal(kHeadingWest), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
+    cross->addWidget(BuildHeadingDisplay(), 1, 1, Qt::AlignCenter);
+    cross->addWidget(BuildCardinal(kHeadingEast), 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
+    cross->addWidget(BuildCardinal(kHeadingSouth), 2, 1, Qt::AlignHCenter | Qt::AlignTop);
+
+    QLabel* reference = MakeLabel(QStringLiteral("For Reference Only\nDo Not Align Aircraft\nto "
+                                                 "Display Needle"),
+                                  QStringLiteral("referenceNote"));
+    QFont referenceFont = font();
+    referenceFont.setWeight(QFont::Bold);
+    reference->setFont(referenceFont);
+    cross->addWidget(reference, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+
+    auto* meterBlock = new QVBoxLayout;
+    QLabel* meterCaption = MakeLabel(QStringLiteral("Rate Meter"), QStringLiteral("rateCaption"));
+    rateMeter = new CRateMeterCtrl(kRateFullScale, kRateGreenFraction);
+    rateMeter->setObjectName(QStringLiteral("rateMeter"));
+    rateMeter->setAccessibleName(meterCaption->text());
+    rateMeter->setFixedSize(DialogUnitsToPixels(this, 69, 10));
+    meterCaption->setBuddy(rateMeter);
+    meterBlock->addStretch(1);
+    meterBlock->addWidget(meterCaption);
+    meterBlock->addWidget(rateMeter);
+    cross->addLayout(meterBlock, 2, 2, Qt::AlignLeft | Qt::AlignBottom);
+    columns->addLayout(cross);
+
+    auto* right = new QVBoxLayout;
+    statusPanel = new CStatusPanel(CStatusPanel::Options{});
+    statusPanel->setObjectName(QStringLiteral("statusPanel"));
+    right->addWidget(statusPanel);
+    right->addWidget(BuildCounts());
+    right->addStretch(1);
+    nextNote = MakeLabel(QStringLiteral("Next to Continue"), QStringLiteral("nextNote"));
+    nextNote->setFont(BoldFontOfHeight(this, 18));
+    nextNote->setAlignment(Qt::AlignCenter);
+    right->addWidget(nextNote);
+    columns->addLayout(right, 1);
+}
+
+QWidget* CCoarseCalibrationPage::BuildCardinal(int heading) {
+    Cardinal& cardinal = cardinals[heading];
+    const char* key = kHeadingKeys[heading];
+    cardinal.frame = new QFrame;
+    cardinal.frame->setObjectName(Name(key, "Frame"));
+    // The frame line is drawn or left transparent, so the contents never move.
+    cardinal.frame->setStyleSheet(
+        QStringLiteral("QFrame#%1 { border: 2px solid transparent; border-radius: 4px; }"
+                       "QFrame#%1[frameShown=\"true\"] { border-color: palette(highlight); }")
+            .arg(cardinal.frame->objectName()));
+    cardinal.frameLayout = new QVBoxLayout(cardinal.frame);
+    const QString name = QString::fromLatin1(kHeadingNames[heading]);
+    cardinal.button = new QPushButton(QStringLiteral("Calibrate ") + name);
+    cardinal.button->setObjectName(Name(key, "CalibrateButton"));
+    cardinal.button->setAutoDefault(false);
+    cardinal.frameLayout->addWidget(cardinal.button);
+    connect(cardinal.button, &QPushButton::clicked, this,
+            [this, heading] { OnCalibrateHeading(heading); });
+    ReplaceResultField(heading);
+    return cardinal.frame;
+}
+
+// A fresh, neutral result field in place of the heading's old one.
+void CCoarseCalibrationPage::ReplaceResultField(int heading) {
+    Cardinal& cardinal = cardinals[heading];
+    auto* field = new CColouredField;
+    field->setObjectName(Name(kHeadingKeys[heading], "ResultField"));
+    field->setAccessibleName(QString::fromLatin1(kHeadingNames[heading]) +
+                             QStringLiteral(" result"));
+    field->setAlignment(Qt::AlignCenter);
+    field->setFocusPolicy(Qt::NoFocus);
+    if (cardinal.result == nullptr) {
+        cardinal.frameLayout->addWidget(field);
+    } else {
+        delete cardinal.frameLayout->replaceWidget(cardinal.result, field);
+        delete cardinal.result;
+    }
+    cardinal.result = field;
+}
+
+QWidget* CCoarseCalibrationPage::BuildHeadingDisplay() {
+    compass = new CCompassCtrl;
+    compass->setObjectName(QStringLiteral("compass"));
+    compass->setAccessibleName(QStringLiteral("Magnetometer heading"));
+    compass->setFixedSize(DialogUnitsToPixels(this, 164, 130));
+    return compass;
+}
+
+QWidget* CCoarseCalibrationPage::BuildCounts() {
+    auto* group = new QGroupBox(QStringLiteral("Magnetic Sensor Counts"));
+    group->setObjectName(QStringLiteral("countsGroup"));
+    auto* grid = new QGridLayout(group);
+    for (int i = 0; i < 5; ++i) {
+        const QString text = QString::fromLatin1(kCountNames[i]);
+        QLabel* label = MakeLabel(text, QStringLiteral("count%1Label").arg(text));
+        auto* field = new QLineEdit;
+        field->setObjectName(QStringLiteral("count%1Field").arg(text));
+        field->setReadOnly(true);
+        field->setFocusPolicy(Qt::NoFocus);
+        field->setAlignment(Qt::AlignRight);
+        field->setAccessibleName(text + QStringLiteral(" count"));
+        label->setBuddy(field);
+        countFields[i] = field;
+        // X, Y, Z in the first column pair, XL, YL beside X and Y.
+        const int row = i < 3 ? i : i - 3;
+        const int column = i < 3 ? 0 : 2;
+        grid->addWidget(label, row, column);
+        grid->addWidget(field, row, column + 1);
+    }
+    return group;
+}
+
+void CCoarseCalibrationPage::OnInit() {
+    for (Cardinal& cardinal : cardinals) {
+        cardinal.frame->setProperty("frameShown", false);
+    }
+    EnableCalibrate(false);
+    nextNote->hide();
+    statusPanel->Refresh(Link().State());
+    live.mount = Link().State().GetMountPosition();
+}
+
+void CCoarseCalibrationPage::OnSetActive() {
+    CAhrsState& state = Link().State();
+    SetWizardButtons(0);
+    if (!UsesCoarseStep(state.GetAhrsVersionClass())) {
+        if (!passedOnce && Link().IsLinkAlive()) {
+            passedOnce = true;
+            ZeroCorrections(); // a failure is reported; the fine page is this class's step
+        }
+        state.SetPendingAction(kFinePage);
+        PostMessage(kPageMessage);
+        return;
+    }
+    int16_t x = 0, y = 0, z = 0;
+    if (CMagMeasurementFile(state.GetMagSerialNumber()).Read(x, y, z)) {
+        freeField = {x, y, z};
+        freeFieldLoaded = true;
+    }
+    compass->ShowNeedle(true);
+    compass->setEnabled(true);
+    compass->SetHeading(0.0);
+    StartAfresh();
+    Subscribe();
+    Link().SelectOutputPage('C');
+    state.ClearCounters();
+    currentHeading = state.GetMagRawHeading();
+    ReadLiveValues();
+    ShowLiveValues();
+    EnableCalibrate(false);
+    steadiness.Reset();
+    rateMeter->SetValue(steadiness.Rate());
+    StartPageTimer();
+    // Without a link nothing could confirm them; the first Calibrate press tries again.
+    correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections();
+}
+
+// Every visit begins the step anew: no heading collected, neutral result fields.
+void CCoarseCalibrationPage::StartAfresh() {
+    for (int heading = 0; heading < 4; ++heading) {
+        Cardinal& cardinal = cardinals[heading];
+        cardinal.samples.Clear();
+        cardinal.samplesToGo = 0;
+        cardinal.measurement = {};
+        cardinal.collected = false;
+        cardinal.result->clear();
+        if (cardinal.result->IsValid()) {
+            ReplaceResultField(heading);
+        }
+    }
+    nextNote->hide();
+    allHeadingsCollected = false;
+    correctionsSent = false;
+    coarseCorrection = {};
+}
+
+void CCoarseCalibrationPage::OnKillActive() {
+    StopPageTimer();
+    Unsubscribe();
+    EndCollections();
+    Pause(kLeaveSettleMs);
+}
+
+// A collection that has not finished is abandoned: its box goes and its samples with it.
+void CCoarseCalibrationPage::EndCollections() {
+    for (Cardinal& cardinal : cardinals) {
+        cardinal.samplesToGo = 0;
+        cardinal.samples.Clear();
+        cardinal.box->Hide();
+    }
+}
+
+// Zeroes the three field corrections, then the four compass corrections, each confirmed
+// by the unit's echo within a bound. False (after telling the installer) at the first one
+// not confirmed.
+bool CCoarseCalibrationPage::ZeroCorrections() {
+    CAhrsState& state = Link().State();
+    const CEchoPoll mfcPoll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
+    for (int axis = 0; axis < 3; ++axis) {
+        const EchoPollResult result =
+            mfcPoll.Run([&] { return Link().SendMagFieldCorrection(axis, 0); },
+                        [&] { return state.GetMagFieldCorrection(axis) == 0; });
+        if (result != EchoPollResult::Confirmed) {
+            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
+                                        "correction of 0.\n%2\nPress a Calibrate button to try "
+                                        "again.")
+                             .arg(QString::fromLatin1(kAxisNames[axis]),
+                                  QString::fromLatin1(EchoPollMessage(result))),
+                         QStringLiteral("Error clearing corrections"));
+            return false;
+        }
+    }
+    const CEchoPoll mccPoll(UiThread(), TimeBase(), kMccPollMs, kEchoBoundMs);
+    for (const int heading : kWalkOrder) {
+        const EchoPollResult result =
+            mccPoll.Run([&] { return Link().SendMcc(heading, 0.0); },
+                        [&] { return std::fabs(state.GetMcc(heading)) <= kMccZeroTolerance; });
+        if (result != EchoPollResult::Confirmed) {
+            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
+                                        "of 0.00.\n%2\nPress a Calibrate button to try again.")
+                             .arg(QString::fromLatin1(kHeadingNames[heading]),
+                                  QString::fromLatin1(EchoPollMessage(result))),
+                         QStringLiteral("Error clearing corrections"));
+            return false;
+        }
+    }
+    return true;
+}
+
+void CCoarseCalibrationPage::ReadLiveValues() {
+    const CAhrsState& state = Link().State();
+    live.pitch = state.GetPitch();
+    live.roll = state.GetRoll();
+    live.mount = state.GetMountPosition();
+    for (int axis = 0; axis < 3; ++axis) {
+        live.counts[axis] = static_cast<std::int16_t>(state.GetAvgCount(axis));
+    }
+    for (int i = 0; i < 2; ++i) {
+        live.level[i] = static_cast<std::int16_t>(state.GetMagLevel(i));
+    }
+}
+
+void CCoarseCalibrationPage::ShowLiveValues() {
+    for (int i = 0; i < 3; ++i) {
+        countFields[i]->setText(QString::number(live.counts[i]));
+    }
+    for (int i = 0; i < 2; ++i) {
+        countFields[3 + i]->setText(QString::number(live.level[i]));
+    }
+}
+
+void CCoarseCalibrationPage::ShowFrameOf(double heading) {
+    const int quadrant = QuadrantOf(heading);
+    for (int i = 0; i < 4; ++i) {
+        QFrame* frame = cardinals[i].frame;
+        const bool shown = i == quadrant;
+        if (frame->property("frameShown").toBool() != shown) {
+            frame->setProperty("frameShown", shown);
+            frame->style()->unpolish(frame);
+            frame->style()->polish(frame);
+        }
+    }
+}
+
+void CCoarseCalibrationPage::EnableCalibrate(bool enabled) {
+    for (Cardinal& cardinal : cardinals) {
+        cardinal.button->setEnabled(enabled);
+    }
+}
+
+void CCoarseCalibrationPage::OnTick() {
+    CAhrsState& state = Link().State();
+    Link().CheckOutputPage();
+    ReadLiveValues();
+    currentHeading = state.GetMagRawHeading();
+    compass->SetHeading(currentHeading);
+    rateMeter->SetValue(steadiness.Tick(currentHeading));
+    ShowFrameOf(currentHeading);
+    ShowLiveValues();
+    const CStatusPanel::Status status = statusPanel->Refresh(state);
+    EnableCalibrate(status.ahrsValid && steadiness.IsSteady());
+    if (!Link().IsLinkAlive()) {
+        EndCollections(); // the record was reset: no sample of it is real
+        return;
+    }
+    for (const int heading : kWalkOrder) {
+        CollectionStep(heading);
+    }
+    ShowWhetherAllCollected();
+}
+
+void CCoarseCalibrationPage::CollectionStep(int heading) {
+    Cardinal& cardinal = cardinals[heading];
+    if (cardinal.samplesToGo <= 0) {
+        return;
+    }
+    --cardinal.samplesToGo;
+    cardinal.samples.Add(live.counts[0], live.counts[1], live.counts[2], live.level[0],
+                         live.level[1], live.pitch, live.roll);
+    cardinal.box->SetProgress(static_cast<int>(cardinal.samples.Size()), kSamplesPerCollection);
+    if (cardinal.samplesToGo == 0) {
+        FinishCollection(heading);
+    }
+}
+
+void CCoarseCalibrationPage::FinishCollection(int heading) {
+    Cardinal& cardinal = cardinals[heading];
+    cardinal.measurement = MeasureHeading(cardinal.samples);
+    StoreHeadingCollection(Link().State(), heading, cardinal.measurement,
+                           MeanLevelOfSamples(cardinal.samples));
+    cardinal.collected = true;
+    cardinal.result->SetValid();
+    cardinal.result->setText(QStringLiteral("OK"));
+    cardinal.box->Hide();
+}
+
+void CCoarseCalibrationPage::ShowWhetherAllCollected() {
+    bool all = true;
+    for (const Cardinal& cardinal : cardinals) {
+        all = all && cardinal.collected && cardinal.result->IsValid();
+    }
+    nextNote->setVisible(all);
+    if (all) {
+        SetWizardButtons(IWizardFrame::kNext);
+        allHeadingsCollected = true;
+    }
+}
+
+void CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
+    if (!correctionsZeroed) {
+        correctionsZeroed = ZeroCorrections();
+        if (!correctionsZeroed) {
+            return;
+        }
+    }
+    if (!IsCoarseErrorInRange(CardinalError(currentHeading, heading))) {
+        ShowErrorBox(QString::fromUtf8(kCoarseRangeWarning),
+                     QString::fromUtf8(kRangeWarningCaption));
+        return;
+    }
+    Cardinal& cardinal = cardinals[heading];
+    cardinal.samples.Clear();
+    cardinal.samplesToGo = kSamplesPerCollection;
+    cardinal.box->SetProgress(0, kSamplesPerCollection);
+    cardinal.box->Show();
+}
+
+int CCoarseCalibrationPage::OnWizardNext() {
+    if (!allHeadingsCollected) {
+        return kStay;
+    }
+    if (!freeFieldLoaded) {
+        ShowErrorBox(QStringLiteral("No free field measurement of this RQ270 was found, so the "
+                                    "coarse corrections cannot be computed.\nRepeat Step 1 "
+                                    "before the coarse calibration."),
+                     QStringLiteral("Free field measurement missing"));
+        return kStay;
+    }
+    SetWizardButtons(0);
+    CBusyBox box(this, QStringLiteral("Setting coarse corrections on HX410..."));
+    box.Show();
+    std::array<HeadingMeasurement, 4> byHeading;
+    for (int heading = 0; heading < 4; ++heading) {
+        byHeading[heading] = cardinals[heading].measurement;
+    }
+    const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField.z);
+    StoreCoarseResult(Link().State(), byHeading, result);
+    coarseCorrection = result.correction;
+    correctionsSent = SendCorrections(coarseCorrection);
+    box.Hide();
+    if (!correctionsSent) {
+        SetWizardButtons(IWizardFrame::kNext);
+        return kStay;
+    }
+    return kProceed;
+}
+
+// Sets the corrections axis by axis, each confirmed by the unit's echo within a bound.
+// False (after telling the installer) at the first one not confirmed.
+bool CCoarseCalibrationPage::SendCorrections(const std::array<std::int16_t, 3>& corrections) {
+    CAhrsState& state = Link().State();
+    const CEchoPoll poll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
+    for (int axis = 0; axis < 3; ++axis) {
+        const std::int16_t value = corrections[axis];
+        const EchoPollResult result =
+            poll.Run([&] { return Link().SendMagFieldCorrection(axis, value); },
+                     [&] { return state.GetMagFieldCorrection(axis) == value; });
+        if (result != EchoPollResult::Confirmed) {
+            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
+                                        "correction of %2.\n%3\nThe coarse corrections are not "
+                                        "all set: press Next to send them again.")
+                             .arg(QString::fromLatin1(kAxisNames[axis]))
+                             .arg(value)
+                             .arg(QString::fromLatin1(EchoPollMessage(result))),
+                         QStringLiteral("Error setting coarse corrections"));
+            return false;
+        }
+    }
+    return true;
+}
+
+int CCoarseCalibrationPage::OnWizardBack() {
+    const QMessageBox::StandardButton answer = ShowMessageBox(
+        QMessageBox::Question,
+        QStringLiteral("Do you want to delete free field measurments and repeat collection?"),
+        QStringLiteral("Collect Free Field Again?"), QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        CMagMeasurementFile(Link().State().GetMagSerialNumber()).Delete();
+        freeFieldLoaded = false;
+        Pause(kDeleteSettleMs);
+    }
+    return kProceed;
+}
+
+void CCoarseCalibrationPage::OnMessage(int message) {
+    if (message == kDeviceUpdateMessage) {
+        if (!Link().IsLinkAlive()) {
+            EndCollections();
+        }
+        ReportLostCommunication();
+    } else if (message == kPageMessage) {
+        const int target = Link().State().TakePendingAction();
+        GoToPage(target == -1 ? kFinePage : target);
+    }
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "records/CalibrationMath.h"
+#include "records/HeadingSteadiness.h"
+#include "records/MagSampleSet.h"
+#include "wizard/BusyBox.h"
+#include "wizard/WizardPage.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class CAhrsLink;
+class CColouredField;
+class CCompassCtrl;
+class CRateMeterCtrl;
+class CStatusPanel;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+
+// Page 4, Step 2: with the magnetometer mounted, the installer turns the aircraft to each
+// cardinal heading and collects ten samples there; Next computes the three hard-iron
+// corrections and sets them on the HX410, each confirmed by its echo. Every activation
+// starts the step afresh with the unit's corrections zeroed. Versions of classes 0 to 2 do
+// not use the step and pass straight on to the fine calibration page.
+class CCoarseCalibrationPage : public CWizardPage {
+    Q_OBJECT
+
+public:
+    static constexpr int kSamplesPerCollection = 10;
+    static constexpr double kLeaveSettleMs = 1500;
+    static constexpr double kDeleteSettleMs = 2000;
+    static constexpr double kMfcPollMs = 150;
+    static constexpr double kMccPollMs = 150;
+    static constexpr double kEchoBoundMs = 5000; // for each correction's echo
+    static constexpr double kMccZeroTolerance = 0.03;
+
+    explicit CCoarseCalibrationPage(QWidget* parent = nullptr);
+    ~CCoarseCalibrationPage() override;
+
+    void OnInit() override;
+    void OnSetActive() override;
+    void OnKillActive() override;
+    int OnWizardNext() override;
+    int OnWizardBack() override;
+
+protected:
+    void OnMessage(int message) override;
+    void OnTick() override;
+
+private:
+    // One cardinal heading's part of the page, by heading index (N, S, E, W).
+    struct Cardinal {
+        QFrame* frame = nullptr;
+        QVBoxLayout* frameLayout = nullptr;
+        QPushButton* button = nullptr;
+        CColouredField* result = nullptr;
+        std::unique_ptr<CBusyBox> box;
+        CMagSampleSet samples;
+        int samplesToGo = 0;
+        HeadingMeasurement measurement;
+        bool collected = false;
+    };
+    struct LiveValues {
+        double pitch = 0, roll = 0;
+        std::int32_t mount = 0;
+        std::array<std::int16_t, 3> counts{};
+        std::array<std::int16_t, 2> level{};
+    };
+
+    void BuildControls();
+    QWidget* BuildCardinal(int heading);
+    QWidget* BuildHeadingDisplay();
+    QWidget* BuildCounts();
+    void StartAfresh();
+    void ReplaceResultField(int heading);
+    bool ZeroCorrections();
+    bool SendCorrections(const std::array<std::int16_t, 3>& corrections);
+    void EndCollections();
+    void ReadLiveValues();
+    void ShowLiveValues();
+    void ShowFrameOf(double heading);
+    void EnableCalibrate(bool enabled);
+    void CollectionStep(int heading);
+    void FinishCollection(int heading);
+    void ShowWhetherAllCollected();
+    void OnCalibrateHeading(int heading);
+    CAhrsLink& Link() const;
+
+    CCompassCtrl* compass = nullptr;
+    CRateMeterCtrl* rateMeter = nullptr;
+    CStatusPanel* statusPanel = nullptr;
+    std::array<QLineEdit*, 5> countFields{}; // X, Y, Z, XL, YL
+    QLabel* nextNote = nullptr;
+    std::array<Cardinal, 4> cardinals;
+
+    FreeFieldValues freeField;
+    bool freeFieldLoaded = false;
+    LiveValues live;
+    double currentHeading = 0.0;
+    CHeadingSteadiness steadiness;
+    std::array<std::int16_t, 3> coarseCorrection{};
+    bool correctionsZeroed = false;
+    bool allHeadingsCollected = false;
+    bool correctionsSent = false;
+    bool passedOnce = false; // classes 0 to 2: corrections zeroed on the first pass only
+};

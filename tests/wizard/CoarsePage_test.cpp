@@ -1,0 +1,241 @@
+// The coarse calibration page against the simulated unit, twenty times faster than real
+// time, between the production connection and fine calibration pages.
+
+#include "WizardTestSupport.h"
+#include "controls/ColouredField.h"
+#include "device/AhrsLink.h"
+#include "device/SimPeer.h"
+#include "records/CalibrationMath.h"
+#include "records/MagMeasurementFile.h"
+#include "records/SettingsStore.h"
+#include "wizard/InstallationInfo.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/QtUiThread.h"
+#include "wizard/StandardPages.h"
+#include "wizard/pages/CoarseCalibrationPage.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <array>
+#include <filesystem>
+
+namespace {
+
+constexpr double kScale = 20.0;
+const FreeFieldValues kFreeField{120, -80, 2400};
+const char kMagSerial[] = "270456"; // the simulated RQ270's
+
+struct Cardinal {
+    int index;
+    const char* key; // object name prefix
+    const char* name;
+    double heading; // the aircraft's heading there
+};
+// In the order the installer walks them.
+const std::array<Cardinal, 4> kWalk{{{kHeadingNorth, "north", "North", 0.0},
+                                     {kHeadingEast, "east", "East", 90.0},
+                                     {kHeadingSouth, "south", "South", 180.0},
+                                     {kHeadingWest, "west", "West", 270.0}}};
+
+QWidget* CollectingBox(const Cardinal& c) {
+    const QString text = QStringLiteral("Collecting %1 Data...").arg(QLatin1String(c.name));
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("busyBox") && window->windowTitle() == text) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// Samples taken, as the heading's busy box shows them; -1 while it shows none.
+int ProgressOf(const Cardinal& c) {
+    QWidget* box = CollectingBox(c);
+    auto* bar = box ? box->findChild<QProgressBar*>(QStringLiteral("busyProgressBar")) : nullptr;
+    return bar && box->isVisible() && bar->isVisible() && bar->maximum() == 10 ? bar->value() : -1;
+}
+
+} // namespace
+
+class CoarsePageTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        static const CTempDir config;
+        static const CTempDir ports;
+        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+        places = {ports / "com", ports / "dev", ports / "sys"};
+        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
+            std::filesystem::create_directories(dir);
+        }
+        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
+        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
+    }
+    static void TearDownTestSuite() {
+        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
+        uiThread.reset();
+    }
+
+protected:
+    CoarsePageTest()
+        : sim(HX410_SIM_PATH, places.portsDir, kScale, {"--warmup", "0"}),
+          wizard(*uiThread, CTimeBase(kScale), [](int index, QWidget* parent) -> CWizardPage* {
+              return index == kCoarsePage ? new CCoarseCalibrationPage(parent)
+                                          : MakeStandardPage(index, parent);
+          }) {
+        State().Reset();
+        State().SetSelectedMount(0);
+        State().SetPendingAction(-1);
+        CInstallationInfo::Instance().SetTailNumber("N410KT");
+        SetSetting("ComPort", sim.ComNumber());
+        wizard.show();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(
+            CMagMeasurementFile(kMagSerial).Write(kFreeField.x, kFreeField.y, kFreeField.z));
+        ASSERT_TRUE(Connect());
+        wizard.GoToPage(kCoarsePage);
+        ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
+    }
+    void TearDown() override { CAhrsLink::Instance().Close(); }
+
+    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+    bool Connect() {
+        wizard.GoToPage(kConnectionPage);
+        return RunEventsUntil([] {
+            return CAhrsLink::Instance().IsLinkAlive() &&
+                   State().GetMagSerialNumber() == kMagSerial;
+        });
+    }
+    std::array<std::string, 3> UnitCorrections() {
+        std::array<std::string, 3> values;
+        EXPECT_TRUE(sim.Send("state\n"));
+        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
+             line = sim.ReadLine()) {
+            for (int axis = 0; axis < 3; ++axis) {
+                const std::string name = std::string("Mfc") + "XYZ"[axis] + "=";
+                if (line.rfind(name, 0) == 0) {
+                    values[axis] = line.substr(name.size());
+                }
+            }
+        }
+        return values;
+    }
+    template <class Widget = QWidget> Widget* Find(const Cardinal& c, const char* role) {
+        return wizard.findChild<Widget*>(QLatin1String(c.key) + QLatin1String(role));
+    }
+    QPushButton* Button(const Cardinal& c) { return Find<QPushButton>(c, "CalibrateButton"); }
+    CColouredField* Result(const Cardinal& c) { return Find<CColouredField>(c, "ResultField"); }
+    bool NextEnabled() { return wizard.findChild<QPushButton*>("nextButton")->isEnabled(); }
+
+    // Turns the aircraft and waits until it is steady there, with the heading's frame shown.
+    void TurnTo(const Cardinal& c) {
+        ASSERT_EQ(sim.Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
+        ASSERT_TRUE(RunEventsUntil([&] {
+            return Find(c, "Frame")->property("frameShown").toBool() && Button(c)->isEnabled();
+        })) << c.name;
+    }
+    void Collect(const Cardinal& c) {
+        TurnTo(c);
+        Button(c)->click();
+        ASSERT_TRUE(RunEventsUntil([&] { return Result(c)->text() == "OK"; })) << c.name;
+        EXPECT_TRUE(Result(c)->IsValid() && !CollectingBox(c)->isVisible()) << c.name;
+    }
+    // Nothing collected, nothing counting, nothing to go on with.
+    bool Afresh() {
+        for (const Cardinal& c : kWalk) {
+            if (!Result(c)->text().isEmpty() || Result(c)->IsValid() || ProgressOf(c) >= 0) {
+                return false;
+            }
+        }
+        return !wizard.findChild<QWidget*>("nextNote")->isVisible() && !NextEnabled();
+    }
+
+    const CScratchDirectory directory; // the measurement file's place
+    CSimPeer sim;                      // outlives the wizard's port
+    inline static ComPortPlaces places;
+    inline static std::unique_ptr<CQtUiThread> uiThread;
+    CInstallationWizard wizard;
+};
+
+TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
+    ASSERT_TRUE(Afresh());
+    for (const Cardinal& c : kWalk) {
+        TurnTo(c);
+        Button(c)->click();
+        ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(c) >= 3; })) << c.name;
+        if (c.index == kHeadingEast) {
+            SaveArtifact(wizard, "page-4-coarse");
+        }
+        ASSERT_TRUE(RunEventsUntil([&] { return Result(c)->text() == "OK"; })) << c.name;
+        EXPECT_EQ(wizard.findChild<QWidget*>("nextNote")->isVisible(), c.index == kHeadingWest);
+    }
+    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
+    std::array<HeadingMeasurement, 4> byHeading;
+    for (int i = 0; i < 4; ++i) {
+        byHeading[i] = {static_cast<int16_t>(State().GetRawMagX(i)),
+                        static_cast<int16_t>(State().GetRawMagY(i)),
+                        static_cast<int16_t>(State().GetRawMagZ(i)), State().GetEffPitch(i),
+                        State().GetEffRoll(i)};
+    }
+    const auto expected = ComputeCoarseCorrections(byHeading, kFreeField.z).correction;
+    EXPECT_NE(expected, (std::array<int16_t, 3>{})); // the aircraft's hard iron was found
+    wizard.PressNext();
+    ASSERT_EQ(wizard.CurrentPage(), kFinePage);
+    EXPECT_EQ(UnitCorrections(),
+              (std::array<std::string, 3>{std::to_string(expected[0]), std::to_string(expected[1]),
+                                          std::to_string(expected[2])}));
+
+    // Back from the fine page: the step starts again on a unit without corrections.
+    wizard.PressBack();
+    ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
+    EXPECT_TRUE(Afresh());
+    EXPECT_EQ(UnitCorrections(), (std::array<std::string, 3>{"0", "0", "0"}));
+}
+
+TEST_F(CoarsePageTest, AHeadingOutOfRangeIsWarnedAndNothingIsRecorded) {
+    TurnTo(kWalk[0]);
+    for (const Cardinal& c : {kWalk[1], kWalk[2], kWalk[3]}) {
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); }));
+        Button(c)->click();
+        ASSERT_EQ(answerer.Boxes().size(), 1u) << c.name;
+        EXPECT_EQ(answerer.Boxes()[0].caption, kRangeWarningCaption);
+        EXPECT_EQ(answerer.Boxes()[0].text, kCoarseRangeWarning);
+    }
+    EXPECT_TRUE(Afresh());
+}
+
+TEST_F(CoarsePageTest, ALostLinkEndsTheCollectionAndReturningStartsAfresh) {
+    Collect(kWalk[0]);
+    const Cardinal& east = kWalk[1];
+    TurnTo(east);
+    Button(east)->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(east) >= 2; }));
+    {
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        ASSERT_EQ(sim.Command("power off"), "ok power off");
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+    }
+    EXPECT_FALSE(CollectingBox(east)->isVisible());
+
+    ASSERT_EQ(sim.Command("power on"), "ok power on");
+    ASSERT_TRUE(Connect());
+    wizard.GoToPage(kCoarsePage);
+    EXPECT_TRUE(Afresh()); // North's result too
+}
+
+TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStays) {
+    for (const Cardinal& c : kWalk) {
+        Collect(c);
+    }
+    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
+    CBoxAnswerer answerer(QMessageBox::Ok);
+    ASSERT_EQ(sim.Command("power off"), "ok power off"); // sends are written, never echoed
+    wizard.PressNext();
+    EXPECT_EQ(wizard.CurrentPage(), kCoarsePage);
+    ASSERT_FALSE(answerer.Boxes().empty());
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error setting coarse corrections");
+    EXPECT_NE(answerer.Boxes()[0].text.find("did not confirm"), std::string::npos);
+}
