@@ -26,34 +26,6 @@
 #include <string>
 #include <vector>
 
-// Answers every message box with `answer` and keeps the caption and text of each, as
-// CBoxAnswerer does, but never while a page waits: a page may wait inside a box's event
-// loop (a link notification handled meanwhile), and the wait refuses the box's closing
-// as it refuses a person's click. A box that stays open is clicked again.
-class CBoxPresser {
-public:
-    explicit CBoxPresser(QMessageBox::StandardButton answer) {
-        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible() || CWaitDoor::IsWaiting()) {
-                return;
-            }
-            if (!box->property("seenByTest").toBool()) {
-                box->setProperty("seenByTest", true);
-                boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
-            }
-            box->button(answer)->click();
-        });
-        poll.start(5);
-    }
-
-    const std::vector<CBoxAnswerer::Box>& Boxes() const { return boxes; }
-
-private:
-    QTimer poll;
-    std::vector<CBoxAnswerer::Box> boxes;
-};
-
 // The welcome page's place: counts its activations and its own ticks.
 class CCountingPage : public CWizardPage {
 public:
@@ -181,7 +153,7 @@ protected:
     inline static ComPortPlaces places;
     inline static std::unique_ptr<CQtUiThread> uiThread;
     const CScratchDirectory directory;
-    std::optional<CBoxPresser> answerer;
+    std::optional<CBoxAnswerer> answerer;
     CCountingPage* welcome = nullptr;
     CInstallationWizard wizard;
 };

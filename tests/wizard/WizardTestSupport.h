@@ -13,6 +13,7 @@
 
 #include "records/FileNames.h"
 #include "records/TempDir.h"
+#include "wizard/WaitDoor.h"
 
 #include <unistd.h>
 
@@ -56,7 +57,9 @@ inline bool RunEventsUntil(const std::function<bool()>& done, int realMs = 20000
 }
 
 // Answers every task-modal message box that appears while it lives, with `answer`, and
-// keeps the caption and text of each.
+// keeps the caption and text of each. Never while a page waits: a page may wait inside a
+// box's event loop (a link notification handled meanwhile), and the wait refuses the
+// box's closing as it refuses a person's click; a box that stays open is clicked again.
 class CBoxAnswerer {
 public:
     struct Box {
@@ -67,11 +70,13 @@ public:
     explicit CBoxAnswerer(QMessageBox::StandardButton answer) {
         QObject::connect(&poll, &QTimer::timeout, [this, answer] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible() || box->property("answered").toBool()) {
+            if (box == nullptr || !box->isVisible() || CWaitDoor::IsWaiting()) {
                 return;
             }
-            box->setProperty("answered", true);
-            boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            if (!box->property("seenByTest").toBool()) {
+                box->setProperty("seenByTest", true);
+                boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            }
             box->button(answer)->click();
         });
         poll.start(5);
