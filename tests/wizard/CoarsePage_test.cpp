@@ -239,3 +239,13 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     EXPECT_EQ(answerer.Boxes()[0].caption, "Error setting coarse corrections");
     EXPECT_NE(answerer.Boxes()[0].text.find("did not confirm"), std::string::npos);
 }
+
+TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
+    ASSERT_EQ(sim.Command("fault version 1.10"), "ok fault version 1.10");
+    wizard.GoToPage(kConnectionPage); // where the unit shows its version, classified
+    ASSERT_TRUE(RunEventsUntil(
+        [] { return State().GetAhrsVersion() == "1.10" && State().GetAhrsVersionClass() <= 2; }));
+    wizard.GoToPage(kCoarsePage);
+    EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
+    EXPECT_EQ(State().PeekPendingAction(), -1);
+}

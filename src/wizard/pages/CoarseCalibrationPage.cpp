@@ -463,9 +463,11 @@ int CCoarseCalibrationPage::OnWizardNext() {
     const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField.z);
     StoreCoarseResult(Link().State(), byHeading, result);
     coarseCorrection = result.correction;
-    correctionsSent = SendCorrections(coarseCorrection);
+    const QString failure = SendCorrections(coarseCorrection);
     box.Hide();
+    correctionsSent = failure.isEmpty();
     if (!correctionsSent) {
+        ShowErrorBox(failure, QStringLiteral("Error setting coarse corrections"));
         SetWizardButtons(IWizardFrame::kNext);
         return kStay;
     }
@@ -473,8 +475,8 @@ int CCoarseCalibrationPage::OnWizardNext() {
 }
 
 // Sets the corrections axis by axis, each confirmed by the unit's echo within a bound.
-// False (after telling the installer) at the first one not confirmed.
-bool CCoarseCalibrationPage::SendCorrections(const std::array<std::int16_t, 3>& corrections) {
+// Empty when all were confirmed, else what to tell the installer about the first that was not.
+QString CCoarseCalibrationPage::SendCorrections(const std::array<std::int16_t, 3>& corrections) {
     CAhrsState& state = Link().State();
     const CEchoPoll poll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
     for (int axis = 0; axis < 3; ++axis) {
@@ -483,17 +485,15 @@ bool CCoarseCalibrationPage::SendCorrections(const std::array<std::int16_t, 3>& 
             poll.Run([&] { return Link().SendMagFieldCorrection(axis, value); },
                      [&] { return state.GetMagFieldCorrection(axis) == value; });
         if (result != EchoPollResult::Confirmed) {
-            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
-                                        "correction of %2.\n%3\nThe coarse corrections are not "
-                                        "all set: press Next to send them again.")
-                             .arg(QString::fromLatin1(kAxisNames[axis]))
-                             .arg(value)
-                             .arg(QString::fromLatin1(EchoPollMessage(result))),
-                         QStringLiteral("Error setting coarse corrections"));
-            return false;
+            return QStringLiteral("The HX410 did not confirm the %1 magnetic field correction of "
+                                  "%2.\n%3\nThe coarse corrections are not all set: press Next "
+                                  "to send them again.")
+                .arg(QString::fromLatin1(kAxisNames[axis]))
+                .arg(value)
+                .arg(QString::fromLatin1(EchoPollMessage(result)));
         }
     }
-    return true;
+    return QString();
 }
 
 int CCoarseCalibrationPage::OnWizardBack() {

@@ -6,6 +6,8 @@
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
+#include <QString>
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -78,7 +80,7 @@ private:
     void StartAfresh();
     void ReplaceResultField(int heading);
     bool ZeroCorrections();
-    bool SendCorrections(const std::array<std::int16_t, 3>& corrections);
+    QString SendCorrections(const std::array<std::int16_t, 3>& corrections);
     void EndCollections();
     void ReadLiveValues();
     void ShowLiveValues();
