@@ -76,8 +76,10 @@ void CAhrsPort::OnSilenceCheck() {
     // Only when no read came in since `last` was taken: a read just now keeps the link.
     double expected = last;
     if (lastReadMs.compare_exchange_strong(expected, kNoRead)) {
-        linkAlive.store(false);
+        // The record is reset (by the callbacks) while the link still counts as alive, so
+        // a read that arrives meanwhile is kept and brings the link up again afterwards.
         Call(onLinkLost);
+        linkAlive.store(false);
     }
 }
 

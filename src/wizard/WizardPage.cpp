@@ -67,9 +67,10 @@ bool CWizardPage::event(QEvent* event) {
         return QWidget::event(event);
     }
     CWaitDoor::Deliver([page = QPointer<CWizardPage>(this), type] {
-        // Only the subscribed (active) page hears of the link, even when the notification
-        // was queued before the page was left.
-        if (page && (type != kDeviceUpdateMessage || page->subscribed)) {
+        // Only the subscribed (active) page hears of the link, and a page's own message
+        // reaches it only while it is active, even when either was queued before the page
+        // was left.
+        if (page && (type == kDeviceUpdateMessage ? page->subscribed : page->active)) {
             page->OnMessage(type);
         }
     });

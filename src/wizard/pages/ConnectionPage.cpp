@@ -18,11 +18,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -304,6 +306,12 @@ void CConnectionPage::OnMessage(int message) {
 }
 
 void CConnectionPage::Refresh() {
+    // A notification handled while one of this refresh's boxes is open would start a
+    // second refresh inside the first; the first one finishes the work.
+    if (refreshing) {
+        return;
+    }
+    const QScopedValueRollback guard(refreshing, true);
     if (LeaveWhenNoTailNumber()) {
         return;
     }
@@ -352,7 +360,8 @@ void CConnectionPage::ShowVersions() {
 bool CConnectionPage::RestoreCompassCorrections() {
     CAhrsState& state = Link().State();
     for (const int heading : kWalkOrder) {
-        const double value = state.GetFineReference(heading);
+        // The unit echoes the value as sent, with two decimals.
+        const double value = std::round(state.GetFineReference(heading) * 100) / 100;
         const bool confirmed =
             Link().SendMcc(heading, value) &&
             WaitUntil([&] { return state.GetMcc(heading) == value; }, kRestoreBoundMs);
@@ -526,10 +535,13 @@ void CConnectionPage::OnTick() {
 }
 
 void CConnectionPage::OnPortChanged(int index) {
+    const int number = portList->itemData(index).toInt();
+    if (Link().IsPortOpen() && Link().PortName() == "COM" + std::to_string(number)) {
+        return; // the port in use chosen again: keep its link
+    }
     Link().Close();
     SetHint(QString());
     Refresh();
-    const int number = portList->itemData(index).toInt();
     if (number > 0 && !Link().Open(static_cast<std::uint8_t>(number)) &&
         Link().LastOpenError() == EBUSY) {
         SetHint(QStringLiteral("COM%1 is in use by another program. Close that program, then "

@@ -97,4 +97,5 @@ private:
     QPushButton* verifyOnly = nullptr;
     double lastArincOutput = -1.0;
     int busyPort = 0; // the saved port, when another program holds it
+    bool refreshing = false;
 };
