@@ -4,6 +4,7 @@
 #include "device/AhrsVersion.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
+#include "wizard/BusyBox.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/InstallationInfo.h"
@@ -359,6 +360,8 @@ void CConnectionPage::ShowVersions() {
 // installer) when one was not confirmed; the reference is then kept for the next try.
 bool CConnectionPage::RestoreCompassCorrections() {
     CAhrsState& state = Link().State();
+    CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
+    box.Show();
     for (const int heading : kWalkOrder) {
         // The unit echoes the value as sent, with two decimals.
         const double value = std::round(state.GetFineReference(heading) * 100) / 100;
@@ -366,6 +369,7 @@ bool CConnectionPage::RestoreCompassCorrections() {
             Link().SendMcc(heading, value) &&
             WaitUntil([&] { return state.GetMcc(heading) == value; }, kRestoreBoundMs);
         if (!confirmed) {
+            box.Hide();
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
                                         "(%2) that was being restored.\nCheck the connection, "
                                         "then choose the COM port again.")
@@ -379,20 +383,25 @@ bool CConnectionPage::RestoreCompassCorrections() {
 }
 
 std::optional<std::int32_t> CConnectionPage::ClassifyWithRetries() {
-    CAhrsState& state = Link().State();
     for (int attempt = 1;; ++attempt) {
-        const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
-        if (state.TakeUnknownVersionReport()) {
-            ReportUnknownVersion();
-            return std::nullopt;
-        }
+        const std::optional<std::int32_t> versionClass = ClassifyOnce();
         // Bounded even when the program has already reported an unknown version once.
-        if (versionClass != kUnknownVersionClass || attempt >= kClassifyTries) {
+        if (!versionClass || *versionClass != kUnknownVersionClass || attempt >= kClassifyTries) {
             return versionClass;
         }
         Pause(kClassifyRetryMs);
         ShowVersions();
     }
+}
+
+std::optional<std::int32_t> CConnectionPage::ClassifyOnce() {
+    CAhrsState& state = Link().State();
+    const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
+    if (state.TakeUnknownVersionReport()) {
+        ReportUnknownVersion();
+        return std::nullopt;
+    }
+    return versionClass;
 }
 
 void CConnectionPage::ReportUnknownVersion() {
@@ -408,10 +417,13 @@ void CConnectionPage::ReportUnknownVersion() {
 // mount then stays pending for the next refresh.
 bool CConnectionPage::CompletePendingMount() {
     CAhrsState& state = Link().State();
+    CBusyBox box(this, QStringLiteral("Sending the new mount position to HX410..."));
+    box.Show();
     Pause(kMountSettleMs);
     const bool reported =
         WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); }, kMagVersionBoundMs);
     if (!reported) {
+        box.Hide();
         ShowErrorBox(QStringLiteral("The RQ270 did not report its software version within %1 "
                                     "seconds, so the new mount position was not sent to the "
                                     "HX410.\nCheck the RQ270 cable, then choose the COM port "
@@ -523,15 +535,13 @@ void CConnectionPage::OnTick() {
         return;
     }
     ShowVersions();
-    CAhrsState& state = Link().State();
-    const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
-    if (state.TakeUnknownVersionReport()) {
-        ReportUnknownVersion();
-        return;
+    const std::optional<std::int32_t> versionClass = ClassifyOnce();
+    if (!versionClass) {
+        return; // the program is ending
     }
-    ShowSpeedSelection(versionClass);
-    ShowMaintenanceWord(versionClass, Pass::Tick);
-    ShowFinalButtons(versionClass);
+    ShowSpeedSelection(*versionClass);
+    ShowMaintenanceWord(*versionClass, Pass::Tick);
+    ShowFinalButtons(*versionClass);
 }
 
 void CConnectionPage::OnPortChanged(int index) {
@@ -553,9 +563,13 @@ void CConnectionPage::OnPortChanged(int index) {
 void CConnectionPage::OnSpeedChosen() {
     highSpeed->setEnabled(false);
     lowSpeed->setEnabled(false);
+    CBusyBox box(this, QStringLiteral("Storing the ARINC 429 speed selection..."));
+    box.Show();
     Link().SetA429Speed(highSpeed->isChecked());
     Pause(kSpeedStoreDelayMs);
-    if (!Link().EraseAndStoreMcc()) {
+    const bool stored = Link().EraseAndStoreMcc();
+    box.Hide();
+    if (!stored) {
         ShowErrorBox(QStringLiteral("Failed to store ARINC 429 speed selection to RQ270."),
                      QStringLiteral("Error storing values"));
     }

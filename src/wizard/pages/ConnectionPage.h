@@ -54,6 +54,7 @@ private:
     bool RestoreCompassCorrections();
     // The version class, or nothing when an unknown version is ending the program.
     std::optional<std::int32_t> ClassifyWithRetries();
+    std::optional<std::int32_t> ClassifyOnce();
     bool CompletePendingMount();
     void ShowSpeedSelection(std::int32_t versionClass);
     void ShowMaintenanceWord(std::int32_t versionClass, Pass pass);
