@@ -20,6 +20,14 @@ void CColouredField::SetInvalid() {
     Apply(Shade::Invalid);
 }
 
+void CColouredField::SetNeutral() {
+    clear();
+    if (shade != Shade::Neutral) {
+        shade = Shade::Neutral;
+        setPalette(QPalette()); // the desktop's own field colours again
+    }
+}
+
 void CColouredField::Apply(Shade newShade) {
     if (newShade == shade) {
         return;

@@ -12,6 +12,8 @@ public:
 
     void SetValid();
     void SetInvalid();
+    // Back to the ordinary field background, with no text: no verdict yet.
+    void SetNeutral();
     bool IsValid() const noexcept { return shade == Shade::Valid; }
 
 private:

@@ -153,25 +153,24 @@ QWidget* CCoarseCalibrationPage::BuildCardinal(int heading) {
     cardinal.frameLayout->addWidget(cardinal.button);
     connect(cardinal.button, &QPushButton::clicked, this,
             [this, heading] { OnCalibrateHeading(heading); });
-    ReplaceResultField(heading);
+    ResetResultField(heading);
     return cardinal.frame;
 }
 
-// A fresh, neutral result field in place of the heading's old one.
-void CCoarseCalibrationPage::ReplaceResultField(int heading) {
+// The heading's result field, neutral: made the first time, emptied afterwards.
+void CCoarseCalibrationPage::ResetResultField(int heading) {
     Cardinal& cardinal = cardinals[heading];
+    if (cardinal.result != nullptr) {
+        cardinal.result->SetNeutral();
+        return;
+    }
     auto* field = new CColouredField;
     field->setObjectName(Name(kHeadingKeys[heading], "ResultField"));
     field->setAccessibleName(QString::fromLatin1(kHeadingNames[heading]) +
                              QStringLiteral(" result"));
     field->setAlignment(Qt::AlignCenter);
     field->setFocusPolicy(Qt::NoFocus);
-    if (cardinal.result == nullptr) {
-        cardinal.frameLayout->addWidget(field);
-    } else {
-        delete cardinal.frameLayout->replaceWidget(cardinal.result, field);
-        delete cardinal.result;
-    }
+    cardinal.frameLayout->addWidget(field);
     cardinal.result = field;
 }
 
@@ -262,7 +261,7 @@ void CCoarseCalibrationPage::StartAfresh() {
         cardinal.collected = false;
         cardinal.result->clear();
         if (cardinal.result->IsValid()) {
-            ReplaceResultField(heading);
+            ResetResultField(heading);
         }
     }
     nextNote->hide();

@@ -78,7 +78,7 @@ private:
     QWidget* BuildHeadingDisplay();
     QWidget* BuildCounts();
     void StartAfresh();
-    void ReplaceResultField(int heading);
+    void ResetResultField(int heading);
     bool ZeroCorrections();
     QString SendCorrections(const std::array<std::int16_t, 3>& corrections);
     void EndCollections();

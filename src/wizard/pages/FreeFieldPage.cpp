@@ -143,6 +143,10 @@ void CFreeFieldPage::OnSetActive() {
     }
     freeField = {};
     collectionCount = 0;
+    for (CColouredField* field : resultFields) {
+        field->SetNeutral(); // no result of an earlier visit stands for this one
+    }
+    finishNote->hide();
     SetWizardButtons(0);
     Subscribe();
     Link().SelectOutputPage('C');
