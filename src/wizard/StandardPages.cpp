@@ -4,6 +4,7 @@
 #include "wizard/pages/CoarseCalibrationPage.h"
 #include "wizard/pages/ConnectionPage.h"
 #include "wizard/pages/FreeFieldPage.h"
+#include "wizard/pages/MountPage.h"
 #include "wizard/pages/PlaceholderPage.h"
 #include "wizard/pages/VerifyPage.h"
 #include "wizard/pages/WelcomePage.h"
@@ -17,7 +18,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kFreeFieldPage:
         return new CFreeFieldPage(parent);
     case kMountPage:
-        return new CPlaceholderPage(QStringLiteral("Mount Direction"), parent);
+        return new CMountPage(parent);
     case kCoarsePage:
         return new CCoarseCalibrationPage(parent);
     case kFinePage:

@@ -1,0 +1,306 @@
+#include "wizard/pages/MountPage.h"
+
+#include "device/AhrsLink.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/Geometry.h"
+#include "wizard/MountArtwork.h"
+#include "wizard/MountPositionList.h"
+#include "wizard/PageIndex.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <string>
+
+namespace {
+
+constexpr int kNoMount = 0;
+constexpr int kFirstMount = 8;
+constexpr int kLastMount = 11;
+
+// The RQ270 has reported a version: not before its first report (an empty text) and not
+// while it answers "-----".
+bool MagVersionReported(const std::string& text) {
+    return !text.empty() && text.find("-----") == std::string::npos;
+}
+
+} // namespace
+
+CMountPage::CMountPage(QWidget* parent)
+    : CWizardPage(Kind::Interior, QString(), parent),
+      switchOffBox(nullptr, QStringLiteral("Turn OFF power to HX410...")),
+      switchOnBox(nullptr, QStringLiteral("Turn ON  power to HX410 to Continue...")) {
+    setObjectName(QStringLiteral("mountPage"));
+    switchOffBox.SetFont(BoldFontOfHeight(this, 14));
+    switchOnBox.SetFont(BoldFontOfHeight(this, 14));
+    BuildControls();
+}
+
+CMountPage::~CMountPage() {
+    if (shown) {
+        Link().ResetMagPower();
+    }
+}
+
+CAhrsLink& CMountPage::Link() const {
+    return CAhrsLink::Instance();
+}
+
+void CMountPage::BuildControls() {
+    const int margin = DialogUnitsToPixels(this, 7, 0).width();
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(margin * 2, margin, margin * 2, margin);
+    page->setSpacing(margin);
+
+    auto* heading = new QLineEdit(QStringLiteral("Select the HX410 mount direction:"));
+    heading->setObjectName(QStringLiteral("mountHeading"));
+    heading->setAccessibleName(heading->text());
+    heading->setReadOnly(true);
+    heading->setFrame(false);
+    heading->setFocusPolicy(Qt::NoFocus);
+    heading->setFont(BoldFontOfHeight(this, 18));
+    heading->setStyleSheet(QStringLiteral("background: transparent;"));
+    page->addWidget(heading);
+
+    mountList = new QListWidget;
+    mountList->setObjectName(QStringLiteral("mountList"));
+    mountList->setAccessibleName(QStringLiteral("HX410 mount direction"));
+    mountList->setViewMode(QListView::IconMode);
+    mountList->setSelectionMode(QAbstractItemView::SingleSelection);
+    mountList->setMovement(QListView::Static);
+    mountList->setResizeMode(QListView::Adjust);
+    mountList->setWrapping(true);
+    mountList->setSpacing(margin / 2);
+    mountList->setIconSize(QSize(MountArtwork::kPictureSide, MountArtwork::kPictureSide));
+    // The chosen picture stays marked while the focus is on "Change Mount".
+    QPalette palette = mountList->palette();
+    palette.setBrush(QPalette::Inactive, QPalette::Highlight,
+                     palette.brush(QPalette::Active, QPalette::Highlight));
+    palette.setBrush(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.brush(QPalette::Active, QPalette::HighlightedText));
+    mountList->setPalette(palette);
+    page->addWidget(mountList, 1);
+
+    changeMount = new QPushButton(QStringLiteral("Change Mount"));
+    changeMount->setObjectName(QStringLiteral("changeMountButton"));
+    changeMount->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(changeMount);
+    buttons->addStretch(1);
+    page->addLayout(buttons);
+
+    connect(mountList, &QListWidget::itemSelectionChanged, this, &CMountPage::OnMountSelected);
+    connect(changeMount, &QPushButton::clicked, this, &CMountPage::OnChangeMount);
+}
+
+void CMountPage::OnInit() {
+    shown = true;
+    SetWizardButtons(0);
+    changeMount->hide();
+    const QSignalBlocker quiet(mountList);
+    for (const MountPosition& position : CMountPositionList::Instance().Positions()) {
+        auto* item =
+            new QListWidgetItem(QIcon(QPixmap::fromImage(position.picture)), position.label);
+        item->setData(Qt::UserRole, position.id);
+        mountList->addItem(item);
+    }
+}
+
+void CMountPage::OnSetActive() {
+    cycle = Cycle::None;
+    changeRequested = false;
+    ticks = 0;
+    Subscribe();
+    currentMount = Link().State().GetMountPosition();
+    SetWizardButtons(0);
+    for (int row = 0; row < mountList->count(); ++row) {
+        QListWidgetItem* item = mountList->item(row);
+        if (item->data(Qt::UserRole).toInt() == currentMount) {
+            mountList->setCurrentItem(item);
+            mountList->scrollToItem(item);
+            mountList->setFocus();
+            OnMountSelected(); // also when the item was selected already
+            return;
+        }
+    }
+    mountList->clearSelection();
+    OnMountSelected();
+}
+
+void CMountPage::OnKillActive() {
+    CancelCycle();
+    Unsubscribe();
+    // A position only clicked is not a request; a requested one the connection page
+    // completes once the unit answers there.
+    if (!changeRequested) {
+        Link().State().SetSelectedMount(kNoMount);
+    }
+}
+
+int CMountPage::OnWizardNext() {
+    SetWizardButtons(0);
+    return kProceed;
+}
+
+int CMountPage::SelectedId() const {
+    const QList<QListWidgetItem*> selected = mountList->selectedItems();
+    return selected.isEmpty() ? kNoMount : selected.first()->data(Qt::UserRole).toInt();
+}
+
+void CMountPage::OnMountSelected() {
+    SetWizardButtons(0);
+    const int id = SelectedId();
+    CAhrsState& state = Link().State();
+    if (id == currentMount || id == kNoMount) {
+        // Back to the unit's own mount (or nothing chosen): any change in hand is dropped.
+        CancelCycle();
+        changeRequested = false;
+        state.SetSelectedMount(kNoMount);
+        changeMount->hide();
+        if (id != kNoMount) {
+            SetWizardButtons(IWizardFrame::kNext);
+        }
+        return;
+    }
+    // Another position: during a power cycle it becomes the one sent; otherwise it waits
+    // for "Change Mount".
+    state.SetSelectedMount(id);
+    changeMount->setVisible(cycle == Cycle::None);
+}
+
+void CMountPage::OnChangeMount() {
+    if (SelectedId() == kNoMount || SelectedId() == currentMount) {
+        return;
+    }
+    changeRequested = true;
+    cycle = Cycle::SwitchOff;
+    changeMount->hide();
+    switchOffBox.Show();
+}
+
+void CMountPage::CancelCycle() {
+    cycle = Cycle::None;
+    StopPageTimer();
+    switchOffBox.Hide();
+    switchOnBox.Hide();
+}
+
+void CMountPage::OnMessage(int message) {
+    if (message == kDeviceUpdateMessage) {
+        OnLinkChanged();
+    } else if (message == kPageMessage) {
+        OnProceed();
+    }
+}
+
+void CMountPage::OnLinkChanged() {
+    if (Link().IsLinkAlive()) {
+        if (cycle == Cycle::SwitchOn) {
+            StartProceeding();
+        }
+        return;
+    }
+    switch (cycle) {
+    case Cycle::SwitchOff: // switched off as asked
+        cycle = Cycle::SwitchOn;
+        switchOffBox.Hide();
+        switchOnBox.Show();
+        ticks = 0;
+        StartPageTimer();
+        return;
+    case Cycle::SwitchOn:
+    case Cycle::Proceeding:
+        return;
+    case Cycle::None:
+        ReportLostLink();
+        return;
+    }
+}
+
+void CMountPage::ReportLostLink() {
+    if (!changeRequested) {
+        Link().State().SetSelectedMount(kNoMount);
+    }
+    ShowErrorBox(QStringLiteral("Lost communication with the HX410.  Returning to Comm port "
+                                "selection page."),
+                 QStringLiteral("Error communicating with HX410."));
+    Link().SelectOutputPage('F');
+    GoToPage(kConnectionPage);
+}
+
+void CMountPage::OnTick() {
+    if (cycle != Cycle::SwitchOn) {
+        return;
+    }
+    if (Link().IsLinkAlive()) {
+        StartProceeding();
+        return;
+    }
+    if (ticks >= kGiveUpTicks) {
+        // The change stays requested: the connection page completes it once the unit answers.
+        CancelCycle();
+        GoToPage(kConnectionPage);
+        return;
+    }
+    ++ticks;
+}
+
+void CMountPage::StartProceeding() {
+    StopPageTimer();
+    cycle = Cycle::Proceeding;
+    PostMessage(kPageMessage);
+}
+
+// Waits, within a bound, for the unit and then its magnetometer to answer. False (after
+// telling the installer) when they did not.
+bool CMountPage::UnitReady() {
+    const CAhrsState& state = Link().State();
+    bool ready = WaitUntil([&] { return Link().IsLinkAlive(); }, kLinkPollBoundMs);
+    if (ready) {
+        // A unit back from power-off shows its default output page, without the versions.
+        Link().SelectOutputPage('F');
+        ready =
+            WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); }, kLinkPollBoundMs);
+    }
+    if (ready) {
+        return true;
+    }
+    switchOnBox.Hide();
+    ShowErrorBox(QStringLiteral("The HX410 or its RQ270 did not answer within %1 seconds of "
+                                "power-on, so the new mount position was not sent yet.\nIt is "
+                                "sent from the Comm port selection page once they answer.")
+                     .arg(kLinkPollBoundMs / 1000),
+                 QStringLiteral("Error communicating with HX410."));
+    return false;
+}
+
+void CMountPage::OnProceed() {
+    const int mount = Link().State().GetSelectedMount();
+    if (cycle != Cycle::Proceeding || !changeRequested || !IsActivePage()) {
+        return;
+    }
+    cycle = Cycle::None;
+    if (mount < kFirstMount || mount > kLastMount) {
+        CancelCycle();
+        return;
+    }
+    if (!UnitReady()) {
+        GoToPage(kConnectionPage);
+        return;
+    }
+    Pause(kSettleMs);
+    Link().SendMount(mount);
+    Link().State().SetSelectedMount(kNoMount);
+    changeRequested = false;
+    Pause(kCommandGapMs);
+    Link().ResetErrors();
+    Pause(kCommandGapMs);
+    Link().ResetImu();
+    Pause(kCommandGapMs);
+    switchOnBox.Hide();
+    GoToPage(kCoarsePage);
+}

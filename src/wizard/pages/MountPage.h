@@ -1,0 +1,66 @@
+#pragma once
+
+#include "wizard/BusyBox.h"
+#include "wizard/WizardPage.h"
+
+class CAhrsLink;
+class QListWidget;
+class QPushButton;
+
+// Page 3: the mount positions as pictures, the unit's own selected. Choosing another one and
+// pressing "Change Mount" guides the installer through a power cycle of the unit (switch off,
+// switch on), then sends the new position with an error and IMU reset and moves on to the
+// coarse calibration page. An unchanged mount leaves by Next.
+class CMountPage : public CWizardPage {
+    Q_OBJECT
+
+public:
+    static constexpr int kGiveUpTicks = 30;
+    static constexpr double kLinkPollBoundMs = 30000;
+    static constexpr double kSettleMs = 3000;
+    static constexpr double kCommandGapMs = 330;
+
+    explicit CMountPage(QWidget* parent = nullptr);
+    ~CMountPage() override; // the magnetometer's power reset, once the page was shown
+
+    void OnInit() override;
+    void OnSetActive() override;
+    void OnKillActive() override;
+    int OnWizardNext() override;
+
+protected:
+    void OnMessage(int message) override;
+    void OnTick() override;
+
+private:
+    // Where a requested mount change stands.
+    enum class Cycle {
+        None,       // no change requested
+        SwitchOff,  // waiting for the unit to go silent
+        SwitchOn,   // unit off, waiting for it to answer again; the tick runs
+        Proceeding, // unit back, the proceed message posted
+    };
+
+    void BuildControls();
+    int SelectedId() const;
+    void OnMountSelected();
+    void OnChangeMount();
+    void OnLinkChanged();
+    void StartProceeding();
+    void OnProceed();
+    bool UnitReady();
+    void CancelCycle();
+    void ReportLostLink();
+
+    CAhrsLink& Link() const;
+
+    QListWidget* mountList = nullptr;
+    QPushButton* changeMount = nullptr;
+    int currentMount = 0;
+    Cycle cycle = Cycle::None;
+    bool changeRequested = false; // SelectedMount comes from "Change Mount"
+    int ticks = 0;
+    bool shown = false;
+    CBusyBox switchOffBox;
+    CBusyBox switchOnBox;
+};

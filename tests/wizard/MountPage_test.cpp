@@ -1,0 +1,130 @@
+#include "SimPagesFixture.h"
+
+#include <QListWidget>
+#include <QTimer>
+
+#include "wizard/pages/MountPage.h"
+
+namespace {
+
+// The text of the busy box on the screen, empty when none is.
+std::string BusyText() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
+            return widget->accessibleName().toStdString();
+        }
+    }
+    return std::string();
+}
+
+const std::string kSwitchOff = "Turn OFF power to HX410...";
+const std::string kSwitchOn = "Turn ON  power to HX410 to Continue...";
+
+} // namespace
+
+class MountPageTest : public SimPagesTest {
+protected:
+    // On the mount page of a unit in mount 9.
+    CSimPeer& Open() {
+        CSimPeer& sim = Connect();
+        wizard.GoToPage(kMountPage);
+        EXPECT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kNext; }));
+        return sim;
+    }
+    void Select(int mount) {
+        auto* list = Find<QListWidget>("mountList");
+        list->setCurrentItem(
+            list->findItems(QStringLiteral("Mount Position %1").arg(mount), Qt::MatchExactly)
+                .value(0));
+    }
+    void ChangeMount() { Find<QPushButton>("changeMountButton")->click(); }
+    // Switched off as asked: the page asks for power again.
+    void PowerOff(CSimPeer& sim) {
+        EXPECT_EQ(BusyText(), kSwitchOff);
+        sim.Command("power off");
+        EXPECT_TRUE(RunEventsUntil([] { return BusyText() == kSwitchOn; }));
+    }
+};
+
+TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
+    CSimPeer& sim = Open();
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    Select(11);
+    EXPECT_TRUE(Usable("changeMountButton"));
+    EXPECT_EQ(WizardButtons(), 0);
+    SaveArtifact(wizard, "page-3-mount");
+    ChangeMount();
+    PowerOff(sim);
+    sim.Command("mag off");
+    sim.Command("power on");
+    // The unit answers, its magnetometer does not (no version, then "-----"): nothing may
+    // be sent for well beyond the page's settling time. The page blocks meanwhile, so the
+    // magnetometer is plugged in from a timer.
+    const CTimeBase time(kScale);
+    double aliveSince = -1;
+    std::string mountWhileSilent;
+    QTimer plugIn;
+    QObject::connect(&plugIn, &QTimer::timeout, [&] {
+        if (aliveSince < 0 && CAhrsLink::Instance().IsLinkAlive()) {
+            aliveSince = time.NowMs();
+        }
+        if (aliveSince >= 0 && mountWhileSilent.empty() &&
+            time.NowMs() - aliveSince >
+                3 * (CMountPage::kSettleMs + 3 * CMountPage::kCommandGapMs)) {
+            mountWhileSilent = SimValue(sim, "Mount");
+            sim.Command("mag on");
+        }
+    });
+    plugIn.start(5);
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
+    EXPECT_EQ(mountWhileSilent, "9");
+    EXPECT_EQ(SimValue(sim, "Mount"), "11");
+    EXPECT_EQ(State().GetSelectedMount(), 0);
+    for (const auto& box : answerer.Boxes()) {
+        ADD_FAILURE() << box.caption << ": " << box.text;
+    }
+    EXPECT_EQ(BusyText(), "");
+}
+
+// A position clicked but not requested (or requested and then taken back) is never kept
+// when the page is left, by the wizard or by the unit going silent.
+TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
+    enum class Leave { Away, Silence, RequestUndoneThenSilence };
+    for (const Leave leave : {Leave::Away, Leave::Silence, Leave::RequestUndoneThenSilence}) {
+        SCOPED_TRACE(static_cast<int>(leave));
+        CSimPeer& sim = Open();
+        Select(10);
+        EXPECT_EQ(State().GetSelectedMount(), 10);
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        if (leave == Leave::Away) {
+            wizard.GoToPage(kWelcomePage);
+        } else {
+            if (leave == Leave::RequestUndoneThenSilence) {
+                ChangeMount();
+                Select(9);
+                EXPECT_EQ(BusyText(), "");
+                EXPECT_FALSE(Find<QPushButton>("changeMountButton")->isVisible());
+                EXPECT_EQ(WizardButtons(), IWizardFrame::kNext);
+            }
+            sim.Command("power off");
+            ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+            ASSERT_EQ(answerer.Boxes().size(), 1u);
+            EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+        }
+        EXPECT_EQ(State().GetSelectedMount(), 0);
+        EXPECT_EQ(BusyText(), "");
+        CAhrsLink::Instance().Close();
+        sims.clear();
+    }
+}
+
+TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
+    CSimPeer& sim = Open();
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    Select(8);
+    ChangeMount();
+    PowerOff(sim);
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    EXPECT_EQ(BusyText(), "");
+    EXPECT_EQ(State().GetSelectedMount(), 8);
+}
