@@ -1,6 +1,7 @@
 // The coarse calibration page against the simulated unit, twenty times faster than real
 // time, between the production connection and fine calibration pages.
 
+#include "SimulatedLinkSuite.h"
 #include "WizardTestSupport.h"
 #include "controls/ColouredField.h"
 #include "device/AhrsLink.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr double kScale = 20.0;
 const FreeFieldValues kFreeField{120, -80, 2400};
 const char kMagSerial[] = "270456"; // the simulated RQ270's
 
@@ -58,24 +58,7 @@ int ProgressOf(const Cardinal& c) {
 
 } // namespace
 
-class CoarsePageTest : public ::testing::Test {
-public:
-    static void SetUpTestSuite() {
-        static const CTempDir config;
-        static const CTempDir ports;
-        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
-        places = {ports / "com", ports / "dev", ports / "sys"};
-        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
-            std::filesystem::create_directories(dir);
-        }
-        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
-        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
-    }
-    static void TearDownTestSuite() {
-        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
-        uiThread.reset();
-    }
-
+class CoarsePageTest : public CSimulatedLinkSuite {
 protected:
     CoarsePageTest()
         : sim(HX410_SIM_PATH, places.portsDir, kScale, {"--warmup", "0"}),
@@ -99,7 +82,6 @@ protected:
     }
     void TearDown() override { CAhrsLink::Instance().Close(); }
 
-    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
     bool Connect() {
         wizard.GoToPage(kConnectionPage);
         return RunEventsUntil([] {
@@ -153,8 +135,6 @@ protected:
 
     const CScratchDirectory directory; // the measurement file's place
     CSimPeer sim;                      // outlives the wizard's port
-    inline static ComPortPlaces places;
-    inline static std::unique_ptr<CQtUiThread> uiThread;
     CInstallationWizard wizard;
 };
 

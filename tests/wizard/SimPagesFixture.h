@@ -4,6 +4,7 @@
 // pages, the process-wide link on the test's own COM links, settings in a temporary
 // configuration directory, everything twenty times faster than real time.
 
+#include "SimulatedLinkSuite.h"
 #include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
@@ -24,28 +25,7 @@
 #include <string>
 #include <vector>
 
-class SimPagesTest : public ::testing::Test {
-public:
-    static constexpr double kScale = 20.0;
-
-    static void SetUpTestSuite() {
-        // Function-local statics: made before the settings store and the link, so they
-        // are removed only after the store has been saved at exit.
-        static const CTempDir config;
-        static const CTempDir ports;
-        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
-        places = {ports / "com", ports / "dev", ports / "sys"};
-        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
-            std::filesystem::create_directories(dir);
-        }
-        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
-        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
-    }
-    static void TearDownTestSuite() {
-        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
-        uiThread.reset();
-    }
-
+class SimPagesTest : public CSimulatedLinkSuite {
 protected:
     SimPagesTest() : wizard(*uiThread, CTimeBase(kScale), MakeStandardPage) {
         State().Reset();
@@ -54,8 +34,6 @@ protected:
         wizard.show();
     }
     void TearDown() override { CAhrsLink::Instance().Close(); }
-
-    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
 
     // A simulated unit without noise or warm-up on the next free COM link, connected on the
     // connection page.
@@ -125,8 +103,6 @@ protected:
     }
 
     std::vector<std::unique_ptr<CSimPeer>> sims; // outlive the wizard's port
-    inline static ComPortPlaces places;
-    inline static std::unique_ptr<CQtUiThread> uiThread;
     const CScratchDirectory directory;
     CInstallationWizard wizard;
 };

@@ -5,6 +5,7 @@
 // directory, the connection page at index 1 and a page that watches the link at index 4,
 // everything twenty times faster than real time.
 
+#include "SimulatedLinkSuite.h"
 #include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
@@ -56,28 +57,7 @@ protected:
     }
 };
 
-class SimWizardTest : public ::testing::Test {
-public:
-    static constexpr double kScale = 20.0;
-
-    static void SetUpTestSuite() {
-        // Function-local statics: made before the settings store and the link, so they
-        // are removed only after the store has been saved at exit.
-        static const CTempDir config;
-        static const CTempDir ports;
-        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
-        places = {ports / "com", ports / "dev", ports / "sys"};
-        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
-            std::filesystem::create_directories(dir);
-        }
-        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
-        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
-    }
-    static void TearDownTestSuite() {
-        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
-        uiThread.reset();
-    }
-
+class SimWizardTest : public CSimulatedLinkSuite {
 protected:
     SimWizardTest()
         : wizard(*uiThread, CTimeBase(kScale), [this](int index, QWidget* parent) -> CWizardPage* {
@@ -103,8 +83,6 @@ protected:
     // Every box is answered, so none can hold a test up: with OK unless a test asks otherwise.
     void AnswerBoxesWith(QMessageBox::StandardButton answer) { answerer.emplace(answer); }
     const std::vector<CBoxAnswerer::Box>& Boxes() const { return answerer->Boxes(); }
-
-    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
 
     // A simulated unit on the next free COM link; its port becomes the saved one.
     CSimPeer& StartSim(const std::vector<std::string>& options = {}) {
@@ -150,8 +128,6 @@ protected:
     }
 
     std::vector<std::unique_ptr<CSimPeer>> sims; // outlive the wizard's port
-    inline static ComPortPlaces places;
-    inline static std::unique_ptr<CQtUiThread> uiThread;
     const CScratchDirectory directory;
     std::optional<CBoxAnswerer> answerer;
     CCountingPage* welcome = nullptr;

@@ -1,0 +1,45 @@
+#pragma once
+
+// The process-wide link of a wizard test program: on the test's own COM links only (no
+// serial port of the machine appears), with the settings in a temporary configuration
+// directory, and everything twenty times faster than real time.
+
+#include "device/AhrsLink.h"
+#include "records/TempDir.h"
+#include "wizard/QtUiThread.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+class CSimulatedLinkSuite : public ::testing::Test {
+public:
+    static constexpr double kScale = 20.0;
+
+    static void SetUpTestSuite() {
+        // Function-local statics: made before the settings store and the link, so they
+        // are removed only after the store has been saved at exit.
+        static const CTempDir config;
+        static const CTempDir ports;
+        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+        places = {ports / "com", ports / "dev", ports / "sys"};
+        for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
+            std::filesystem::create_directories(dir);
+        }
+        uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
+        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
+    }
+    static void TearDownTestSuite() {
+        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
+        uiThread.reset();
+    }
+
+protected:
+    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+
+    inline static ComPortPlaces places;
+    inline static std::unique_ptr<CQtUiThread> uiThread;
+};
