@@ -64,21 +64,6 @@ protected:
         return RunEventsUntil([&] { return wizard.CurrentPage() == page; });
     }
 
-    // One value of the simulator's "state" listing.
-    static std::string SimValue(CSimPeer& sim, const std::string& name) {
-        std::string value;
-        if (!sim.Send("state\n")) {
-            return value;
-        }
-        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
-             line = sim.ReadLine()) {
-            if (line.rfind(name + "=", 0) == 0) {
-                value = line.substr(name.size() + 1);
-            }
-        }
-        return value;
-    }
-
     // A widget of the current page, else of the whole wizard.
     template <class Widget> Widget* Find(const char* name) {
         const QString objectName = QString::fromLatin1(name);

@@ -93,21 +93,6 @@ protected:
         return *sims.back();
     }
 
-    // One value of the simulator's "state" listing.
-    static std::string SimValue(CSimPeer& sim, const std::string& name) {
-        std::string value;
-        if (!sim.Send("state\n")) {
-            return value;
-        }
-        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
-             line = sim.ReadLine()) {
-            if (line.rfind(name + "=", 0) == 0) {
-                value = line.substr(name.size() + 1);
-            }
-        }
-        return value;
-    }
-
     template <class Widget> Widget* Find(const char* name) {
         auto* widget = wizard.findChild<Widget*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;

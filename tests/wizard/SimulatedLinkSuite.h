@@ -5,6 +5,7 @@
 // directory, and everything twenty times faster than real time.
 
 #include "device/AhrsLink.h"
+#include "device/SimPeer.h"
 #include "records/TempDir.h"
 #include "wizard/QtUiThread.h"
 
@@ -39,6 +40,21 @@ public:
 
 protected:
     static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+
+    // One value of the simulator's "state" listing.
+    static std::string SimValue(CSimPeer& sim, const std::string& name) {
+        std::string value;
+        if (!sim.Send("state\n")) {
+            return value;
+        }
+        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
+             line = sim.ReadLine()) {
+            if (line.rfind(name + "=", 0) == 0) {
+                value = line.substr(name.size() + 1);
+            }
+        }
+        return value;
+    }
 
     inline static ComPortPlaces places;
     inline static std::unique_ptr<CQtUiThread> uiThread;

@@ -10,6 +10,7 @@
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
+#include "wizard/PageWidgets.h"
 
 #include <QFormLayout>
 #include <QFrame>
@@ -52,12 +53,6 @@ int QuadrantOf(double heading) {
         return kHeadingEast;
     }
     return heading <= 225.0 ? kHeadingSouth : kHeadingWest;
-}
-
-QLabel* MakeLabel(const QString& text, const QString& name) {
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    return label;
 }
 
 } // namespace

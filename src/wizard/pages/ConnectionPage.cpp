@@ -9,6 +9,7 @@
 #include "wizard/Geometry.h"
 #include "wizard/InstallationInfo.h"
 #include "wizard/PageIndex.h"
+#include "wizard/PageWidgets.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -43,6 +44,17 @@ bool HasMaintenanceWord(std::int32_t versionClass) {
     return versionClass >= 2 && versionClass <= 7;
 }
 
+// A wrapping label that takes only its text's height.
+QLabel* MakeTextLabel(const QString& text, const QString& name) {
+    QLabel* label = MakeLabel(text, name, QSizePolicy::Maximum);
+    label->setWordWrap(true);
+    return label;
+}
+
+QLineEdit* MakeField(QLabel* buddy, const QString& name) {
+    return MakeReadOnlyField(new QLineEdit, buddy, name);
+}
+
 bool UsesFreeFieldStep(std::int32_t versionClass) {
     return versionClass >= 3 && versionClass <= 7;
 }
@@ -51,32 +63,6 @@ bool UsesFreeFieldStep(std::int32_t versionClass) {
 // a reset of the record) and not while it answers "-----".
 bool MagVersionReported(const std::string& text) {
     return !text.empty() && text.find("-----") == std::string::npos;
-}
-
-QLabel* MakeLabel(const QString& text, const QString& name) {
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    label->setWordWrap(true);
-    // Text takes its own height; the page's spare room goes to the layouts' stretches.
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    return label;
-}
-
-QLineEdit* MakeField(QLabel* buddy, const QString& name) {
-    auto* field = new QLineEdit;
-    field->setObjectName(name);
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setAccessibleName(buddy->text().remove(QLatin1Char(':')));
-    buddy->setBuddy(field);
-    return field;
-}
-
-QPushButton* MakeButton(const QString& text, const QString& name) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
 }
 
 } // namespace
@@ -103,7 +89,7 @@ void CConnectionPage::BuildControls() {
     columns->addLayout(right, 1);
 
     QLabel* heading =
-        MakeLabel(QStringLiteral("Select the PC COM port:"), QStringLiteral("portHeading"));
+        MakeTextLabel(QStringLiteral("Select the PC COM port:"), QStringLiteral("portHeading"));
     heading->setFont(BoldFontOfHeight(this, 18));
     portList = new QComboBox;
     portList->setObjectName(QStringLiteral("portList"));
@@ -116,13 +102,13 @@ void CConnectionPage::BuildControls() {
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
     QLabel* statusLabel =
-        MakeLabel(QStringLiteral("Connection Status:"), QStringLiteral("statusLabel"));
+        MakeTextLabel(QStringLiteral("Connection Status:"), QStringLiteral("statusLabel"));
     statusField = MakeField(statusLabel, QStringLiteral("statusField"));
-    ahrsVersionLabel =
-        MakeLabel(QStringLiteral("HX410 Software Version:"), QStringLiteral("ahrsVersionLabel"));
+    ahrsVersionLabel = MakeTextLabel(QStringLiteral("HX410 Software Version:"),
+                                     QStringLiteral("ahrsVersionLabel"));
     ahrsVersionField = MakeField(ahrsVersionLabel, QStringLiteral("ahrsVersionField"));
     magVersionLabel =
-        MakeLabel(QStringLiteral("RQ270 Software Version:"), QStringLiteral("magVersionLabel"));
+        MakeTextLabel(QStringLiteral("RQ270 Software Version:"), QStringLiteral("magVersionLabel"));
     magVersionField = MakeField(magVersionLabel, QStringLiteral("magVersionField"));
     for (QLabel* label : {statusLabel, ahrsVersionLabel, magVersionLabel}) {
         label->setWordWrap(false);
@@ -134,16 +120,16 @@ void CConnectionPage::BuildControls() {
     grid->addWidget(magVersionLabel, 2, 0);
     grid->addWidget(magVersionField, 2, 1);
     left->addLayout(grid);
-    hintLabel = MakeLabel(QString(), QStringLiteral("connectionHint"));
+    hintLabel = MakeTextLabel(QString(), QStringLiteral("connectionHint"));
     hintLabel->setStyleSheet(QStringLiteral("color: #a00000;"));
     hintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     left->addWidget(hintLabel);
     left->addSpacing(margin);
 
     speedHeading =
-        MakeLabel(QStringLiteral("ARINC 429 Speed Selection"), QStringLiteral("speedHeading"));
-    speedNote = MakeLabel(QStringLiteral("(available for Mod 2 or later hardware)"),
-                          QStringLiteral("speedNote"));
+        MakeTextLabel(QStringLiteral("ARINC 429 Speed Selection"), QStringLiteral("speedHeading"));
+    speedNote = MakeTextLabel(QStringLiteral("(available for Mod 2 or later hardware)"),
+                              QStringLiteral("speedNote"));
     highSpeed = new QRadioButton(QStringLiteral("High"));
     highSpeed->setObjectName(QStringLiteral("highSpeedRadio"));
     lowSpeed = new QRadioButton(QStringLiteral("Low"));
@@ -162,15 +148,17 @@ void CConnectionPage::BuildControls() {
 
     maintenanceWord = new QCheckBox(QStringLiteral("ARINC Maintenance Word Enable"));
     maintenanceWord->setObjectName(QStringLiteral("maintenanceWordCheck"));
-    maintenanceNote = MakeLabel(QStringLiteral("Check box if connecting to Korvan PD7100/PD7300 "
-                                               "PND.\nUncheck box otherwise."),
-                                QStringLiteral("maintenanceNote"));
-    diagnosticNote = MakeLabel(QStringLiteral("Enables ARINC diagnostic labels 155, 350, 351, "
-                                              "352, 353 and 354 for data recording"),
-                               QStringLiteral("diagnosticNote"));
-    clearNote = MakeLabel(QStringLiteral("ONLY click the button below to clear the existing free "
-                                         "field measurment for this magnetometer."),
-                          QStringLiteral("clearNote"));
+    maintenanceNote =
+        MakeTextLabel(QStringLiteral("Check box if connecting to Korvan PD7100/PD7300 "
+                                     "PND.\nUncheck box otherwise."),
+                      QStringLiteral("maintenanceNote"));
+    diagnosticNote = MakeTextLabel(QStringLiteral("Enables ARINC diagnostic labels 155, 350, 351, "
+                                                  "352, 353 and 354 for data recording"),
+                                   QStringLiteral("diagnosticNote"));
+    clearNote =
+        MakeTextLabel(QStringLiteral("ONLY click the button below to clear the existing free "
+                                     "field measurment for this magnetometer."),
+                      QStringLiteral("clearNote"));
     clearNote->setFont(BoldFontOfHeight(this, 14));
     clearPreCal = MakeButton(QStringLiteral("Clear Pre-Cal"), QStringLiteral("clearPreCalButton"));
     preCal = MakeButton(QStringLiteral("Pre-Cal"), QStringLiteral("preCalButton"));

@@ -8,6 +8,7 @@
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
+#include "wizard/PageWidgets.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -25,21 +26,6 @@ namespace {
 constexpr int kNoPendingPage = -1;
 const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
 const char* const kAxisNames[] = {"X", "Y", "Z"};
-
-QLabel* MakeLabel(const QString& text, const QString& name) {
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    return label;
-}
-
-QLineEdit* MakeField(QLineEdit* field, QLabel* buddy, const QString& name) {
-    field->setObjectName(name);
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setAccessibleName(buddy->text());
-    buddy->setBuddy(field);
-    return field;
-}
 
 } // namespace
 
@@ -78,7 +64,8 @@ void CFreeFieldPage::BuildControls() {
         const QString name = QString::fromLatin1(kCountNames[i]);
         QLabel* label =
             MakeLabel(name + QLatin1Char(':'), QStringLiteral("count%1Label").arg(name));
-        countFields[i] = MakeField(new QLineEdit, label, QStringLiteral("count%1Field").arg(name));
+        countFields[i] =
+            MakeReadOnlyField(new QLineEdit, label, QStringLiteral("count%1Field").arg(name));
         countFields[i]->setAccessibleName(QStringLiteral("%1 count").arg(name));
         countFields[i]->setFixedWidth(fieldWidth);
         countForm->addRow(label, countFields[i]);
@@ -106,7 +93,7 @@ void CFreeFieldPage::BuildControls() {
         QLabel* label = MakeLabel(QStringLiteral("%1 Free Field").arg(axis),
                                   QStringLiteral("freeField%1Label").arg(axis));
         resultFields[i] = new CColouredField;
-        MakeField(resultFields[i], label, QStringLiteral("freeField%1Field").arg(axis));
+        MakeReadOnlyField(resultFields[i], label, QStringLiteral("freeField%1Field").arg(axis));
         resultFields[i]->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         resultFields[i]->setFixedWidth(fieldWidth);
         resultForm->addRow(label, resultFields[i]);

@@ -5,23 +5,12 @@
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
 #include "wizard/Geometry.h"
+#include "wizard/PageWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
-
-namespace {
-
-QLabel* MakeLabel(const QString& text, const QString& name) {
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    // Text takes its own height; spare room goes to the layouts' stretches.
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    return label;
-}
-
-} // namespace
 
 CVerifyPage::CVerifyPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(), parent) {
     setObjectName(QStringLiteral("verifyPage"));
@@ -38,8 +27,8 @@ void CVerifyPage::BuildControls() {
     page->setContentsMargins(margin * 2, margin, margin * 2, margin);
     page->setSpacing(margin);
 
-    QLabel* title =
-        MakeLabel(QStringLiteral("Verify RQ270 calibration."), QStringLiteral("verifyTitle"));
+    QLabel* title = MakeLabel(QStringLiteral("Verify RQ270 calibration."),
+                              QStringLiteral("verifyTitle"), QSizePolicy::Maximum);
     title->setFont(BoldFontOfHeight(this, 18));
     page->addWidget(title);
 
@@ -61,8 +50,8 @@ void CVerifyPage::BuildControls() {
     columns->addWidget(compass, 1);
 
     auto* right = new QVBoxLayout;
-    QLabel* headingLabel =
-        MakeLabel(QStringLiteral("RQ270 Heading"), QStringLiteral("rq270HeadingLabel"));
+    QLabel* headingLabel = MakeLabel(QStringLiteral("RQ270 Heading"),
+                                     QStringLiteral("rq270HeadingLabel"), QSizePolicy::Maximum);
     headingField = new QLineEdit;
     headingField->setObjectName(QStringLiteral("rq270HeadingField"));
     headingField->setReadOnly(true);
@@ -70,7 +59,8 @@ void CVerifyPage::BuildControls() {
     headingField->setMaximumWidth(DialogUnitsToPixels(this, 60, 0).width());
     headingField->setAccessibleName(headingLabel->text());
     headingLabel->setBuddy(headingField);
-    QLabel* rateLabel = MakeLabel(QStringLiteral("Rate Meter"), QStringLiteral("rateMeterLabel"));
+    QLabel* rateLabel = MakeLabel(QStringLiteral("Rate Meter"), QStringLiteral("rateMeterLabel"),
+                                  QSizePolicy::Maximum);
     rateMeter = new CRateMeterCtrl(kRateFullScale, kRateGreenFraction);
     rateMeter->setObjectName(QStringLiteral("rateMeter"));
     rateMeter->setAccessibleName(rateLabel->text());
