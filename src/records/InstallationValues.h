@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class CAhrsState;
+
+// What an installation's log and printed report record: the units, the installer, the
+// configuration the HX410 holds and every calibration measurement, taken at one moment so
+// that the log, the report and the finish page's summary agree even if the link is lost
+// (which resets the record) before they are written.
+struct InstallationValues {
+    std::string ahrsSerialNumber;
+    std::string ahrsVersion;
+    std::string magSerialNumber;
+    std::string magVersion;
+    std::string programVersion;
+    std::int32_t versionClass = 0;
+
+    std::string tailNumber;
+    std::string shopName;
+    std::string installer;
+
+    std::int32_t mountPosition = 0;
+    std::optional<std::string> mountLabel; // none when the mount list has no such position
+
+    // From the magnetometer measurement file; none when it is absent or incomplete.
+    std::optional<std::array<std::int16_t, 3>> freeField;
+
+    std::array<std::int16_t, 3> magFieldCorrection{}; // X, Y, Z
+    std::array<double, 4> mcc{};                      // by heading index: N, S, E, W
+    double magneticVariation = 0.0;
+    double latitude = 0.0;
+
+    // The measurement tables, by heading index (N, S, E, W).
+    std::array<double, 4> rawMagX{}, rawMagY{}, rawMagZ{};
+    std::array<double, 4> effPitch{}, effRoll{};
+    std::array<double, 4> levelMagX{}, levelMagY{}, levelMagZ{};
+
+    // Free-field and sensor-bias values are recorded only for version classes 3 to 7.
+    bool HasMagFieldCorrections() const { return versionClass >= 3 && versionClass <= 7; }
+};
+
+// Reads the unit's values from the record, and the free field of its magnetometer from the
+// measurement file in `directory`. The installer's entries and the mount label are the
+// caller's to fill.
+InstallationValues TakeInstallationValues(const CAhrsState& state, const std::string& directory);
