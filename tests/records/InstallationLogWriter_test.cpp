@@ -1,0 +1,145 @@
+#include "records/InstallationLogWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+
+namespace {
+
+std::tm Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    std::tm date{};
+    date.tm_year = year - 1900;
+    date.tm_mon = month - 1;
+    date.tm_mday = day;
+    date.tm_hour = hour;
+    date.tm_min = minute;
+    date.tm_sec = second;
+    return date;
+}
+
+const std::tm kNow = Date(2014, 3, 9, 7, 5, 3);
+
+// Every correction and table differs by heading, so a heading out of order shows.
+const InstallationValues kKnown{.ahrsSerialNumber = "A1234",
+                                .ahrsVersion = "3.10",
+                                .magSerialNumber = "M5678",
+                                .magVersion = "2.01",
+                                .programVersion = "1.0.0",
+                                .versionClass = 5,
+                                .tailNumber = "N123AB",
+                                .shopName = "Aero Shop",
+                                .installer = "J. Smith",
+                                .mountPosition = 9,
+                                .mountLabel = "Connector Forward",
+                                .freeField = std::array<std::int16_t, 3>{-120, 0, 4521},
+                                .magFieldCorrection = {15, -7, 0},
+                                .mcc = {1.25, -0.004, 2.5, -3.0},
+                                .magneticVariation = -12.3,
+                                .latitude = 44.8765,
+                                .rawMagX = {1011.0, 1012.0, 1013.0, 1014.0},
+                                .rawMagY = {-2101.0, -2102.0, -2103.0, -2104.0},
+                                .rawMagZ = {0.0, 31.5, -31.5, 3.0},
+                                .effPitch = {1.234, -1.236, 0.001, 10.0},
+                                .effRoll = {-0.5, 0.75, 3.14159, -2.71828},
+                                .levelMagX = {500.111, 501.222, 502.333, 503.444},
+                                .levelMagY = {-600.0, -601.0, -602.0, -603.0},
+                                .levelMagZ = {7000.996, 7010.0, 7020.0, 7030.0}};
+
+std::size_t LineCount(const std::string& text) {
+    return std::ranges::count(text, '\n');
+}
+
+// A mismatch is shown as a line-by-line diff.
+TEST(InstallationLogWriterTest, TextMatchesTheExpectedLog) {
+    EXPECT_EQ(CInstallationLogWriter::Text(kKnown, kNow),
+              ReadText(HX410_TEST_DATA_DIR "/installation-log.expected"));
+}
+
+TEST(InstallationLogWriterTest, OptionalLinesFollowVersionClassFileAndMountLabel) {
+    const struct {
+        int versionClass;
+        bool file, label, freeFieldLines, biasLines;
+    } cases[] = {{0, true, true, false, false}, {1, true, true, false, false},
+                 {2, true, true, false, false}, {8, true, true, false, false},
+                 {3, false, true, false, true}, {7, false, false, false, true},
+                 {3, true, false, true, true},  {7, true, true, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.versionClass);
+        InstallationValues v = kKnown;
+        v.versionClass = c.versionClass;
+        v.freeField = c.file ? kKnown.freeField : std::nullopt;
+        v.mountLabel = c.label ? kKnown.mountLabel : std::nullopt;
+        const std::string text = CInstallationLogWriter::Text(v, kNow);
+        const auto has = [&text](const char* label) { return text.find(label) != text.npos; };
+        EXPECT_EQ(has("\nFree-Field X: -120\nFree-Field Y: 0\nFree-Field Z: 4521\n"),
+                  c.freeFieldLines);
+        EXPECT_EQ(has("\nSensor Bias X: 15\nSensor Bias Y: -7\nSensor Bias Z: 0\n"), c.biasLines);
+        EXPECT_EQ(has("\nMount Position: "), c.label);
+        EXPECT_EQ(LineCount(text), 52u + 3 * c.freeFieldLines + 3 * c.biasLines + c.label);
+    }
+}
+
+TEST(InstallationLogWriterTest, ProposedFileName) {
+    const std::string prefix = "Korvan HX410 AHRS Installation Report - ";
+    const struct {
+        std::string tail;
+        std::tm date;
+        std::string expected;
+    } cases[] = {{"N123AB", Date(2014, 3, 5), prefix + "N123AB 03052014.log"},
+                 {"", Date(2014, 12, 31), prefix + " 12312014.log"},
+                 {"N1/2\\3", Date(2009, 1, 1), prefix + "N1_2_3 01012009.log"},
+                 {std::string(300, 'N'), Date(2014, 3, 5),
+                  prefix + std::string(202, 'N') + " 03052014.log"}}; // 255 bytes at most
+    for (const auto& c : cases) {
+        EXPECT_EQ(CInstallationLogWriter::ProposedFileName(c.tail, c.date), c.expected);
+    }
+}
+
+TEST(InstallationLogWriterTest, AppendingTwiceKeepsBothLogs) {
+    CTempDir dir;
+    const std::string path = dir / "installation.log";
+    InstallationValues second = kKnown;
+    second.tailNumber = "N9";
+    const std::tm later = Date(2014, 3, 10, 23, 59, 59);
+    ASSERT_EQ(CInstallationLogWriter::Append(path, kKnown, kNow), "");
+    ASSERT_EQ(CInstallationLogWriter::Append(path, second, later), "");
+    EXPECT_EQ(ReadText(path), CInstallationLogWriter::Text(kKnown, kNow) +
+                                  CInstallationLogWriter::Text(second, later));
+}
+
+TEST(InstallationLogWriterTest, FailuresGiveTheReasonAndLeaveFilesAsTheyWere) {
+    CTempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    WriteText(dir / "earlier.log", "an earlier log\n");
+    const struct {
+        std::string path;
+        int error;
+        rlim_t sizeLimit;
+    } cases[] = {{dir / "absent/installation.log", ENOENT, RLIM_INFINITY},
+                 {dir.Path(), EISDIR, RLIM_INFINITY},
+                 {dir / "fifo", ENXIO, RLIM_INFINITY}, // no reader: no endless wait
+                 {"/dev/full", ENOSPC, RLIM_INFINITY},
+                 {dir / "earlier.log", EFBIG, 100}, // a disk that takes only part of it
+                 {dir / "new.log", EFBIG, 100}};
+    for (const auto& c : cases) {
+        if (c.path == "/dev/full" && ::access("/dev/full", W_OK) != 0) {
+            continue;
+        }
+        std::string reason;
+        {
+            const CFileSizeLimit limit(c.sizeLimit);
+            reason = CInstallationLogWriter::Append(c.path, kKnown, kNow);
+        }
+        EXPECT_EQ(reason, std::generic_category().message(c.error)) << c.path;
+    }
+    EXPECT_EQ(ReadText(dir / "earlier.log"), "an earlier log\n");
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"earlier.log", "fifo"}));
+}
+
+} // namespace
