@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -64,4 +65,14 @@ void CPseudoTerminal::DiscardUnread() {
     if (slave.Valid()) {
         ::tcflush(slave.Get(), TCIFLUSH);
     }
+}
+
+bool CPseudoTerminal::ReportClears() {
+    int on = 1;
+    return master.Valid() && ::ioctl(master.Get(), TIOCPKT, &on) == 0;
+}
+
+bool CPseudoTerminal::IsClearReport(std::string_view packet) {
+    // A status byte stands alone; data comes after a zero byte.
+    return !packet.empty() && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD) != 0;
 }

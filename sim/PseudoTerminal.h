@@ -3,6 +3,7 @@
 #include "sim/UniqueFd.h"
 
 #include <string>
+#include <string_view>
 
 // The unit's end of the serial cable: a pseudo-terminal whose slave side the program
 // opens as its serial port. The master is non-blocking. A slave descriptor is kept open
@@ -20,6 +21,14 @@ public:
 
     // Drops what was written but never read by a client (nobody is listening).
     void DiscardUnread();
+
+    // Packet mode on the master: a read then also reports, as a status byte of its own,
+    // that the client cleared the bytes it had not read, which a program opening the
+    // port as its serial port does (the wizard and hx410-decode do). Returns false when
+    // the mode cannot be set.
+    bool ReportClears();
+    // Whether bytes read from the master in packet mode report such a clear.
+    static bool IsClearReport(std::string_view packet);
 
 private:
     CUniqueFd master;

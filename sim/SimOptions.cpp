@@ -60,6 +60,15 @@ std::string CSimOptions::Usage() {
         "                       and compass swing. Closing it ends the simulator; the end of\n"
         "                       standard input then does not (`quit` still does)\n"
         "  --version            print the version and exit\n"
+        "Replay:\n"
+        "  --replay FILE        play a capture as the unit's output instead of the model:\n"
+        "                       the raw port bytes of `hx410-decode --capture` (or any byte\n"
+        "                       file; leading '#' lines are skipped), at the line rate\n"
+        "                       times the time scale. It starts from its first byte each\n"
+        "                       time a program opens the port and clears it (hx410-install\n"
+        "                       and hx410-decode do); nothing sent to the port is answered,\n"
+        "                       and the only control command is `quit`\n"
+        "  --loop               play it again and again (default: once)\n"
         "Identity:\n"
         "  --ahrs-version TEXT  (default \"HX410 V1.62\")   --mag-version TEXT (\"RQ270 V2.10\")\n"
         "  --ahrs-serial SN     (default 410123)          --mag-serial SN    (270456)\n"
@@ -126,12 +135,16 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
             o.panel = true;
             continue;
         }
+        if (name == "--loop") {
+            o.loop = true;
+            continue;
+        }
         static const char* const known[] = {
-            "--com",          "--port-dir",    "--time-scale", "--seed",         "--ahrs-version",
-            "--mag-version",  "--ahrs-serial", "--mag-serial", "--mount",        "--latitude",
-            "--magvar",       "--heading",     "--pitch",      "--roll",         "--warmup",
-            "--field",        "--hard-iron",   "--soft-iron",  "--misalignment", "--noise",
-            "--heading-noise"};
+            "--com",           "--port-dir",    "--time-scale", "--seed",         "--ahrs-version",
+            "--mag-version",   "--ahrs-serial", "--mag-serial", "--mount",        "--latitude",
+            "--magvar",        "--heading",     "--pitch",      "--roll",         "--warmup",
+            "--field",         "--hard-iron",   "--soft-iron",  "--misalignment", "--noise",
+            "--heading-noise", "--replay"};
         if (std::find(std::begin(known), std::end(known), name) == std::end(known)) {
             return "unknown option " + name + " (see --help)";
         }
@@ -150,6 +163,11 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
                 return bad;
             }
             o.com = static_cast<int>(v);
+        } else if (name == "--replay") {
+            if (value.empty()) {
+                return bad;
+            }
+            o.replayPath = value;
         } else if (name == "--port-dir") {
             if (value.empty()) {
                 return bad;
@@ -236,6 +254,12 @@ std::string CSimOptions::Parse(int argc, const char* const* argv, SimOptions& o)
             }
             o.unit.headingNoise = v;
         }
+    }
+    if (o.loop && o.replayPath.empty()) {
+        return "--loop needs --replay FILE (see --help)";
+    }
+    if (o.panel && !o.replayPath.empty()) {
+        return "--panel drives the model, which a replay does not use";
     }
     return {};
 }

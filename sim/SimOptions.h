@@ -12,8 +12,10 @@ struct SimOptions {
     double timeScale = 1.0;
     SimUnitConfig unit;
     MagModelParams model;
-    bool control = true; // control commands on standard input; its end quits
-    bool panel = false;  // the control window; closing it quits, the end of input does not
+    bool control = true;    // control commands on standard input; its end quits
+    bool panel = false;     // the control window; closing it quits, the end of input does not
+    std::string replayPath; // a capture played as the unit's output instead of the model
+    bool loop = false;      // the capture again and again
     bool help = false;
     bool version = false;
 };

@@ -53,8 +53,20 @@ bool CSimRunner::Start() {
         std::fprintf(stderr, "hx410-sim: eventfd: %s\n", std::strerror(errno));
         return false;
     }
+    if (Replaying()) {
+        if (std::string error = replay.Load(options.replayPath); !error.empty()) {
+            std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+            return false;
+        }
+        replay.SetLoop(options.loop);
+    }
     if (std::string error = pty.Open(); !error.empty()) {
         std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
+        return false;
+    }
+    if (Replaying() && !pty.ReportClears()) {
+        std::fprintf(stderr, "hx410-sim: cannot watch the port for programs opening it: %s\n",
+                     std::strerror(errno));
         return false;
     }
     std::string dir = options.portDir;
@@ -180,6 +192,10 @@ void CSimRunner::EndRequests() {
 }
 
 void CSimRunner::Step(double nowMs) {
+    if (Replaying()) {
+        StepReplay(nowMs);
+        return;
+    }
     unit.Advance(nowMs);
     if (unplugged && nowMs >= replugAtMs) {
         Replug();
@@ -195,6 +211,17 @@ void CSimRunner::Step(double nowMs) {
     }
     PaintIfDue(nowMs);
     WriteOutput(nowMs);
+}
+
+void CSimRunner::StepReplay(double nowMs) {
+    if (pacer.Empty()) {
+        pacer.Push(replay.TakePass());
+    }
+    WriteOutput(nowMs);
+    // A loop's next pass is queued as soon as the last one is out: the line never idles.
+    if (pacer.Empty()) {
+        pacer.Push(replay.TakePass());
+    }
 }
 
 void CSimRunner::PaintIfDue(double nowMs) {
@@ -220,7 +247,8 @@ void CSimRunner::WriteOutput(double nowMs) {
         blockedSinceMs = -1.0;
         return;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    // A replay waits for its reader instead: its own clear would read as a new opener.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !Replaying()) {
         if (blockedSinceMs < 0) {
             blockedSinceMs = nowMs;
         } else if (nowMs - blockedSinceMs >
@@ -235,6 +263,15 @@ void CSimRunner::ReadPort(double nowMs) {
     char buf[1024];
     const ssize_t n = ::read(pty.MasterFd(), buf, sizeof buf);
     if (n <= 0) {
+        return;
+    }
+    if (Replaying()) {
+        // Nothing is answered; a program that has just opened the port hears the capture
+        // from its beginning.
+        if (CPseudoTerminal::IsClearReport(std::string_view(buf, static_cast<std::size_t>(n)))) {
+            pacer.Clear();
+            replay.Restart();
+        }
         return;
     }
     for (const std::string& line :
@@ -273,6 +310,9 @@ bool CSimRunner::ReadControl(double nowMs) {
 }
 
 std::vector<std::string> CSimRunner::RunControlLine(std::string_view line, double nowMs) {
+    if (Replaying()) {
+        return RunReplayControlLine(line);
+    }
     CControlCommands::Result r = control.Execute(line, nowMs);
     if (r.action == CControlCommands::Action::Unplug) {
         Unplug(nowMs);
@@ -281,6 +321,19 @@ std::vector<std::string> CSimRunner::RunControlLine(std::string_view line, doubl
         quit = true;
     }
     return std::move(r.lines);
+}
+
+std::vector<std::string> CSimRunner::RunReplayControlLine(std::string_view line) {
+    const auto begin = line.find_first_not_of(" \t\r\n");
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    line = line.substr(begin, line.find_last_not_of(" \t\r\n") - begin + 1);
+    if (line == "quit") {
+        quit = true;
+        return {"ok quit"};
+    }
+    return {"error: a capture is being replayed; the only command is quit"};
 }
 
 void CSimRunner::Unplug(double nowMs) {
@@ -308,6 +361,9 @@ void CSimRunner::Replug() {
 int CSimRunner::PollTimeoutMs(double nowMs) const {
     if (!pacer.Empty()) {
         return 2;
+    }
+    if (Replaying()) {
+        return 10; // nothing is due until a program opens the port
     }
     double waitMs = clock.ToRealMs(nextPaintMs - nowMs);
     if (unplugged) {

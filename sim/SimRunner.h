@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/CaptureReplay.h"
 #include "sim/CommandReader.h"
 #include "sim/ControlCommands.h"
 #include "sim/OutputPacer.h"
@@ -57,12 +58,15 @@ private:
         bool done = false;
     };
 
+    bool Replaying() const { return !options.replayPath.empty(); }
     void Step(double nowMs);
+    void StepReplay(double nowMs);
     void PaintIfDue(double nowMs);
     void WriteOutput(double nowMs);
     void ReadPort(double nowMs);
     bool ReadControl(double nowMs); // false at end of input
     std::vector<std::string> RunControlLine(std::string_view line, double nowMs);
+    std::vector<std::string> RunReplayControlLine(std::string_view line);
     void RunRequests();
     void EndRequests();
     void Wake();
@@ -75,6 +79,7 @@ private:
     CSimUnit unit;
     COutputPacer pacer;
     CControlCommands control;
+    CCaptureReplay replay;
     CCommandReader portReader;
     CPseudoTerminal pty;
     CPortLink link;
