@@ -1,0 +1,210 @@
+#include "report/InstallationReport.h"
+
+#include "report/DrawField.h"
+#include "report/DrawPicture.h"
+
+#include <QDate>
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Positions in inches from the paper's top-left corner.
+constexpr double kLeft = 0.3;
+constexpr double kValueLeft = 2.3;
+constexpr double kRight = 8.2;
+constexpr double kRowHeight = 1.0 / 6.0;
+constexpr double kTitleTop = 0.2;
+constexpr double kFirstRowTop = 0.7;
+constexpr double kFooterTop = 10.45;
+constexpr double kFooterBottom = 11.0;
+constexpr double kInchesPerPicturePixel = 0.015;
+// Rows are placed by adding sixths of an inch; this absorbs the rounding of the sums.
+constexpr double kSlack = 1e-9;
+
+const QString kTitle = QStringLiteral("Korvan HX410 AHRS Installation Report");
+
+// One row of the report: a label, its value, and for the mount position the picture under it.
+struct Row {
+    Row(QString label, std::optional<QString> value)
+        : label(std::move(label)), value(std::move(value)) {}
+
+    QString label;
+    std::optional<QString> value;
+    QString fieldName;        // the value is a field of this name when not empty
+    QImage picture;           // drawn under the row when not null
+    double spaceBefore = 0.0; // an empty row before this one
+
+    double PictureHeight() const { return picture.height() * kInchesPerPicturePixel; }
+    // What must fit above the footer.
+    double Height() const { return kRowHeight + (picture.isNull() ? 0.0 : PictureHeight()); }
+    // From this row's top to the next row's top.
+    double Advance() const { return picture.isNull() ? kRowHeight : Height() + kRowHeight; }
+};
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString Fixed(double value) {
+    std::array<char, 400> digits{}; // room for the largest double in fixed notation
+    std::snprintf(digits.data(), digits.size(), "%.2f", value);
+    return QString::fromLatin1(digits.data());
+}
+
+// The measurement tables run North, East, South, West.
+void AddHeadingRows(std::vector<Row>& rows, const QString& quantity,
+                    const std::array<double, 4>& byHeading) {
+    constexpr std::array<std::pair<const char*, int>, 4> kHeadings{
+        {{"NORTH", 0}, {"EAST", 2}, {"SOUTH", 1}, {"WEST", 3}}};
+    for (const auto& [heading, index] : kHeadings) {
+        rows.push_back({quantity + QLatin1Char(' ') + QLatin1String(heading) + QLatin1Char(':'),
+                        Fixed(byHeading[static_cast<std::size_t>(index)])});
+    }
+}
+
+std::vector<Row> ReportRows(const InstallationValues& values, const QImage& mountPicture) {
+    std::vector<Row> rows{
+        {QStringLiteral("Date:"), QStringLiteral("[%date%] [%time%]")},
+        {QStringLiteral("HX410 Serial Number:"), Text(values.ahrsSerialNumber)},
+        {QStringLiteral("HX410 Software Version:"), Text(values.ahrsVersion)},
+        {QStringLiteral("RQ270 Serial Number:"), Text(values.magSerialNumber)},
+        {QStringLiteral("RQ270 Software Version:"), Text(values.magVersion)},
+        {QStringLiteral("Install Software Version:"), Text(values.programVersion)},
+    };
+    rows.front().fieldName = QStringLiteral("Date"); // filled in when printed
+
+    Row tailNumber(QStringLiteral("Tail Number:"), Text(values.tailNumber));
+    tailNumber.spaceBefore = kRowHeight; // an empty row between the units and the installation
+    rows.push_back(tailNumber);
+    rows.emplace_back(QStringLiteral("Shop Name:"), Text(values.shopName));
+    rows.emplace_back(QStringLiteral("Installer:"), Text(values.installer));
+
+    Row mount{QStringLiteral("Mount Position:"), std::nullopt};
+    if (values.mountLabel) {
+        mount.value = Text(*values.mountLabel);
+        mount.picture = mountPicture;
+    }
+    rows.push_back(mount);
+
+    const std::array<QString, 3> axes{QStringLiteral("X"), QStringLiteral("Y"),
+                                      QStringLiteral("Z")};
+    if (values.HasMagFieldCorrections() && values.freeField) {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            rows.push_back({QStringLiteral("Free-Field %1:").arg(axes[axis]),
+                            QString::number((*values.freeField)[axis])});
+        }
+    }
+    if (values.HasMagFieldCorrections()) {
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            rows.push_back({QStringLiteral("Bias Correction %1:").arg(axes[axis]),
+                            QString::number(values.magFieldCorrection[axis])});
+        }
+    }
+
+    // Compass corrections run North, South, East, West, as the heading index does.
+    const std::array<QString, 4> headings{QStringLiteral("North"), QStringLiteral("South"),
+                                          QStringLiteral("East"), QStringLiteral("West")};
+    for (std::size_t heading = 0; heading < 4; ++heading) {
+        rows.push_back({QStringLiteral("Compass Correction %1:").arg(headings[heading]),
+                        Fixed(values.mcc[heading])});
+    }
+    rows.push_back({QStringLiteral("Magnetic Variance:"), Fixed(values.magneticVariation)});
+    rows.push_back({QStringLiteral("Latitude:"), Fixed(values.latitude)});
+
+    AddHeadingRows(rows, QStringLiteral("Raw X Sensor"), values.rawMagX);
+    AddHeadingRows(rows, QStringLiteral("Raw Y Sensor"), values.rawMagY);
+    AddHeadingRows(rows, QStringLiteral("Raw Z Sensor"), values.rawMagZ);
+    AddHeadingRows(rows, QStringLiteral("Eff Pitch"), values.effPitch);
+    AddHeadingRows(rows, QStringLiteral("Eff Roll"), values.effRoll);
+    AddHeadingRows(rows, QStringLiteral("Lvl X Sensor"), values.levelMagX);
+    AddHeadingRows(rows, QStringLiteral("Lvl Y Sensor"), values.levelMagY);
+    AddHeadingRows(rows, QStringLiteral("Lvl Z Sensor"), values.levelMagZ);
+    return rows;
+}
+
+TextStyle RowStyle() {
+    return TextStyle{};
+}
+
+TextStyle TitleStyle() {
+    TextStyle style;
+    style.size = 150;
+    style.bold = true;
+    style.align = TextStyle::Align::Centre;
+    return style;
+}
+
+TextStyle FooterStyle() {
+    TextStyle style;
+    style.align = TextStyle::Align::Centre;
+    return style;
+}
+
+template <typename Label>
+void AddText(CReportGenerator& report, int section, const TextStyle& style, const QString& text,
+             const InchRect& at, const QString& name = {}) {
+    auto label = std::make_unique<Label>(style);
+    label->SetRect(at.left, at.top, at.right, at.bottom);
+    label->SetText(text);
+    label->SetName(name);
+    report.AddObject(std::move(label), section);
+}
+
+// A new page of the report with its title and footer; returns its section.
+int AddPage(CReportGenerator& report, CContainer::Type type) {
+    const int section = report.AddContainer(type);
+    AddText<CDrawLabel>(report, section, TitleStyle(), kTitle,
+                        {kTitleTop, kLeft, kRight, kFirstRowTop});
+    AddText<CDrawField>(report, section, FooterStyle(), QStringLiteral("Page [%page%]"),
+                        {kFooterTop, kLeft, kRight, kFooterBottom}, QStringLiteral("Footer"));
+    return section;
+}
+
+void AddRow(CReportGenerator& report, int section, const Row& row, double top) {
+    const double bottom = top + kRowHeight;
+    AddText<CDrawLabel>(report, section, RowStyle(), row.label, {top, kLeft, kValueLeft, bottom});
+    if (row.value && row.fieldName.isEmpty()) {
+        AddText<CDrawLabel>(report, section, RowStyle(), *row.value,
+                            {top, kValueLeft, kRight, bottom});
+    } else if (row.value) {
+        AddText<CDrawField>(report, section, RowStyle(), *row.value,
+                            {top, kValueLeft, kRight, bottom}, row.fieldName);
+    }
+    if (!row.picture.isNull()) {
+        auto picture = std::make_unique<CDrawPicture>();
+        picture->SetRect(kValueLeft, bottom,
+                         kValueLeft + row.picture.width() * kInchesPerPicturePixel,
+                         bottom + row.PictureHeight());
+        picture->SetPicture(row.picture);
+        report.AddObject(std::move(picture), section);
+    }
+}
+
+} // namespace
+
+void BuildInstallationReport(CInstallationReport& report, const InstallationValues& values,
+                             const QImage& mountPicture) {
+    report.Clear();
+    report.SetName(kTitle + QStringLiteral(" - ") +
+                   QDate::currentDate().toString(QStringLiteral("MMddyyyy")));
+
+    // Every row keeps its place on the first page while it ends above the footer; a row that
+    // would reach into the footer starts a further page at the first row's top, and the rows
+    // after it follow at their usual spacing.
+    int section = AddPage(report, CContainer::Type::FirstPage);
+    double top = kFirstRowTop;
+    for (const Row& row : ReportRows(values, mountPicture)) {
+        top += row.spaceBefore;
+        if (top + row.Height() > kFooterTop + kSlack && top > kFirstRowTop + kSlack) {
+            section = AddPage(report, CContainer::Type::SinglePage);
+            top = kFirstRowTop;
+        }
+        AddRow(report, section, row, top);
+        top += row.Advance();
+    }
+}
