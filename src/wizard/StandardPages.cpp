@@ -3,6 +3,7 @@
 #include "wizard/PageIndex.h"
 #include "wizard/pages/CoarseCalibrationPage.h"
 #include "wizard/pages/ConnectionPage.h"
+#include "wizard/pages/FineCalibrationPage.h"
 #include "wizard/pages/FreeFieldPage.h"
 #include "wizard/pages/MountPage.h"
 #include "wizard/pages/PlaceholderPage.h"
@@ -22,7 +23,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kCoarsePage:
         return new CCoarseCalibrationPage(parent);
     case kFinePage:
-        return new CPlaceholderPage(QStringLiteral("Step 3: Fine Calibration"), parent);
+        return new CFineCalibrationPage(parent);
     case kFinishPage:
         return new CPlaceholderPage(QStringLiteral("Finish"), parent);
     case kVerifyPage:

@@ -104,7 +104,8 @@ protected:
         return values;
     }
     template <class Widget = QWidget> Widget* Find(const Cardinal& c, const char* role) {
-        return wizard.findChild<Widget*>(QLatin1String(c.key) + QLatin1String(role));
+        return wizard.Page(kCoarsePage)
+            ->findChild<Widget*>(QLatin1String(c.key) + QLatin1String(role));
     }
     QPushButton* Button(const Cardinal& c) { return Find<QPushButton>(c, "CalibrateButton"); }
     CColouredField* Result(const Cardinal& c) { return Find<CColouredField>(c, "ResultField"); }

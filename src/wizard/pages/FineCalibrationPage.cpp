@@ -1,0 +1,588 @@
+#include "wizard/pages/FineCalibrationPage.h"
+
+#include "controls/ColouredField.h"
+#include "controls/CompassCtrl.h"
+#include "controls/RateMeterCtrl.h"
+#include "controls/StatusPanel.h"
+#include "device/AhrsLink.h"
+#include "records/CalibrationMath.h"
+#include "records/EchoPoll.h"
+#include "wizard/ErrorBox.h"
+#include "wizard/Geometry.h"
+#include "wizard/PageIndex.h"
+#include "wizard/PageWidgets.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <locale>
+#include <sstream>
+
+namespace {
+
+constexpr int kWalkOrder[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
+const char* const kHeadingNames[] = {"North", "South", "East", "West"};
+const char* const kHeadingKeys[] = {"north", "south", "east", "west"};
+constexpr int kFieldLength = 31;
+const char kStoreFailure[] = "Failed to store compass correction values to RQ270.";
+const char kStoreFailureCaption[] = "Error storing values";
+
+QString Name(const char* key, const char* role) {
+    return QString::fromLatin1(key) + QString::fromLatin1(role);
+}
+
+// The heading window whose frame is shown, or -1 between the windows. West excludes its
+// lower edge; the other windows include both edges.
+int WindowOf(double heading) {
+    if (heading >= 340.0 || heading <= 20.0) {
+        return kHeadingNorth;
+    }
+    if (heading >= 70.0 && heading <= 110.0) {
+        return kHeadingEast;
+    }
+    if (heading >= 160.0 && heading <= 200.0) {
+        return kHeadingSouth;
+    }
+    if (heading > 250.0 && heading <= 290.0) {
+        return kHeadingWest;
+    }
+    return -1;
+}
+
+// A field's text as a number: the whole text (blanks around it aside) must be one decimal
+// number, so "4O.5" is refused instead of being read as 4.
+std::optional<double> NumberOf(const QString& text) {
+    std::istringstream stream(text.trimmed().toStdString());
+    stream.imbue(std::locale::classic());
+    double value = 0.0;
+    if (!(stream >> value) || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    stream >> std::ws;
+    return stream.eof() ? std::optional<double>(value) : std::nullopt;
+}
+
+} // namespace
+
+CFineCalibrationPage::CFineCalibrationPage(QWidget* parent)
+    : CWizardPage(Kind::Interior, QString(), parent),
+      measurementBox(nullptr, QStringLiteral("Storing measurement to measurement data set...")) {
+    setObjectName(QStringLiteral("finePage"));
+    BuildControls();
+}
+
+CFineCalibrationPage::~CFineCalibrationPage() = default;
+
+CAhrsLink& CFineCalibrationPage::Link() const {
+    return CAhrsLink::Instance();
+}
+
+void CFineCalibrationPage::BuildControls() {
+    const int margin = DialogUnitsToPixels(this, 7, 0).width();
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(margin * 2, margin, margin * 2, margin);
+    QLabel* title = MakeLabel(QStringLiteral("Step 3 - Fine Calibration"),
+                              QStringLiteral("fineTitle"), QSizePolicy::Maximum);
+    title->setFont(BoldFontOfHeight(this, 18));
+    page->addWidget(title);
+
+    auto* columns = new QHBoxLayout;
+    columns->setSpacing(margin * 3);
+    page->addLayout(columns, 1);
+
+    // The four headings around the compass, as they lie on a compass card.
+    auto* cross = new QGridLayout;
+    cross->setSpacing(margin);
+    cross->addWidget(BuildCardinal(kHeadingNorth), 0, 1, Qt::AlignHCenter | Qt::AlignBottom);
+    cross->addWidget(BuildCardinal(kHeadingWest), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
+    cross->addWidget(BuildHeadingDisplay(), 1, 1, Qt::AlignCenter);
+    cross->addWidget(BuildCardinal(kHeadingEast), 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
+    cross->addWidget(BuildCardinal(kHeadingSouth), 2, 1, Qt::AlignHCenter | Qt::AlignTop);
+
+    QLabel* reference = MakeLabel(QStringLiteral("For Reference Only\nDo Not Align Aircraft\nto "
+                                                 "Display Needle"),
+                                  QStringLiteral("referenceNote"));
+    QFont referenceFont = font();
+    referenceFont.setWeight(QFont::Bold);
+    reference->setFont(referenceFont);
+    cross->addWidget(reference, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+
+    auto* readout = new QVBoxLayout;
+    QLabel* headingLabel = MakeLabel(QStringLiteral("RQ270 Heading"),
+                                     QStringLiteral("rq270HeadingLabel"), QSizePolicy::Maximum);
+    headingField =
+        MakeReadOnlyField(new QLineEdit, headingLabel, QStringLiteral("rq270HeadingField"));
+    headingField->setMaximumWidth(DialogUnitsToPixels(this, 60, 0).width());
+    QLabel* rateLabel = MakeLabel(QStringLiteral("Rate Meter"), QStringLiteral("rateMeterLabel"),
+                                  QSizePolicy::Maximum);
+    rateMeter = new CRateMeterCtrl(kRateFullScale, kRateGreenFraction);
+    rateMeter->setObjectName(QStringLiteral("rateMeter"));
+    rateMeter->setAccessibleName(rateLabel->text());
+    rateMeter->setFixedSize(DialogUnitsToPixels(this, 69, 10));
+    rateLabel->setBuddy(rateMeter);
+    readout->addStretch(1);
+    readout->addWidget(headingLabel);
+    readout->addWidget(headingField);
+    readout->addWidget(rateLabel);
+    readout->addWidget(rateMeter);
+    cross->addLayout(readout, 2, 2, Qt::AlignLeft | Qt::AlignBottom);
+    columns->addLayout(cross);
+
+    auto* right = new QVBoxLayout;
+    statusPanel =
+        new CStatusPanel({CStatusPanel::kMeasuringMask, /*showMount=*/true, /*showAttitude=*/true});
+    statusPanel->setObjectName(QStringLiteral("statusPanel"));
+    right->addWidget(statusPanel);
+    right->addWidget(BuildLocation());
+    right->addStretch(1);
+    storeButton =
+        MakeButton(QStringLiteral("Store Configuration Module"), QStringLiteral("storeButton"));
+    connect(storeButton, &QPushButton::clicked, this, [this] { OnStoreConfiguration(); });
+    right->addWidget(storeButton);
+    columns->addLayout(right, 1);
+}
+
+QWidget* CFineCalibrationPage::BuildCardinal(int heading) {
+    Cardinal& cardinal = cardinals[heading];
+    const char* key = kHeadingKeys[heading];
+    cardinal.frame = new QFrame;
+    cardinal.frame->setObjectName(Name(key, "Frame"));
+    // The frame line is drawn or left transparent, so the contents never move.
+    cardinal.frame->setStyleSheet(
+        QStringLiteral("QFrame#%1 { border: 2px solid transparent; border-radius: 4px; }"
+                       "QFrame#%1[frameShown=\"true\"] { border-color: palette(highlight); }")
+            .arg(cardinal.frame->objectName()));
+    cardinal.frame->setProperty("frameShown", false);
+    auto* layout = new QVBoxLayout(cardinal.frame);
+    const QString name = QString::fromLatin1(kHeadingNames[heading]);
+    cardinal.button = MakeButton(QStringLiteral("Calibrate ") + name, Name(key, "CalibrateButton"));
+    connect(cardinal.button, &QPushButton::clicked, this,
+            [this, heading] { OnCalibrateHeading(heading); });
+    cardinal.result = new CColouredField;
+    cardinal.result->setObjectName(Name(key, "ResultField"));
+    cardinal.result->setAccessibleName(name + QStringLiteral(" result"));
+    cardinal.result->setAlignment(Qt::AlignCenter);
+    cardinal.result->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(cardinal.button);
+    layout->addWidget(cardinal.result);
+    return cardinal.frame;
+}
+
+QWidget* CFineCalibrationPage::BuildHeadingDisplay() {
+    compass = new CCompassCtrl;
+    compass->setObjectName(QStringLiteral("compass"));
+    compass->setAccessibleName(QStringLiteral("RQ270 heading compass"));
+    compass->setFixedSize(DialogUnitsToPixels(this, 164, 130));
+    return compass;
+}
+
+// Latitude and magnetic variation, each a field with its unit.
+QWidget* CFineCalibrationPage::BuildLocation() {
+    locationBlock = new QWidget;
+    locationBlock->setObjectName(QStringLiteral("locationBlock"));
+    auto* grid = new QGridLayout(locationBlock);
+    grid->setContentsMargins(0, 0, 0, 0);
+    const auto addRow = [&](int row, const QString& text, const QString& name) {
+        QLabel* label = MakeLabel(text, name + QStringLiteral("Label"));
+        auto* edit = new QLineEdit;
+        edit->setObjectName(name + QStringLiteral("Edit"));
+        edit->setMaxLength(kFieldLength);
+        edit->setAccessibleName(text.chopped(1));
+        edit->setMaximumWidth(DialogUnitsToPixels(this, 60, 0).width());
+        label->setBuddy(edit);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(edit, row, 1);
+        grid->addWidget(MakeLabel(QStringLiteral("degrees"), name + QStringLiteral("Unit")), row,
+                        2);
+        return edit;
+    };
+    variationEdit = addRow(0, QStringLiteral("Magnetic Variance:"), QStringLiteral("variation"));
+    latitudeEdit = addRow(1, QStringLiteral("Latitude:"), QStringLiteral("latitude"));
+    grid->setColumnStretch(3, 1);
+    return locationBlock;
+}
+
+void CFineCalibrationPage::OnInit() {
+    previousCorrections = UnitCorrections();
+    storeButton->hide();
+}
+
+void CFineCalibrationPage::OnSetActive() {
+    CAhrsState& state = Link().State();
+    storeButton->hide();
+    SetWizardButtons(IWizardFrame::kBack | IWizardFrame::kNext);
+    // The corrections held before this step: the connection page writes them back if the
+    // link is lost before new ones are stored.
+    const auto& mcc = previousCorrections.mcc;
+    state.SetFineReference(mcc[kHeadingNorth], mcc[kHeadingEast], mcc[kHeadingSouth],
+                           mcc[kHeadingWest]);
+    StartAfresh();
+    Subscribe();
+    locationBlock->setVisible(TakesLocation());
+    if (TakesLocation()) {
+        ShowLocationFromUnit();
+    }
+    Link().SelectOutputPage('C');
+    state.ClearCounters();
+    compass->ShowNeedle(true);
+    compass->setEnabled(true);
+    compass->SetHeading(0.0);
+    statusPanel->Refresh(state);
+    EnableCalibrate(false);
+    StartPageTimer();
+}
+
+// Every visit begins the step anew: no heading measured, neutral result fields, and the
+// unit's compass corrections zeroed so that the errors are measured without them.
+void CFineCalibrationPage::StartAfresh() {
+    for (Cardinal& cardinal : cardinals) {
+        cardinal.result->SetNeutral();
+        cardinal.result->clear();
+    }
+    fineError = {};
+    compassCorrection = {};
+    allHeadingsMeasured = false;
+    configurationStored = false;
+    Link().State().ClearFineHeadings();
+    // Without a link nothing could confirm them; the first Calibrate press tries again.
+    correctionsZeroed = Link().IsLinkAlive() &&
+                        SendCompassCorrections({}, kZeroPollMs, 0.0,
+                                               QStringLiteral("Press a Calibrate button to try "
+                                                              "again."));
+}
+
+void CFineCalibrationPage::OnKillActive() {
+    measurementBox.Hide();
+}
+
+bool CFineCalibrationPage::TakesLocation() const {
+    const std::int32_t versionClass = Link().State().GetAhrsVersionClass();
+    return versionClass == 0 || versionClass == 1;
+}
+
+// Fills the two fields with what the unit holds: it reports them on output page E. Without
+// a link the fields stay empty, so that nothing is sent before the installer types them.
+void CFineCalibrationPage::ShowLocationFromUnit() {
+    latitudeEdit->clear();
+    variationEdit->clear();
+    if (!Link().IsLinkAlive()) {
+        return;
+    }
+    Link().SelectOutputPage('E');
+    Pause(kPageEReadMs);
+    if (!Link().IsLinkAlive()) {
+        return;
+    }
+    const CAhrsState& state = Link().State();
+    variationEdit->setText(QString::number(state.GetMagneticVariation(), 'f', 2));
+    latitudeEdit->setText(QString::number(state.GetLatitude(), 'f', 6));
+}
+
+// The two fields as numbers within their ranges; otherwise the installer is told which
+// field is wrong and nothing is returned.
+std::optional<CFineCalibrationPage::Location> CFineCalibrationPage::ReadLocation() {
+    const struct {
+        QLineEdit* edit;
+        const char* name;
+        double limit;
+    } fields[] = {{latitudeEdit, "Latitude", 90.0}, {variationEdit, "Magnetic Variance", 180.0}};
+    Location location;
+    for (const auto& field : fields) {
+        const std::optional<double> value = NumberOf(field.edit->text());
+        if (!value || std::fabs(*value) > field.limit) {
+            ShowErrorBox(QStringLiteral("%1: \"%2\" is not a number from -%3 to %3 degrees.\n"
+                                        "Nothing was sent to the HX410. Correct the field and "
+                                        "try again.")
+                             .arg(QLatin1String(field.name), field.edit->text())
+                             .arg(field.limit, 0, 'f', 0),
+                         QStringLiteral("Invalid %1").arg(QLatin1String(field.name)));
+            field.edit->setFocus();
+            return std::nullopt;
+        }
+        (field.edit == latitudeEdit ? location.latitude : location.variation) = *value;
+    }
+    return location;
+}
+
+void CFineCalibrationPage::SendLocation(const Location& location, bool suspendParsing) {
+    const auto send = [&](auto command) {
+        if (suspendParsing) {
+            Link().SetParsingSuspended(true);
+        }
+        command();
+        Link().SetParsingSuspended(false);
+    };
+    send([&] { Link().SendLatitude(location.latitude); });
+    Pause(kLatitudeSettleMs);
+    send([&] { Link().SendMagvar(location.variation); });
+    Pause(kVariationSettleMs);
+}
+
+// Sets the four compass corrections in the order N, E, S, W, each confirmed by the unit's
+// echo within `tolerance` and a bound. False (after telling the installer what was not
+// confirmed, and `then` what to do) at the first one not confirmed.
+bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& values,
+                                                  double pollMs, double tolerance,
+                                                  const QString& then) {
+    const CAhrsState& state = Link().State();
+    const CEchoPoll poll(UiThread(), TimeBase(), pollMs, kEchoBoundMs);
+    for (const int heading : kWalkOrder) {
+        const double value = std::round(values[heading] * 100.0) / 100.0;
+        const EchoPollResult result = poll.Run(
+            [&] {
+                Link().SetParsingSuspended(true);
+                const bool sent = Link().SendMcc(heading, value);
+                Link().SetParsingSuspended(false);
+                return sent;
+            },
+            [&] { return std::fabs(state.GetMcc(heading) - value) <= tolerance; });
+        if (result != EchoPollResult::Confirmed) {
+            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
+                                        "of %2.\n%3\n%4")
+                             .arg(QString::fromLatin1(kHeadingNames[heading]))
+                             .arg(value, 0, 'f', 2)
+                             .arg(QString::fromLatin1(EchoPollMessage(result)), then),
+                         QStringLiteral("Error setting compass corrections"));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Computes the compass corrections from the four errors, sends them and has the RQ270's
+// configuration module store them. False, after a box, when any of it failed.
+bool CFineCalibrationPage::StoreCompassCorrections() {
+    compassCorrection = ComputeCompassCorrections(fineError);
+    if (!SendCompassCorrections(compassCorrection, kSendPollMs, kSendTolerance,
+                                QStringLiteral("Nothing was stored: press Store Configuration "
+                                               "Module to try again."))) {
+        return false;
+    }
+    if (!Link().EraseAndStoreMcc()) {
+        ReportStoreFailure();
+        return false;
+    }
+    return true;
+}
+
+CFineCalibrationPage::Corrections CFineCalibrationPage::UnitCorrections() const {
+    const CAhrsState& state = Link().State();
+    Corrections corrections;
+    for (int axis = 0; axis < 3; ++axis) {
+        corrections.mfc[axis] = state.GetMagFieldCorrection(axis);
+    }
+    for (int heading = 0; heading < 4; ++heading) {
+        corrections.mcc[heading] = state.GetMcc(heading);
+    }
+    return corrections;
+}
+
+// Resets the magnetometer and compares the corrections the unit reports before and after:
+// the stored ones are those it reloads. A link lost meanwhile never counts as kept (its
+// record was reset); the lost-communication path reports it.
+bool CFineCalibrationPage::VerifyAcrossMagReset(const QString& boxText, double waitMs,
+                                                const std::optional<Location>& entered) {
+    const Corrections before = UnitCorrections();
+    Link().SetParsingSuspended(true);
+    Link().ResetErrors();
+    Link().ResetMagPower();
+    Link().SetParsingSuspended(false);
+    CBusyBox box(this, boxText);
+    box.Show();
+    Pause(waitMs);
+    const Corrections after = UnitCorrections();
+    const bool locationKept = !entered || LocationReadBack(*entered);
+    box.Hide();
+    if (!Link().IsLinkAlive()) {
+        return false;
+    }
+    if (after != before || !locationKept) {
+        ReportStoreFailure();
+        return false;
+    }
+    return true;
+}
+
+bool CFineCalibrationPage::LocationReadBack(const Location& entered) {
+    Link().SelectOutputPage('E');
+    Pause(kPageEReadMs);
+    const CAhrsState& state = Link().State();
+    const bool kept =
+        std::fabs(state.GetLatitude() - entered.latitude) < kReadBackTolerance &&
+        std::fabs(state.GetMagneticVariation() - entered.variation) < kReadBackTolerance;
+    Link().SelectOutputPage('C');
+    return kept;
+}
+
+void CFineCalibrationPage::ReportStoreFailure() {
+    ShowErrorBox(QString::fromLatin1(kStoreFailure), QString::fromLatin1(kStoreFailureCaption));
+}
+
+// The new corrections are in the configuration module: they are now the ones to keep, and
+// nothing must write the earlier ones back.
+void CFineCalibrationPage::Stored() {
+    configurationStored = true;
+    previousCorrections = UnitCorrections();
+    Link().State().ClearFineReference();
+}
+
+void CFineCalibrationPage::ShowFrameOf(double heading) {
+    const int window = WindowOf(heading);
+    for (int i = 0; i < 4; ++i) {
+        QFrame* frame = cardinals[i].frame;
+        const bool shown = i == window;
+        if (frame->property("frameShown").toBool() != shown) {
+            frame->setProperty("frameShown", shown);
+            frame->style()->unpolish(frame);
+            frame->style()->polish(frame);
+        }
+    }
+}
+
+void CFineCalibrationPage::EnableCalibrate(bool enabled) {
+    for (Cardinal& cardinal : cardinals) {
+        cardinal.button->setEnabled(enabled);
+    }
+}
+
+void CFineCalibrationPage::OnTick() {
+    const CAhrsState& state = Link().State();
+    Link().CheckOutputPage();
+    fineHeading = state.GetAvgHeading();
+    fineHeadingRate = state.GetAvgHeadingRate();
+    headingField->setText(QString::number(fineHeading, 'f', 2));
+    ShowFrameOf(fineHeading);
+    compass->SetHeading(fineHeading);
+    rateMeter->SetValue(fineHeadingRate);
+    steady = std::fabs(fineHeadingRate) < kSteadyRate;
+    const CStatusPanel::Status status = statusPanel->Refresh(state);
+    EnableCalibrate(status.ahrsValid && steady);
+    compass->ShowNeedle(status.magValid);
+}
+
+void CFineCalibrationPage::ShowWhetherAllMeasured() {
+    bool all = true;
+    for (const Cardinal& cardinal : cardinals) {
+        all = all && cardinal.result->IsValid();
+    }
+    storeButton->setVisible(all);
+    if (all) {
+        SetWizardButtons(0);
+        allHeadingsMeasured = true;
+    }
+}
+
+void CFineCalibrationPage::OnCalibrateHeading(int heading) {
+    if (!correctionsZeroed) {
+        correctionsZeroed = SendCompassCorrections(
+            {}, kZeroPollMs, 0.0, QStringLiteral("Press a Calibrate button to try again."));
+        if (!correctionsZeroed) {
+            return;
+        }
+    }
+    const double error = CardinalError(fineHeading, heading);
+    const bool inRange = IsFineErrorInRange(error);
+    Cardinal& cardinal = cardinals[heading];
+    if (inRange) {
+        cardinal.result->SetValid();
+    }
+    ShowWhetherAllMeasured();
+    if (!inRange) {
+        ShowErrorBox(QString::fromUtf8(kFineRangeWarning), QString::fromUtf8(kRangeWarningCaption));
+        return;
+    }
+    fineError[heading] = error;
+    measurementBox.Show();
+    Link().State().SetFineHeading(heading, error);
+    cardinal.result->setText(QStringLiteral("OK"));
+    Pause(kMeasurementSettleMs);
+    measurementBox.Hide();
+}
+
+void CFineCalibrationPage::OnStoreConfiguration() {
+    if (!allHeadingsMeasured) {
+        return;
+    }
+    std::optional<Location> location;
+    if (TakesLocation()) {
+        location = ReadLocation();
+        if (!location) {
+            return;
+        }
+    }
+    {
+        CBusyBox box(this, QStringLiteral("Recording configuration module..."));
+        box.Show();
+        if (location) {
+            SendLocation(*location, /*suspendParsing=*/false);
+        }
+        const bool stored = StoreCompassCorrections();
+        if (stored) {
+            Pause(kStoreSettleMs);
+        }
+        box.Hide();
+        if (!stored) {
+            return;
+        }
+    }
+    if (VerifyAcrossMagReset(QStringLiteral("Verifying RQ270 configuration module..."),
+                             kVerifyResetMs, location)) {
+        Stored();
+        GoToPage(kFinishPage);
+    }
+}
+
+int CFineCalibrationPage::OnWizardNext() {
+    if (allHeadingsMeasured) {
+        std::optional<Location> location;
+        if (TakesLocation()) {
+            location = ReadLocation();
+            if (!location) {
+                return kStay;
+            }
+            SendLocation(*location, /*suspendParsing=*/true);
+        }
+        CBusyBox box(this, QStringLiteral("Recording new settings on HX410..."));
+        box.Show();
+        const bool stored = StoreCompassCorrections();
+        if (stored) {
+            Pause(kNextSettleMs);
+        }
+        box.Hide();
+        if (!stored) {
+            return kStay;
+        }
+    } else if (!SendCompassCorrections(previousCorrections.mcc, kSendPollMs, 0.0,
+                                       QStringLiteral("Press Next to try again."))) {
+        // Without new measurements Next verifies the corrections held before this step,
+        // which the page zeroed on entry: they go back first.
+        return kStay;
+    }
+    Pause(kNextLeadMs);
+    if (!VerifyAcrossMagReset(QStringLiteral("Resetting RQ270..."), kNextResetMs, std::nullopt)) {
+        return kStay;
+    }
+    Stored();
+    return kProceed;
+}
+
+int CFineCalibrationPage::OnWizardBack() {
+    // Back leaves the unit with the compass corrections it held before this step.
+    return SendCompassCorrections(previousCorrections.mcc, kSendPollMs, 0.0,
+                                  QStringLiteral("Press Back to try again."))
+               ? kProceed
+               : kStay;
+}
+
+void CFineCalibrationPage::OnMessage(int message) {
+    if (message == kDeviceUpdateMessage) {
+        ReportLostCommunication();
+    }
+}

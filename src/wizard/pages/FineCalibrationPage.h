@@ -1,0 +1,127 @@
+#pragma once
+
+#include "wizard/BusyBox.h"
+#include "wizard/WizardPage.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class CAhrsLink;
+class CColouredField;
+class CCompassCtrl;
+class CRateMeterCtrl;
+class CStatusPanel;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Page 5, Step 3: on a compass rose the installer aligns the aircraft with each cardinal
+// heading and records the magnetometer's heading error there. From the four errors the page
+// computes the compass corrections, sends them, has the RQ270's configuration module store
+// them and checks, across a magnetometer power reset, that they were kept. Units of classes
+// 0 and 1 also take the latitude and magnetic variation here.
+class CFineCalibrationPage : public CWizardPage {
+    Q_OBJECT
+
+public:
+    static constexpr double kSteadyRate = 0.05;
+    static constexpr double kRateFullScale = 0.5;
+    static constexpr double kRateGreenFraction = 0.05;
+    static constexpr double kMeasurementSettleMs = 2000;
+    static constexpr double kLatitudeSettleMs = 500;
+    static constexpr double kVariationSettleMs = 1500;
+    static constexpr double kPageEReadMs = 2500;
+    static constexpr double kStoreSettleMs = 2500;
+    static constexpr double kVerifyResetMs = 5000;
+    static constexpr double kNextSettleMs = 500;
+    static constexpr double kNextLeadMs = 1500;
+    static constexpr double kNextResetMs = 6500;
+    static constexpr double kZeroPollMs = 10;
+    static constexpr double kSendPollMs = 25;
+    static constexpr double kEchoBoundMs = 5000; // for each compass correction's echo
+    static constexpr double kSendTolerance = 0.02;
+    static constexpr double kReadBackTolerance = 0.02;
+
+    explicit CFineCalibrationPage(QWidget* parent = nullptr);
+    ~CFineCalibrationPage() override;
+
+    void OnInit() override;
+    void OnSetActive() override;
+    void OnKillActive() override;
+    int OnWizardNext() override;
+    int OnWizardBack() override;
+
+protected:
+    void OnMessage(int message) override;
+    void OnTick() override;
+
+private:
+    // The corrections the unit holds: three field corrections and four compass corrections
+    // by heading index (N, S, E, W).
+    struct Corrections {
+        std::array<std::int16_t, 3> mfc{};
+        std::array<double, 4> mcc{};
+        bool operator==(const Corrections&) const = default;
+    };
+    struct Cardinal {
+        QFrame* frame = nullptr;
+        QPushButton* button = nullptr;
+        CColouredField* result = nullptr;
+    };
+    // Latitude and magnetic variation as typed, for units that take them.
+    struct Location {
+        double latitude = 0.0;
+        double variation = 0.0;
+    };
+
+    void BuildControls();
+    QWidget* BuildCardinal(int heading);
+    QWidget* BuildHeadingDisplay();
+    QWidget* BuildLocation();
+    void StartAfresh();
+    bool SendCompassCorrections(const std::array<double, 4>& values, double pollMs,
+                                double tolerance, const QString& then);
+    bool TakesLocation() const;
+    void ShowLocationFromUnit();
+    std::optional<Location> ReadLocation();
+    void SendLocation(const Location& location, bool suspendParsing);
+    bool StoreCompassCorrections();
+    bool VerifyAcrossMagReset(const QString& boxText, double waitMs,
+                              const std::optional<Location>& entered);
+    bool LocationReadBack(const Location& entered);
+    void ReportStoreFailure();
+    void Stored();
+    Corrections UnitCorrections() const;
+    void ShowFrameOf(double heading);
+    void EnableCalibrate(bool enabled);
+    void ShowWhetherAllMeasured();
+    void OnCalibrateHeading(int heading);
+    void OnStoreConfiguration();
+    CAhrsLink& Link() const;
+
+    CCompassCtrl* compass = nullptr;
+    CRateMeterCtrl* rateMeter = nullptr;
+    CStatusPanel* statusPanel = nullptr;
+    QLineEdit* headingField = nullptr;
+    QWidget* locationBlock = nullptr;
+    QLineEdit* variationEdit = nullptr;
+    QLineEdit* latitudeEdit = nullptr;
+    QPushButton* storeButton = nullptr;
+    std::array<Cardinal, 4> cardinals;
+    CBusyBox measurementBox;
+
+    Corrections previousCorrections;
+    double fineHeading = 0.0;
+    double fineHeadingRate = 0.0;
+    bool steady = false;
+    std::array<double, 4> fineError{};
+    std::array<double, 4> compassCorrection{};
+    bool correctionsZeroed = false;
+    bool allHeadingsMeasured = false;
+    bool configurationStored = false;
+};
