@@ -1,0 +1,287 @@
+// The fine calibration page against the simulated unit, twenty times faster than real time,
+// between a stand-in coarse page and the finish page.
+
+#include "SimulatedLinkSuite.h"
+#include "WizardTestSupport.h"
+#include "controls/ColouredField.h"
+#include "controls/CompassCtrl.h"
+#include "device/AhrsLink.h"
+#include "device/SimPeer.h"
+#include "records/CalibrationMath.h"
+#include "records/SettingsStore.h"
+#include "wizard/InstallationInfo.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/PageIndex.h"
+#include "wizard/StandardPages.h"
+#include "wizard/pages/PlaceholderPage.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Cardinal {
+    int index;
+    const char* key; // object name prefix
+    const char* sim; // the simulator's name of its compass correction
+    double heading;  // the aircraft's heading there
+};
+// In the order the installer walks them.
+const std::array<Cardinal, 4> kWalk{{{kHeadingNorth, "north", "MccN", 0.0},
+                                     {kHeadingEast, "east", "MccE", 90.0},
+                                     {kHeadingSouth, "south", "MccS", 180.0},
+                                     {kHeadingWest, "west", "MccW", 270.0}}};
+
+const char kStoreFailure[] = "Failed to store compass correction values to RQ270.";
+
+} // namespace
+
+class FinePageTest : public CSimulatedLinkSuite {
+protected:
+    FinePageTest()
+        : wizard(*uiThread, CTimeBase(kScale), [](int index, QWidget* parent) -> CWizardPage* {
+              return index == kCoarsePage ? new CPlaceholderPage(QStringLiteral("Coarse"), parent)
+                                          : MakeStandardPage(index, parent);
+          }) {
+        State().Reset();
+        State().ClearFineReference();
+        State().SetSelectedMount(0);
+        CInstallationInfo::Instance().SetTailNumber("N410KT");
+        wizard.show();
+    }
+    void TearDown() override { CAhrsLink::Instance().Close(); }
+
+    // A steady simulated unit, connected; `Enter` then shows the fine page.
+    void Connect(std::vector<std::string> options = {}) {
+        options.insert(options.end(), {"--warmup", "0", "--heading-noise", "0"});
+        sim = std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, options);
+        ASSERT_TRUE(sim->Ok());
+        SetSetting("ComPort", sim->ComNumber());
+        wizard.GoToPage(kConnectionPage);
+        ASSERT_TRUE(RunEventsUntil([] {
+            return CAhrsLink::Instance().IsLinkAlive() &&
+                   State().GetMagVersion().rfind("RQ270", 0) == 0;
+        }));
+    }
+    void Enter() {
+        wizard.GoToPage(kFinePage);
+        ASSERT_EQ(wizard.CurrentPage(), kFinePage);
+    }
+
+    template <class Widget = QWidget> Widget* Find(const QString& name) {
+        auto* widget = wizard.Page(kFinePage)->findChild<Widget*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+    template <class Widget = QWidget> Widget* Find(const Cardinal& c, const char* role) {
+        return Find<Widget>(QLatin1String(c.key) + QLatin1String(role));
+    }
+    QPushButton* Button(const Cardinal& c) { return Find<QPushButton>(c, "CalibrateButton"); }
+    CColouredField* Result(const Cardinal& c) { return Find<CColouredField>(c, "ResultField"); }
+    QPushButton* StoreButton() { return Find<QPushButton>(QStringLiteral("storeButton")); }
+    QLineEdit* Edit(const char* name) { return Find<QLineEdit>(QLatin1String(name)); }
+    double SimNumber(const std::string& name) { return std::stod(SimValue(*sim, name)); }
+    bool UnitMccIs(const std::array<double, 4>& byHeading) {
+        for (const Cardinal& c : kWalk) {
+            if (std::fabs(SimNumber(c.sim) - byHeading[c.index]) > 0.001) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void Measure(const Cardinal& c) {
+        ASSERT_EQ(sim->Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
+        ASSERT_TRUE(RunEventsUntil([&] {
+            return Find(c, "Frame")->property("frameShown").toBool() && Button(c)->isEnabled();
+        })) << c.key;
+        Button(c)->click();
+        ASSERT_EQ(Result(c)->text(), "OK") << c.key;
+        EXPECT_TRUE(Result(c)->IsValid()) << c.key;
+    }
+    void MeasureAll() {
+        for (const Cardinal& c : kWalk) {
+            Measure(c);
+        }
+        EXPECT_TRUE(StoreButton()->isVisible());
+    }
+    // Puts compass corrections into the unit's configuration module, as an earlier
+    // calibration would have left them.
+    void StoreOnUnit(const std::array<double, 4>& byHeading) {
+        for (int heading = 0; heading < 4; ++heading) {
+            ASSERT_TRUE(CAhrsLink::Instance().SendMcc(heading, byHeading[heading]));
+        }
+        ASSERT_TRUE(CAhrsLink::Instance().EraseAndStoreMcc());
+        ASSERT_TRUE(RunEventsUntil([&] {
+            for (int heading = 0; heading < 4; ++heading) {
+                if (State().GetMcc(heading) != byHeading[heading]) {
+                    return false;
+                }
+            }
+            return true;
+        }));
+    }
+
+    const CScratchDirectory directory;
+    std::unique_ptr<CSimPeer> sim; // outlives the wizard's port
+    CInstallationWizard wizard;
+};
+
+TEST_F(FinePageTest, FourHeadingsGiveCorrectionsThatAreStoredAndKeptAcrossTheReset) {
+    Connect();
+    StoreOnUnit({0.5, -0.25, 0.75, -1.0});
+    Enter();
+    EXPECT_TRUE(UnitMccIs({0, 0, 0, 0})); // the errors are measured without corrections
+    EXPECT_FALSE(Find(QStringLiteral("locationBlock"))->isVisible()); // class 7
+    for (const Cardinal& c : kWalk) {
+        Measure(c);
+        EXPECT_EQ(StoreButton()->isVisible(), c.index == kHeadingWest);
+        if (c.index == kHeadingEast) {
+            SaveArtifact(wizard, "page-5-fine");
+        }
+    }
+    for (const char* name : {"backButton", "nextButton"}) { // only the store leads on
+        EXPECT_FALSE(wizard.findChild<QPushButton*>(QLatin1String(name))->isEnabled()) << name;
+    }
+    std::array<double, 4> errors{};
+    for (int heading = 0; heading < 4; ++heading) {
+        errors[heading] = State().GetFineHeading(heading);
+    }
+    std::array<double, 4> expected = ComputeCompassCorrections(errors);
+    for (double& value : expected) {
+        value = std::round(value * 100) / 100;
+    }
+    EXPECT_NE(expected, (std::array<double, 4>{})); // the magnetometer's misalignment was found
+
+    StoreButton()->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinishPage; }));
+    EXPECT_TRUE(UnitMccIs(expected));
+    for (const Cardinal& c : kWalk) {
+        EXPECT_NEAR(SimNumber(std::string("Stored") + c.sim), expected[c.index], 0.001);
+    }
+    // A link lost later must not write the corrections of before the calibration back.
+    EXPECT_FALSE(State().HasFineReference());
+}
+
+TEST_F(FinePageTest, NextWithoutMeasuringVerifiesTheCorrectionsHeldBefore) {
+    Connect();
+    const std::array<double, 4> previous{1.25, -0.5, 0.75, -2.0};
+    StoreOnUnit(previous);
+    Enter();
+    EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
+    wizard.PressNext();
+    EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
+    EXPECT_TRUE(UnitMccIs(previous));
+    EXPECT_FALSE(State().HasFineReference());
+}
+
+TEST_F(FinePageTest, BackRestoresTheCorrectionsAndReturningStartsAfresh) {
+    Connect();
+    const std::array<double, 4> previous{-0.75, 0.5, 1.5, 0.25};
+    StoreOnUnit(previous);
+    Enter();
+    Measure(kWalk[0]);
+    wizard.PressBack();
+    ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
+    EXPECT_TRUE(UnitMccIs(previous));
+
+    Enter();
+    for (const Cardinal& c : kWalk) {
+        EXPECT_TRUE(Result(c)->text().isEmpty() && !Result(c)->IsValid()) << c.key;
+    }
+    EXPECT_FALSE(StoreButton()->isVisible());
+    EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
+    // The reference is still the one of the first visit, not the zeroed corrections.
+    EXPECT_TRUE(State().HasFineReference());
+    EXPECT_EQ(State().GetFineReference(kHeadingWest), previous[kHeadingWest]);
+}
+
+TEST_F(FinePageTest, LatitudeAndVariationAreCheckedBeforeAnythingIsSent) {
+    Connect({"--ahrs-version", "HX410 V1.10", "--latitude", "45", "--magvar", "-3.5"});
+    Enter();
+    ASSERT_TRUE(Find(QStringLiteral("locationBlock"))->isVisible());
+    // Filled from what the unit holds, so Store without typing sends no zeros.
+    EXPECT_EQ(Edit("latitudeEdit")->text(), "45.000000");
+    EXPECT_EQ(Edit("variationEdit")->text(), "-3.50");
+    MeasureAll();
+
+    const struct {
+        const char* latitude;
+        const char* variation;
+        const char* caption;
+    } refused[] = {
+        {"4O.5", "-3.50", "Invalid Latitude"},
+        {"90.5", "-3.50", "Invalid Latitude"},
+        {"", "-3.50", "Invalid Latitude"},
+        {"47.25", "-180.01", "Invalid Magnetic Variance"},
+        {"47.25", "2,5", "Invalid Magnetic Variance"},
+    };
+    for (const auto& entry : refused) {
+        Edit("latitudeEdit")->setText(QString::fromLatin1(entry.latitude));
+        Edit("variationEdit")->setText(QString::fromLatin1(entry.variation));
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        StoreButton()->click();
+        ASSERT_EQ(answerer.Boxes().size(), 1u) << entry.latitude << " " << entry.variation;
+        EXPECT_EQ(answerer.Boxes()[0].caption, entry.caption);
+        EXPECT_EQ(wizard.CurrentPage(), kFinePage);
+        EXPECT_EQ(SimValue(*sim, "Latitude"), "45.00") << entry.latitude;
+        EXPECT_EQ(SimValue(*sim, "MagneticVariation"), "-3.50") << entry.variation;
+    }
+
+    Edit("latitudeEdit")->setText(QStringLiteral(" 47.25 "));
+    Edit("variationEdit")->setText(QStringLiteral("2.5"));
+    StoreButton()->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinishPage; }));
+    EXPECT_EQ(SimValue(*sim, "Latitude"), "47.25");
+    EXPECT_EQ(SimValue(*sim, "MagneticVariation"), "2.50");
+}
+
+TEST_F(FinePageTest, AStoreThatIsNotConfirmedNeverMovesOn) {
+    const struct {
+        const char* fault;
+        bool needleHidden;
+    } cases[] = {{"fault drop-acks on", false}, {"mag off", true}};
+    for (const auto& c : cases) {
+        Connect();
+        Enter();
+        MeasureAll();
+        ASSERT_EQ(sim->Command(c.fault).rfind("ok", 0), 0u) << c.fault;
+        auto* compass = Find<CCompassCtrl>(QStringLiteral("compass"));
+        EXPECT_TRUE(RunEventsUntil([&] { return compass->IsNeedleShown() != c.needleHidden; }))
+            << c.fault;
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        StoreButton()->click();
+        ASSERT_TRUE(RunEventsUntil([&] { return !answerer.Boxes().empty(); })) << c.fault;
+        EXPECT_EQ(answerer.Boxes()[0].text, kStoreFailure) << c.fault;
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Error storing values");
+        EXPECT_EQ(wizard.CurrentPage(), kFinePage) << c.fault;
+        EXPECT_TRUE(StoreButton()->isVisible()) << c.fault; // the store can be repeated
+        CAhrsLink::Instance().Close();
+    }
+}
+
+TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
+    Connect();
+    Enter();
+    ASSERT_EQ(sim->Command("heading 0").rfind("ok heading", 0), 0u);
+    ASSERT_TRUE(RunEventsUntil([&] { return Button(kWalk[1])->isEnabled(); }));
+    {
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        Button(kWalk[1])->click(); // East while heading North
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].text, kFineRangeWarning);
+        EXPECT_TRUE(Result(kWalk[1])->text().isEmpty() && !Result(kWalk[1])->IsValid());
+        EXPECT_EQ(State().GetFineHeading(kHeadingEast), 0.0);
+    }
+    CBoxAnswerer answerer(QMessageBox::Ok);
+    ASSERT_EQ(sim->Command("power off"), "ok power off");
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+}
