@@ -4,9 +4,9 @@
 #include "wizard/pages/CoarseCalibrationPage.h"
 #include "wizard/pages/ConnectionPage.h"
 #include "wizard/pages/FineCalibrationPage.h"
+#include "wizard/pages/FinishPage.h"
 #include "wizard/pages/FreeFieldPage.h"
 #include "wizard/pages/MountPage.h"
-#include "wizard/pages/PlaceholderPage.h"
 #include "wizard/pages/VerifyPage.h"
 #include "wizard/pages/WelcomePage.h"
 
@@ -25,7 +25,7 @@ CWizardPage* MakeStandardPage(int index, QWidget* parent) {
     case kFinePage:
         return new CFineCalibrationPage(parent);
     case kFinishPage:
-        return new CPlaceholderPage(QStringLiteral("Finish"), parent);
+        return new CFinishPage(parent);
     case kVerifyPage:
         return new CVerifyPage(parent);
     default:

@@ -229,7 +229,7 @@ TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
         EXPECT_TRUE(wizard.findChild<QWidget*>(QStringLiteral("headerBand"))->isVisible());
         EXPECT_FALSE(wizard.findChild<QWidget*>(QStringLiteral("watermark"))->isVisible());
         SaveArtifact(wizard, "page-" + std::to_string(index) +
-                                 (index == kConnectionPage ? "-no-port" : "-placeholder"));
+                                 (index == kConnectionPage ? "-no-port" : "-no-link"));
     }
     wizard.close();
     CAhrsLink::Instance().Shutdown(); // before this test's UI thread goes away

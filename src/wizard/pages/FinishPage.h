@@ -1,0 +1,65 @@
+#pragma once
+
+#include "records/InstallationValues.h"
+#include "wizard/WizardPage.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class CAhrsLink;
+class CMountPictureView;
+class QLabel;
+class QPrinter;
+
+// Page 6: the calibration values the HX410 now holds and the picture of its mount position.
+// "Print Report" prints the installation report as often as wanted; Next saves the
+// installation log, prepares the identification file for the next aircraft, puts the unit
+// back into its normal output and goes on to the verification page.
+//
+// The values are taken when the page becomes active: the summary, the log and the report
+// all show them, even if the link is lost (which resets the record) before they are
+// written. Dates and times are those of printing and saving.
+class CFinishPage : public CWizardPage {
+    Q_OBJECT
+
+public:
+    // Lets the technician choose and set up the printer; false when cancelled.
+    using PrinterChooser = std::function<bool(QPrinter& printer, QWidget* owner)>;
+    // Asks where to save the log, proposing a file name; empty when cancelled.
+    using LogFileChooser = std::function<QString(const QString& proposedName, QWidget* owner)>;
+
+    explicit CFinishPage(QWidget* parent = nullptr);
+    ~CFinishPage() override;
+
+    void OnInit() override;
+    void OnSetActive() override;
+    int OnWizardNext() override;
+
+    // The dialogs, replaceable so that tests can answer them.
+    void SetPrinterChooser(PrinterChooser chooser) { choosePrinter = std::move(chooser); }
+    void SetLogFileChooser(LogFileChooser chooser) { chooseLogFile = std::move(chooser); }
+
+    const InstallationValues& Values() const { return values; }
+    QPrinter& Printer() const { return *printer; }
+
+private:
+    void BuildControls();
+    QString Summary() const;
+    void OnPrintReport();
+    void SaveLog();
+    void PrepareIdentificationFile() const;
+    CAhrsLink& Link() const;
+
+    QLabel* summary = nullptr;
+    CMountPictureView* mountPicture = nullptr;
+    std::unique_ptr<QPrinter> printer;
+    PrinterChooser choosePrinter;
+    LogFileChooser chooseLogFile;
+    std::string directory;
+    InstallationValues values;
+    QImage picture;
+    bool locked = false; // a print, a log or the summary is being made
+};
