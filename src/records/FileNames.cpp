@@ -1,6 +1,8 @@
 #include "records/FileNames.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -35,4 +37,15 @@ std::string JoinPath(std::string_view directory, std::string_view name) {
     }
     path += name;
     return path;
+}
+
+std::string DirectoryWriteProblem(const std::string& directory) {
+    std::string probe = JoinPath(directory, ".hx410-write-test-XXXXXX");
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return std::string();
 }

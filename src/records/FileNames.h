@@ -13,3 +13,7 @@ std::string CurrentDirectory();
 
 // Directory and file name joined with '/'. An empty directory gives the name alone.
 std::string JoinPath(std::string_view directory, std::string_view name);
+
+// Whether a new file can be created in `directory`, found by creating (and removing) one.
+// Empty when it can, else the reason it cannot.
+std::string DirectoryWriteProblem(const std::string& directory);

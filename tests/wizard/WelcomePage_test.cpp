@@ -1,11 +1,13 @@
 #include "wizard/pages/WelcomePage.h"
 
 #include "WizardTestSupport.h"
+#include "records/FileNames.h"
 #include "wizard/IdentificationFile.h"
 #include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 #include <filesystem>
@@ -67,6 +69,22 @@ TEST_F(WelcomePageTest, NextProceedsWhenTheFileCannotBeWritten) {
     wizard.PressNext();
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_EQ(CInstallationInfo::Instance().TailNumber(), "N12345");
+}
+
+// The files of the run go to the current folder: the page names it, and says when nothing
+// can be saved there (even root cannot create files in /proc).
+TEST_F(WelcomePageTest, ShowsTheFolderOfTheFilesAndWhetherItCanBeWritten) {
+    const std::string scratch = CurrentDirectory();
+    wizard.show();
+    for (const std::string& folder : {scratch, std::string("/proc")}) {
+        ASSERT_EQ(::chdir(folder.c_str()), 0);
+        wizard.GoToPage(kWelcomePage);
+        const std::string text =
+            wizard.findChild<QLabel*>(QStringLiteral("folderLabel"))->text().toStdString();
+        EXPECT_NE(text.find(folder), std::string::npos) << text;
+        EXPECT_EQ(text.find("cannot be written") != std::string::npos, folder == "/proc") << text;
+    }
+    ASSERT_EQ(::chdir(scratch.c_str()), 0);
 }
 
 TEST(IdentificationFileTest, ReadsThreeLinesWhateverTheFileLooksLike) {

@@ -1,5 +1,6 @@
 #include "wizard/pages/WelcomePage.h"
 
+#include "records/FileNames.h"
 #include "wizard/ApplicationTitle.h"
 #include "wizard/Geometry.h"
 #include "wizard/IdentificationFile.h"
@@ -67,6 +68,12 @@ CWelcomePage::CWelcomePage(QWidget* parent)
 
     layout->addStretch(1);
     AddLabel(layout, QStringLiteral("To continue, click Next."), QStringLiteral("continueLabel"));
+    layout->addSpacing(margin / 2);
+    folderLabel = AddLabel(layout, QString(), QStringLiteral("folderLabel"));
+    QFont small = folderLabel->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    folderLabel->setFont(small);
+    folderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 QLineEdit* CWelcomePage::AddEntry(int row, const QString& label, const QString& hint,
@@ -96,7 +103,26 @@ void CWelcomePage::OnSetActive() {
     SetWizardButtons(IWizardFrame::kNext);
     versionLabel->setText(QStringLiteral("Installation Software Version: ") +
                           QStringLiteral(HX410_VERSION));
+    ShowFolder();
     tailNumberEdit->setFocus();
+}
+
+// Where the identification and measurement files go, and whether they can: a folder that
+// cannot be written would lose the free-field measurement at Finish.
+void CWelcomePage::ShowFolder() {
+    const std::string directory = CurrentDirectory();
+    const std::string problem = DirectoryWriteProblem(directory);
+    QString text = QStringLiteral("Identification and measurement files are kept in %1")
+                       .arg(QString::fromStdString(directory));
+    if (!problem.empty()) {
+        text += QStringLiteral("\nThis folder cannot be written (%1): measurements made now "
+                               "could not be saved. Start the program from a folder you can "
+                               "write to.")
+                    .arg(QString::fromStdString(problem));
+    }
+    folderLabel->setText(text);
+    folderLabel->setForegroundRole(problem.empty() ? QPalette::PlaceholderText
+                                                   : QPalette::WindowText);
 }
 
 int CWelcomePage::OnWizardNext() {

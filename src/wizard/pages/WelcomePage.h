@@ -21,8 +21,10 @@ public:
 
 private:
     QLineEdit* AddEntry(int row, const QString& label, const QString& hint, const QString& name);
+    void ShowFolder();
 
     QLabel* versionLabel = nullptr;
+    QLabel* folderLabel = nullptr;
     QLineEdit* tailNumberEdit = nullptr;
     QLineEdit* shopNameEdit = nullptr;
     QLineEdit* installerEdit = nullptr;
