@@ -21,3 +21,18 @@ QLineEdit* MakeReadOnlyField(QLineEdit* field, QLabel* buddy, const QString& nam
 
 // A push button that Enter on the page does not press.
 QPushButton* MakeButton(const QString& text, const QString& name);
+
+class QFrame;
+class QGridLayout;
+class QWidget;
+
+// The frame around a heading's Calibrate button and result. Its line is drawn or left
+// transparent, so the contents never move; it starts hidden.
+QFrame* MakeHeadingFrame(const QString& name);
+void ShowHeadingFrame(QFrame* frame, bool shown);
+
+// The four heading blocks around the compass, as they lie on a compass card, with the
+// note that the needle is for reference only at the top left. The bottom-right cell is
+// left for the page.
+QGridLayout* MakeCompassCross(QWidget* page, QWidget* north, QWidget* west, QWidget* compass,
+                              QWidget* east, QWidget* south);

@@ -97,14 +97,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
 
     MeasureCardinals(sim, kCoarsePage);
     ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() & IWizardFrame::kNext; }));
-    std::array<HeadingMeasurement, 4> byHeading;
-    for (int i = 0; i < 4; ++i) {
-        byHeading[i] = {static_cast<int16_t>(State().GetRawMagX(i)),
-                        static_cast<int16_t>(State().GetRawMagY(i)),
-                        static_cast<int16_t>(State().GetRawMagZ(i)), State().GetEffPitch(i),
-                        State().GetEffRoll(i)};
-    }
-    const auto coarse = ComputeCoarseCorrections(byHeading, freeField.z).correction;
+    const auto coarse = ComputeCoarseCorrections(RecordedHeadings(), freeField.z).correction;
     wizard.PressNext();
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     for (int axis = 0; axis < 3; ++axis) {

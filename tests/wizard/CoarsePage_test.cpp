@@ -152,14 +152,7 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
         EXPECT_EQ(wizard.findChild<QWidget*>("nextNote")->isVisible(), c.index == kHeadingWest);
     }
     ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
-    std::array<HeadingMeasurement, 4> byHeading;
-    for (int i = 0; i < 4; ++i) {
-        byHeading[i] = {static_cast<int16_t>(State().GetRawMagX(i)),
-                        static_cast<int16_t>(State().GetRawMagY(i)),
-                        static_cast<int16_t>(State().GetRawMagZ(i)), State().GetEffPitch(i),
-                        State().GetEffRoll(i)};
-    }
-    const auto expected = ComputeCoarseCorrections(byHeading, kFreeField.z).correction;
+    const auto expected = ComputeCoarseCorrections(RecordedHeadings(), kFreeField.z).correction;
     EXPECT_NE(expected, (std::array<int16_t, 3>{})); // the aircraft's hard iron was found
     wizard.PressNext();
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);

@@ -6,9 +6,11 @@
 
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
+#include "records/CalibrationMath.h"
 #include "records/TempDir.h"
 #include "wizard/QtUiThread.h"
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -40,6 +42,18 @@ public:
 
 protected:
     static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+
+    // The four heading measurements of the coarse step as the record holds them.
+    static std::array<HeadingMeasurement, 4> RecordedHeadings() {
+        std::array<HeadingMeasurement, 4> byHeading;
+        for (int i = 0; i < 4; ++i) {
+            byHeading[i] = {static_cast<int16_t>(State().GetRawMagX(i)),
+                            static_cast<int16_t>(State().GetRawMagY(i)),
+                            static_cast<int16_t>(State().GetRawMagZ(i)), State().GetEffPitch(i),
+                            State().GetEffRoll(i)};
+        }
+        return byHeading;
+    }
 
     // One value of the simulator's "state" listing.
     static std::string SimValue(CSimPeer& sim, const std::string& name) {

@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -87,22 +86,9 @@ void CCoarseCalibrationPage::BuildControls() {
     columns->setSpacing(margin * 3);
     page->addLayout(columns, 1);
 
-    // The four headings around the compass, as they lie on a compass card.
-    auto* cross = new QGridLayout;
-    cross->setSpacing(margin);
-    cross->addWidget(BuildCardinal(kHeadingNorth), 0, 1, Qt::AlignHCenter | Qt::AlignBottom);
-    cross->addWidget(BuildCardinal(kHeadingWest), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
-    cross->addWidget(BuildHeadingDisplay(), 1, 1, Qt::AlignCenter);
-    cross->addWidget(BuildCardinal(kHeadingEast), 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
-    cross->addWidget(BuildCardinal(kHeadingSouth), 2, 1, Qt::AlignHCenter | Qt::AlignTop);
-
-    QLabel* reference = MakeLabel(QStringLiteral("For Reference Only\nDo Not Align Aircraft\nto "
-                                                 "Display Needle"),
-                                  QStringLiteral("referenceNote"));
-    QFont referenceFont = font();
-    referenceFont.setWeight(QFont::Bold);
-    reference->setFont(referenceFont);
-    cross->addWidget(reference, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    QGridLayout* cross = MakeCompassCross(
+        this, BuildCardinal(kHeadingNorth), BuildCardinal(kHeadingWest), BuildHeadingDisplay(),
+        BuildCardinal(kHeadingEast), BuildCardinal(kHeadingSouth));
 
     auto* meterBlock = new QVBoxLayout;
     QLabel* meterCaption = MakeLabel(QStringLiteral("Rate Meter"), QStringLiteral("rateCaption"));
@@ -133,13 +119,7 @@ void CCoarseCalibrationPage::BuildControls() {
 QWidget* CCoarseCalibrationPage::BuildCardinal(int heading) {
     Cardinal& cardinal = cardinals[heading];
     const char* key = kHeadingKeys[heading];
-    cardinal.frame = new QFrame;
-    cardinal.frame->setObjectName(Name(key, "Frame"));
-    // The frame line is drawn or left transparent, so the contents never move.
-    cardinal.frame->setStyleSheet(
-        QStringLiteral("QFrame#%1 { border: 2px solid transparent; border-radius: 4px; }"
-                       "QFrame#%1[frameShown=\"true\"] { border-color: palette(highlight); }")
-            .arg(cardinal.frame->objectName()));
+    cardinal.frame = MakeHeadingFrame(Name(key, "Frame"));
     cardinal.frameLayout = new QVBoxLayout(cardinal.frame);
     const QString name = QString::fromLatin1(kHeadingNames[heading]);
     cardinal.button = new QPushButton(QStringLiteral("Calibrate ") + name);
@@ -202,9 +182,6 @@ QWidget* CCoarseCalibrationPage::BuildCounts() {
 }
 
 void CCoarseCalibrationPage::OnInit() {
-    for (Cardinal& cardinal : cardinals) {
-        cardinal.frame->setProperty("frameShown", false);
-    }
     EnableCalibrate(false);
     nextNote->hide();
     statusPanel->Refresh(Link().State());
@@ -343,13 +320,7 @@ void CCoarseCalibrationPage::ShowLiveValues() {
 void CCoarseCalibrationPage::ShowFrameOf(double heading) {
     const int quadrant = QuadrantOf(heading);
     for (int i = 0; i < 4; ++i) {
-        QFrame* frame = cardinals[i].frame;
-        const bool shown = i == quadrant;
-        if (frame->property("frameShown").toBool() != shown) {
-            frame->setProperty("frameShown", shown);
-            frame->style()->unpolish(frame);
-            frame->style()->polish(frame);
-        }
+        ShowHeadingFrame(cardinals[i].frame, i == quadrant);
     }
 }
 

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -97,22 +96,9 @@ void CFineCalibrationPage::BuildControls() {
     columns->setSpacing(margin * 3);
     page->addLayout(columns, 1);
 
-    // The four headings around the compass, as they lie on a compass card.
-    auto* cross = new QGridLayout;
-    cross->setSpacing(margin);
-    cross->addWidget(BuildCardinal(kHeadingNorth), 0, 1, Qt::AlignHCenter | Qt::AlignBottom);
-    cross->addWidget(BuildCardinal(kHeadingWest), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
-    cross->addWidget(BuildHeadingDisplay(), 1, 1, Qt::AlignCenter);
-    cross->addWidget(BuildCardinal(kHeadingEast), 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
-    cross->addWidget(BuildCardinal(kHeadingSouth), 2, 1, Qt::AlignHCenter | Qt::AlignTop);
-
-    QLabel* reference = MakeLabel(QStringLiteral("For Reference Only\nDo Not Align Aircraft\nto "
-                                                 "Display Needle"),
-                                  QStringLiteral("referenceNote"));
-    QFont referenceFont = font();
-    referenceFont.setWeight(QFont::Bold);
-    reference->setFont(referenceFont);
-    cross->addWidget(reference, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    QGridLayout* cross = MakeCompassCross(
+        this, BuildCardinal(kHeadingNorth), BuildCardinal(kHeadingWest), BuildHeadingDisplay(),
+        BuildCardinal(kHeadingEast), BuildCardinal(kHeadingSouth));
 
     auto* readout = new QVBoxLayout;
     QLabel* headingLabel = MakeLabel(QStringLiteral("RQ270 Heading"),
@@ -152,14 +138,7 @@ void CFineCalibrationPage::BuildControls() {
 QWidget* CFineCalibrationPage::BuildCardinal(int heading) {
     Cardinal& cardinal = cardinals[heading];
     const char* key = kHeadingKeys[heading];
-    cardinal.frame = new QFrame;
-    cardinal.frame->setObjectName(Name(key, "Frame"));
-    // The frame line is drawn or left transparent, so the contents never move.
-    cardinal.frame->setStyleSheet(
-        QStringLiteral("QFrame#%1 { border: 2px solid transparent; border-radius: 4px; }"
-                       "QFrame#%1[frameShown=\"true\"] { border-color: palette(highlight); }")
-            .arg(cardinal.frame->objectName()));
-    cardinal.frame->setProperty("frameShown", false);
+    cardinal.frame = MakeHeadingFrame(Name(key, "Frame"));
     auto* layout = new QVBoxLayout(cardinal.frame);
     const QString name = QString::fromLatin1(kHeadingNames[heading]);
     cardinal.button = MakeButton(QStringLiteral("Calibrate ") + name, Name(key, "CalibrateButton"));
@@ -436,13 +415,7 @@ void CFineCalibrationPage::Stored() {
 void CFineCalibrationPage::ShowFrameOf(double heading) {
     const int window = WindowOf(heading);
     for (int i = 0; i < 4; ++i) {
-        QFrame* frame = cardinals[i].frame;
-        const bool shown = i == window;
-        if (frame->property("frameShown").toBool() != shown) {
-            frame->setProperty("frameShown", shown);
-            frame->style()->unpolish(frame);
-            frame->style()->polish(frame);
-        }
+        ShowHeadingFrame(cardinals[i].frame, i == window);
     }
 }
 
