@@ -6,7 +6,6 @@
 #include <QDate>
 
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -50,10 +49,9 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Two decimals with a point whatever the user's locale, as in the log.
 QString Fixed(double value) {
-    std::array<char, 400> digits{}; // room for the largest double in fixed notation
-    std::snprintf(digits.data(), digits.size(), "%.2f", value);
-    return QString::fromLatin1(digits.data());
+    return QString::number(value, 'f', 2);
 }
 
 // The measurement tables run North, East, South, West.

@@ -285,3 +285,19 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
 }
+
+// Entered without a link, the corrections could not be zeroed: the first Calibrate press
+// zeroes them and measures nothing, since the heading shown was taken with them.
+TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {
+    Connect();
+    ASSERT_EQ(sim->Command("power off"), "ok power off");
+    ASSERT_TRUE(RunEventsUntil([] { return !CAhrsLink::Instance().IsLinkAlive(); }));
+    Enter();
+    ASSERT_EQ(sim->Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([] { return CAhrsLink::Instance().IsLinkAlive(); }));
+    for (const int i : {0, 1}) {
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(kWalk[0])->isEnabled(); }));
+        Button(kWalk[0])->click();
+        EXPECT_EQ(Result(kWalk[0])->text(), i == 0 ? "" : "OK") << i;
+    }
+}

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -75,6 +76,8 @@ TEST_F(WelcomePageTest, NextProceedsWhenTheFileCannotBeWritten) {
 // can be saved there (even root cannot create files in /proc).
 TEST_F(WelcomePageTest, ShowsTheFolderOfTheFilesAndWhetherItCanBeWritten) {
     const std::string scratch = CurrentDirectory();
+    const std::shared_ptr<void> back(nullptr,
+                                     [&](void*) { EXPECT_EQ(::chdir(scratch.c_str()), 0); });
     wizard.show();
     for (const std::string& folder : {scratch, std::string("/proc")}) {
         ASSERT_EQ(::chdir(folder.c_str()), 0);
@@ -84,7 +87,6 @@ TEST_F(WelcomePageTest, ShowsTheFolderOfTheFilesAndWhetherItCanBeWritten) {
         EXPECT_NE(text.find(folder), std::string::npos) << text;
         EXPECT_EQ(text.find("cannot be written") != std::string::npos, folder == "/proc") << text;
     }
-    ASSERT_EQ(::chdir(scratch.c_str()), 0);
 }
 
 TEST(IdentificationFileTest, ReadsThreeLinesWhateverTheFileLooksLike) {

@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int kWalkOrder[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
+constexpr int kIndexOrder[] = {kHeadingNorth, kHeadingSouth, kHeadingEast, kHeadingWest};
 const char* const kHeadingNames[] = {"North", "South", "East", "West"};
 const char* const kHeadingKeys[] = {"north", "south", "east", "west"};
 constexpr int kFieldLength = 31;
@@ -202,8 +203,8 @@ void CFineCalibrationPage::OnSetActive() {
     const auto& mcc = previousCorrections.mcc;
     state.SetFineReference(mcc[kHeadingNorth], mcc[kHeadingEast], mcc[kHeadingSouth],
                            mcc[kHeadingWest]);
+    Subscribe(); // a link lost while the corrections are zeroed is reported afterwards
     StartAfresh();
-    Subscribe();
     locationBlock->setVisible(TakesLocation());
     if (TakesLocation()) {
         ShowLocationFromUnit();
@@ -231,10 +232,11 @@ void CFineCalibrationPage::StartAfresh() {
     configurationStored = false;
     Link().State().ClearFineHeadings();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
-    correctionsZeroed = Link().IsLinkAlive() &&
-                        SendCompassCorrections({}, kZeroPollMs, 0.0,
-                                               QStringLiteral("Press a Calibrate button to try "
-                                                              "again."));
+    correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections();
+}
+
+bool CFineCalibrationPage::ZeroCorrections() {
+    return SendCompassCorrections({}, Sending::Zero);
 }
 
 void CFineCalibrationPage::OnKillActive() {
@@ -279,8 +281,8 @@ std::optional<CFineCalibrationPage::Location> CFineCalibrationPage::ReadLocation
             ShowErrorBox(QStringLiteral("%1: \"%2\" is not a number from -%3 to %3 degrees.\n"
                                         "Nothing was sent to the HX410. Correct the field and "
                                         "try again.")
-                             .arg(QLatin1String(field.name), field.edit->text())
-                             .arg(field.limit, 0, 'f', 0),
+                             .arg(QLatin1String(field.name), field.edit->text(),
+                                  QString::number(field.limit, 'f', 0)),
                          QStringLiteral("Invalid %1").arg(QLatin1String(field.name)));
             field.edit->setFocus();
             return std::nullopt;
@@ -304,15 +306,24 @@ void CFineCalibrationPage::SendLocation(const Location& location, bool suspendPa
     Pause(kVariationSettleMs);
 }
 
-// Sets the four compass corrections in the order N, E, S, W, each confirmed by the unit's
-// echo within `tolerance` and a bound. False (after telling the installer what was not
-// confirmed, and `then` what to do) at the first one not confirmed.
+// Sets the four compass corrections, each confirmed by the unit's echo within a bound: new
+// ones in the order N, E, S, W to within the two decimals sent, the others in index order
+// exactly. The page's own busy box shows meanwhile, or `shown`, the caller's. False (after
+// hiding the busy box and telling the installer what was not confirmed) at the first one
+// not confirmed.
 bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& values,
-                                                  double pollMs, double tolerance,
-                                                  const QString& then) {
+                                                  Sending sending, CBusyBox* shown) {
+    const bool fresh = sending == Sending::New;
+    const double pollMs = sending == Sending::Zero ? kZeroPollMs : kSendPollMs;
+    const double tolerance = fresh ? kSendTolerance : 0.0;
+    CBusyBox own(this, sending == Sending::Zero
+                           ? QStringLiteral("Clearing compass corrections...")
+                           : QStringLiteral("Restoring compass corrections..."));
+    CBusyBox& box = shown != nullptr ? *shown : own;
+    box.Show();
     const CAhrsState& state = Link().State();
     const CEchoPoll poll(UiThread(), TimeBase(), pollMs, kEchoBoundMs);
-    for (const int heading : kWalkOrder) {
+    for (const int heading : fresh ? kWalkOrder : kIndexOrder) {
         const double value = std::round(values[heading] * 100.0) / 100.0;
         const EchoPollResult result = poll.Run(
             [&] {
@@ -323,28 +334,34 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
             },
             [&] { return std::fabs(state.GetMcc(heading) - value) <= tolerance; });
         if (result != EchoPollResult::Confirmed) {
+            static const char* const kThen[] = {
+                "Press a Calibrate button to try again.", "Press Back to try again.",
+                "Press Next to try again.", "Nothing was stored: try again."};
+            box.Hide();
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
                                         "of %2.\n%3\n%4")
-                             .arg(QString::fromLatin1(kHeadingNames[heading]))
-                             .arg(value, 0, 'f', 2)
-                             .arg(QString::fromLatin1(EchoPollMessage(result)), then),
+                             .arg(QString::fromLatin1(kHeadingNames[heading]),
+                                  QString::number(value, 'f', 2),
+                                  QString::fromLatin1(EchoPollMessage(result)),
+                                  QString::fromLatin1(kThen[static_cast<int>(sending)])),
                          QStringLiteral("Error setting compass corrections"));
             return false;
         }
     }
+    own.Hide();
     return true;
 }
 
 // Computes the compass corrections from the four errors, sends them and has the RQ270's
-// configuration module store them. False, after a box, when any of it failed.
-bool CFineCalibrationPage::StoreCompassCorrections() {
+// configuration module store them, while `shown` is up. False, after hiding it and a box,
+// when any of it failed.
+bool CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown) {
     compassCorrection = ComputeCompassCorrections(fineError);
-    if (!SendCompassCorrections(compassCorrection, kSendPollMs, kSendTolerance,
-                                QStringLiteral("Nothing was stored: press Store Configuration "
-                                               "Module to try again."))) {
+    if (!SendCompassCorrections(compassCorrection, Sending::New, &shown)) {
         return false;
     }
     if (!Link().EraseAndStoreMcc()) {
+        shown.Hide();
         ReportStoreFailure();
         return false;
     }
@@ -454,11 +471,11 @@ void CFineCalibrationPage::ShowWhetherAllMeasured() {
 
 void CFineCalibrationPage::OnCalibrateHeading(int heading) {
     if (!correctionsZeroed) {
-        correctionsZeroed = SendCompassCorrections(
-            {}, kZeroPollMs, 0.0, QStringLiteral("Press a Calibrate button to try again."));
-        if (!correctionsZeroed) {
-            return;
-        }
+        // The heading shown was taken with the earlier corrections: it is measured again
+        // once the unit is steady without them.
+        correctionsZeroed = ZeroCorrections();
+        EnableCalibrate(false);
+        return;
     }
     const double error = CardinalError(fineHeading, heading);
     const bool inRange = IsFineErrorInRange(error);
@@ -496,7 +513,7 @@ void CFineCalibrationPage::OnStoreConfiguration() {
         if (location) {
             SendLocation(*location, /*suspendParsing=*/false);
         }
-        const bool stored = StoreCompassCorrections();
+        const bool stored = StoreCompassCorrections(box);
         if (stored) {
             Pause(kStoreSettleMs);
         }
@@ -524,7 +541,7 @@ int CFineCalibrationPage::OnWizardNext() {
         }
         CBusyBox box(this, QStringLiteral("Recording new settings on HX410..."));
         box.Show();
-        const bool stored = StoreCompassCorrections();
+        const bool stored = StoreCompassCorrections(box);
         if (stored) {
             Pause(kNextSettleMs);
         }
@@ -532,8 +549,7 @@ int CFineCalibrationPage::OnWizardNext() {
         if (!stored) {
             return kStay;
         }
-    } else if (!SendCompassCorrections(previousCorrections.mcc, kSendPollMs, 0.0,
-                                       QStringLiteral("Press Next to try again."))) {
+    } else if (!SendCompassCorrections(previousCorrections.mcc, Sending::RestoreForNext)) {
         // Without new measurements Next verifies the corrections held before this step,
         // which the page zeroed on entry: they go back first.
         return kStay;
@@ -548,10 +564,8 @@ int CFineCalibrationPage::OnWizardNext() {
 
 int CFineCalibrationPage::OnWizardBack() {
     // Back leaves the unit with the compass corrections it held before this step.
-    return SendCompassCorrections(previousCorrections.mcc, kSendPollMs, 0.0,
-                                  QStringLiteral("Press Back to try again."))
-               ? kProceed
-               : kStay;
+    return SendCompassCorrections(previousCorrections.mcc, Sending::RestoreForBack) ? kProceed
+                                                                                    : kStay;
 }
 
 void CFineCalibrationPage::OnMessage(int message) {

@@ -84,13 +84,17 @@ private:
     QWidget* BuildHeadingDisplay();
     QWidget* BuildLocation();
     void StartAfresh();
-    bool SendCompassCorrections(const std::array<double, 4>& values, double pollMs,
-                                double tolerance, const QString& then);
+    // Why a set of compass corrections is sent: zeroed for the measurement, the earlier ones
+    // restored for Back or for Next's verification, or the new ones to be stored.
+    enum class Sending { Zero, RestoreForBack, RestoreForNext, New };
+    bool SendCompassCorrections(const std::array<double, 4>& values, Sending sending,
+                                CBusyBox* shown = nullptr);
+    bool ZeroCorrections();
     bool TakesLocation() const;
     void ShowLocationFromUnit();
     std::optional<Location> ReadLocation();
     void SendLocation(const Location& location, bool suspendParsing);
-    bool StoreCompassCorrections();
+    bool StoreCompassCorrections(CBusyBox& shown);
     bool VerifyAcrossMagReset(const QString& boxText, double waitMs,
                               const std::optional<Location>& entered);
     bool LocationReadBack(const Location& entered);

@@ -120,10 +120,13 @@ void CFinishPage::OnInit() {
 
 void CFinishPage::OnSetActive() {
     SetWizardButtons(IWizardFrame::kNext);
-    if (locked) {
+    // Without a link the record was reset: the values of the last activation stand.
+    if (locked || (taken && !Link().IsLinkAlive())) {
+        summary->setText(Summary());
         return;
     }
     locked = true;
+    taken = true;
     values = TakeInstallationValues(Link().State(), directory);
     const CInstallationInfo& info = CInstallationInfo::Instance();
     values.tailNumber = info.TailNumber();

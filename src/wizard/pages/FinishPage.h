@@ -19,9 +19,9 @@ class QPrinter;
 // installation log, prepares the identification file for the next aircraft, puts the unit
 // back into its normal output and goes on to the verification page.
 //
-// The values are taken when the page becomes active: the summary, the log and the report
-// all show them, even if the link is lost (which resets the record) before they are
-// written. Dates and times are those of printing and saving.
+// The values are taken when the page becomes active with the unit connected: the summary,
+// the log and the report all show them, even if the link is lost (which resets the record)
+// before they are written. Dates and times are those of printing and saving.
 class CFinishPage : public CWizardPage {
     Q_OBJECT
 
@@ -61,5 +61,6 @@ private:
     std::string directory;
     InstallationValues values;
     QImage picture;
+    bool taken = false;  // values hold the record as the page found it
     bool locked = false; // a print, a log or the summary is being made
 };
