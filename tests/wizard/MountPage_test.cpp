@@ -128,3 +128,15 @@ TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
     EXPECT_EQ(BusyText(), "");
     EXPECT_EQ(State().GetSelectedMount(), 8);
 }
+
+// A wizard that showed the mount page resets the magnetometer's power when it goes, so
+// the RQ270 starts again with what its configuration module holds.
+TEST_F(MountPageTest, AWizardThatShowedTheMountPageResetsTheMagnetometerWhenItCloses) {
+    CSimPeer& sim = Connect();
+    {
+        CInstallationWizard closing(*uiThread, CTimeBase(kScale), MakeStandardPage);
+        closing.GoToPage(kMountPage);
+        ASSERT_EQ(SimValue(sim, "MagAnswering"), "yes");
+    }
+    EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "MagAnswering") == "no"; }));
+}

@@ -55,3 +55,14 @@ TEST_F(VerifyPageTest, BackSelectsOutputPageE) {
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Page") == "E"; }));
 }
+
+// The unit going silent here leads back to the connection page after one box.
+TEST_F(VerifyPageTest, ALostLinkLeadsToTheConnectionPage) {
+    CSimPeer& sim = Connect();
+    ASSERT_TRUE(GoOnBy("verifyOnlyButton", kVerifyPage));
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    ASSERT_TRUE(Ok(sim.Command("power off")));
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+}
