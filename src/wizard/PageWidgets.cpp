@@ -37,9 +37,10 @@ QPushButton* MakeButton(const QString& text, const QString& name) {
 QFrame* MakeHeadingFrame(const QString& name) {
     auto* frame = new QFrame;
     frame->setObjectName(name);
+    // A fixed colour: the highlight of an inactive window can be the background's own.
     frame->setStyleSheet(
         QStringLiteral("QFrame#%1 { border: 2px solid transparent; border-radius: 4px; }"
-                       "QFrame#%1[frameShown=\"true\"] { border-color: palette(highlight); }")
+                       "QFrame#%1[frameShown=\"true\"] { border-color: #2f6db5; }")
             .arg(name));
     frame->setProperty("frameShown", false);
     return frame;

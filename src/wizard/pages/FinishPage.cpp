@@ -173,13 +173,16 @@ QString CFinishPage::Summary() const {
 }
 
 void CFinishPage::OnPrintReport() {
-    if (locked || !choosePrinter(*printer, this)) {
+    if (locked) {
         return;
     }
     locked = true;
     CInstallationReport report;
     BuildInstallationReport(report, values, picture);
-    const bool printed = report.Print(*printer);
+    // The dialog names a PDF file after the document.
+    printer->setDocName(report.GetName());
+    const bool chosen = choosePrinter(*printer, this);
+    const bool printed = !chosen || report.Print(*printer);
     locked = false;
     if (!printed) {
         ShowErrorBox(QStringLiteral("The report could not be printed on %1.\nCheck the printer "
