@@ -68,7 +68,12 @@ TEST_F(AhrsLink, FailedReopenLeavesThePortClosedAndTheSilenceTimerReportsTheLoss
     ASSERT_TRUE(link->Open(kPort));
     ASSERT_TRUE(peer.Send("\x1bMNT 9\x1b"));
     ASSERT_TRUE(WaitForNotes(1));
-    peer.Hangup(); // the COM link now dangles: the reopen fails
+    // The COM link dangles before the hang-up: the pseudo-terminal's number, once free, may
+    // go to another program's terminal at once, and the reopen must not reach that.
+    std::filesystem::remove(std::filesystem::path(places.portsDir) /
+                            ("COM" + std::to_string(kPort)));
+    LinkPort(kPort, dir / "unplugged");
+    peer.Hangup(); // the reopen fails
     ASSERT_TRUE(WaitForNotes(2));
     ui.RunFor(3000);
     EXPECT_EQ(link->Port().ReopenCount(), 1u); // no second attempt
