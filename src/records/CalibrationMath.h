@@ -38,6 +38,13 @@ inline constexpr int kHeadingSouth = 1;
 inline constexpr int kHeadingEast = 2;
 inline constexpr int kHeadingWest = 3;
 
+// The headings round the compass (N, E, S, W): the order the installer walks them and the
+// order of the measurement tables in the log and the report.
+inline constexpr std::array<int, 4> kCompassWalk{kHeadingNorth, kHeadingEast, kHeadingSouth,
+                                                 kHeadingWest};
+// Heading names by heading index.
+inline constexpr std::array<const char*, 4> kHeadingNames{"North", "South", "East", "West"};
+
 // Mean of a list accumulated as the sum of value / n in list order; an empty list gives 0.
 double MeanOf(std::span<const double> values);
 double MeanOf(std::span<const int16_t> values);

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "records/CalibrationMath.h"
 #include "records/FileNames.h"
 
 namespace {
@@ -17,16 +18,6 @@ constexpr std::string_view kTitle = "Korvan HX410 AHRS Installation Report";
 constexpr std::size_t kMaxFileNameBytes = 255;
 constexpr std::string_view kPartialWrite = "the disk accepted only part of the log";
 
-struct Heading {
-    std::string_view name;
-    int index;
-};
-
-// Compass corrections are listed by heading index; the measurement tables go round the compass.
-constexpr std::array<Heading, 4> kCompassOrder{
-    {{"North", 0}, {"South", 1}, {"East", 2}, {"West", 3}}};
-constexpr std::array<Heading, 4> kTableOrder{
-    {{"North", 0}, {"East", 2}, {"South", 1}, {"West", 3}}};
 constexpr std::array<std::string_view, 3> kAxes{"X", "Y", "Z"};
 
 struct Table {
@@ -110,9 +101,10 @@ void WriteCorrections(CLogText& log, const InstallationValues& v) {
                      std::to_string(v.magFieldCorrection[axis]));
         }
     }
-    for (const Heading& heading : kCompassOrder) {
-        log.Line("Compass Correction " + std::string(heading.name) + ": ",
-                 Real(v.mcc[heading.index]));
+    // Compass corrections by heading index; the measurement tables go round the compass.
+    for (int heading = 0; heading < 4; ++heading) {
+        log.Line("Compass Correction " + std::string(kHeadingNames[heading]) + ": ",
+                 Real(v.mcc[heading]));
     }
     log.Line("Magnetic Variance: ", Real(v.magneticVariation));
     log.Line("Latitude: ", Real(v.latitude));
@@ -120,9 +112,9 @@ void WriteCorrections(CLogText& log, const InstallationValues& v) {
 
 void WriteMeasurements(CLogText& log, const InstallationValues& v) {
     for (const Table& table : kTables) {
-        for (const Heading& heading : kTableOrder) {
-            log.Line(std::string(table.label) + std::string(heading.name) + ": ",
-                     Real((v.*table.values)[heading.index]));
+        for (const int heading : kCompassWalk) {
+            log.Line(std::string(table.label) + kHeadingNames[heading] + ": ",
+                     Real((v.*table.values)[heading]));
         }
     }
 }

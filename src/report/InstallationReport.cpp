@@ -1,5 +1,6 @@
 #include "report/InstallationReport.h"
 
+#include "records/CalibrationMath.h"
 #include "report/DrawField.h"
 #include "report/DrawPicture.h"
 
@@ -57,11 +58,11 @@ QString Fixed(double value) {
 // The measurement tables run North, East, South, West.
 void AddHeadingRows(std::vector<Row>& rows, const QString& quantity,
                     const std::array<double, 4>& byHeading) {
-    constexpr std::array<std::pair<const char*, int>, 4> kHeadings{
-        {{"NORTH", 0}, {"EAST", 2}, {"SOUTH", 1}, {"WEST", 3}}};
-    for (const auto& [heading, index] : kHeadings) {
-        rows.push_back({quantity + QLatin1Char(' ') + QLatin1String(heading) + QLatin1Char(':'),
-                        Fixed(byHeading[static_cast<std::size_t>(index)])});
+    for (const int heading : kCompassWalk) {
+        rows.push_back({quantity + QLatin1Char(' ') +
+                            QString::fromLatin1(kHeadingNames[heading]).toUpper() +
+                            QLatin1Char(':'),
+                        Fixed(byHeading[static_cast<std::size_t>(heading)])});
     }
 }
 
@@ -105,10 +106,9 @@ std::vector<Row> ReportRows(const InstallationValues& values, const QImage& moun
     }
 
     // Compass corrections run North, South, East, West, as the heading index does.
-    const std::array<QString, 4> headings{QStringLiteral("North"), QStringLiteral("South"),
-                                          QStringLiteral("East"), QStringLiteral("West")};
     for (std::size_t heading = 0; heading < 4; ++heading) {
-        rows.push_back({QStringLiteral("Compass Correction %1:").arg(headings[heading]),
+        rows.push_back({QStringLiteral("Compass Correction %1:")
+                            .arg(QString::fromLatin1(kHeadingNames[heading])),
                         Fixed(values.mcc[heading])});
     }
     rows.push_back({QStringLiteral("Magnetic Variance:"), Fixed(values.magneticVariation)});

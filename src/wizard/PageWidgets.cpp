@@ -1,5 +1,6 @@
 #include "wizard/PageWidgets.h"
 
+#include "records/CalibrationMath.h"
 #include "wizard/Geometry.h"
 
 #include <QFrame>
@@ -44,6 +45,10 @@ QFrame* MakeHeadingFrame(const QString& name) {
             .arg(name));
     frame->setProperty("frameShown", false);
     return frame;
+}
+
+QString HeadingObjectName(int heading, const char* role) {
+    return QString::fromLatin1(kHeadingNames[heading]).toLower() + QString::fromLatin1(role);
 }
 
 void ShowHeadingFrame(QFrame* frame, bool shown) {

@@ -29,6 +29,8 @@ class QWidget;
 // The frame around a heading's Calibrate button and result. Its line is drawn or left
 // transparent, so the contents never move; it starts hidden.
 QFrame* MakeHeadingFrame(const QString& name);
+// The object name of a heading's control on the calibration pages, e.g. "northFrame".
+QString HeadingObjectName(int heading, const char* role);
 void ShowHeadingFrame(QFrame* frame, bool shown);
 
 // The four heading blocks around the compass, as they lie on a compass card, with the

@@ -26,17 +26,10 @@
 
 namespace {
 
-constexpr int kWalkOrder[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
-const char* const kHeadingNames[] = {"North", "South", "East", "West"};
-const char* const kHeadingKeys[] = {"north", "south", "east", "west"};
 const char* const kAxisNames[] = {"X", "Y", "Z"};
 const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
 constexpr double kRateFullScale = 6.0;
 constexpr double kRateGreenFraction = 0.05;
-
-QString Name(const char* key, const char* role) {
-    return QString::fromLatin1(key) + QString::fromLatin1(role);
-}
 
 bool UsesCoarseStep(std::int32_t versionClass) {
     return versionClass < 0 || versionClass > 2;
@@ -118,12 +111,11 @@ void CCoarseCalibrationPage::BuildControls() {
 
 QWidget* CCoarseCalibrationPage::BuildCardinal(int heading) {
     Cardinal& cardinal = cardinals[heading];
-    const char* key = kHeadingKeys[heading];
-    cardinal.frame = MakeHeadingFrame(Name(key, "Frame"));
+    cardinal.frame = MakeHeadingFrame(HeadingObjectName(heading, "Frame"));
     cardinal.frameLayout = new QVBoxLayout(cardinal.frame);
     const QString name = QString::fromLatin1(kHeadingNames[heading]);
     cardinal.button = new QPushButton(QStringLiteral("Calibrate ") + name);
-    cardinal.button->setObjectName(Name(key, "CalibrateButton"));
+    cardinal.button->setObjectName(HeadingObjectName(heading, "CalibrateButton"));
     cardinal.button->setAutoDefault(false);
     cardinal.frameLayout->addWidget(cardinal.button);
     connect(cardinal.button, &QPushButton::clicked, this,
@@ -140,7 +132,7 @@ void CCoarseCalibrationPage::ResetResultField(int heading) {
         return;
     }
     auto* field = new CColouredField;
-    field->setObjectName(Name(kHeadingKeys[heading], "ResultField"));
+    field->setObjectName(HeadingObjectName(heading, "ResultField"));
     field->setAccessibleName(QString::fromLatin1(kHeadingNames[heading]) +
                              QStringLiteral(" result"));
     field->setAlignment(Qt::AlignCenter);
@@ -279,7 +271,7 @@ bool CCoarseCalibrationPage::ZeroCorrections() {
         }
     }
     const CEchoPoll mccPoll(UiThread(), TimeBase(), kMccPollMs, kEchoBoundMs);
-    for (const int heading : kWalkOrder) {
+    for (const int heading : kCompassWalk) {
         const EchoPollResult result =
             mccPoll.Run([&] { return Link().SendMcc(heading, 0.0); },
                         [&] { return std::fabs(state.GetMcc(heading)) <= kMccZeroTolerance; });
@@ -345,7 +337,7 @@ void CCoarseCalibrationPage::OnTick() {
         EndCollections(); // the record was reset: no sample of it is real
         return;
     }
-    for (const int heading : kWalkOrder) {
+    for (const int heading : kCompassWalk) {
         CollectionStep(heading);
     }
     ShowWhetherAllCollected();

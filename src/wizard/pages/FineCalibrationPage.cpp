@@ -26,17 +26,10 @@
 
 namespace {
 
-constexpr int kWalkOrder[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
-constexpr int kIndexOrder[] = {kHeadingNorth, kHeadingSouth, kHeadingEast, kHeadingWest};
-const char* const kHeadingNames[] = {"North", "South", "East", "West"};
-const char* const kHeadingKeys[] = {"north", "south", "east", "west"};
+constexpr std::array<int, 4> kIndexOrder{kHeadingNorth, kHeadingSouth, kHeadingEast, kHeadingWest};
 constexpr int kFieldLength = 31;
 const char kStoreFailure[] = "Failed to store compass correction values to RQ270.";
 const char kStoreFailureCaption[] = "Error storing values";
-
-QString Name(const char* key, const char* role) {
-    return QString::fromLatin1(key) + QString::fromLatin1(role);
-}
 
 // The heading window whose frame is shown, or -1 between the windows. West excludes its
 // lower edge; the other windows include both edges.
@@ -138,15 +131,15 @@ void CFineCalibrationPage::BuildControls() {
 
 QWidget* CFineCalibrationPage::BuildCardinal(int heading) {
     Cardinal& cardinal = cardinals[heading];
-    const char* key = kHeadingKeys[heading];
-    cardinal.frame = MakeHeadingFrame(Name(key, "Frame"));
+    cardinal.frame = MakeHeadingFrame(HeadingObjectName(heading, "Frame"));
     auto* layout = new QVBoxLayout(cardinal.frame);
     const QString name = QString::fromLatin1(kHeadingNames[heading]);
-    cardinal.button = MakeButton(QStringLiteral("Calibrate ") + name, Name(key, "CalibrateButton"));
+    cardinal.button = MakeButton(QStringLiteral("Calibrate ") + name,
+                                 HeadingObjectName(heading, "CalibrateButton"));
     connect(cardinal.button, &QPushButton::clicked, this,
             [this, heading] { OnCalibrateHeading(heading); });
     cardinal.result = new CColouredField;
-    cardinal.result->setObjectName(Name(key, "ResultField"));
+    cardinal.result->setObjectName(HeadingObjectName(heading, "ResultField"));
     cardinal.result->setAccessibleName(name + QStringLiteral(" result"));
     cardinal.result->setAlignment(Qt::AlignCenter);
     cardinal.result->setFocusPolicy(Qt::NoFocus);
@@ -323,7 +316,7 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
     box.Show();
     const CAhrsState& state = Link().State();
     const CEchoPoll poll(UiThread(), TimeBase(), pollMs, kEchoBoundMs);
-    for (const int heading : fresh ? kWalkOrder : kIndexOrder) {
+    for (const int heading : fresh ? kCompassWalk : kIndexOrder) {
         const double value = std::round(values[heading] * 100.0) / 100.0;
         const EchoPollResult result = poll.Run(
             [&] {
