@@ -52,8 +52,9 @@ public:
         return true;
     }
 
-    // Reads a decimal integer (leading white space, optional sign, at least one digit, up
-    // to the first other byte) into the signed 16-bit range.
+    // Reads a decimal integer (leading white space, optional sign, at least one digit) into
+    // the signed 16-bit range. The number must be a whole word: "12abc" or "1.5" is not a
+    // count, and taking its first digits would make up a measurement.
     bool ReadCount(int16_t& value) {
         if (failed || !SkipSpace()) {
             return Fail();
@@ -71,6 +72,9 @@ public:
             if (magnitude > 32768) {
                 return Fail();
             }
+        }
+        if (Peek() >= 0 && !IsSpace(Peek())) {
+            return Fail();
         }
         const long signedValue = negative ? -magnitude : magnitude;
         if (signedValue > std::numeric_limits<int16_t>::max()) {

@@ -30,13 +30,16 @@ TEST(MagMeasurementFileTest, ReadingRule) {
                  {"OUT_X: 1\r\nOUT_Y: -2\r\nOUT_Z: 3\r\n", true, 1, -2, 3},
                  {"OUT_Z: 3\nOUT_X: 1\nOUT_Y: 2\n", true, 3, 1, 2},
                  {"k +7 k 8 k 9", true, 7, 8, 9},
-                 {"k 12abc 5 k 6", true, 12, 5, 6},
                  {"\n\n\tk\t-32767\vk 2\fk 32767\r", true, -32767, 2, 32767},
                  {"OUT_X: 1\nOUT_Y: 2\n", false, 0, 0, 0},
                  {"OUT_X: 1\nOUT_Y: -32768\nOUT_Z: 3\n", false, 0, 0, 0},
                  {"OUT_X: 32768\nOUT_Y: 2\nOUT_Z: 3\n", false, 0, 0, 0},
                  {"k 99999999999999999999999 k 1 k 2", false, 0, 0, 0},
                  {"OUT_X: abc\nOUT_Y: 2\nOUT_Z: 3\n", false, 0, 0, 0},
+                 {"OUT_X: 12abc\nOUT_Y: 2\nOUT_Z: 3\n", false, 0, 0, 0},
+                 {"k 12abc 5 k 6", false, 0, 0, 0},
+                 {"OUT_X: 1\nOUT_Y: 2\nOUT_Z: 3.5\n", false, 0, 0, 0},
+                 {"OUT_X: 1\nOUT_Y: 2-\nOUT_Z: 3\n", false, 0, 0, 0},
                  {"OUT_X:1\nOUT_Y:2\nOUT_Z:3\n", false, 0, 0, 0},
                  {"", false, 0, 0, 0}};
     CTempDir dir;
