@@ -201,15 +201,23 @@ int CLiveMonitor::Main(int argc, char** argv) {
 }
 
 int CLiveMonitor::List(std::ostream& out) {
-    const ComPortPlaces places = Places();
-    const auto paths = ComPortMap(places);
-    const ComPortScan scan = ScanComPorts(places);
-    for (const int number : scan.ports) {
-        const auto it = paths.find(number);
-        out << "COM" << number << ' ' << (it == paths.end() ? "" : DeviceOf(it->second)) << '\n';
+    bool listed = false;
+    std::vector<std::string> forbidden;
+    for (const ComPortCandidate& port : ProbeComPorts(Places())) {
+        if (port.Usable() || port.Busy()) {
+            out << "COM" << port.number << ' ' << port.device
+                << (port.Busy() ? " busy (another program holds it)" : "") << '\n';
+            listed = true;
+        } else if (port.NoPermission()) {
+            forbidden.push_back(port.device);
+        }
     }
-    if (!scan.noPermission.empty()) {
-        out << NoPermissionHint(scan.noPermission) << '\n';
+    // Silence would look like a fault of the decoder itself.
+    if (!listed) {
+        out << "no serial port found\n";
+    }
+    if (!forbidden.empty()) {
+        out << NoPermissionHint(forbidden) << '\n';
     }
     out.flush();
     return out ? 0 : kExitUsage;

@@ -12,8 +12,10 @@
 //   hx410-decode --list
 //   hx410-decode --port N [--seconds S] [--send TEXT]... [--capture FILE] [--time-scale K]
 //
-// --list prints "COM<n> <device>" per usable port, ascending, and a line naming serial
-// devices that exist but may not be opened. --port prints "<seconds> link up" and
+// --list prints "COM<n> <device>" per usable port, ascending, with "busy (another program
+// holds it)" after a port that another program holds, "no serial port found" when it lists
+// none, and a line naming serial devices that exist but may not be opened. --port prints "<seconds>
+// link up" and
 // "<seconds> link lost" as the notifications arrive, sends each TEXT followed by a
 // carriage return once the link first comes up, and after S seconds (default 10)
 // prints the record. --capture writes every byte received to FILE after a few '#' lines

@@ -138,16 +138,25 @@ int ProbeComPort(const std::string& devicePath) {
     return status;
 }
 
+std::vector<ComPortCandidate> ProbeComPorts(const ComPortPlaces& places,
+                                            const ComPortProbe& probe) {
+    std::vector<ComPortCandidate> candidates;
+    for (const auto& [number, path] : ComPortMap(places)) {
+        std::error_code error;
+        const fs::path device = fs::canonical(path, error);
+        candidates.push_back({number, path, error ? path : device.string(),
+                              probe ? probe(path) : ProbeComPort(path)});
+    }
+    return candidates;
+}
+
 ComPortScan ScanComPorts(const ComPortPlaces& places, const ComPortProbe& probe) {
     ComPortScan scan;
-    for (const auto& [number, path] : ComPortMap(places)) {
-        const int status = probe ? probe(path) : ProbeComPort(path);
-        if (status == 0) {
-            scan.ports.push_back(number);
-        } else if (status == EACCES || status == EPERM) {
-            std::error_code error;
-            const fs::path device = fs::canonical(path, error);
-            scan.noPermission.push_back(error ? path : device.string());
+    for (const ComPortCandidate& candidate : ProbeComPorts(places, probe)) {
+        if (candidate.Usable()) {
+            scan.ports.push_back(candidate.number);
+        } else if (candidate.NoPermission()) {
+            scan.noPermission.push_back(candidate.device);
         }
     }
     return scan;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <string>
@@ -35,6 +36,22 @@ std::string DevicePathOfPort(const ComPortPlaces& places, int number);
 // terminal, EBUSY when held elsewhere, EACCES when the user may not open it).
 int ProbeComPort(const std::string& devicePath);
 using ComPortProbe = std::function<int(const std::string& devicePath)>;
+
+// One port that something names, and what probing it found.
+struct ComPortCandidate {
+    int number = 0;
+    std::string path;   // as ComPortMap gives it
+    std::string device; // the device node behind it (a link followed), or `path`
+    int status = 0;     // ProbeComPort's answer
+
+    bool Usable() const { return status == 0; }
+    bool Busy() const { return status == EBUSY; }
+    bool NoPermission() const { return status == EACCES || status == EPERM; }
+};
+
+// Every port that the ports directory or the kernel names, ascending, each probed now.
+std::vector<ComPortCandidate> ProbeComPorts(const ComPortPlaces& places,
+                                            const ComPortProbe& probe = ProbeComPort);
 
 struct ComPortScan {
     std::vector<int> ports;                // usable now, ascending

@@ -87,6 +87,29 @@ TEST_F(ComPortList, OnlyTerminalsThatCanBeHeldExclusivelyAreListed) {
     }
     EXPECT_EQ(ListComPorts(places), std::vector<int>{4});
     EXPECT_EQ(ProbeComPort(held.SlavePath()), EBUSY);
+
+    // Each candidate with its state, so that a held port can be named as busy.
+    fs::create_symlink(dir / "nothing", ports / "COM6");
+    const struct {
+        int number;
+        std::string device;
+        int status;
+    } expected[] = {{2, "/dev/null", ENOTTY},
+                    {3, fs::canonical(dir / "file.cap").string(), ENOTTY},
+                    {4, free.SlavePath(), 0},
+                    {5, held.SlavePath(), EBUSY},
+                    {6, (ports / "COM6").string(), ENOENT}};
+    const std::vector<ComPortCandidate> candidates = ProbeComPorts(places);
+    ASSERT_EQ(candidates.size(), std::size(expected));
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        SCOPED_TRACE(expected[i].number);
+        EXPECT_EQ(candidates[i].number, expected[i].number);
+        EXPECT_EQ(candidates[i].path,
+                  (ports / ("COM" + std::to_string(expected[i].number))).string());
+        EXPECT_EQ(candidates[i].device, expected[i].device);
+        EXPECT_EQ(candidates[i].status, expected[i].status);
+        EXPECT_EQ(candidates[i].Busy(), expected[i].status == EBUSY);
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
@@ -65,8 +66,13 @@ protected:
     std::string sysRoot = dir / "sys";
 };
 
-// Only ports that can be opened and locked now are listed, in ascending order.
-TEST_F(DecodeLive, ListShowsUsablePortsAscendingWithTheirDevices) {
+// Ports that can be opened and locked now are listed in ascending order, and a port that
+// another program holds is listed as busy rather than left out.
+TEST_F(DecodeLive, ListShowsUsableAndBusyPortsAscendingWithTheirDevices) {
+    const auto empty = Decoder({"--list"});
+    EXPECT_EQ(empty->Finish(), 0) << empty->Err();
+    EXPECT_EQ(Lines(empty->Out()), std::vector<std::string>{"no serial port found"});
+
     CPtyPeer a, b, held, adapter;
     ASSERT_TRUE(a.Ok() && b.Ok() && held.Ok() && adapter.Ok());
     LinkPort(12, a.SlavePath());
@@ -78,10 +84,16 @@ TEST_F(DecodeLive, ListShowsUsablePortsAscendingWithTheirDevices) {
     ASSERT_EQ(holder.OpenDevice(held.SlavePath()), 0);
     CSimPeer sim(HX410_SIM_PATH, portsDir, 20);
     ASSERT_TRUE(sim.Ok());
-    std::vector<std::string> expected = {"COM3 " + b.SlavePath(), "COM12 " + a.SlavePath(),
-                                         "COM34 " + adapter.SlavePath()};
-    const std::string simLine = "COM" + std::to_string(sim.ComNumber()) + " " + sim.SlavePath();
-    expected.insert(sim.ComNumber() < 3 ? expected.begin() : expected.begin() + 1, simLine);
+    std::map<int, std::string> byNumber = {
+        {3, "COM3 " + b.SlavePath()},
+        {5, "COM5 " + held.SlavePath() + " busy (another program holds it)"},
+        {12, "COM12 " + a.SlavePath()},
+        {34, "COM34 " + adapter.SlavePath()}};
+    byNumber[sim.ComNumber()] = "COM" + std::to_string(sim.ComNumber()) + " " + sim.SlavePath();
+    std::vector<std::string> expected;
+    for (const auto& [number, line] : byNumber) {
+        expected.push_back(line);
+    }
 
     const auto decoder = Decoder({"--list"});
     EXPECT_EQ(decoder->Finish(), 0) << decoder->Err();
@@ -102,9 +114,10 @@ TEST_F(DecodeLive, APortTheUserMayNotOpenIsExplainedInTheListAndOnOpening) {
     const auto list = Decoder({"--list"}, asNobody);
     ASSERT_EQ(list->Finish(), 0) << list->Err();
     const auto lines = Lines(list->Out());
-    ASSERT_EQ(lines.size(), 1u) << list->Out();
-    EXPECT_NE(lines[0].find(peer.SlavePath()), std::string::npos);
-    EXPECT_NE(lines[0].find("dialout"), std::string::npos);
+    ASSERT_EQ(lines.size(), 2u) << list->Out();
+    EXPECT_EQ(lines[0], "no serial port found");
+    EXPECT_NE(lines[1].find(peer.SlavePath()), std::string::npos);
+    EXPECT_NE(lines[1].find("dialout"), std::string::npos);
 
     const auto monitor = Monitor(4, "2", "20", {}, asNobody);
     EXPECT_EQ(monitor->Finish(), 3);
