@@ -1,9 +1,9 @@
 #include "device/AhrsLink.h"
 
+#include "device/FixedPoint.h"
 #include "device/PlainUiThread.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -34,22 +34,6 @@ CAhrsLink& CreateInstance() {
     }
     static CAhrsLink link(*setup.uiThread, setup.timeBase, setup.places);
     return link;
-}
-
-// Fixed-point with two decimals, independent of the process locale (a UI toolkit may
-// set a locale whose decimal separator is a comma, which the unit would not read).
-bool FormatFixed2(double value, std::string& text) {
-    if (!std::isfinite(value)) {
-        return false;
-    }
-    char buffer[64];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
-    if (error != std::errc()) {
-        return false;
-    }
-    text.assign(buffer, end);
-    return true;
 }
 
 } // namespace
@@ -219,11 +203,12 @@ bool CAhrsLink::SendLine(std::string_view text) {
 }
 
 bool CAhrsLink::SendFixed2(const std::string& keyword, double value) {
-    std::string number;
-    if (!FormatFixed2(value, number)) {
+    if (!std::isfinite(value)) {
         return false; // not a number: nothing the unit could read is sent
     }
-    return WriteBuilt({keyword, number});
+    // Independent of the process locale: a toolkit may set one whose decimal separator is a
+    // comma, which the unit would not read.
+    return WriteBuilt({keyword, FixedPoint(value, 2)});
 }
 
 bool CAhrsLink::WriteBuilt(std::initializer_list<std::string_view> parts) {

@@ -2,13 +2,13 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
+#include "device/FixedPoint.h"
 #include "records/CalibrationMath.h"
 #include "records/FileNames.h"
 
@@ -34,13 +34,8 @@ constexpr std::array<Table, 8> kTables{{{"Raw X Sensor ", &InstallationValues::r
                                         {"Lvl Y Sensor ", &InstallationValues::levelMagY},
                                         {"Lvl Z Sensor ", &InstallationValues::levelMagZ}}};
 
-// Fixed-point with two decimals, whatever locale the process runs in.
 std::string Real(double value) {
-    std::array<char, 400> buffer{}; // room for the largest double written out in full
-    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                   std::chars_format::fixed, 2)
-                         .ptr;
-    return std::string(buffer.data(), end);
+    return FixedPoint(value, 2);
 }
 
 std::string TwoDigits(int value) {

@@ -1,5 +1,6 @@
 #include "report/InstallationReport.h"
 
+#include "device/FixedPoint.h"
 #include "records/CalibrationMath.h"
 #include "report/DrawField.h"
 #include "report/DrawPicture.h"
@@ -52,7 +53,7 @@ QString Text(const std::string& text) {
 
 // Two decimals with a point whatever the user's locale, as in the log.
 QString Fixed(double value) {
-    return QString::number(value, 'f', 2);
+    return QString::fromStdString(FixedPoint(value, 2));
 }
 
 // The measurement tables run North, East, South, West.

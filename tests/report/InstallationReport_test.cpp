@@ -126,7 +126,7 @@ TEST_F(InstallationReport, RowsStandAtTheirPlacesFromThePapersEdge) {
         {"Tail Number:", 0.3, 0.7 + 7 * kRow, "N123AB"},
         {"Mount Position:", 0.3, mountRow, "Connector Aft"},
         {"Compass Correction North:", 0.3, northRow, "0.50"},
-        {"Compass Correction West:", 0.3, northRow + 3 * kRow, "-0.00"},
+        {"Compass Correction West:", 0.3, northRow + 3 * kRow, "0.00"}, // -0.004
         {"Raw X Sensor EAST:", 0.3, northRow + 7 * kRow, "36.00"},
         {"Eff Roll SOUTH:", 0.3, northRow + 24 * kRow, "-0.25"},
         {"Lvl Z Sensor WEST:", 0.3, northRow + 37 * kRow, "-3408.75"},

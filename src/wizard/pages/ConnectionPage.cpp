@@ -2,6 +2,7 @@
 
 #include "device/AhrsLink.h"
 #include "device/AhrsVersion.h"
+#include "device/FixedPoint.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
 #include "wizard/BusyBox.h"
@@ -361,8 +362,8 @@ bool CConnectionPage::RestoreCompassCorrections() {
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
                                         "(%2) that was being restored.\nCheck the connection, "
                                         "then choose the COM port again.")
-                             .arg(QString::fromLatin1(kHeadingNames[heading]))
-                             .arg(value, 0, 'f', 2),
+                             .arg(QString::fromLatin1(kHeadingNames[heading]),
+                                  QString::fromStdString(FixedPoint(value, 2))),
                          QStringLiteral("Error restoring compass corrections"));
             return false;
         }

@@ -5,6 +5,7 @@
 #include "controls/RateMeterCtrl.h"
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
+#include "device/FixedPoint.h"
 #include "records/CalibrationMath.h"
 #include "records/EchoPoll.h"
 #include "wizard/ErrorBox.h"
@@ -255,8 +256,8 @@ void CFineCalibrationPage::ShowLocationFromUnit() {
         return;
     }
     const CAhrsState& state = Link().State();
-    variationEdit->setText(QString::number(state.GetMagneticVariation(), 'f', 2));
-    latitudeEdit->setText(QString::number(state.GetLatitude(), 'f', 6));
+    variationEdit->setText(QString::fromStdString(FixedPoint(state.GetMagneticVariation(), 2)));
+    latitudeEdit->setText(QString::fromStdString(FixedPoint(state.GetLatitude(), 6)));
 }
 
 // The two fields as numbers within their ranges; otherwise the installer is told which
@@ -334,7 +335,7 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
                                         "of %2.\n%3\n%4")
                              .arg(QString::fromLatin1(kHeadingNames[heading]),
-                                  QString::number(value, 'f', 2),
+                                  QString::fromStdString(FixedPoint(value, 2)),
                                   QString::fromLatin1(EchoPollMessage(result)),
                                   QString::fromLatin1(kThen[static_cast<int>(sending)])),
                          QStringLiteral("Error setting compass corrections"));
@@ -440,7 +441,7 @@ void CFineCalibrationPage::OnTick() {
     Link().CheckOutputPage();
     fineHeading = state.GetAvgHeading();
     fineHeadingRate = state.GetAvgHeadingRate();
-    headingField->setText(QString::number(fineHeading, 'f', 2));
+    headingField->setText(QString::fromStdString(FixedPoint(fineHeading, 2)));
     ShowFrameOf(fineHeading);
     compass->SetHeading(fineHeading);
     rateMeter->SetValue(fineHeadingRate);

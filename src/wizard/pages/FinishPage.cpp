@@ -1,6 +1,7 @@
 #include "wizard/pages/FinishPage.h"
 
 #include "device/AhrsLink.h"
+#include "device/FixedPoint.h"
 #include "records/FileNames.h"
 #include "records/InstallationLogWriter.h"
 #include "report/InstallationReport.h"
@@ -56,7 +57,7 @@ QString AskForLogFile(const QString& proposedName, QWidget* owner) {
 }
 
 QString Fixed2(double value) {
-    return QString::number(value, 'f', 2);
+    return QString::fromStdString(FixedPoint(value, 2));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "controls/RateMeterCtrl.h"
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
+#include "device/FixedPoint.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageWidgets.h"
 
@@ -112,7 +113,7 @@ void CVerifyPage::ShowLive() {
     const CAhrsState& state = Link().State();
     compass->SetHeading(state.GetAvgHeading());
     rateMeter->SetValue(state.GetAvgHeadingRate());
-    headingField->setText(QString::number(state.GetAvgHeading(), 'f', 2));
+    headingField->setText(QString::fromStdString(FixedPoint(state.GetAvgHeading(), 2)));
     const CStatusPanel::Status status = statusPanel->Refresh(state);
     compass->ShowNeedle(status.magValid);
 }
