@@ -90,7 +90,9 @@ bool CAtomicFile::Write(const std::string& path, std::string_view contents) {
     const bool written = WriteAll(file.Get(), contents) && ::fsync(file.Get()) == 0;
     const bool closed = file.Close();
     if (!written || !closed || ::rename(tempPath.c_str(), path.c_str()) != 0) {
+        const int error = errno;
         ::unlink(tempPath.c_str());
+        errno = error; // the reason of the failure, not of the clean-up
         return false;
     }
     SyncDirectory(DirectoryOf(path));

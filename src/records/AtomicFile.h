@@ -9,6 +9,7 @@
 class CAtomicFile {
 public:
     // True only when every byte was written and the file is in place; on failure the
-    // previous file (if any) is untouched and no temporary file is left behind.
+    // previous file (if any) is untouched, no temporary file is left behind and errno says
+    // why.
     static bool Write(const std::string& path, std::string_view contents);
 };

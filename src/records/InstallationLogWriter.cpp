@@ -11,6 +11,7 @@
 #include "device/FixedPoint.h"
 #include "records/CalibrationMath.h"
 #include "records/FileNames.h"
+#include "records/PlainText.h"
 
 namespace {
 
@@ -54,9 +55,11 @@ std::string DateTime(const std::tm& t) {
 
 class CLogText {
 public:
+    // A value never brings a control character along: a line break in a typed or read
+    // text would start a line of its own that the log does not hold.
     void Line(std::string_view label, std::string_view value = {}) {
         text += label;
-        text += value;
+        text += WithoutControlCharacters(value);
         text += '\n';
     }
     std::string Take() { return std::move(text); }

@@ -2,6 +2,7 @@
 
 #include "device/FixedPoint.h"
 #include "records/CalibrationMath.h"
+#include "records/PlainText.h"
 #include "report/DrawField.h"
 #include "report/DrawPicture.h"
 
@@ -47,8 +48,10 @@ struct Row {
     double Advance() const { return picture.isNull() ? kRowHeight : Height() + kRowHeight; }
 };
 
+// A text as the technician reads it: no control character (a line break would start a row of
+// its own), and bytes of an 8-bit file shown as Latin-1 characters.
 QString Text(const std::string& text) {
-    return QString::fromStdString(text);
+    return QString::fromStdString(PrintableUtf8(text));
 }
 
 // Two decimals with a point whatever the user's locale, as in the log.

@@ -2,8 +2,8 @@
 
 #include "records/AtomicFile.h"
 #include "records/FileNames.h"
+#include "records/PlainText.h"
 
-#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -22,15 +22,14 @@ bool ReadLine(std::istream& in, std::string& line) {
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    line = CIdentificationFile::Limit(line, CIdentificationFile::kLineLimit);
+    line =
+        WithoutControlCharacters(CIdentificationFile::Limit(line, CIdentificationFile::kLineLimit));
     return true;
 }
 
 std::string OneLine(std::string_view entry) {
-    std::string line = CIdentificationFile::Limit(entry, CIdentificationFile::kEntryLimit);
-    std::replace_if(
-        line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return line;
+    return CIdentificationFile::Limit(WithoutControlCharacters(entry),
+                                      CIdentificationFile::kEntryLimit);
 }
 
 } // namespace

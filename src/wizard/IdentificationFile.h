@@ -22,13 +22,15 @@ public:
     static std::string Path();
 
     // Reads the three lines; missing lines give empty entries, a trailing CR (a file from
-    // a Windows installation) is dropped, a line longer than kLineLimit keeps its start.
-    // False, with `entries` untouched, when the file cannot be opened.
+    // a Windows installation) is dropped, a line longer than kLineLimit keeps its start, and
+    // control characters are left out. Bytes that are not UTF-8 (a file written in an 8-bit
+    // code page) are kept as they are. False, with `entries` untouched, when the file cannot
+    // be opened.
     static bool Read(const std::string& path, Entries& entries);
 
-    // Replaces the file at once (written beside it, then renamed over it); each entry is
-    // limited to kEntryLimit bytes and a line break inside it becomes a blank, so the
-    // file always holds three lines. False when the file could not be written.
+    // Replaces the file at once (written beside it, then renamed over it); each entry loses
+    // its control characters and is limited to kEntryLimit bytes, so the file always holds
+    // three lines. False when the file could not be written, with errno saying why.
     static bool Write(const std::string& path, const Entries& entries);
 
     // At most `limit` bytes of `text`, never ending inside a UTF-8 character.

@@ -1,6 +1,6 @@
 #include "wizard/InstallationInfo.h"
 
-#include <utility>
+#include "records/PlainText.h"
 
 CInstallationInfo& CInstallationInfo::Instance() {
     static CInstallationInfo info;
@@ -22,17 +22,17 @@ std::string CInstallationInfo::ShopName() const {
     return shopName;
 }
 
-void CInstallationInfo::SetTailNumber(std::string value) {
+void CInstallationInfo::SetTailNumber(std::string_view value) {
     std::lock_guard lock(mutex);
-    tailNumber = std::move(value);
+    tailNumber = WithoutControlCharacters(value);
 }
 
-void CInstallationInfo::SetInstaller(std::string value) {
+void CInstallationInfo::SetInstaller(std::string_view value) {
     std::lock_guard lock(mutex);
-    installer = std::move(value);
+    installer = WithoutControlCharacters(value);
 }
 
-void CInstallationInfo::SetShopName(std::string value) {
+void CInstallationInfo::SetShopName(std::string_view value) {
     std::lock_guard lock(mutex);
-    shopName = std::move(value);
+    shopName = WithoutControlCharacters(value);
 }

@@ -2,10 +2,12 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 
 // The installer's identification entries of this run (tail number, installer, shop name),
 // written by the welcome page and read by the pages, the log and the report. One record
-// per process, created on first use.
+// per process, created on first use. The entries never hold a control character: a line
+// break from a pasted text would otherwise start a line of its own in the log.
 class CInstallationInfo {
 public:
     static CInstallationInfo& Instance();
@@ -13,9 +15,9 @@ public:
     std::string TailNumber() const;
     std::string Installer() const;
     std::string ShopName() const;
-    void SetTailNumber(std::string value);
-    void SetInstaller(std::string value);
-    void SetShopName(std::string value);
+    void SetTailNumber(std::string_view value);
+    void SetInstaller(std::string_view value);
+    void SetShopName(std::string_view value);
 
 private:
     CInstallationInfo() = default;

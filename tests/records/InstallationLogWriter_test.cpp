@@ -85,6 +85,26 @@ TEST(InstallationLogWriterTest, OptionalLinesFollowVersionClassFileAndMountLabel
     }
 }
 
+// Texts come from people and from the unit: whatever they hold, every line of the log is
+// one of its own and no byte of a text steers a terminal that shows the log.
+TEST(InstallationLogWriterTest, TextsCannotForgeLinesOrCarryControlCharacters) {
+    InstallationValues v = kKnown;
+    v.tailNumber = "N1\nCompass Correction North: 99.99";
+    v.shopName = "Shop\r\x1b[2J\x1b]0;title\x07";
+    v.installer = std::string("A\0B\x7F\xC2\x85\xE2\x80\xA8\xE2\x80\xA9", 13);
+    v.ahrsSerialNumber = "A\t1";
+    v.mountLabel = "Mount\fPosition";
+    const std::string text = CInstallationLogWriter::Text(v, kNow);
+    EXPECT_EQ(LineCount(text), LineCount(CInstallationLogWriter::Text(kKnown, kNow)));
+    EXPECT_EQ(text.find("\nCompass Correction North: 99.99"), text.npos);
+    for (const char* line :
+         {"\nTail Number: N1Compass Correction North: 99.99\n", "\nShop Name  : Shop[2J]0;title\n",
+          "\nInstaller  : AB\n", "\nHX410 Serial Number: A1\n", "\nMount Position: MountPosition\n",
+          "\nCompass Correction North: 1.25\n"}) {
+        EXPECT_NE(text.find(line), text.npos) << line;
+    }
+}
+
 TEST(InstallationLogWriterTest, ProposedFileName) {
     const std::string prefix = "Korvan HX410 AHRS Installation Report - ";
     const struct {

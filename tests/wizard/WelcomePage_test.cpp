@@ -7,11 +7,18 @@
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
 
+#include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -63,13 +70,112 @@ TEST_F(WelcomePageTest, EntriesGoToTheFileInItsLineOrderAndComeBack) {
     EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), tail.substr(0, 126) + "\n\n\n");
 }
 
-TEST_F(WelcomePageTest, NextProceedsWhenTheFileCannotBeWritten) {
-    std::filesystem::create_directory(directory / "app_intro_info.txt");
+// The entries still serve this installation, but the technician learns at once, with the
+// reason, that the next start will not find them; the previous file stays as it was.
+TEST_F(WelcomePageTest, AFileThatCannotBeWrittenIsReportedAndNextProceeds) {
+    const struct {
+        const char* name;
+        bool directoryInTheWay;
+        rlim_t sizeLimit;
+        int error;
+    } cases[] = {{"directory in the way", true, RLIM_INFINITY, EISDIR},
+                 {"full disk", false, 0, EFBIG}};
     wizard.show();
-    Enter("N12345", "", "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = directory / "app_intro_info.txt";
+        std::filesystem::remove_all(path);
+        if (c.directoryInTheWay) {
+            std::filesystem::create_directory(path);
+        } else {
+            WriteText(path, "T0\nI0\nS0\n");
+        }
+        wizard.GoToPage(kWelcomePage);
+        Enter("N12345", "", "");
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        {
+            const CFileSizeLimit limit(c.sizeLimit);
+            wizard.PressNext();
+        }
+        EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
+        EXPECT_EQ(CInstallationInfo::Instance().TailNumber(), "N12345");
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving identification");
+        const std::string& text = answerer.Boxes()[0].text;
+        EXPECT_NE(text.find(path), std::string::npos) << text;
+        EXPECT_NE(text.find(std::generic_category().message(c.error)), std::string::npos) << text;
+        if (!c.directoryInTheWay) {
+            EXPECT_EQ(ReadText(path), "T0\nI0\nS0\n");
+        }
+    }
+}
+
+// However the text arrives (typed, pasted, set through the accessibility interface or read
+// from the file), an entry holds no control character, so it cannot forge a line of the
+// identification file or of the log.
+TEST_F(WelcomePageTest, EntriesTakeNoControlCharacters) {
+    wizard.show();
+    QLineEdit* tail = Edit("tailNumberEdit");
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(tail);
+    ASSERT_NE(accessible, nullptr);
+    const QString forged = QStringLiteral("N1\nCompass Correction North: 99.99");
+    const QString cleaned = QStringLiteral("N1Compass Correction North: 99.99");
+    const std::vector<std::pair<QString, std::function<void(const QString&)>>> ways = {
+        {"setText", [&](const QString& text) { tail->setText(text); }},
+        {"accessible", [&](const QString& text) { accessible->setText(QAccessible::Value, text); }},
+        {"paste",
+         [&](const QString& text) {
+             tail->clear();
+             QGuiApplication::clipboard()->setText(text);
+             tail->paste();
+         }},
+    };
+    for (const auto& [way, enter] : ways) {
+        for (const QString& control :
+             {QStringLiteral("\n"), QStringLiteral("\r"), QStringLiteral("\x1b"),
+              QStringLiteral("\t"), QStringLiteral("\x7f"), QString(QChar(0x85)),
+              QString(QChar(0x2028))}) {
+            enter(QStringLiteral("N1") + control + QStringLiteral("X"));
+            EXPECT_EQ(tail->text().toStdString(), "N1X")
+                << way.toStdString() << " " << control.toStdString();
+        }
+        enter(forged);
+        EXPECT_EQ(tail->text().toStdString(), cleaned.toStdString()) << way.toStdString();
+    }
+    EXPECT_EQ(tail->cursorPosition(), cleaned.size()) << "the cursor stays after the paste";
+
+    WriteText(directory / "app_intro_info.txt", "N\x1b[2J1\r\nI\x07\tI\nS\x7fS\n");
+    wizard.GoToPage(kWelcomePage);
+    EXPECT_EQ(Entered("tailNumberEdit"), "N[2J1");
+    EXPECT_EQ(Entered("installerEdit"), "II");
+    EXPECT_EQ(Entered("shopNameEdit"), "SS");
     wizard.PressNext();
-    EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
-    EXPECT_EQ(CInstallationInfo::Instance().TailNumber(), "N12345");
+    EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), "N[2J1\nII\nSS\n");
+}
+
+// An identification file from an 8-bit code page is shown in Latin-1 and, where not edited,
+// written back byte for byte instead of with replacement characters.
+TEST_F(WelcomePageTest, EntriesThatAreNotUtf8ComeBackUnchanged) {
+    const std::string path = directory / "app_intro_info.txt";
+    const std::string file = "N\xD8"
+                             "1\nM\xFC"
+                             "ller\nS\xC3\xA9\x85\n";
+    WriteText(path, file);
+    wizard.show();
+    EXPECT_EQ(Edit("tailNumberEdit")->text(), QStringLiteral("N\u00D81"));
+    EXPECT_EQ(Edit("installerEdit")->text(), QStringLiteral("M\u00FCller"));
+    EXPECT_EQ(Edit("shopNameEdit")->text(), QStringLiteral("S\u00E9")); // no C1 control shown
+    wizard.PressNext();
+    EXPECT_EQ(ReadText(path), file);
+    EXPECT_EQ(CInstallationInfo::Instance().Installer(), "M\xFC"
+                                                         "ller");
+
+    wizard.GoToPage(kWelcomePage);
+    Edit("tailNumberEdit")->setText(QStringLiteral("N\u00D82"));
+    wizard.PressNext();
+    EXPECT_EQ(ReadText(path), "N\xC3\x98"
+                              "2\nM\xFC"
+                              "ller\nS\xC3\xA9\x85\n");
 }
 
 // The files of the run go to the current folder: the page names it, and says when nothing
@@ -102,6 +208,12 @@ TEST(IdentificationFileTest, ReadsThreeLinesWhateverTheFileLooksLike) {
         {"T\nI\nS", {"T", "I", "S"}},
         {"T\n", {"T", "", ""}},
         {"T\n" + longLine + "\nS\n", {"T", longLine.substr(0, 255), "S"}},
+        {"T\x1b[0m\tT\nI\x01I\x7f\nS\xC2\x85S\xE2\x80\xA8\n", {"T[0mT", "II", "SS"}},
+        {"M\xFC"
+         "ller\n\xE9\n\n",
+         {"M\xFC"
+          "ller",
+          "\xE9", ""}}, // 8-bit bytes are kept
     };
     for (const Case& c : cases) {
         WriteText(path, c.contents);
@@ -131,7 +243,7 @@ TEST(IdentificationFileTest, WritesThreeLinesOfLimitedEntries) {
         {std::string(200, 'x'), std::string(127, 'x')},
         {threeByte, threeByte.substr(0, 127)},           // ends on a boundary
         {threeByte.substr(1), threeByte.substr(1, 126)}, // would cut the 43rd sign
-        {"line\r\nbreak", "line  break"},
+        {"line\r\nbreak\x1b[2J\x7f", "linebreak[2J"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(CIdentificationFile::Write(path, {c.entry, "I", "S"}));

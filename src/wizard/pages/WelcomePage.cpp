@@ -1,7 +1,9 @@
 #include "wizard/pages/WelcomePage.h"
 
 #include "records/FileNames.h"
+#include "records/PlainText.h"
 #include "wizard/ApplicationTitle.h"
+#include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/IdentificationFile.h"
 #include "wizard/InstallationInfo.h"
@@ -10,6 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <system_error>
 
 namespace {
 
@@ -25,8 +30,22 @@ QLabel* AddLabel(QVBoxLayout* layout, const QString& text, const QString& name) 
     return label;
 }
 
-std::string EntryOf(const QLineEdit* edit) {
-    return CIdentificationFile::Limit(edit->text().toStdString(), CIdentificationFile::kEntryLimit);
+QString Printable(const QString& text) {
+    return QString::fromStdString(WithoutControlCharacters(text.toStdString()));
+}
+
+// Takes every control character out of the field as soon as it arrives: typed, pasted, or
+// set through the accessibility interface, which bypasses any validator.
+void KeepOutControlCharacters(QLineEdit* edit) {
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+        const QString kept = Printable(text);
+        if (kept == text) {
+            return;
+        }
+        const int cursor = static_cast<int>(Printable(text.left(edit->cursorPosition())).size());
+        edit->setText(kept);
+        edit->setCursorPosition(cursor);
+    });
 }
 
 } // namespace
@@ -85,6 +104,7 @@ QLineEdit* CWelcomePage::AddEntry(int row, const QString& label, const QString& 
     edit->setObjectName(name);
     edit->setAccessibleName(QString(label).remove(QLatin1Char(':')));
     edit->setMaxLength(static_cast<int>(CIdentificationFile::kEntryLimit));
+    KeepOutControlCharacters(edit);
     edit->setMinimumWidth(DialogUnitsToPixels(this, kEditWidthUnits, 0).width());
     note->setForegroundRole(QPalette::PlaceholderText);
     entries->addWidget(caption, row, 0);
@@ -96,9 +116,9 @@ QLineEdit* CWelcomePage::AddEntry(int row, const QString& label, const QString& 
 void CWelcomePage::OnSetActive() {
     CIdentificationFile::Entries last;
     if (CIdentificationFile::Read(CIdentificationFile::Path(), last)) {
-        tailNumberEdit->setText(QString::fromStdString(last.tailNumber));
-        shopNameEdit->setText(QString::fromStdString(last.shopName));
-        installerEdit->setText(QString::fromStdString(last.installer));
+        ShowFileEntry(tailNumberEdit, last.tailNumber, tailNumberRead);
+        ShowFileEntry(shopNameEdit, last.shopName, shopNameRead);
+        ShowFileEntry(installerEdit, last.installer, installerRead);
     }
     SetWizardButtons(IWizardFrame::kNext);
     versionLabel->setText(QStringLiteral("Installation Software Version: ") +
@@ -125,14 +145,45 @@ void CWelcomePage::ShowFolder() {
                                                    : QPalette::WindowText);
 }
 
+// Bytes that are not UTF-8 (a file from an 8-bit code page) are shown as Latin-1 characters
+// rather than as replacement characters, and kept to be written back unchanged.
+void CWelcomePage::ShowFileEntry(QLineEdit* edit, const std::string& bytes, FileEntry& read) {
+    edit->setText(QString::fromStdString(Utf8FromBytes(bytes)));
+    read = {bytes, edit->text()};
+}
+
+// The field's entry: the bytes read from the file while the field still shows them, otherwise
+// the text in the field.
+std::string CWelcomePage::EntryOf(const QLineEdit* edit, const FileEntry& read) {
+    const std::string entry = edit->text() == read.shown ? read.bytes : edit->text().toStdString();
+    return CIdentificationFile::Limit(entry, CIdentificationFile::kEntryLimit);
+}
+
 int CWelcomePage::OnWizardNext() {
-    CIdentificationFile::Entries entered{EntryOf(tailNumberEdit), EntryOf(installerEdit),
-                                         EntryOf(shopNameEdit)};
+    CIdentificationFile::Entries entered{EntryOf(tailNumberEdit, tailNumberRead),
+                                         EntryOf(installerEdit, installerRead),
+                                         EntryOf(shopNameEdit, shopNameRead)};
     CInstallationInfo& info = CInstallationInfo::Instance();
     info.SetTailNumber(entered.tailNumber);
     info.SetInstaller(entered.installer);
     info.SetShopName(entered.shopName);
-    // A directory that cannot be written only loses the pre-filling of the next run.
-    CIdentificationFile::Write(CIdentificationFile::Path(), entered);
+    const std::string path = CIdentificationFile::Path();
+    errno = 0;
+    if (!CIdentificationFile::Write(path, entered)) {
+        ReportWriteFailure(path, errno);
+    }
+    // The entries serve this installation either way; only the next start would miss them.
     return kProceed;
+}
+
+void CWelcomePage::ReportWriteFailure(const std::string& path, int error) {
+    const QString reason = error != 0
+                               ? QString::fromStdString(std::generic_category().message(error))
+                               : QStringLiteral("The file could not be written completely");
+    ShowMessageBox(QMessageBox::Warning,
+                   QStringLiteral("The identification entries could not be saved to\n%1\n\n"
+                                  "Reason: %2.\n\nThey are used for this installation, but the "
+                                  "next start of the program will not fill them in.")
+                       .arg(QString::fromStdString(Utf8FromBytes(path)), reason),
+                   QStringLiteral("Error saving identification"), QMessageBox::Ok);
 }
