@@ -61,8 +61,10 @@ CAhrsLink& CAhrsLink::Instance() {
     return link;
 }
 
-CAhrsLink::CAhrsLink(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places)
-    : uiThread(uiThread), timeBase(timeBase), port(state, uiThread, timeBase, std::move(places)) {}
+CAhrsLink::CAhrsLink(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places,
+                     std::unique_ptr<ITransport> transport)
+    : uiThread(uiThread), timeBase(timeBase),
+      port(state, uiThread, timeBase, std::move(places), std::move(transport)) {}
 
 CAhrsLink::~CAhrsLink() {
     // The listener and the silence timer call back into this object: end them first.
@@ -83,7 +85,6 @@ bool CAhrsLink::Open(std::uint8_t portNumber) {
     if (status != 0) {
         return false;
     }
-    port.SetLineSettings(38400, 8, CSerialPort::Parity::None, 1);
     {
         std::lock_guard lock(commandLock);
         portName = name;
@@ -131,7 +132,7 @@ void CAhrsLink::OnLinkLost() {
 }
 
 bool CAhrsLink::WriteLine(const std::string& line) {
-    return port.Write(line.data(), line.size()) == 0;
+    return port.Write(line) == 0;
 }
 
 bool CAhrsLink::WriteLocked(const std::string& line) {

@@ -44,8 +44,10 @@ public:
     static bool Exists();
 
     // An independent link (tests, tools); the process-wide one is made the same way.
+    // Without a transport it talks through the serial port that the COM map names.
     CAhrsLink(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
-              ComPortPlaces places = ComPortPlaces::Default());
+              ComPortPlaces places = ComPortPlaces::Default(),
+              std::unique_ptr<ITransport> transport = nullptr);
     ~CAhrsLink();
 
     CAhrsLink(const CAhrsLink&) = delete;

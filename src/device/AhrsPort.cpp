@@ -1,13 +1,16 @@
 #include "device/AhrsPort.h"
 
+#include "device/SerialPort.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 
 CAhrsPort::CAhrsPort(CAhrsState& state, IUiThread& uiThread, CTimeBase timeBase,
-                     ComPortPlaces places)
-    : CSerialPort(timeBase), parser(state), uiThread(uiThread), places(std::move(places)) {}
+                     ComPortPlaces places, std::unique_ptr<ITransport> transport)
+    : timeBase(timeBase),
+      transport(transport ? std::move(transport) : std::make_unique<CSerialPort>(timeBase)),
+      parser(state), uiThread(uiThread), places(std::move(places)) {}
 
 CAhrsPort::~CAhrsPort() {
     Close();
@@ -36,9 +39,9 @@ int CAhrsPort::Open(const std::string& portName) {
     }
     const std::string path = DevicePathOf(portName);
     if (path.empty()) {
-        return Keep(ENOENT);
+        return ENOENT;
     }
-    const int status = OpenDevice(path, true);
+    const int status = transport->Open(path, *this);
     if (status == 0) {
         WatchSilence(kSilenceMs);
     }
@@ -46,7 +49,7 @@ int CAhrsPort::Open(const std::string& portName) {
 }
 
 int CAhrsPort::Close() {
-    const int status = CloseDevice();
+    const int status = transport->Close();
     if (watching) {
         uiThread.StopTimer(kSilenceTimerId);
         watching = false;
@@ -67,7 +70,7 @@ void CAhrsPort::OnSilenceCheck() {
         WatchSilence(kSilenceMs); // nothing received since the open or the last loss
         return;
     }
-    const double silentMs = TimeBase().NowMs() - last;
+    const double silentMs = timeBase.NowMs() - last;
     if (silentMs < kSilenceMs) {
         WatchSilence(kSilenceMs - silentMs);
         return;
@@ -121,46 +124,35 @@ void CAhrsPort::Call(const CallbackList& list) {
     }
 }
 
-int CAhrsPort::OnPortEvent(unsigned events, unsigned /*errors*/) {
-    if ((events & kReceivedChars) == 0) {
-        return 0; // breaks and line errors are ignored
+void CAhrsPort::OnReceived(std::string_view bytes) {
+    if (bytes.empty()) {
+        return;
     }
-    char buffer[kReadSize + 1];
-    std::size_t count = 0;
-    const int status = Read(buffer, kReadSize, &count);
-    if (status != 0) {
-        return status; // the silence timer keeps running, so a lasting failure is reported
-    }
-    if (count == 0) {
-        return 0;
-    }
-    lastReadMs.store(TimeBase().NowMs());
+    lastReadMs.store(timeBase.NowMs());
     {
         std::lock_guard lock(callbackLock);
         if (receiveTap) {
-            receiveTap(std::string_view(buffer, count));
+            receiveTap(bytes);
         }
     }
-    buffer[count] = '\0';
     bool recognised = true;
     if (!parsingSuspended.load()) {
         // The text handed on ends at the first NUL of the read.
-        recognised = parser.ProcessChunk(std::string_view(buffer, std::strlen(buffer)));
+        recognised = parser.ProcessChunk(bytes.substr(0, bytes.find('\0')));
     }
-    TimeBase().Sleep(kYieldMs); // the listener thread's own pause, not a UI-thread wait
+    timeBase.Sleep(kYieldMs); // the reader thread's own pause, not a UI-thread wait
     if (recognised && !linkAlive.exchange(true)) {
         Call(onLinkUp);
     }
-    return 0;
 }
 
-void CAhrsPort::OnReceiverFailed(int /*error*/) {
-    CloseFromListener();
-    if (!PauseListener(kReopenPauseMs)) {
+// A failed read leaves the silence timer running, so a lasting failure is reported.
+void CAhrsPort::OnFailed(int /*error*/) {
+    if (!transport->PauseReader(kReopenPauseMs)) {
         return; // closed meanwhile
     }
     reopenCount.fetch_add(1);
     // One attempt; the device is found again through the COM map, since a replugged
     // adapter may have come back under another node.
-    ReopenDevice(DevicePathOf(LastPortName()));
+    transport->Reopen(DevicePathOf(LastPortName()));
 }

@@ -2,19 +2,22 @@
 
 #include "device/ComPortList.h"
 #include "device/LineParser.h"
-#include "device/SerialPort.h"
+#include "device/TimeBase.h"
+#include "device/Transport.h"
 #include "device/UiThread.h"
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-// The HX410 maintenance port: a serial port named "COM<n>" whose listener feeds every
-// read to the line parser, and a silence watch that decides whether the link is alive.
+// The HX410 maintenance port: a transport (the serial port named "COM<n>", or an
+// in-memory peer in tests) whose reader feeds every read to the line parser, and a
+// silence watch that decides whether the link is alive.
 //
 // The link comes up on the first read after an open or a loss that holds a recognised
 // line (any read while parsing is suspended). It is lost, once, 5000 ms after the last
@@ -25,7 +28,7 @@
 // down no expiry can run. When the listener meets a hang-up or a read failure (an
 // adapter pulled out) the port closes, pauses 500 ms and reopens its last port once; a
 // failed reopen leaves it closed and the silence watch then reports the loss.
-class CAhrsPort : public CSerialPort {
+class CAhrsPort : private ITransportReceiver {
 public:
     using Callback = std::function<void()>;
     using ReceiveTap = std::function<void(std::string_view bytes)>;
@@ -33,12 +36,16 @@ public:
     static constexpr int kSilenceTimerId = 2;
     static constexpr double kSilenceMs = 5000;
     static constexpr double kReopenPauseMs = 500;
-    static constexpr std::size_t kReadSize = 1023;
     static constexpr double kYieldMs = 1;
 
+    // Without a transport the port talks through a serial port on `timeBase`.
     CAhrsPort(CAhrsState& state, IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
-              ComPortPlaces places = ComPortPlaces::Default());
-    ~CAhrsPort() override;
+              ComPortPlaces places = ComPortPlaces::Default(),
+              std::unique_ptr<ITransport> transport = nullptr);
+    ~CAhrsPort();
+
+    CAhrsPort(const CAhrsPort&) = delete;
+    CAhrsPort& operator=(const CAhrsPort&) = delete;
 
     // Closes a port that is open (as Close does), remembers `portName` as the last port
     // (whether or not the open succeeds) and opens the device that the COM map names for
@@ -51,6 +58,10 @@ public:
     int Close();
     // Close; kept for the link's shutdown before the UI thread goes away.
     void Shutdown() { Close(); }
+    // Writes the whole line within the transport's bound: 0 or an errno value.
+    int Write(std::string_view bytes) { return transport->Write(bytes); }
+    bool IsOpen() const { return transport->IsOpen(); }
+    const CTimeBase& TimeBase() const { return timeBase; }
 
     void ClearAck(int index) { parser.ClearAck(index); }
     bool IsAckSet(int index) const { return parser.IsAckSet(index); }
@@ -73,10 +84,6 @@ public:
     const ComPortPlaces& Places() const { return places; }
     const CLineParser& Parser() const { return parser; }
 
-protected:
-    int OnPortEvent(unsigned events, unsigned errors) override;
-    void OnReceiverFailed(int error) override;
-
 private:
     using CallbackList = std::vector<std::pair<const void*, Callback>>;
 
@@ -87,7 +94,11 @@ private:
     void OnSilenceCheck();
     void Add(CallbackList& list, const void* owner, Callback callback);
     void Call(const CallbackList& list);
+    void OnReceived(std::string_view bytes) override;
+    void OnFailed(int error) override;
 
+    CTimeBase timeBase;
+    std::unique_ptr<ITransport> transport;
     CLineParser parser;
     IUiThread& uiThread;
     ComPortPlaces places;

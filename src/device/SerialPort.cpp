@@ -205,7 +205,13 @@ void CSerialPort::CloseFromListener() {
     CloseHandle();
 }
 
-int CSerialPort::ReopenDevice(const std::string& devicePath) {
+int CSerialPort::Open(const std::string& devicePath, ITransportReceiver& newReceiver) {
+    CloseDevice(); // the listener is gone before the receiver changes
+    receiver = &newReceiver;
+    return OpenDevice(devicePath, true);
+}
+
+int CSerialPort::Reopen(const std::string& devicePath) {
     std::lock_guard lock(deviceLock);
     CloseHandle();
     return Keep(OpenHandle(devicePath));
@@ -363,7 +369,7 @@ int CSerialPort::StopReceiver() {
     return 0;
 }
 
-bool CSerialPort::PauseListener(double programMs) {
+bool CSerialPort::PauseReader(double programMs) {
     std::unique_lock lock(pauseLock);
     return !timeBase.WaitFor(pauseWake, lock, programMs, [this] { return stopRequested.load(); });
 }
@@ -374,7 +380,10 @@ void CSerialPort::ListenerMain() {
         if (stopRequested.load()) {
             return;
         }
-        OnReceiverFailed(error);
+        CloseFromListener();
+        if (receiver != nullptr) {
+            receiver->OnFailed(error);
+        }
         if (stopRequested.load() || !IsOpen()) {
             return;
         }
@@ -402,7 +411,7 @@ int CSerialPort::WaitAndDispatch() {
         if (events & POLLIN) {
             // Data queued before a hang-up is read first; the failure follows on a
             // later round, when only the hang-up is left.
-            const int status = OnPortEvent(kReceivedChars, 0);
+            const int status = ReceiveAvailable();
             if (status != 0) {
                 return status;
             }
@@ -414,15 +423,12 @@ int CSerialPort::WaitAndDispatch() {
     }
 }
 
-int CSerialPort::OnPortEvent(unsigned events, unsigned /*errors*/) {
-    if ((events & kReceivedChars) == 0) {
-        return 0;
-    }
-    char buffer[1024];
+int CSerialPort::ReceiveAvailable() {
+    char buffer[kReadSize];
     std::size_t count = 0;
-    return Read(buffer, sizeof buffer, &count);
-}
-
-void CSerialPort::OnReceiverFailed(int /*error*/) {
-    CloseFromListener();
+    const int status = Read(buffer, sizeof buffer, &count);
+    if (status == 0 && count > 0 && receiver != nullptr) {
+        receiver->OnReceived(std::string_view(buffer, count));
+    }
+    return status;
 }

@@ -1,38 +1,39 @@
 #pragma once
 
 #include "device/TimeBase.h"
+#include "device/Transport.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <termios.h>
 #include <thread>
 
-// A serial device on POSIX termios, with a listener thread that reports received
-// characters. Every operation returns 0 on success or an errno value, which the port
-// also keeps as its last error.
+// A serial device on POSIX termios, with a listener thread that reads what arrives.
+// Every operation returns 0 on success or an errno value, which the port also keeps as
+// its last error.
 //
 // Threads: open, close and writes belong to the caller's (user-interface) thread; the
-// listener thread reads and calls OnPortEvent. When the listener meets a hang-up or a
-// read failure it calls OnReceiverFailed on its own way out; a derived class may reopen
-// the device there (ReopenDevice) and the same thread then goes on listening.
-//
-// A derived class that overrides the two handlers must call CloseDevice in its own
-// destructor, so that the listener is gone before the derived part is destroyed.
-class CSerialPort {
+// listener thread reads, at most kReadSize bytes at a time, and hands the bytes to the
+// receiver given to Open (without one they are dropped). When the listener meets a
+// hang-up or a read failure it closes the device and calls the receiver's OnFailed on
+// its own way out; the receiver may pause and reopen the device there, and the same
+// thread then goes on listening.
+class CSerialPort : public ITransport {
 public:
     enum class Parity { None, Odd, Even };
-    enum PortEvent : unsigned { kReceivedChars = 0x01 };
 
     // Bound on a write that makes no progress (the device stopped taking bytes).
     static constexpr double kWriteTimeoutMs = 5000;
     // Bound on the wait at close for the bytes still queued to go out.
     static constexpr double kDrainBoundMs = 500;
+    static constexpr std::size_t kReadSize = 1023;
 
     explicit CSerialPort(CTimeBase timeBase = CTimeBase());
-    virtual ~CSerialPort();
+    ~CSerialPort() override;
 
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
@@ -48,6 +49,14 @@ public:
     int CloseDevice();
     int SetLineSettings(unsigned baud, int dataBits, Parity parity, int stopBits);
 
+    // The transport: OpenDevice with a listener that hands on to `receiver`.
+    int Open(const std::string& devicePath, ITransportReceiver& receiver) override;
+    int Close() override { return CloseDevice(); }
+    int Write(std::string_view bytes) override { return Write(bytes.data(), bytes.size()); }
+    bool IsOpen() const override { return fd.load() >= 0; }
+    bool PauseReader(double programMs) override;
+    int Reopen(const std::string& devicePath) override;
+
     // Writes all `length` bytes, waiting while the device's output queue is full; fails
     // with ETIMEDOUT when no byte could be written for `timeoutMs` program milliseconds.
     int Write(const void* data, std::size_t length, std::size_t* written = nullptr,
@@ -59,27 +68,10 @@ public:
     int StartReceiver();
     int StopReceiver();
 
-    bool IsOpen() const { return fd.load() >= 0; }
     int LastError() const { return lastError.load(); }
     const CTimeBase& TimeBase() const { return timeBase; }
 
 protected:
-    // Listener thread: characters have arrived. A non-zero result is a read failure and
-    // ends the wait loop as a hang-up does.
-    virtual int OnPortEvent(unsigned events, unsigned errors);
-    // Listener thread, on its way out after a failure. The default closes the device.
-    virtual void OnReceiverFailed(int error);
-
-    // For OnReceiverFailed: closes the device without waiting for the listener (the
-    // caller is the listener), and reopens it with the full open sequence without
-    // starting another listener.
-    void CloseFromListener();
-    int ReopenDevice(const std::string& devicePath);
-    // Sleeps for a program duration unless the listener is asked to stop meanwhile;
-    // returns false when it was.
-    bool PauseListener(double programMs);
-    bool StopRequested() const { return stopRequested.load(); }
-
     // Records `status` as the last error and returns it.
     int Keep(int status);
 
@@ -93,6 +85,9 @@ private:
     int WaitForOutput(int handle, double untilMs);
     void ListenerMain();
     int WaitAndDispatch();
+    // Reads what has arrived and hands it on; a non-zero result is a read failure.
+    int ReceiveAvailable();
+    void CloseFromListener();
 
     CTimeBase timeBase;
     std::atomic<int> fd{-1};
@@ -101,6 +96,8 @@ private:
     termios savedSettings{};
     bool haveSavedSettings = false;
 
+    // Set before the listener starts and cleared only after it has stopped.
+    ITransportReceiver* receiver = nullptr;
     std::thread listener;
     int wakeFd = -1;
     std::atomic<bool> stopRequested{false};

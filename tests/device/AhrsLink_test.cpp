@@ -1,5 +1,6 @@
 #include "device/LinkFixture.h"
 #include "device/PtyPeer.h"
+#include "device/SerialPort.h"
 
 #include <cerrno>
 #include <cmath>
