@@ -28,7 +28,10 @@ QFont CDrawLabel::MakeFont(const TextStyle& style, int cellHeight) {
 void CDrawLabel::Draw(QPainter& painter, const CPageContext& context) const {
     TextStyle drawStyle = style;
     QString drawText = text;
-    Resolve(drawStyle, drawText);
+    if (!verbatim) {
+        Resolve(drawStyle, drawText);
+        drawText = context.Substitute(drawText);
+    }
 
     const QRect box = context.ToDevice(Rect());
     const int alignment =
@@ -39,6 +42,6 @@ void CDrawLabel::Draw(QPainter& painter, const CPageContext& context) const {
     painter.setFont(MakeFont(drawStyle, context.CellHeight(drawStyle.size)));
     painter.setPen(drawStyle.colour);
     painter.setBackgroundMode(Qt::TransparentMode);
-    painter.drawText(box, alignment | Qt::TextWordWrap, context.Substitute(drawText));
+    painter.drawText(box, alignment | Qt::TextWordWrap, drawText);
     painter.restore();
 }

@@ -27,6 +27,9 @@ public:
     explicit CDrawLabel(const TextStyle& style);
 
     void SetText(const QString& newText) { text = newText; }
+    // A verbatim text is written as it stands: no keyword in it is filled in or taken out
+    // (a value that came from the technician or the unit).
+    void SetVerbatim(bool on) { verbatim = on; }
     const QString& Text() const noexcept { return text; }
     const TextStyle& Style() const noexcept { return style; }
 
@@ -42,4 +45,5 @@ protected:
 private:
     TextStyle style;
     QString text;
+    bool verbatim = false;
 };

@@ -149,11 +149,12 @@ TextStyle FooterStyle() {
 
 template <typename Label>
 void AddText(CReportGenerator& report, int section, const TextStyle& style, const QString& text,
-             const InchRect& at, const QString& name = {}) {
+             const InchRect& at, const QString& name = {}, bool verbatim = false) {
     auto label = std::make_unique<Label>(style);
     label->SetRect(at.left, at.top, at.right, at.bottom);
     label->SetText(text);
     label->SetName(name);
+    label->SetVerbatim(verbatim);
     report.AddObject(std::move(label), section);
 }
 
@@ -171,8 +172,9 @@ void AddRow(CReportGenerator& report, int section, const Row& row, double top) {
     const double bottom = top + kRowHeight;
     AddText<CDrawLabel>(report, section, RowStyle(), row.label, {top, kLeft, kValueLeft, bottom});
     if (row.value && row.fieldName.isEmpty()) {
+        // Values are data: a tail number such as "[%page%]" is printed as typed.
         AddText<CDrawLabel>(report, section, RowStyle(), *row.value,
-                            {top, kValueLeft, kRight, bottom});
+                            {top, kValueLeft, kRight, bottom}, {}, true);
     } else if (row.value) {
         AddText<CDrawField>(report, section, RowStyle(), *row.value,
                             {top, kValueLeft, kRight, bottom}, row.fieldName);

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QTimerEvent>
 
 #include <algorithm>
@@ -162,9 +163,13 @@ void CWizardPage::StopPageTimer() {
 }
 
 bool CWizardPage::ReportLostCommunication() {
+    if (reportingLoss) {
+        return true; // the box of an earlier loss is open and goes to the connection page
+    }
     if (CAhrsLink::Instance().IsLinkAlive()) {
         return false; // the notification announced a link that came up
     }
+    const QScopedValueRollback reporting(reportingLoss, true);
     ShowErrorBox(QString::fromUtf8(kLostCommunicationText),
                  QString::fromUtf8(kLostCommunicationCaption));
     GoToPage(kConnectionPage);

@@ -90,7 +90,8 @@ protected:
     bool IsPageTimerActive() const { return pageTimer.isActive(); }
 
     // The wizard's one recovery path when the unit stops talking: when the link is not
-    // alive, tells the installer and goes to the connection page. True when it did.
+    // alive, tells the installer and goes to the connection page. True when it did, or when
+    // the box of an earlier loss is still open (one box, however often the link drops).
     bool ReportLostCommunication();
 
     bool event(QEvent* event) override;
@@ -106,5 +107,6 @@ private:
     bool active = false;
     bool subscribed = false;
     bool tickHeld = false;
+    bool reportingLoss = false;
     QBasicTimer pageTimer;
 };

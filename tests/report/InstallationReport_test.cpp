@@ -105,8 +105,9 @@ protected:
 
 TEST_F(InstallationReport, RowsStandAtTheirPlacesFromThePapersEdge) {
     InstallationValues values = Values(2, true);
-    values.tailNumber = "N123\nAB\x1b"; // pasted: no row of its own, nothing raw
-    values.installer = "M\xFCller\r\n"; // from an 8-bit identification file
+    values.tailNumber = "N123\nAB\x1b";             // pasted: no row of its own, nothing raw
+    values.installer = "M\xFCller\r\n";             // from an 8-bit identification file
+    values.shopName = "[%page%] Avionics [%bold%]"; // typed: printed as it stands
     CInstallationReport report;
     BuildInstallationReport(report, values, Red(100, 80));
     const PdfText text = Printed(report, "rows");
@@ -127,6 +128,7 @@ TEST_F(InstallationReport, RowsStandAtTheirPlacesFromThePapersEdge) {
         {"HX410 Serial Number:", 0.3, 0.7 + kRow, "SN-4410"},
         {"Install Software Version:", 0.3, 0.7 + 5 * kRow, "1.0.0"},
         {"Tail Number:", 0.3, 0.7 + 7 * kRow, "N123AB"},
+        {"Shop Name:", 0.3, 0.7 + 8 * kRow, "[%page%] Avionics [%bold%]"},
         {"Installer:", 0.3, 0.7 + 9 * kRow, QStringLiteral("M\u00FCller")},
         {"Mount Position:", 0.3, mountRow, "Connector Aft"},
         {"Compass Correction North:", 0.3, northRow, "0.50"},
