@@ -98,8 +98,11 @@ protected:
 
     void Measure(const Cardinal& c) {
         ASSERT_EQ(sim->Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
+        std::array<int, 4> framed{}; // on the screen around this heading only
+        framed[c.index] = 4;
         ASSERT_TRUE(RunEventsUntil([&] {
-            return Find(c, "Frame")->property("frameShown").toBool() && Button(c)->isEnabled();
+            return Button(c)->isEnabled() &&
+                   HeadingFrameEdges(ShownImage(wizard), *wizard.Page(kFinePage)) == framed;
         })) << c.key;
         Button(c)->click();
         ASSERT_EQ(Result(c)->text(), "OK") << c.key;

@@ -7,13 +7,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
 #include "records/FileNames.h"
 #include "records/TempDir.h"
+#include "wizard/PageWidgets.h"
 #include "wizard/WaitDoor.h"
+
+#include <array>
 
 #include <unistd.h>
 
@@ -96,6 +102,36 @@ inline void SaveArtifact(QWidget& widget, const std::string& name) {
     EXPECT_TRUE(widget.grab().save(directory + QLatin1Char('/') + QString::fromStdString(name) +
                                    QStringLiteral(".png")))
         << name;
+}
+
+// What the window system shows of `window`, as last painted there; grab() instead paints
+// the widgets afresh, and so would hide a change that was never repainted.
+inline QImage ShownImage(QWidget& window) {
+    return window.screen()->grabWindow(window.winId()).toImage();
+}
+
+// For each heading (by index), how many of the four edges of its frame `shown` (a picture of
+// the page's window) draws in the frame colour, looked at in the middle of each edge.
+inline std::array<int, 4> HeadingFrameEdges(const QImage& shown, const QWidget& page) {
+    std::array<int, 4> edges{};
+    const qreal ratio = page.devicePixelRatio();
+    for (int heading = 0; heading < 4; ++heading) {
+        const auto* frame = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
+        if (frame == nullptr || !frame->isVisible()) {
+            continue;
+        }
+        const QRect r(frame->mapTo(frame->window(), QPoint(0, 0)), frame->size());
+        const QPoint middles[] = {{r.center().x(), r.top()},
+                                  {r.center().x(), r.bottom()},
+                                  {r.left(), r.center().y()},
+                                  {r.right(), r.center().y()}};
+        for (const QPoint& at : middles) {
+            const QPoint pixel = (QPointF(at) * ratio).toPoint();
+            edges[heading] += shown.valid(pixel) &&
+                              (shown.pixel(pixel) & 0xffffff) == (kHeadingFrameColour & 0xffffff);
+        }
+    }
+    return edges;
 }
 
 // A fresh temporary directory made the current directory (where the identification file
