@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
@@ -41,6 +42,10 @@ std::string Real(double value) {
                                    std::chars_format::fixed, 2)
                          .ptr;
     return std::string(buffer.data(), end);
+}
+
+std::string RealIfRead(const std::optional<double>& value) {
+    return value ? Real(*value) : std::string(kNotRead);
 }
 
 std::string TwoDigits(int value) {
@@ -106,8 +111,8 @@ void WriteCorrections(CLogText& log, const InstallationValues& v) {
         log.Line("Compass Correction " + std::string(kHeadingNames[heading]) + ": ",
                  Real(v.mcc[heading]));
     }
-    log.Line("Magnetic Variance: ", Real(v.magneticVariation));
-    log.Line("Latitude: ", Real(v.latitude));
+    log.Line("Magnetic Variance: ", RealIfRead(v.magneticVariation));
+    log.Line("Latitude: ", RealIfRead(v.latitude));
 }
 
 void WriteMeasurements(CLogText& log, const InstallationValues& v) {
