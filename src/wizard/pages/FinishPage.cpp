@@ -164,9 +164,9 @@ void CFinishPage::OnSetActive() {
 }
 
 // The unit shows its latitude and magnetic variation on output page E, which nothing
-// before this page selects for most version classes. The page is shown for a bounded time
-// and the unit's normal output selected again; rows that did not come leave the values
-// "not read" rather than the record's reset zeros.
+// before this page selects for most version classes. The rows are awaited for a bounded
+// time; rows that did not come leave the values "not read" rather than the record's reset
+// zeros. Page E stays selected: it is the output the unit is left in from here on.
 void CFinishPage::ReadLocationFromUnit() {
     const CAhrsState& state = Link().State();
     const std::uint32_t latitudes = state.GetLatitudeCount();
@@ -180,7 +180,6 @@ void CFinishPage::ReadLocationFromUnit() {
                                              state.GetMagneticVariationCount() != variations);
         },
         kPageEReadMs);
-    Link().SelectOutputPage('C');
     box.Hide();
 }
 
@@ -235,6 +234,8 @@ void CFinishPage::ShowSummary() {
         label->setBuddy(value);
         summary->addWidget(label, line, 0);
         summary->addWidget(value, line++, 1);
+        label->show(); // at once, not when the layout gets round to it
+        value->show();
     }
 }
 
