@@ -143,10 +143,19 @@ void CFinishPage::OnSetActive() {
         return;
     }
     locked = true;
-    if (Link().IsLinkAlive()) {
-        ReadLocationFromUnit();
-    }
     taken = true;
+    TakeValues();
+    // Read behind a box over the complete page, unless the record holds the unit's already.
+    if (Link().IsLinkAlive() && (!values.latitude || !values.magneticVariation)) {
+        ReadLocationFromUnit();
+        TakeValues();
+    }
+    locked = false;
+}
+
+// The values of this activation, with the installer's entries and the mount's label and
+// picture, shown.
+void CFinishPage::TakeValues() {
     values = TakeInstallationValues(Link().State(), directory);
     const CInstallationInfo& info = CInstallationInfo::Instance();
     values.tailNumber = info.TailNumber();
@@ -160,7 +169,6 @@ void CFinishPage::OnSetActive() {
     // No entry: the view says so rather than keep another position's picture.
     mountPicture->SetPicture(picture);
     ShowSummary();
-    locked = false;
 }
 
 // The unit shows its latitude and magnetic variation on output page E, which nothing

@@ -57,6 +57,7 @@ private:
     };
 
     void BuildControls();
+    void TakeValues();
     void ReadLocationFromUnit();
     std::vector<SummaryRow> SummaryRows() const;
     void ShowSummary();
