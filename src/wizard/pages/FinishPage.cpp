@@ -146,9 +146,12 @@ void CFinishPage::OnSetActive() {
     taken = true;
     TakeValues();
     // Read behind a box over the complete page, unless the record holds the unit's already.
+    // A link lost meanwhile has reset the record: the values taken before it stand.
     if (Link().IsLinkAlive() && (!values.latitude || !values.magneticVariation)) {
         ReadLocationFromUnit();
-        TakeValues();
+        if (Link().IsLinkAlive()) {
+            TakeValues();
+        }
     }
     locked = false;
 }
