@@ -1,10 +1,14 @@
-// Where busy boxes stand: over the wizard's window wherever that is on the screen, and clear
-// of what the technician watches.
+// Where busy boxes stand: over the wizard wherever it is on the screen, and clear of what
+// the technician watches.
 
 #include "wizard/BusyBox.h"
 
 #include "WizardTestSupport.h"
 #include "wizard/Geometry.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/PageIndex.h"
+#include "wizard/QtUiThread.h"
+#include "wizard/pages/PlaceholderPage.h"
 
 #include <QRect>
 #include <QWindow>
@@ -13,36 +17,44 @@
 
 namespace {
 
-// A wizard-like window away from the screen's origin: a page under a header band, and a
-// compass in the middle of the page.
+// The wizard away from the screen's origin, on an interior page (under the header band)
+// with a compass in its middle.
 class BusyBoxTest : public ::testing::Test {
 protected:
     BusyBoxTest() {
-        window.setGeometry(137, 91, 600, 400);
-        page->setGeometry(0, 60, 600, 300);
-        compass->setGeometry(250, 70, 100, 100);
-        window.show();
+        wizard.show();
+        wizard.GoToPage(kCoarsePage);
+        wizard.move(137, 91);
+        page = wizard.Page(kCoarsePage);
+        compass = new QWidget(page);
+        compass->setGeometry(page->width() / 2 - 50, page->height() / 2 - 50, 100, 100);
+        compass->show();
         EXPECT_TRUE(RunEventsUntil([&] {
-            return window.windowHandle() != nullptr && window.windowHandle()->isExposed();
+            return wizard.windowHandle() != nullptr && wizard.windowHandle()->isExposed() &&
+                   wizard.pos() == QPoint(137, 91);
         }));
+        EXPECT_NE(page->mapTo(&wizard, QPoint(0, 0)), QPoint(0, 0)); // a page is offset in it
     }
 
     static QRect OnScreen(const QWidget* widget) {
         return {widget->mapToGlobal(QPoint(0, 0)), widget->size()};
     }
 
-    QWidget window;
-    QWidget* page = new QWidget(&window);
-    QWidget* compass = new QWidget(page);
+    CQtUiThread uiThread;
+    CInstallationWizard wizard{uiThread, CTimeBase(), [](int index, QWidget* parent) {
+                                   return new CPlaceholderPage(QString::number(index), parent);
+                               }};
+    QWidget* page = nullptr;
+    QWidget* compass = nullptr;
 };
 
 TEST_F(BusyBoxTest, ABoxIsCentredOverItsOwnersWindow) {
-    for (QWidget* owner : {page, &window}) {
-        SCOPED_TRACE(owner == page ? "owned by the page" : "owned by the window");
+    for (QWidget* owner : {page, static_cast<QWidget*>(&wizard)}) {
+        SCOPED_TRACE(owner == page ? "owned by the page" : "owned by the wizard");
         CBusyBox box(owner, QStringLiteral("Setting coarse corrections on HX410..."));
         box.Show();
         const QPoint offset =
-            box.Window()->frameGeometry().center() - window.frameGeometry().center();
+            box.Window()->frameGeometry().center() - wizard.frameGeometry().center();
         EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
     }
 }
@@ -54,12 +66,12 @@ TEST_F(BusyBoxTest, ABoxStandsClearOfWhatTheTechnicianWatches) {
     box.Show();
     const QRect shown = box.Window()->frameGeometry();
     EXPECT_FALSE(shown.intersects(OnScreen(compass)));
-    EXPECT_TRUE(window.geometry().contains(shown));
-    EXPECT_LE(std::abs(shown.center().x() - window.geometry().center().x()), 1);
+    EXPECT_TRUE(wizard.geometry().contains(shown));
+    EXPECT_LE(std::abs(shown.center().x() - wizard.geometry().center().x()), 1);
 
     compass->hide(); // nothing to keep clear of: centred
     box.Show();
-    EXPECT_LE((box.Window()->frameGeometry().center() - window.frameGeometry().center())
+    EXPECT_LE((box.Window()->frameGeometry().center() - wizard.frameGeometry().center())
                   .manhattanLength(),
               2);
 }

@@ -115,12 +115,8 @@ protected:
     // screen and no other.
     void TurnTo(const Cardinal& c) {
         ASSERT_EQ(sim.Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
-        std::array<int, 4> framed{};
-        framed[c.index] = 4;
-        ASSERT_TRUE(RunEventsUntil([&] {
-            return Button(c)->isEnabled() &&
-                   HeadingFrameEdges(ShownImage(wizard), *wizard.Page(kCoarsePage)) == framed;
-        })) << c.name;
+        ASSERT_TRUE(FramedOnScreen(*wizard.Page(kCoarsePage), c.index)) << c.name;
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
     }
     void Collect(const Cardinal& c) {
         TurnTo(c);

@@ -98,12 +98,8 @@ protected:
 
     void Measure(const Cardinal& c) {
         ASSERT_EQ(sim->Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
-        std::array<int, 4> framed{}; // on the screen around this heading only
-        framed[c.index] = 4;
-        ASSERT_TRUE(RunEventsUntil([&] {
-            return Button(c)->isEnabled() &&
-                   HeadingFrameEdges(ShownImage(wizard), *wizard.Page(kFinePage)) == framed;
-        })) << c.key;
+        ASSERT_TRUE(FramedOnScreen(*wizard.Page(kFinePage), c.index)) << c.key;
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.key;
         Button(c)->click();
         ASSERT_EQ(Result(c)->text(), "OK") << c.key;
         EXPECT_TRUE(Result(c)->IsValid()) << c.key;
