@@ -78,6 +78,8 @@ void CAhrsState::ResetLocked() {
     mountPosition = 0;
     latitude = 0;
     magneticVariation = 0;
+    latitudeCount = 0;
+    magneticVariationCount = 0;
     blkValue = 0;
     magCorrHeading = 0;
     headingError = 0;
@@ -258,11 +260,13 @@ void CAhrsState::SetMountPosition(std::int32_t value) {
 void CAhrsState::SetLatitude(double value) {
     Guard guard(lock);
     latitude = value;
+    ++latitudeCount;
 }
 
 void CAhrsState::SetMagneticVariation(double value) {
     Guard guard(lock);
     magneticVariation = value;
+    ++magneticVariationCount;
 }
 
 void CAhrsState::SetA429Speed(double value) {
@@ -425,6 +429,8 @@ HX410_GETTER(bool, GetFirstRate, firstRate)
 HX410_GETTER(double, GetBlkValue, blkValue)
 HX410_GETTER(double, GetLatitude, latitude)
 HX410_GETTER(double, GetMagneticVariation, magneticVariation)
+HX410_GETTER(std::uint32_t, GetLatitudeCount, latitudeCount)
+HX410_GETTER(std::uint32_t, GetMagneticVariationCount, magneticVariationCount)
 HX410_GETTER(double, GetA429Speed, a429Speed)
 HX410_GETTER(double, GetArincOutput, arincOutput)
 HX410_GETTER(CAhrsState::ScaleTable, GetGyroScaleTable, gyroScaleTable)

@@ -130,6 +130,10 @@ public:
     double GetMcc(int heading) const;
     double GetLatitude() const;
     double GetMagneticVariation() const;
+    // Latitude and magnetic variation rows read since the last reset: while none was, the
+    // record holds no value of the unit's but its reset value.
+    std::uint32_t GetLatitudeCount() const;
+    std::uint32_t GetMagneticVariationCount() const;
     double GetA429Speed() const;
     double GetArincOutput() const;
     double GetRawMagX(int heading) const;
@@ -200,6 +204,8 @@ private:
     Headings mcc{};
     double latitude = 0;
     double magneticVariation = 0;
+    std::uint32_t latitudeCount = 0;
+    std::uint32_t magneticVariationCount = 0;
     double a429Speed = 0;
     double arincOutput = -1.0;
     Headings rawMagX{}, rawMagY{}, rawMagZ{};

@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
@@ -37,6 +38,10 @@ constexpr std::array<Table, 8> kTables{{{"Raw X Sensor ", &InstallationValues::r
 
 std::string Real(double value) {
     return FixedPoint(value, 2);
+}
+
+std::string RealIfRead(const std::optional<double>& value) {
+    return value ? Real(*value) : std::string(kNotRead);
 }
 
 std::string TwoDigits(int value) {
@@ -104,8 +109,8 @@ void WriteCorrections(CLogText& log, const InstallationValues& v) {
         log.Line("Compass Correction " + std::string(kHeadingNames[heading]) + ": ",
                  Real(v.mcc[heading]));
     }
-    log.Line("Magnetic Variance: ", Real(v.magneticVariation));
-    log.Line("Latitude: ", Real(v.latitude));
+    log.Line("Magnetic Variance: ", RealIfRead(v.magneticVariation));
+    log.Line("Latitude: ", RealIfRead(v.latitude));
 }
 
 void WriteMeasurements(CLogText& log, const InstallationValues& v) {

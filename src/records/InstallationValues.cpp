@@ -28,8 +28,10 @@ InstallationValues TakeInstallationValues(const CAhrsState& state, const std::st
     for (int axis = 0; axis < 3; ++axis)
         v.magFieldCorrection[axis] = state.GetMagFieldCorrection(axis);
     v.mcc = ByHeading([&](int h) { return state.GetMcc(h); });
-    v.magneticVariation = state.GetMagneticVariation();
-    v.latitude = state.GetLatitude();
+    if (state.GetMagneticVariationCount() > 0)
+        v.magneticVariation = state.GetMagneticVariation();
+    if (state.GetLatitudeCount() > 0)
+        v.latitude = state.GetLatitude();
     v.rawMagX = ByHeading([&](int h) { return state.GetRawMagX(h); });
     v.rawMagY = ByHeading([&](int h) { return state.GetRawMagY(h); });
     v.rawMagZ = ByHeading([&](int h) { return state.GetRawMagZ(h); });

@@ -31,8 +31,9 @@ struct InstallationValues {
 
     std::array<std::int16_t, 3> magFieldCorrection{}; // X, Y, Z
     std::array<double, 4> mcc{};                      // by heading index: N, S, E, W
-    double magneticVariation = 0.0;
-    double latitude = 0.0;
+    // None when the unit's were not read (the record then holds only its reset value).
+    std::optional<double> magneticVariation;
+    std::optional<double> latitude;
 
     // The measurement tables, by heading index (N, S, E, W).
     std::array<double, 4> rawMagX{}, rawMagY{}, rawMagZ{};
@@ -42,6 +43,9 @@ struct InstallationValues {
     // Free-field and sensor-bias values are recorded only for version classes 3 to 7.
     bool HasMagFieldCorrections() const { return versionClass >= 3 && versionClass <= 7; }
 };
+
+// What the summary, the log and the report say for a value the unit was not heard to hold.
+inline constexpr char kNotRead[] = "not read";
 
 // Reads the unit's values from the record, and the free field of its magnetometer from the
 // measurement file in `directory`. The installer's entries and the mount label are the

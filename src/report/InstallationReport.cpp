@@ -59,6 +59,10 @@ QString Fixed(double value) {
     return QString::fromStdString(FixedPoint(value, 2));
 }
 
+QString FixedIfRead(const std::optional<double>& value) {
+    return value ? Fixed(*value) : QString::fromLatin1(kNotRead);
+}
+
 // The measurement tables run North, East, South, West.
 void AddHeadingRows(std::vector<Row>& rows, const QString& quantity,
                     const std::array<double, 4>& byHeading) {
@@ -115,8 +119,8 @@ std::vector<Row> ReportRows(const InstallationValues& values, const QImage& moun
                             .arg(QString::fromLatin1(kHeadingNames[heading])),
                         Fixed(values.mcc[heading])});
     }
-    rows.push_back({QStringLiteral("Magnetic Variance:"), Fixed(values.magneticVariation)});
-    rows.push_back({QStringLiteral("Latitude:"), Fixed(values.latitude)});
+    rows.push_back({QStringLiteral("Magnetic Variance:"), FixedIfRead(values.magneticVariation)});
+    rows.push_back({QStringLiteral("Latitude:"), FixedIfRead(values.latitude)});
 
     AddHeadingRows(rows, QStringLiteral("Raw X Sensor"), values.rawMagX);
     AddHeadingRows(rows, QStringLiteral("Raw Y Sensor"), values.rawMagY);

@@ -108,7 +108,7 @@ void CBusyBox::Show() {
         box->winId(); // creates the platform window, so it can stay above its owner
         box->windowHandle()->setTransientParent(owner->window()->windowHandle());
     }
-    box->move(CentredPosition(box, owner.data()));
+    box->move(Placed(box));
     const int paintsBefore = box->PaintCount();
     if (box->isVisible()) {
         box->raise(); // shown again while it may be covered
@@ -123,6 +123,27 @@ void CBusyBox::Show() {
                    box->PaintCount() > paintsBefore;
         },
         [until] { return std::chrono::steady_clock::now() >= until; });
+}
+
+// Centred over the owner's window, then clear of the widgets the technician watches.
+QPoint CBusyBox::Placed(const QWidget* box) const {
+    const QPoint centred = CentredPosition(box, owner.data());
+    QRect watched;
+    for (const QPointer<QWidget>& widget : keepClear) {
+        if (!widget.isNull() && widget->isVisible()) {
+            watched |= QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        }
+    }
+    if (owner.isNull() || watched.isEmpty()) {
+        return centred;
+    }
+    const QSize size = box->frameGeometry().size();
+    return ClearOf(QRect(centred, size), watched, owner->window()->geometry(),
+                   DialogUnitsToPixels(box, 0, 2).height());
+}
+
+void CBusyBox::KeepClearOf(std::initializer_list<QWidget*> widgets) {
+    keepClear.assign(widgets.begin(), widgets.end());
 }
 
 void CBusyBox::Hide() {

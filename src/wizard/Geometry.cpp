@@ -40,6 +40,9 @@ QSize DialogUnitsToPixels(const QWidget* widget, int widthUnits, int heightUnits
 }
 
 QPoint CentredPosition(const QWidget* window, const QWidget* owner) {
+    // A page owns its boxes, but they go over its window: a child's frame geometry is in
+    // its parent's coordinates, the window's is on the screen.
+    owner = owner != nullptr ? owner->window() : nullptr;
     const QScreen* screen = ScreenOf(window, owner);
     const QRect workArea = screen != nullptr ? screen->availableGeometry() : QRect();
     const bool ownerUsable = owner != nullptr && owner->isVisible() && !owner->isMinimized();
@@ -55,6 +58,20 @@ QPoint CentredPosition(const QWidget* window, const QWidget* owner) {
         topLeft.setY(std::max(topLeft.y(), workArea.top()));
     }
     return topLeft;
+}
+
+QPoint ClearOf(const QRect& box, const QRect& keepClear, const QRect& within, int gap) {
+    if (!box.intersects(keepClear)) {
+        return box.topLeft();
+    }
+    const QPoint below(box.left(), keepClear.bottom() + 1 + gap);
+    const QPoint above(box.left(), keepClear.top() - gap - box.height());
+    for (const QPoint& at : {below, above}) {
+        if (within.contains(QRect(at, box.size()))) {
+            return at;
+        }
+    }
+    return box.topLeft();
 }
 
 QFont BoldFontOfHeight(const QWidget* widget, int pixels) {

@@ -14,10 +14,17 @@ double ScreenScale(const QWidget* widget);
 // unit an eighth of its 13-pixel height), at the widget's screen resolution.
 QSize DialogUnitsToPixels(const QWidget* widget, int widthUnits, int heightUnits);
 
-// Where a top-level window of `size` goes: centred over `owner`'s frame when the owner
-// is visible and not minimised, otherwise over the work area of the screen, then moved
+// Where a top-level window of `size` goes: centred over the frame of `owner`'s window when
+// it is visible and not minimised, otherwise over the work area of the screen, then moved
 // so that it lies inside the work area.
 QPoint CentredPosition(const QWidget* window, const QWidget* owner);
+
+class QRect;
+
+// Where a window at `box` goes so that it leaves `keepClear` uncovered: where it is when it
+// covers none of it, else just below it or else just above it (`gap` apart), whichever
+// first lies within `within`; where it is when neither does.
+QPoint ClearOf(const QRect& box, const QRect& keepClear, const QRect& within, int gap);
 
 class QFont;
 

@@ -3,6 +3,7 @@
 #include "records/CalibrationMath.h"
 #include "wizard/Geometry.h"
 
+#include <QColor>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -38,11 +39,10 @@ QPushButton* MakeButton(const QString& text, const QString& name) {
 QFrame* MakeHeadingFrame(const QString& name) {
     auto* frame = new QFrame;
     frame->setObjectName(name);
-    // A fixed colour: the highlight of an inactive window can be the background's own.
     frame->setStyleSheet(
         QStringLiteral("QFrame#%1 { border: 2px solid transparent; border-radius: 4px; }"
-                       "QFrame#%1[frameShown=\"true\"] { border-color: #2f6db5; }")
-            .arg(name));
+                       "QFrame#%1[frameShown=\"true\"] { border-color: %2; }")
+            .arg(name, QColor(kHeadingFrameColour).name()));
     frame->setProperty("frameShown", false);
     return frame;
 }
@@ -56,6 +56,8 @@ void ShowHeadingFrame(QFrame* frame, bool shown) {
         frame->setProperty("frameShown", shown);
         frame->style()->unpolish(frame);
         frame->style()->polish(frame);
+        // A new style does not repaint what the window system already shows.
+        frame->update();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRgb>
 #include <QSizePolicy>
 
 class QLabel;
@@ -26,11 +27,16 @@ class QFrame;
 class QGridLayout;
 class QWidget;
 
+// The line of a shown heading frame: a fixed colour, as the highlight of an inactive
+// window can be the background's own.
+inline constexpr QRgb kHeadingFrameColour = 0xff2f6db5;
+
 // The frame around a heading's Calibrate button and result. Its line is drawn or left
 // transparent, so the contents never move; it starts hidden.
 QFrame* MakeHeadingFrame(const QString& name);
 // The object name of a heading's control on the calibration pages, e.g. "northFrame".
 QString HeadingObjectName(int heading, const char* role);
+// Draws or hides the frame's line; it is repainted at once.
 void ShowHeadingFrame(QFrame* frame, bool shown);
 
 // The four heading blocks around the compass, as they lie on a compass card, with the

@@ -67,6 +67,9 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     state.SetPendingAction(3);
     state.AddAvgHeadingSample(90);
     state.SetMcc(1, 2.5);
+    state.SetLatitude(47.25);
+    state.ClearCounters(); // a value read stays known until the link is lost
+    EXPECT_EQ(state.GetLatitudeCount(), 1u);
 
     state.Reset();
 
@@ -74,6 +77,7 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     EXPECT_DOUBLE_EQ(state.GetArincOutput(), -1.0);
     EXPECT_EQ(state.TakePendingAction(), -1);
     EXPECT_DOUBLE_EQ(state.GetMcc(1), 0);
+    EXPECT_EQ(state.GetLatitudeCount(), 0u); // the 0 it reads is not the unit's
     EXPECT_EQ(state.GetAhrsSerialNumber(), "S1");
     EXPECT_EQ(state.GetAhrsVersionClass(), 4);
     EXPECT_EQ(state.GetSelectedMount(), 9);

@@ -61,26 +61,33 @@ TEST(InstallationLogWriterTest, TextMatchesTheExpectedLog) {
               ReadText(HX410_TEST_DATA_DIR "/installation-log.expected"));
 }
 
+// Lines that depend on the version class, the measurement file, the mount list and whether
+// the unit's latitude and magnetic variation were read (never a 0 the unit does not hold).
 TEST(InstallationLogWriterTest, OptionalLinesFollowVersionClassFileAndMountLabel) {
     const struct {
         int versionClass;
-        bool file, label, freeFieldLines, biasLines;
-    } cases[] = {{0, true, true, false, false}, {1, true, true, false, false},
-                 {2, true, true, false, false}, {8, true, true, false, false},
-                 {3, false, true, false, true}, {7, false, false, false, true},
-                 {3, true, false, true, true},  {7, true, true, true, true}};
+        bool file, label, location, freeFieldLines, biasLines;
+    } cases[] = {{0, true, true, true, false, false}, {1, true, true, false, false, false},
+                 {2, true, true, true, false, false}, {8, true, true, true, false, false},
+                 {3, false, true, true, false, true}, {7, false, false, true, false, true},
+                 {3, true, false, true, true, true},  {7, true, true, true, true, true},
+                 {6, true, true, false, true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.versionClass);
         InstallationValues v = kKnown;
         v.versionClass = c.versionClass;
         v.freeField = c.file ? kKnown.freeField : std::nullopt;
         v.mountLabel = c.label ? kKnown.mountLabel : std::nullopt;
+        v.magneticVariation = c.location ? kKnown.magneticVariation : std::nullopt;
+        v.latitude = c.location ? kKnown.latitude : std::nullopt;
         const std::string text = CInstallationLogWriter::Text(v, kNow);
         const auto has = [&text](const char* label) { return text.find(label) != text.npos; };
         EXPECT_EQ(has("\nFree-Field X: -120\nFree-Field Y: 0\nFree-Field Z: 4521\n"),
                   c.freeFieldLines);
         EXPECT_EQ(has("\nSensor Bias X: 15\nSensor Bias Y: -7\nSensor Bias Z: 0\n"), c.biasLines);
         EXPECT_EQ(has("\nMount Position: "), c.label);
+        EXPECT_TRUE(has(c.location ? "\nMagnetic Variance: -12.30\nLatitude: 44.88\n"
+                                   : "\nMagnetic Variance: not read\nLatitude: not read\n"));
         EXPECT_EQ(LineCount(text), 52u + 3 * c.freeFieldLines + 3 * c.biasLines + c.label);
     }
 }

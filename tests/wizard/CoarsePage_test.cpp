@@ -111,12 +111,12 @@ protected:
     CColouredField* Result(const Cardinal& c) { return Find<CColouredField>(c, "ResultField"); }
     bool NextEnabled() { return wizard.findChild<QPushButton*>("nextButton")->isEnabled(); }
 
-    // Turns the aircraft and waits until it is steady there, with the heading's frame shown.
+    // Turns the aircraft and waits until it is steady there, with the heading's frame on the
+    // screen and no other.
     void TurnTo(const Cardinal& c) {
         ASSERT_EQ(sim.Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
-        ASSERT_TRUE(RunEventsUntil([&] {
-            return Find(c, "Frame")->property("frameShown").toBool() && Button(c)->isEnabled();
-        })) << c.name;
+        ASSERT_TRUE(FramedOnScreen(*wizard.Page(kCoarsePage), c.index)) << c.name;
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
     }
     void Collect(const Cardinal& c) {
         TurnTo(c);
@@ -145,6 +145,13 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
         TurnTo(c);
         Button(c)->click();
         ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(c) >= 3; })) << c.name;
+        // The box leaves the compass and the heading's button and result in view.
+        const QRect box = CollectingBox(c)->frameGeometry();
+        for (QWidget* watched : {Find(c, "Frame"), Find(kWalk[0], "Frame"),
+                                 wizard.Page(kCoarsePage)->findChild<QWidget*>("compass")}) {
+            EXPECT_FALSE(box.intersects(QRect(watched->mapToGlobal(QPoint(0, 0)), watched->size())))
+                << c.name << " covers " << watched->objectName().toStdString();
+        }
         if (c.index == kHeadingEast) {
             SaveArtifact(wizard, "page-4-coarse");
         }

@@ -98,9 +98,8 @@ protected:
 
     void Measure(const Cardinal& c) {
         ASSERT_EQ(sim->Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
-        ASSERT_TRUE(RunEventsUntil([&] {
-            return Find(c, "Frame")->property("frameShown").toBool() && Button(c)->isEnabled();
-        })) << c.key;
+        ASSERT_TRUE(FramedOnScreen(*wizard.Page(kFinePage), c.index)) << c.key;
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.key;
         Button(c)->click();
         ASSERT_EQ(Result(c)->text(), "OK") << c.key;
         EXPECT_TRUE(Result(c)->IsValid()) << c.key;

@@ -7,13 +7,17 @@
 #include "wizard/IdentificationFile.h"
 #include "wizard/pages/FinishPage.h"
 
+#include <QAccessible>
+#include <QFileDialog>
 #include <QLabel>
+#include <QPrintDialog>
 #include <QPrinter>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -45,12 +49,15 @@ std::string PdfText(const std::string& path) {
 
 class FinishPageTest : public SimPagesTest {
 protected:
-    // On the finish page of a unit holding the compass corrections kMcc and a calibration's
-    // measurement tables.
-    CSimPeer& Open() {
+    // On the finish page of a unit of version class 6 (which never shows its latitude and
+    // magnetic variation before this page) holding the compass corrections kMcc and a
+    // calibration's measurement tables; the print and save dialogs answered by the test
+    // unless `dialogs`.
+    CSimPeer& Open(bool dialogs = false) {
         CInstallationInfo::Instance().SetInstaller("A. Tech");
         CInstallationInfo::Instance().SetShopName("Korvan Avionics");
-        CSimPeer& sim = Connect();
+        CSimPeer& sim =
+            Connect({"--ahrs-version", "HX410 V1.52", "--latitude", "47.25", "--magvar", "3.5"});
         for (int heading = 0; heading < 4; ++heading) {
             EXPECT_TRUE(CAhrsLink::Instance().SendMcc(heading, kMcc[heading]));
             State().SetRawMagX(heading, 1000.0 + heading);
@@ -59,6 +66,9 @@ protected:
         EXPECT_TRUE(CIdentificationFile::Write(CIdentificationFile::Path(),
                                                {"N410KT", "A. Tech", "Korvan Avionics"}));
         wizard.GoToPage(kFinishPage);
+        if (dialogs) {
+            return sim;
+        }
         Page().SetPrinterChooser([this](QPrinter& printer, QWidget*) {
             ++prints;
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -72,6 +82,36 @@ protected:
         return sim;
     }
     CFinishPage& Page() { return *static_cast<CFinishPage*>(wizard.Page(kFinishPage)); }
+    // The summary's values on the screen as a screen reader reads them, and where each starts.
+    std::vector<std::string> SummaryRead() {
+        std::vector<std::string> read;
+        for (QLabel* value : Page().findChildren<QLabel*>(QStringLiteral("summaryValue"))) {
+            if (!value->isVisible()) {
+                continue;
+            }
+            read.push_back(QAccessible::queryAccessibleInterface(value)
+                               ->text(QAccessible::Name)
+                               .toStdString());
+        }
+        return read;
+    }
+    // Where the values start, once laid out, and where the labels end.
+    std::set<int> SummaryValueLefts() {
+        QApplication::processEvents(); // the pending layout
+        std::set<int> lefts;
+        for (QLabel* value : Page().findChildren<QLabel*>(QStringLiteral("summaryValue"))) {
+            lefts.insert(value->mapTo(&Page(), QPoint(0, 0)).x());
+        }
+        return lefts;
+    }
+    int SummaryLabelsRight() {
+        int right = 0;
+        for (QLabel* label : Page().findChildren<QLabel*>(QStringLiteral("summaryLabel"))) {
+            right = std::max(right, label->mapTo(&Page(), QPoint(0, 0)).x() +
+                                        label->fontMetrics().horizontalAdvance(label->text()));
+        }
+        return right;
+    }
     std::string ReportPath() const { return temp.Path() + "/report.pdf"; }
 
     const CTempDir temp;
@@ -82,11 +122,17 @@ protected:
 
 TEST_F(FinishPageTest, LogAndReportKeepTheValuesOfTheActivationWhenTheLinkIsLost) {
     CSimPeer& sim = Open();
-    const std::string summary = Find<QLabel>("summaryText")->text().toStdString();
-    EXPECT_NE(summary.find("North Compass Corr:\t1.25\nSouth Compass Corr:\t-0.50\n"),
-              std::string::npos)
-        << summary;
-    EXPECT_EQ(summary.rfind("Mount direction:\t\tMount Position 9\n", 0), 0u) << summary;
+    // Each value is read with its label, and every value starts at the same place.
+    EXPECT_EQ(SummaryRead(),
+              (std::vector<std::string>{
+                  "Mount direction: Mount Position 9", "Mag Bias X Corr: " + SimValue(sim, "MfcX"),
+                  "Mag Bias Y Corr: " + SimValue(sim, "MfcY"),
+                  "Mag Bias Z Corr: " + SimValue(sim, "MfcZ"), "North Compass Corr: 1.25",
+                  "South Compass Corr: -0.50", "East Compass Corr: 0.75",
+                  "West Compass Corr: -2.00", "Magnetic Variance: 3.50", "Latitude: 47.25"}));
+    const std::set<int> lefts = SummaryValueLefts();
+    ASSERT_EQ(lefts.size(), 1u);
+    EXPECT_GT(*lefts.begin(), SummaryLabelsRight());
     SaveArtifact(wizard, "page-6-finish");
 
     // The technician unplugs the laptop to print in the office: the record is reset.
@@ -103,6 +149,8 @@ TEST_F(FinishPageTest, LogAndReportKeepTheValuesOfTheActivationWhenTheLinkIsLost
         EXPECT_NE(report.find("Compass Correction West:"), std::string::npos);
         EXPECT_NE(report.find("-2.00"), std::string::npos) << report;
         EXPECT_NE(report.find("1003.00"), std::string::npos) << report;
+        EXPECT_NE(report.find("47.25"), std::string::npos) << report;
+        EXPECT_NE(report.find("3.50"), std::string::npos) << report;
     }
 
     wizard.PressNext();
@@ -112,7 +160,8 @@ TEST_F(FinishPageTest, LogAndReportKeepTheValuesOfTheActivationWhenTheLinkIsLost
     const std::string log = FileText(logPath);
     for (const char* line :
          {"Compass Correction North: 1.25\n", "Compass Correction West: -2.00\n",
-          "Raw X Sensor East: 1002.00\n", "Mount Position: Mount Position 9\n"}) {
+          "Magnetic Variance: 3.50\nLatitude: 47.25\n", "Raw X Sensor East: 1002.00\n",
+          "Mount Position: Mount Position 9\n"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     std::ofstream(std::string(HX410_ARTIFACTS_DIR) + "/installation.log") << log;
@@ -163,4 +212,58 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     wizard.PressNext();
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
     EXPECT_TRUE(answerer.Boxes().empty());
+}
+
+// The print dialog offers no page range that printing would not honour and proposes the PDF
+// in the working folder, beside the log and the measurement files. The log's save dialog
+// asks nothing about replacing a file: the log is added to the end of one that exists.
+TEST_F(FinishPageTest, TheDialogsOfferOnlyWhatHappens) {
+    Open(/*dialogs=*/true);
+    Page().Printer().setOutputFormat(QPrinter::PdfFormat); // as on a laptop without a printer
+    const std::string earlier = "An earlier installation\n";
+    const std::string shopLog = directory / "shop.log";
+    std::ofstream(shopLog) << earlier;
+
+    bool pageRangeOffered = true;
+    std::string proposedPdf;
+    bool replaceAsked = true;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* print = qobject_cast<QPrintDialog*>(modal); print && print->isVisible()) {
+            pageRangeOffered = print->testOption(QAbstractPrintDialog::PrintPageRange);
+            for (const QLineEdit* field : print->findChildren<QLineEdit*>()) {
+                if (field->isVisible() && field->text().endsWith(QStringLiteral(".pdf"))) {
+                    proposedPdf = field->text().toStdString(); // the output file shown
+                }
+            }
+            print->reject();
+        } else if (auto* save = qobject_cast<QFileDialog*>(modal); save && save->isVisible()) {
+            if (save->property("seenByTest").toBool()) {
+                save->reject(); // still open after a question answered No
+                return;
+            }
+            save->setProperty("seenByTest", true);
+            replaceAsked = !save->testOption(QFileDialog::DontConfirmOverwrite);
+            save->selectFile(QString::fromStdString(shopLog));
+            static_cast<QDialog*>(save)->accept(); // as the Save button does
+        }
+    });
+    answer.start(5);
+    const CBoxAnswerer answerer(QMessageBox::No);
+
+    Find<QPushButton>("printButton")->click();
+    EXPECT_FALSE(pageRangeOffered);
+    EXPECT_EQ(std::filesystem::path(proposedPdf).parent_path(), CurrentDirectory());
+    EXPECT_EQ(std::filesystem::path(proposedPdf).extension(), ".pdf");
+
+    wizard.PressNext();
+    EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
+    EXPECT_FALSE(replaceAsked);
+    for (const auto& box : answerer.Boxes()) {
+        ADD_FAILURE() << box.caption << ": " << box.text;
+    }
+    const std::string log = FileText(shopLog);
+    EXPECT_EQ(log.rfind(earlier, 0), 0u);
+    EXPECT_NE(log.find("Korvan HX410 AHRS Installation Report", earlier.size()), std::string::npos);
 }

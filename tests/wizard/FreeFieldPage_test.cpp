@@ -136,10 +136,19 @@ TEST_F(FreeFieldPageTest, ACollectionShowsItsProgressAndFinishStoresTheMeans) {
     SaveArtifact(wizard, "page-2-free-field");
 
     const std::string expected = ExpectedFile();
+    std::string savingText; // the box shown while Finish saves
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget* box = BusyWindow(); box != nullptr && savingText.empty()) {
+            savingText = box->accessibleName().toStdString();
+        }
+    });
+    watch.start(1);
     Find<QPushButton>("finishButton")->click();
     ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
     EXPECT_EQ(wizard.result(), CInstallationWizard::kResultFinished);
     EXPECT_EQ(FileText(MeasurementPath()), expected);
+    EXPECT_EQ(savingText, "Saving free-field values to file...");
 }
 
 // A measurement that cannot be stored is reported with its path and reason; once the cause

@@ -33,9 +33,20 @@ protected:
     }
     void Select(int mount) {
         auto* list = Find<QListWidget>("mountList");
-        list->setCurrentItem(
-            list->findItems(QStringLiteral("Mount Position %1").arg(mount), Qt::MatchExactly)
-                .value(0));
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->data(Qt::UserRole).toInt() == mount) {
+                list->setCurrentRow(row);
+            }
+        }
+    }
+    // The labels under the pictures, in list order.
+    std::vector<std::string> Labels() {
+        auto* list = Find<QListWidget>("mountList");
+        std::vector<std::string> labels;
+        for (int row = 0; row < list->count(); ++row) {
+            labels.push_back(list->item(row)->text().toStdString());
+        }
+        return labels;
     }
     void ChangeMount() { Find<QPushButton>("changeMountButton")->click(); }
     // Switched off as asked: the page asks for power again.
@@ -52,6 +63,9 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     Select(11);
     EXPECT_TRUE(Usable("changeMountButton"));
     EXPECT_EQ(WizardButtons(), 0);
+    // The unit's own mount stays marked while another one is chosen.
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"Mount Position 8", "Mount Position 9\n(current)",
+                                                  "Mount Position 10", "Mount Position 11"}));
     SaveArtifact(wizard, "page-3-mount");
     ChangeMount();
     PowerOff(sim);

@@ -7,13 +7,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
 #include "records/FileNames.h"
 #include "records/TempDir.h"
+#include "wizard/PageWidgets.h"
 #include "wizard/WaitDoor.h"
+
+#include <array>
 
 #include <unistd.h>
 
@@ -96,6 +102,50 @@ inline void SaveArtifact(QWidget& widget, const std::string& name) {
     EXPECT_TRUE(widget.grab().save(directory + QLatin1Char('/') + QString::fromStdString(name) +
                                    QStringLiteral(".png")))
         << name;
+}
+
+// For each heading (by index), how many of the four edges of its frame the window system
+// shows in the frame colour, looked at in the middle of each edge. What is shown is read
+// back from the screen: grab() would paint the widgets afresh, and so hide a change that was
+// never repainted.
+inline std::array<int, 4> HeadingFrameEdges(const QWidget& page) {
+    std::array<int, 4> edges{};
+    for (int heading = 0; heading < 4; ++heading) {
+        const auto* frame = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
+        if (frame == nullptr || !frame->isVisible()) {
+            continue;
+        }
+        const QPoint at = frame->mapTo(frame->window(), QPoint(0, 0));
+        const QImage shown = frame->screen()
+                                 ->grabWindow(frame->window()->winId(), at.x(), at.y(),
+                                              frame->width(), frame->height())
+                                 .toImage();
+        const qreal ratio = shown.devicePixelRatio();
+        const QRect r(QPoint(0, 0), frame->size());
+        const QPoint middles[] = {{r.center().x(), r.top()},
+                                  {r.center().x(), r.bottom()},
+                                  {r.left(), r.center().y()},
+                                  {r.right(), r.center().y()}};
+        for (const QPoint& middle : middles) {
+            const QPoint pixel = (QPointF(middle) * ratio).toPoint();
+            edges[heading] += shown.valid(pixel) &&
+                              (shown.pixel(pixel) & 0xffffff) == (kHeadingFrameColour & 0xffffff);
+        }
+    }
+    return edges;
+}
+
+// Waits until the page shows the frame of `heading` and no other: first as the page has
+// it, then on the screen.
+inline bool FramedOnScreen(const QWidget& page, int heading) {
+    const auto* frame = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
+    if (frame == nullptr ||
+        !RunEventsUntil([frame] { return frame->property("frameShown").toBool(); })) {
+        return false;
+    }
+    std::array<int, 4> framed{};
+    framed[heading] = 4;
+    return RunEventsUntil([&] { return HeadingFrameEdges(page) == framed; });
 }
 
 // A fresh temporary directory made the current directory (where the identification file

@@ -53,11 +53,17 @@ CCoarseCalibrationPage::CCoarseCalibrationPage(QWidget* parent)
     : CWizardPage(Kind::Interior, QString(), parent) {
     setObjectName(QStringLiteral("coarsePage"));
     for (int heading = 0; heading < 4; ++heading) {
-        cardinals[heading].box = std::make_unique<CBusyBox>(
-            nullptr, QStringLiteral("Collecting %1 Data...")
-                         .arg(QString::fromLatin1(kHeadingNames[heading])));
+        cardinals[heading].box =
+            std::make_unique<CBusyBox>(this, QStringLiteral("Collecting %1 Data...")
+                                                 .arg(QString::fromLatin1(kHeadingNames[heading])));
     }
     BuildControls();
+    // A collection's box leaves the compass, the headings' results and the rate meter in view.
+    for (Cardinal& cardinal : cardinals) {
+        cardinal.box->KeepClearOf({compass, rateMeter, cardinals[kHeadingNorth].frame,
+                                   cardinals[kHeadingSouth].frame, cardinals[kHeadingEast].frame,
+                                   cardinals[kHeadingWest].frame});
+    }
 }
 
 CCoarseCalibrationPage::~CCoarseCalibrationPage() = default;

@@ -67,9 +67,13 @@ std::optional<double> NumberOf(const QString& text) {
 
 CFineCalibrationPage::CFineCalibrationPage(QWidget* parent)
     : CWizardPage(Kind::Interior, QString(), parent),
-      measurementBox(nullptr, QStringLiteral("Storing measurement to measurement data set...")) {
+      measurementBox(this, QStringLiteral("Storing measurement to measurement data set...")) {
     setObjectName(QStringLiteral("finePage"));
     BuildControls();
+    // The box leaves the compass, the headings' results and the heading readout in view.
+    measurementBox.KeepClearOf({compass, headingField, rateMeter, cardinals[kHeadingNorth].frame,
+                                cardinals[kHeadingSouth].frame, cardinals[kHeadingEast].frame,
+                                cardinals[kHeadingWest].frame});
 }
 
 CFineCalibrationPage::~CFineCalibrationPage() = default;

@@ -2,9 +2,11 @@
 
 #include "device/AhrsLink.h"
 #include "device/FixedPoint.h"
+#include "records/CalibrationMath.h"
 #include "records/FileNames.h"
 #include "records/InstallationLogWriter.h"
 #include "report/InstallationReport.h"
+#include "wizard/BusyBox.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/IdentificationFile.h"
@@ -14,6 +16,7 @@
 #include "wizard/PageWidgets.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
@@ -23,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -35,18 +39,23 @@ std::tm LocalNow() {
     return local;
 }
 
+// The report is printed whole: a page range chosen here would not be honoured.
 bool AskForPrinter(QPrinter& printer, QWidget* owner) {
     QPrintDialog dialog(&printer, owner);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true); // a PDF without a printer
-    dialog.setMinMax(1, 1);
     return dialog.exec() == QDialog::Accepted;
 }
 
+// The log is appended to a file that exists, so the dialog asks no question about
+// replacing one; its title says what happens instead.
 QString AskForLogFile(const QString& proposedName, QWidget* owner) {
     QFileDialog dialog(owner);
+    dialog.setWindowTitle(
+        QStringLiteral("Save Installation Log (added to the end of an existing file)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilters({QStringLiteral("Log (*.log)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("log"));
     dialog.selectFile(proposedName);
@@ -58,6 +67,10 @@ QString AskForLogFile(const QString& proposedName, QWidget* owner) {
 
 QString Fixed2(double value) {
     return QString::fromStdString(FixedPoint(value, 2));
+}
+
+QString Fixed2IfRead(const std::optional<double>& value) {
+    return value ? Fixed2(*value) : QString::fromLatin1(kNotRead);
 }
 
 } // namespace
@@ -97,11 +110,15 @@ void CFinishPage::BuildControls() {
     auto* columns = new QHBoxLayout;
     columns->setSpacing(margin * 4);
     page->addLayout(columns, 1);
-    summary = MakeLabel(QString(), QStringLiteral("summaryText"));
-    summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    summary->setAccessibleName(QStringLiteral("Calibration values"));
-    columns->addWidget(summary, 1);
+    auto* values = new QWidget;
+    values->setObjectName(QStringLiteral("summary"));
+    values->setAccessibleName(QStringLiteral("Calibration values"));
+    summary = new QGridLayout(values);
+    summary->setContentsMargins(0, 0, 0, 0);
+    summary->setHorizontalSpacing(margin * 2);
+    summary->setVerticalSpacing(0);
+    summary->setColumnStretch(2, 1);
+    columns->addWidget(values, 1, Qt::AlignTop);
 
     auto* right = new QVBoxLayout;
     mountPicture = new CMountPictureView;
@@ -123,11 +140,26 @@ void CFinishPage::OnSetActive() {
     SetWizardButtons(IWizardFrame::kNext);
     // Without a link the record was reset: the values of the last activation stand.
     if (locked || (taken && !Link().IsLinkAlive())) {
-        summary->setText(Summary());
+        ShowSummary();
         return;
     }
     locked = true;
     taken = true;
+    TakeValues();
+    // Read behind a box over the complete page, unless the record holds the unit's already.
+    // A link lost meanwhile has reset the record: the values taken before it stand.
+    if (Link().IsLinkAlive() && (!values.latitude || !values.magneticVariation)) {
+        ReadLocationFromUnit();
+        if (Link().IsLinkAlive()) {
+            TakeValues();
+        }
+    }
+    locked = false;
+}
+
+// The values of this activation, with the installer's entries and the mount's label and
+// picture, shown.
+void CFinishPage::TakeValues() {
     values = TakeInstallationValues(Link().State(), directory);
     const CInstallationInfo& info = CInstallationInfo::Instance();
     values.tailNumber = info.TailNumber();
@@ -140,37 +172,83 @@ void CFinishPage::OnSetActive() {
     }
     // No entry: the view says so rather than keep another position's picture.
     mountPicture->SetPicture(picture);
-    summary->setText(Summary());
-    locked = false;
+    ShowSummary();
 }
 
-// The values as the technician reads them, one per line, label and value apart by tabs.
-QString CFinishPage::Summary() const {
-    QString text = QStringLiteral("Mount direction:\t\t") +
-                   QString::fromStdString(values.mountLabel.value_or(std::string())) + '\n';
+// The unit shows its latitude and magnetic variation on output page E, which nothing
+// before this page selects for most version classes. The rows are awaited for a bounded
+// time; rows that did not come leave the values "not read" rather than the record's reset
+// zeros. Page E stays selected: it is the output the unit is left in from here on.
+void CFinishPage::ReadLocationFromUnit() {
+    const CAhrsState& state = Link().State();
+    const std::uint32_t latitudes = state.GetLatitudeCount();
+    const std::uint32_t variations = state.GetMagneticVariationCount();
+    CBusyBox box(this, QStringLiteral("Reading latitude and magnetic variation from HX410..."));
+    box.Show();
+    Link().SelectOutputPage('E');
+    WaitUntil(
+        [&] {
+            return !Link().IsLinkAlive() || (state.GetLatitudeCount() != latitudes &&
+                                             state.GetMagneticVariationCount() != variations);
+        },
+        kPageEReadMs);
+    box.Hide();
+}
+
+// The values as the technician reads them, in the order of the log.
+std::vector<CFinishPage::SummaryRow> CFinishPage::SummaryRows() const {
+    std::vector<SummaryRow> rows{{QStringLiteral("Mount direction"),
+                                  QString::fromStdString(values.mountLabel.value_or(""))}};
     if (values.HasMagFieldCorrections()) {
         static const char* const kAxes[] = {"X", "Y", "Z"};
         if (values.freeField) {
             for (int axis = 0; axis < 3; ++axis) {
-                text += QStringLiteral("Mag Free Field %1:   \t%2\n")
-                            .arg(QLatin1String(kAxes[axis]))
-                            .arg((*values.freeField)[axis]);
+                rows.push_back({QStringLiteral("Mag Free Field %1").arg(QLatin1String(kAxes[axis])),
+                                QString::number((*values.freeField)[axis])});
             }
         }
         for (int axis = 0; axis < 3; ++axis) {
-            text += QStringLiteral("Mag Bias %1 Corr:   \t%2\n")
-                        .arg(QLatin1String(kAxes[axis]))
-                        .arg(values.magFieldCorrection[axis]);
+            rows.push_back({QStringLiteral("Mag Bias %1 Corr").arg(QLatin1String(kAxes[axis])),
+                            QString::number(values.magFieldCorrection[axis])});
         }
     }
-    text += QStringLiteral("North Compass Corr:\t") + Fixed2(values.mcc[0]) + '\n';
-    text += QStringLiteral("South Compass Corr:\t") + Fixed2(values.mcc[1]) + '\n';
-    text += QStringLiteral("East Compass Corr:\t") + Fixed2(values.mcc[2]) + '\n';
-    text += QStringLiteral("West Compass Corr:\t") + Fixed2(values.mcc[3]) + '\n';
-    text += '\n';
-    text += QStringLiteral("Magnetic Variance:\t") + Fixed2(values.magneticVariation) + '\n';
-    text += QStringLiteral("Latitude:\t\t") + Fixed2(values.latitude) + '\n';
-    return text;
+    for (int heading = 0; heading < 4; ++heading) { // by index: N, S, E, W
+        rows.push_back(
+            {QString::fromLatin1(kHeadingNames[heading]) + QStringLiteral(" Compass Corr"),
+             Fixed2(values.mcc[heading])});
+    }
+    rows.push_back({});
+    rows.push_back({QStringLiteral("Magnetic Variance"), Fixed2IfRead(values.magneticVariation)});
+    rows.push_back({QStringLiteral("Latitude"), Fixed2IfRead(values.latitude)});
+    return rows;
+}
+
+// Labels in one column and values in the next, so that every value starts at the same
+// place. A screen reader reads each value with its label: a label's accessible name is
+// all that is read of it.
+void CFinishPage::ShowSummary() {
+    while (QLayoutItem* item = summary->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    const int gap = fontMetrics().height();
+    int line = 0;
+    for (const SummaryRow& row : SummaryRows()) {
+        if (row.label.isEmpty()) {
+            summary->addItem(new QSpacerItem(0, gap, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                             line++, 0);
+            continue;
+        }
+        QLabel* label = MakeLabel(row.label + QLatin1Char(':'), QStringLiteral("summaryLabel"));
+        QLabel* value = MakeLabel(row.value, QStringLiteral("summaryValue"));
+        value->setAccessibleName(row.label + QStringLiteral(": ") + row.value);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setBuddy(value);
+        summary->addWidget(label, line, 0);
+        summary->addWidget(value, line++, 1);
+        label->show(); // at once, not when the layout gets round to it
+        value->show();
+    }
 }
 
 void CFinishPage::OnPrintReport() {
@@ -182,6 +260,7 @@ void CFinishPage::OnPrintReport() {
     BuildInstallationReport(report, values, picture);
     // The dialog names a PDF file after the document.
     printer->setDocName(report.GetName());
+    ProposePdfFile(report.GetName());
     const bool chosen = choosePrinter(*printer, this);
     const bool printed = !chosen || report.Print(*printer);
     locked = false;
@@ -192,6 +271,17 @@ void CFinishPage::OnPrintReport() {
                                                                   : printer->outputFileName()),
                      QStringLiteral("Error printing report"));
     }
+}
+
+// A PDF goes to the working folder, beside the log and the measurement files, unless one
+// was chosen before. Only while the output is a PDF already: a file name given to a printer
+// would send its output to that file.
+void CFinishPage::ProposePdfFile(const QString& documentName) {
+    if (printer->outputFormat() != QPrinter::PdfFormat || !printer->outputFileName().isEmpty()) {
+        return;
+    }
+    const std::string name = SafeFileNamePart(documentName.toStdString()) + ".pdf";
+    printer->setOutputFileName(QString::fromStdString(JoinPath(directory, name)));
 }
 
 int CFinishPage::OnWizardNext() {

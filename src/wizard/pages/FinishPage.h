@@ -8,10 +8,11 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CAhrsLink;
 class CMountPictureView;
-class QLabel;
+class QGridLayout;
 class QPrinter;
 
 // Page 6: the calibration values the HX410 now holds and the picture of its mount position.
@@ -31,6 +32,9 @@ public:
     // Asks where to save the log, proposing a file name; empty when cancelled.
     using LogFileChooser = std::function<QString(const QString& proposedName, QWidget* owner)>;
 
+    // How long the unit is given to show its latitude and magnetic variation (output page E).
+    static constexpr double kPageEReadMs = 2500;
+
     explicit CFinishPage(QWidget* parent = nullptr);
     ~CFinishPage() override;
 
@@ -46,14 +50,24 @@ public:
     QPrinter& Printer() const { return *printer; }
 
 private:
+    // One line of the summary: a label and its value; an empty label leaves a gap.
+    struct SummaryRow {
+        QString label;
+        QString value;
+    };
+
     void BuildControls();
-    QString Summary() const;
+    void TakeValues();
+    void ReadLocationFromUnit();
+    std::vector<SummaryRow> SummaryRows() const;
+    void ShowSummary();
     void OnPrintReport();
+    void ProposePdfFile(const QString& documentName);
     void SaveLog();
     void PrepareIdentificationFile() const;
     CAhrsLink& Link() const;
 
-    QLabel* summary = nullptr;
+    QGridLayout* summary = nullptr;
     CMountPictureView* mountPicture = nullptr;
     std::unique_ptr<QPrinter> printer;
     PrinterChooser choosePrinter;

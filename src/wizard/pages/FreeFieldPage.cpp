@@ -265,7 +265,7 @@ void CFreeFieldPage::ShowResult() {
 
 int CFreeFieldPage::OnWizardFinish() {
     AbandonCollection(); // a second collection still running is not what is saved
-    CBusyBox savingBox(this, QStringLiteral("Saving coarse calibration values to file..."));
+    CBusyBox savingBox(this, QStringLiteral("Saving free-field values to file..."));
     savingBox.Show();
     SetWizardButtons(0);
     const CMagMeasurementFile file(Link().State().GetMagSerialNumber());

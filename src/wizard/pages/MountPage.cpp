@@ -116,6 +116,7 @@ void CMountPage::OnSetActive() {
     ticks = 0;
     Subscribe();
     currentMount = Link().State().GetMountPosition();
+    MarkCurrentMount();
     SetWizardButtons(0);
     for (int row = 0; row < mountList->count(); ++row) {
         QListWidgetItem* item = mountList->item(row);
@@ -129,6 +130,19 @@ void CMountPage::OnSetActive() {
     }
     mountList->clearSelection();
     OnMountSelected();
+}
+
+// The unit's own position says so under its label, so that it can be found again once
+// another one is chosen.
+void CMountPage::MarkCurrentMount() {
+    const QSignalBlocker quiet(mountList);
+    for (int row = 0; row < mountList->count(); ++row) {
+        QListWidgetItem* item = mountList->item(row);
+        const int id = item->data(Qt::UserRole).toInt();
+        const MountPosition* position = CMountPositionList::Instance().Find(id);
+        const QString label = position != nullptr ? position->label : item->text();
+        item->setText(id == currentMount ? label + QStringLiteral("\n(current)") : label);
+    }
 }
 
 void CMountPage::OnKillActive() {

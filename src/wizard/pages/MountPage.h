@@ -42,6 +42,7 @@ private:
     };
 
     void BuildControls();
+    void MarkCurrentMount();
     int SelectedId() const;
     void OnMountSelected();
     void OnChangeMount();
