@@ -75,10 +75,21 @@ std::optional<std::size_t> CSampleAgreement::FarSample(std::span<const double> v
     }
     const double spread = std::max(kMadToSigma * MedianOf(distances), floor);
     const auto farthest = std::max_element(distances.begin(), distances.end());
-    if (*farthest <= kFactor * spread) {
+    if (*farthest <= kFactor * spread && spread <= kCeilingFloors * floor) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(farthest - distances.begin());
+}
+
+bool CSampleAgreement::StayNear(std::span<const double> values, double reference) const {
+    for (const double value : values) {
+        const double difference =
+            scale == Scale::Degrees360 ? Signed(value - reference) : value - reference;
+        if (!(std::fabs(difference) <= kFactor * floor)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<std::size_t> CSampleAgreement::FarSample(std::span<const int16_t> values) const {

@@ -13,8 +13,10 @@
 // kFactor robust spreads from their median. The spread is 1.4826 times the median absolute
 // deviation (the standard deviation of normal noise), never less than a floor: a sensor
 // quieter than its resolution repeats one value, and one count more must not count as wild.
-// Median and spread ignore the wild samples themselves, so one or a few cannot hide.
-// A slow drift or a constant offset agrees: only a sample apart from the rest is refused.
+// Median and spread ignore the wild samples themselves, so a few cannot hide; samples that
+// scatter beyond a ceiling (ten floors) are no steady reading at all, and when most samples
+// are wild that is how they show. A slow drift or a constant offset agrees: only a sample
+// apart from the rest is refused.
 class CSampleAgreement {
 public:
     enum class Scale {
@@ -22,6 +24,7 @@ public:
         Degrees360 // headings: 359.9 and 0.1 are 0.2 apart
     };
     static constexpr double kFactor = 6.0;
+    static constexpr double kCeilingFloors = 10.0;
     static constexpr double kMadToSigma = 1.4826;
 
     // Floors of the spread, each with its reason:
@@ -34,7 +37,8 @@ public:
     // tilt the levelled field of a mean of ten by more than 0.03 degrees.
     static constexpr double kAttitudeFloor = 0.05;
     // Headings: the unit's averaged heading varies by hundredths of a degree on a steady
-    // aircraft; a jump of more than 0.3 degrees is not the aircraft.
+    // aircraft (the simulated unit's by 0.01); a jump of more than 0.3 degrees is not the
+    // aircraft.
     static constexpr double kHeadingFloor = 0.05;
 
     explicit CSampleAgreement(double floor, Scale scale = Scale::Linear) noexcept;
@@ -46,6 +50,11 @@ public:
     std::optional<std::size_t> FarSample(std::span<const int16_t> values) const;
     bool Agree(std::span<const double> values) const { return !FarSample(values); }
     bool Agree(std::span<const int16_t> values) const { return !FarSample(values); }
+
+    // Whether every value stays within kFactor floors of `reference` (a value taken before
+    // them): a steady reading held while it is recorded, where a step half way through
+    // would agree with itself.
+    bool StayNear(std::span<const double> values, double reference) const;
 
 private:
     double floor;

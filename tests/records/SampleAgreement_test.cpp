@@ -58,6 +58,13 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
          CSampleAgreement::kCountFloor, Scale::Linear, 2},
         {"slow drift and a wild sample", With(drift, 4, 2280), CSampleAgreement::kCountFloor,
          Scale::Linear, 4},
+        // Most samples changed by a few hundred counts: they hide behind their own spread,
+        // which is no steady reading.
+        {"most samples wild",
+         {1234, 1634, 1236, 834, 1231, 1934, 1233, 1534, 935, 1484},
+         CSampleAgreement::kCountFloor,
+         Scale::Linear,
+         5},
         {"a number that is not one", With(Clean(1234), 3, kNaN), CSampleAgreement::kCountFloor,
          Scale::Linear, 3},
         {"too few to judge", {1234, 9234}, CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
@@ -95,6 +102,26 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CSampleAgreement(c.floor, c.scale).FarSample(c.values), c.far) << c.what;
+    }
+}
+
+TEST(SampleAgreementTest, AHeldReadingStaysNearTheValueRecorded) {
+    const struct {
+        const char* what;
+        std::vector<double> values;
+        double reference;
+        bool near;
+    } cases[] = {
+        {"steady", {90.01, 90.02, 90.0, 89.99, 90.01}, 90.0, true},
+        {"steady across north", {359.99, 0.02, 0.01, 359.98}, 0.0, true},
+        {"a step half way", {90.0, 90.0, 91.5, 93.0, 94.0, 94.0}, 90.0, false},
+        {"a transient jump", {90.0, 92.2, 90.6, 90.1, 90.0}, 90.0, false},
+        {"recorded during the jump", {90.0, 90.0, 90.0, 90.0}, 92.25, false},
+        {"a number that is not one", {90.0, kNaN}, 90.0, false},
+    };
+    const CSampleAgreement headings(CSampleAgreement::kHeadingFloor, Scale::Degrees360);
+    for (const auto& c : cases) {
+        EXPECT_EQ(headings.StayNear(c.values, c.reference), c.near) << c.what;
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <array>
 #include <cmath>
@@ -279,6 +280,18 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
         EXPECT_TRUE(Result(kWalk[1])->text().isEmpty() && !Result(kWalk[1])->IsValid());
         EXPECT_EQ(State().GetFineHeading(kHeadingEast), 0.0);
     }
+    {
+        // The aircraft pushed round by 4 degrees while North is being recorded (the turn
+        // reaches the unit from inside the page's wait).
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        QTimer::singleShot(0, [&] { EXPECT_EQ(sim->Command("heading 4"), "ok heading 4"); });
+        Button(kWalk[0])->click();
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
+        EXPECT_TRUE(Result(kWalk[0])->text().isEmpty() && !Result(kWalk[0])->IsValid());
+        EXPECT_EQ(State().GetFineHeading(kHeadingNorth), 0.0);
+    }
+    Measure(kWalk[0]); // steady again: recorded
     CBoxAnswerer answerer(QMessageBox::Ok);
     ASSERT_EQ(sim->Command("power off"), "ok power off");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
