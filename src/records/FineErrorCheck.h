@@ -13,10 +13,11 @@
 //   errors up to the 20-degree limit adds at most 3.3 degrees through its second-order term.
 //   Beyond kQuadrantalLimit = 7 degrees one of the four errors is wrong.
 // - After the coarse step has taken the hard iron out, B and C are what its measurements
-//   left (about 4 degrees for an aircraft that stood 15 degrees off a cardinal heading);
-//   with D up to 3 degrees no error lies more than about 10 degrees from the median of the
-//   others. Beyond kSpreadLimit = 12 degrees the new error is wrong. A clean simulated
-//   calibration leaves errors within 1 degree of each other.
+//   left: under 6 degrees even for a heading collected 23 degrees off its cardinal heading,
+//   the most the coarse step's own check lets pass; with D up to 3 degrees no error then lies
+//   more than about 11 degrees from the median of the others. Beyond kSpreadLimit = 12
+//   degrees the new error is wrong. A clean simulated calibration leaves errors within 0.3
+//   degrees of each other.
 enum class FineAgreement {
     Agrees,
     FarFromOthers, // the error lies too far from the others (after a coarse step)

@@ -32,9 +32,9 @@ public:
     // of 10 lets anything within 60 counts of the median pass (0.3 degrees of heading at a
     // horizontal field of 11000 counts), which moves a mean of ten by at most 6 counts.
     static constexpr double kCountFloor = 10.0;
-    // Attitude: the unit reports pitch and roll to hundredths of a degree; a standing
-    // aircraft moves less than that. 0.3 degrees passes; beyond that a wrong sample would
-    // tilt the levelled field of a mean of ten by more than 0.03 degrees.
+    // Attitude: the unit reports pitch and roll to hundredths of a degree, and a standing
+    // aircraft's attitude varies by a few of them. 0.3 degrees passes; a wrong sample beyond
+    // that would tilt the mean attitude of ten by more than 0.03 degrees.
     static constexpr double kAttitudeFloor = 0.05;
     // Headings: the unit's averaged heading varies by hundredths of a degree on a steady
     // aircraft (the simulated unit's by 0.01); a jump of more than 0.3 degrees is not the
