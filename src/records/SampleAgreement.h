@@ -13,10 +13,12 @@
 // kFactor robust spreads from their median. The spread is 1.4826 times the median absolute
 // deviation (the standard deviation of normal noise), never less than a floor: a sensor
 // quieter than its resolution repeats one value, and one count more must not count as wild.
-// Median and spread ignore the wild samples themselves, so a few cannot hide; samples that
-// scatter beyond a ceiling (ten floors) are no steady reading at all, and when most samples
-// are wild that is how they show. A slow drift or a constant offset agrees: only a sample
-// apart from the rest is refused.
+// Median and spread ignore the wild samples themselves, so a few cannot hide. Samples whose
+// spread exceeds a ceiling of 30 floors are no steady reading at all, and when most samples
+// are wild that is how they show; the ceiling lies above the spread of an aircraft turning
+// at the coarse page's own steadiness limit (0.3 degrees a tick: about 200 counts at a
+// horizontal field of 11000 counts). A slow drift or a constant offset agrees: only a
+// sample apart from the rest is refused.
 class CSampleAgreement {
 public:
     enum class Scale {
@@ -24,7 +26,7 @@ public:
         Degrees360 // headings: 359.9 and 0.1 are 0.2 apart
     };
     static constexpr double kFactor = 6.0;
-    static constexpr double kCeilingFloors = 10.0;
+    static constexpr double kCeilingFloors = 30.0;
     static constexpr double kMadToSigma = 1.4826;
 
     // Floors of the spread, each with its reason:

@@ -32,8 +32,10 @@ std::vector<double> With(std::vector<double> values, std::size_t index, double v
 
 TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
     std::vector<double> drift;
+    std::vector<double> turning; // 0.3 degrees a second across a field of 11300 counts
     for (int i = 0; i < 10; ++i) {
         drift.push_back(1200.0 + 20.0 * i); // the aircraft creeping round during the collection
+        turning.push_back(1200.0 + 59.0 * i);
     }
     const struct {
         const char* what;
@@ -45,6 +47,8 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
         {"clean", Clean(1234), CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
         {"constant offset", Clean(-21234), CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
         {"slow drift", drift, CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
+        {"turning as fast as the coarse page calls steady", turning, CSampleAgreement::kCountFloor,
+         Scale::Linear, kAgree},
         {"a quiet sensor one count off",
          {500, 500, 500, 500, 501, 500, 500, 500, 500, 500},
          CSampleAgreement::kCountFloor,
