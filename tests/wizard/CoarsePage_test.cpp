@@ -9,6 +9,7 @@
 #include "records/CalibrationMath.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
+#include "sim/MagModel.h"
 #include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
@@ -54,6 +55,18 @@ int ProgressOf(const Cardinal& c) {
     QWidget* box = CollectingBox(c);
     auto* bar = box ? box->findChild<QProgressBar*>(QStringLiteral("busyProgressBar")) : nullptr;
     return bar && box->isVisible() && bar->isVisible() && bar->maximum() == 10 ? bar->value() : -1;
+}
+
+// The corrections for the simulated unit's aircraft as it stands (pitch 1.2, roll -0.7),
+// from its noise-free counts at the four cardinal headings.
+std::array<int16_t, 3> ModelCorrections() {
+    const CMagModel model;
+    std::array<HeadingMeasurement, 4> byHeading;
+    for (const Cardinal& c : kWalk) {
+        const Counts3 counts = CMagModel::Saturate(model.SensorField(c.heading, 1.2, -0.7, false));
+        byHeading[c.index] = {counts.x, counts.y, counts.z, 1.2, -0.7};
+    }
+    return ComputeCoarseCorrections(byHeading, kFreeField.z).correction;
 }
 
 } // namespace
@@ -172,6 +185,63 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
     ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     EXPECT_TRUE(Afresh());
     EXPECT_EQ(UnitCorrections(), (std::array<std::string, 3>{"0", "0", "0"}));
+}
+
+TEST_F(CoarsePageTest, NoisyOrMisplacedCollectionsAreRefusedAndTheCleanOnesAreSent) {
+    const CBoxAnswerer answerer(QMessageBox::Ok); // every box, so none can hold the test up
+    const auto boxes = [&] { return answerer.Boxes().size(); };
+    Collect(kWalk[0]);
+    const Cardinal& east = kWalk[1];
+    TurnTo(east);
+    // A poor cable: one byte in twenty changed, with no checksum to tell.
+    ASSERT_EQ(sim.Command("fault garble 0.05"), "ok fault garble 0.05");
+    // A collection can be lucky and meet no changed count; a few meet one.
+    for (int attempt = 0; attempt < 5 && boxes() == 0; ++attempt) {
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(east)->isEnabled(); }));
+        Button(east)->click();
+        ASSERT_GE(ProgressOf(east), 0);
+        // Refused (after the box) or recorded: either way the busy box has gone.
+        ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(east) < 0; }));
+    }
+    ASSERT_EQ(boxes(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
+    EXPECT_EQ(answerer.Boxes()[0].text.rfind("The East readings were not steady", 0), 0u);
+    SaveArtifact(wizard, "page-4-coarse-refused");
+    ASSERT_EQ(sim.Command("fault garble 0"), "ok fault garble 0");
+
+    // East collected with the aircraft 30 degrees off it: it does not fit the other three.
+    ASSERT_EQ(sim.Command("heading 120"), "ok heading 120");
+    ASSERT_TRUE(RunEventsUntil([&] { return !Button(east)->isEnabled(); })); // turning
+    Cardinal eastOff = east;
+    eastOff.heading = 120.0;
+    for (const Cardinal& c : {eastOff, kWalk[2], kWalk[3]}) {
+        Collect(c);
+    }
+    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
+    wizard.PressNext();
+    ASSERT_EQ(boxes(), 2u);
+    EXPECT_EQ(answerer.Boxes()[1].caption, "Headings do not agree");
+    EXPECT_EQ(answerer.Boxes()[1].text.rfind("The East measurement does not agree", 0), 0u);
+    EXPECT_EQ(wizard.CurrentPage(), kCoarsePage);
+    EXPECT_TRUE(Result(east)->text().isEmpty() && !Result(east)->IsValid());
+    EXPECT_TRUE(Result(kWalk[0])->IsValid() && Result(kWalk[3])->IsValid());
+    EXPECT_FALSE(NextEnabled());
+    EXPECT_EQ(UnitCorrections(), (std::array<std::string, 3>{"0", "0", "0"}));
+
+    // East collected again on a clean line: the installation goes on with the clean figures.
+    Collect(east);
+    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
+    const auto recorded = ComputeCoarseCorrections(RecordedHeadings(), kFreeField.z).correction;
+    const auto model = ModelCorrections();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(recorded[axis], model[axis], 5) << axis; // the sensor's noise of 3 counts
+    }
+    wizard.PressNext();
+    ASSERT_EQ(wizard.CurrentPage(), kFinePage);
+    EXPECT_EQ(UnitCorrections(),
+              (std::array<std::string, 3>{std::to_string(recorded[0]), std::to_string(recorded[1]),
+                                          std::to_string(recorded[2])}));
+    EXPECT_EQ(boxes(), 2u);
 }
 
 TEST_F(CoarsePageTest, AHeadingOutOfRangeIsWarnedAndNothingIsRecorded) {

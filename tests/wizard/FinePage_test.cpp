@@ -17,6 +17,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <array>
 #include <cmath>
@@ -278,6 +279,18 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
         EXPECT_TRUE(Result(kWalk[1])->text().isEmpty() && !Result(kWalk[1])->IsValid());
         EXPECT_EQ(State().GetFineHeading(kHeadingEast), 0.0);
     }
+    {
+        // The aircraft pushed round by 4 degrees while North is being recorded (the turn
+        // reaches the unit from inside the page's wait).
+        CBoxAnswerer answerer(QMessageBox::Ok);
+        QTimer::singleShot(0, [&] { EXPECT_EQ(sim->Command("heading 4"), "ok heading 4"); });
+        Button(kWalk[0])->click();
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
+        EXPECT_TRUE(Result(kWalk[0])->text().isEmpty() && !Result(kWalk[0])->IsValid());
+        EXPECT_EQ(State().GetFineHeading(kHeadingNorth), 0.0);
+    }
+    Measure(kWalk[0]); // steady again: recorded
     CBoxAnswerer answerer(QMessageBox::Ok);
     ASSERT_EQ(sim->Command("power off"), "ok power off");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
@@ -299,4 +312,33 @@ TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {
         Button(kWalk[0])->click();
         EXPECT_EQ(Result(kWalk[0])->text(), i == 0 ? "" : "OK") << i;
     }
+}
+
+// Field corrections that double the aircraft's hard iron instead of taking it out: North and
+// South then read errors of about +10 and -13 degrees, each within the 20-degree limit, but
+// not of one compass that a coarse step has corrected.
+TEST_F(FinePageTest, AnErrorThatDisagreesWithTheOthersIsNotRecorded) {
+    Connect();
+    Enter(); // the unit shows its field corrections on the page the fine page selects
+    const std::array<std::int16_t, 3> doubling{620, -1150, 0};
+    for (int axis = 0; axis < 3; ++axis) {
+        ASSERT_TRUE(CAhrsLink::Instance().SendMagFieldCorrection(axis, doubling[axis]));
+        ASSERT_TRUE(
+            RunEventsUntil([&] { return State().GetMagFieldCorrection(axis) == doubling[axis]; }));
+    }
+    Measure(kWalk[0]);
+    const Cardinal& south = kWalk[2];
+    ASSERT_EQ(sim->Command("heading 180"), "ok heading 180");
+    ASSERT_TRUE(RunEventsUntil([&] {
+        return Find(south, "Frame")->property("frameShown").toBool() && Button(south)->isEnabled();
+    }));
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    Button(south)->click();
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Errors do not agree");
+    EXPECT_EQ(answerer.Boxes()[0].text.rfind("The South error of -", 0), 0u)
+        << answerer.Boxes()[0].text;
+    EXPECT_TRUE(Result(south)->text().isEmpty() && !Result(south)->IsValid());
+    EXPECT_EQ(State().GetFineHeading(kHeadingSouth), 0.0);
+    EXPECT_TRUE(Result(kWalk[0])->IsValid()); // North stays as it was
 }

@@ -223,3 +223,39 @@ TEST_F(FreeFieldPageTest, LeavingMidCollectionDiscardsIt) {
         Find<QPushButton>("executeButton")->click();
     }
 }
+
+// A poor cable during the collection (one byte in twenty changed): the collection is refused
+// and records nothing; on the clean line the next one gives the means of its samples.
+TEST_F(FreeFieldPageTest, ACollectionOnAGarbledLineIsRefused) {
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    CSimPeer& sim = Connect({"--mag-serial", kMagSerial});
+    ASSERT_TRUE(Ok(sim.Command("freefield on")));
+    ASSERT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
+    ASSERT_TRUE(Ok(sim.Command("fault garble 0.05")));
+    int lucky = 0; // collections that met no changed count
+    for (int attempt = 0; attempt < 5 && answerer.Boxes().empty(); ++attempt) {
+        ASSERT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
+        Find<QPushButton>("executeButton")->click();
+        ASSERT_NE(BusyWindow(), nullptr);
+        ASSERT_TRUE(RunEventsUntil([] { return BusyWindow() == nullptr; }));
+        lucky += answerer.Boxes().empty() ? 1 : 0;
+    }
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
+    if (lucky == 0) {
+        EXPECT_EQ(Text("freeFieldXField"), "");
+        EXPECT_EQ(WizardButtons(), 0);
+    }
+
+    ASSERT_TRUE(Ok(sim.Command("fault garble 0")));
+    ASSERT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
+    Find<QPushButton>("executeButton")->click();
+    WatchSamples();
+    ASSERT_TRUE(RunEventsUntil([&] { return BusyWindow() == nullptr; }));
+    ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kFinish; }));
+    const std::string expected = ExpectedFile();
+    Find<QPushButton>("finishButton")->click();
+    ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
+    EXPECT_EQ(FileText(MeasurementPath()), expected);
+    EXPECT_EQ(answerer.Boxes().size(), 1u);
+}

@@ -5,8 +5,10 @@
 #include "controls/RateMeterCtrl.h"
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
+#include "records/CoarseCrossCheck.h"
 #include "records/EchoPoll.h"
 #include "records/MagMeasurementFile.h"
+#include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
@@ -229,6 +231,7 @@ void CCoarseCalibrationPage::StartAfresh() {
         cardinal.samplesToGo = 0;
         cardinal.measurement = {};
         cardinal.collected = false;
+        cardinal.unsteady = false;
         cardinal.result->clear();
         if (cardinal.result->IsValid()) {
             ResetResultField(heading);
@@ -252,6 +255,7 @@ void CCoarseCalibrationPage::EndCollections() {
     for (Cardinal& cardinal : cardinals) {
         cardinal.samplesToGo = 0;
         cardinal.samples.Clear();
+        cardinal.unsteady = false;
         cardinal.box->Hide();
     }
 }
@@ -347,6 +351,7 @@ void CCoarseCalibrationPage::OnTick() {
         CollectionStep(heading);
     }
     ShowWhetherAllCollected();
+    ReportUnsteadyCollections();
 }
 
 void CCoarseCalibrationPage::CollectionStep(int heading) {
@@ -365,6 +370,13 @@ void CCoarseCalibrationPage::CollectionStep(int heading) {
 
 void CCoarseCalibrationPage::FinishCollection(int heading) {
     Cardinal& cardinal = cardinals[heading];
+    if (!CountsAndAttitudeAgree(cardinal.samples)) {
+        // A sample apart from the others is not the aircraft: nothing of it is recorded.
+        cardinal.samples.Clear();
+        cardinal.box->Hide();
+        cardinal.unsteady = true;
+        return;
+    }
     cardinal.measurement = MeasureHeading(cardinal.samples);
     StoreHeadingCollection(Link().State(), heading, cardinal.measurement,
                            MeanLevelOfSamples(cardinal.samples));
@@ -384,6 +396,52 @@ void CCoarseCalibrationPage::ShowWhetherAllCollected() {
         SetWizardButtons(IWizardFrame::kNext);
         allHeadingsCollected = true;
     }
+}
+
+// After the tick's collections, so that a box open meanwhile finds the page settled.
+void CCoarseCalibrationPage::ReportUnsteadyCollections() {
+    for (const int heading : kCompassWalk) {
+        Cardinal& cardinal = cardinals[heading];
+        if (!cardinal.unsteady) {
+            continue;
+        }
+        cardinal.unsteady = false;
+        const QString name = QString::fromLatin1(kHeadingNames[heading]);
+        ShowErrorBox(QStringLiteral("The %1 readings were not steady: a sample differed from "
+                                    "the others by more than the sensor's noise (a poor cable, "
+                                    "or the aircraft moved).\nNothing was recorded for %1. Keep "
+                                    "the aircraft still and press Calibrate %1 to collect again.")
+                         .arg(name),
+                     QStringLiteral("Readings not steady"));
+    }
+}
+
+// A heading whose measurement disagrees with the others is collected again: its result is
+// withdrawn and Next waits for it.
+void CCoarseCalibrationPage::RefuseHeadings(const CoarseCrossCheck& check) {
+    for (int heading = 0; heading < 4; ++heading) {
+        if (check.suspect == -1 || check.suspect == heading) {
+            cardinals[heading].collected = false;
+            cardinals[heading].result->clear();
+            ResetResultField(heading);
+        }
+    }
+    allHeadingsCollected = false;
+    nextNote->hide();
+    if (check.suspect == -1) {
+        ShowErrorBox(QStringLiteral("The four headings do not agree with each other, so no coarse "
+                                    "corrections were sent.\nCheck the aircraft's alignment and "
+                                    "collect all four headings again."),
+                     QStringLiteral("Headings do not agree"));
+        return;
+    }
+    const QString name = QString::fromLatin1(kHeadingNames[check.suspect]);
+    ShowErrorBox(QStringLiteral("The %1 measurement does not agree with the other three headings, "
+                                "so no coarse corrections were sent.\nCheck that the aircraft "
+                                "points %1 and stands still, then press Calibrate %1 to collect "
+                                "it again.")
+                     .arg(name),
+                 QStringLiteral("Headings do not agree"));
 }
 
 void CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
@@ -417,12 +475,17 @@ int CCoarseCalibrationPage::OnWizardNext() {
         return kStay;
     }
     SetWizardButtons(0);
-    CBusyBox box(this, QStringLiteral("Setting coarse corrections on HX410..."));
-    box.Show();
     std::array<HeadingMeasurement, 4> byHeading;
     for (int heading = 0; heading < 4; ++heading) {
         byHeading[heading] = cardinals[heading].measurement;
     }
+    const CoarseCrossCheck check = CheckCoarseHeadings(byHeading, freeField);
+    if (!check.agree) {
+        RefuseHeadings(check);
+        return kStay;
+    }
+    CBusyBox box(this, QStringLiteral("Setting coarse corrections on HX410..."));
+    box.Show();
     const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField.z);
     StoreCoarseResult(Link().State(), byHeading, result);
     coarseCorrection = result.correction;

@@ -13,6 +13,7 @@
 #include <memory>
 
 class CAhrsLink;
+struct CoarseCrossCheck;
 class CColouredField;
 class CCompassCtrl;
 class CRateMeterCtrl;
@@ -65,6 +66,7 @@ private:
         int samplesToGo = 0;
         HeadingMeasurement measurement;
         bool collected = false;
+        bool unsteady = false; // the last collection's samples did not agree, not yet told
     };
     struct LiveValues {
         double pitch = 0, roll = 0;
@@ -89,6 +91,8 @@ private:
     void CollectionStep(int heading);
     void FinishCollection(int heading);
     void ShowWhetherAllCollected();
+    void ReportUnsteadyCollections();
+    void RefuseHeadings(const CoarseCrossCheck& check);
     void OnCalibrateHeading(int heading);
     CAhrsLink& Link() const;
 

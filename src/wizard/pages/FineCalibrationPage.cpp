@@ -8,6 +8,8 @@
 #include "device/FixedPoint.h"
 #include "records/CalibrationMath.h"
 #include "records/EchoPoll.h"
+#include "records/FineErrorCheck.h"
+#include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
@@ -24,6 +26,7 @@
 #include <cmath>
 #include <locale>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -476,22 +479,81 @@ void CFineCalibrationPage::OnCalibrateHeading(int heading) {
         return;
     }
     const double error = CardinalError(fineHeading, heading);
-    const bool inRange = IsFineErrorInRange(error);
-    Cardinal& cardinal = cardinals[heading];
-    if (inRange) {
-        cardinal.result->SetValid();
-    }
-    ShowWhetherAllMeasured();
-    if (!inRange) {
+    if (!IsFineErrorInRange(error)) {
+        ShowWhetherAllMeasured();
         ShowErrorBox(QString::fromUtf8(kFineRangeWarning), QString::fromUtf8(kRangeWarningCaption));
         return;
     }
-    fineError[heading] = error;
+    if (!AgreesWithRecordedErrors(heading, error)) {
+        return;
+    }
     measurementBox.Show();
+    const bool steadyThroughout = HeadingHeldWhileRecording(fineHeading);
+    measurementBox.Hide();
+    if (!Link().IsLinkAlive()) {
+        return; // the record was reset meanwhile; the lost-communication path reports it
+    }
+    if (!steadyThroughout) {
+        ShowErrorBox(QStringLiteral("The heading was not steady while the %1 error was recorded: "
+                                    "it jumped by more than the unit's noise (a poor cable, or "
+                                    "the aircraft moved).\nNothing was recorded for %1. Keep the "
+                                    "aircraft still and press Calibrate %1 again.")
+                         .arg(QString::fromLatin1(kHeadingNames[heading])),
+                     QStringLiteral("Readings not steady"));
+        return;
+    }
+    Cardinal& cardinal = cardinals[heading];
+    fineError[heading] = error;
+    cardinal.result->SetValid();
     Link().State().SetFineHeading(heading, error);
     cardinal.result->setText(QStringLiteral("OK"));
-    Pause(kMeasurementSettleMs);
-    measurementBox.Hide();
+    ShowWhetherAllMeasured();
+}
+
+// The headings through the recording's wait, one every kRecordSampleMs, must stay with the
+// heading of the press, as a steady aircraft's do.
+bool CFineCalibrationPage::HeadingHeldWhileRecording(double pressed) {
+    std::vector<double> headings;
+    for (double waited = 0; waited < kMeasurementSettleMs; waited += kRecordSampleMs) {
+        Pause(kRecordSampleMs);
+        headings.push_back(Link().State().GetAvgHeading());
+    }
+    const CSampleAgreement agreement(CSampleAgreement::kHeadingFloor,
+                                     CSampleAgreement::Scale::Degrees360);
+    return agreement.StayNear(headings, pressed);
+}
+
+// A new error must fit those already recorded at the other headings; otherwise the
+// installer is told and nothing is recorded.
+bool CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
+    std::array<std::optional<double>, 4> recorded;
+    for (int i = 0; i < 4; ++i) {
+        if (cardinals[i].result->IsValid()) {
+            recorded[i] = fineError[i];
+        }
+    }
+    // The unit holds field corrections when a coarse step has taken the hard iron out; the
+    // coarse page zeroes them for the versions without that step.
+    const Corrections held = UnitCorrections();
+    const bool hardIronCorrected = held.mfc != decltype(held.mfc){};
+    const FineAgreement agreement = CheckFineError(heading, error, recorded, hardIronCorrected);
+    if (agreement == FineAgreement::Agrees) {
+        return true;
+    }
+    const QString name = QString::fromLatin1(kHeadingNames[heading]);
+    const QString why =
+        agreement == FineAgreement::FarFromOthers
+            ? QStringLiteral("The %1 error of %2 degrees is too far from the errors at the other "
+                             "headings.")
+            : QStringLiteral("The %1 error of %2 degrees and the errors at the other headings "
+                             "cannot all be right.");
+    ShowErrorBox(why.arg(name, QString::number(error, 'f', 2)) +
+                     QStringLiteral("\nNothing was recorded for %1. Check the aircraft's alignment "
+                                    "to the compass rose and press Calibrate %1 again; if the "
+                                    "error stays, measure the other headings again.")
+                         .arg(name),
+                 QStringLiteral("Errors do not agree"));
+    return false;
 }
 
 void CFineCalibrationPage::OnStoreConfiguration() {

@@ -33,6 +33,7 @@ public:
     static constexpr double kRateFullScale = 0.5;
     static constexpr double kRateGreenFraction = 0.05;
     static constexpr double kMeasurementSettleMs = 2000;
+    static constexpr double kRecordSampleMs = 250; // heading checks while a heading is recorded
     static constexpr double kLatitudeSettleMs = 500;
     static constexpr double kVariationSettleMs = 1500;
     static constexpr double kPageEReadMs = 2500;
@@ -105,6 +106,8 @@ private:
     void EnableCalibrate(bool enabled);
     void ShowWhetherAllMeasured();
     void OnCalibrateHeading(int heading);
+    bool AgreesWithRecordedErrors(int heading, double error);
+    bool HeadingHeldWhileRecording(double pressed);
     void OnStoreConfiguration();
     CAhrsLink& Link() const;
 

@@ -5,6 +5,7 @@
 #include "device/AhrsLink.h"
 #include "records/CalibrationMath.h"
 #include "records/MagMeasurementFile.h"
+#include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
@@ -189,6 +190,7 @@ void CFreeFieldPage::OnExecute() {
 
 void CFreeFieldPage::AbandonCollection() {
     samplesToGo = 0;
+    unsteady = false;
     samples.Clear();
     collectingBox.Hide();
 }
@@ -206,6 +208,15 @@ void CFreeFieldPage::OnTick() {
     TakeSample(reading);
     if (collectionCount >= 1) {
         SetWizardButtons(IWizardFrame::kFinish);
+    }
+    if (unsteady) {
+        unsteady = false;
+        ShowErrorBox(QStringLiteral("The magnetometer readings were not steady: a sample differed "
+                                    "from the others by more than the sensor's noise (a poor "
+                                    "cable, or a magnetic disturbance nearby).\nNothing was "
+                                    "recorded. Keep the RQ270 still and press Execute to collect "
+                                    "again."),
+                     QStringLiteral("Readings not steady"));
     }
 }
 
@@ -246,6 +257,14 @@ void CFreeFieldPage::TakeSample(const Reading& reading) {
 }
 
 void CFreeFieldPage::CompleteCollection() {
+    if (!CountsAgree(samples)) {
+        // A sample apart from the others is not the field: nothing of it is recorded, and an
+        // earlier result stands as it was.
+        samples.Clear();
+        collectingBox.Hide();
+        unsteady = true;
+        return;
+    }
     const FreeFieldValues means = ComputeFreeField(samples);
     freeField = {means.x, means.y, means.z};
     if (collectionCount < 1) {

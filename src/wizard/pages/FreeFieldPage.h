@@ -68,6 +68,7 @@ private:
     std::array<std::int16_t, 3> freeField{}; // X, Y, Z
     int collectionCount = 0;
     int samplesToGo = 0;
+    bool unsteady = false; // the last collection's samples did not agree, not yet told
     CMagSampleSet samples;
     CBusyBox collectingBox;
 };

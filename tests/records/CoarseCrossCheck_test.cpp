@@ -1,0 +1,125 @@
+#include "records/CoarseCrossCheck.h"
+
+#include "sim/MagModel.h"
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The aircraft on each cardinal heading (degrees, by heading index N, S, E, W).
+constexpr std::array<double, 4> kCardinals{0.0, 180.0, 90.0, 270.0};
+
+struct Stand {
+    std::array<double, 4> heading = kCardinals;
+    double pitch = 0.0;
+    double roll = 0.0;
+};
+
+// The four measurements the coarse page would take of the simulated unit without noise,
+// and the free field of the same magnetometer.
+struct Measured {
+    std::array<HeadingMeasurement, 4> byHeading{};
+    FreeFieldValues freeField{};
+};
+
+Measured Measure(const MagModelParams& params, const Stand& stand) {
+    const CMagModel model(params);
+    Measured run;
+    for (int i = 0; i < 4; ++i) {
+        const Counts3 c = CMagModel::Saturate(
+            model.SensorField(stand.heading[i], stand.pitch, stand.roll, /*freeField=*/false));
+        run.byHeading[i] = {c.x, c.y, c.z, stand.pitch, stand.roll};
+    }
+    const Counts3 f = CMagModel::Saturate(model.SensorField(0.0, 0.0, 0.0, /*freeField=*/true));
+    run.freeField = {f.x, f.y, f.z};
+    return run;
+}
+
+// A real aircraft's soft iron: about 5 % on the diagonal, 3 % across.
+MagModelParams StrongSoftIron() {
+    MagModelParams params;
+    params.softIron = {1.05, 0.03, 0.02, 0.03, 0.96, -0.02, 0.02, -0.03, 1.0};
+    return params;
+}
+
+MagModelParams AtLatitude(double latitude) {
+    MagModelParams params;
+    params.latitude = latitude;
+    return params;
+}
+
+TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
+    const auto change = [](int heading, std::function<void(HeadingMeasurement&)> edit) {
+        return [heading, edit](Measured& run) { edit(run.byHeading[heading]); };
+    };
+    const auto none = [](Measured&) {};
+    Stand eastOff;
+    eastOff.heading[kHeadingEast] = 102.0;
+    const Stand tilted{kCardinals, 3.0, -2.0};
+    const struct {
+        const char* what;
+        MagModelParams params;
+        Stand stand;
+        std::function<void(Measured&)> spoil;
+        bool agree;
+        int suspect;
+    } cases[] = {
+        {"clean", {}, {}, none, true, -1},
+        {"clean, pitched and rolled", {}, tilted, none, true, -1},
+        {"clean, strong soft iron", StrongSoftIron(), tilted, none, true, -1},
+        {"clean, high latitude", AtLatitude(70.0), tilted, none, true, -1},
+        {"clean, East 12 degrees off", StrongSoftIron(), eastOff, none, true, -1},
+        // Against a horizontal field of 11300 counts, errors the fit tells from an aircraft
+        // standing off its heading: 5000 counts along that heading's field, 6000 across it.
+        {"East Y off by 5000",
+         {},
+         {},
+         change(kHeadingEast, [](auto& m) { m.y += 5000; }),
+         false,
+         kHeadingEast},
+        {"South X off by 6000 across",
+         {},
+         tilted,
+         change(kHeadingSouth, [](auto& m) { m.y -= 6000; }),
+         false,
+         kHeadingSouth},
+        {"North Z off by 3000",
+         {},
+         tilted,
+         change(kHeadingNorth, [](auto& m) { m.z -= 3000; }),
+         false,
+         kHeadingNorth},
+        {"West pitch off by 20 degrees",
+         {},
+         tilted,
+         change(kHeadingWest, [](auto& m) { m.pitch += 20.0; }),
+         false,
+         kHeadingWest},
+        {"South collected on East",
+         {},
+         {},
+         [](Measured& run) { run.byHeading[kHeadingSouth] = run.byHeading[kHeadingEast]; },
+         false,
+         kHeadingSouth},
+        {"never turned",
+         {},
+         {},
+         [](Measured& run) { run.byHeading.fill(run.byHeading[kHeadingNorth]); },
+         false,
+         -1},
+        {"no free field", {}, {}, [](Measured& run) { run.freeField = {}; }, false, -1},
+    };
+    for (const auto& c : cases) {
+        Measured run = Measure(c.params, c.stand);
+        c.spoil(run);
+        const CoarseCrossCheck check = CheckCoarseHeadings(run.byHeading, run.freeField);
+        EXPECT_EQ(check.agree, c.agree) << c.what;
+        EXPECT_EQ(check.suspect, c.suspect) << c.what;
+    }
+}
+
+} // namespace
