@@ -1,5 +1,9 @@
 #include "wizard/ErrorBox.h"
 
+#include "records/PlainText.h"
+
+#include <system_error>
+
 QMessageBox::StandardButton ShowMessageBox(QMessageBox::Icon icon, const QString& text,
                                            const QString& caption,
                                            QMessageBox::StandardButtons buttons) {
@@ -16,4 +20,15 @@ QMessageBox::StandardButton ShowMessageBox(QMessageBox::Icon icon, const QString
 bool ShowErrorBox(const QString& text, const QString& caption) {
     return ShowMessageBox(QMessageBox::Warning, text, caption,
                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void ShowWriteFailureBox(const QString& what, const std::string& path, int error,
+                         const QString& consequence, const QString& caption) {
+    const QString reason = error != 0
+                               ? QString::fromStdString(std::generic_category().message(error))
+                               : QStringLiteral("The file could not be written completely");
+    ShowMessageBox(QMessageBox::Warning,
+                   QStringLiteral("%1\n%2\n\nReason: %3.\n\n%4")
+                       .arg(what, QString::fromStdString(Utf8FromBytes(path)), reason, consequence),
+                   caption, QMessageBox::Ok);
 }

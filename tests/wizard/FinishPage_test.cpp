@@ -208,10 +208,30 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     // Cancelling the save dialog is silent.
     wizard.PressBack();
     logPath.clear();
+    {
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        wizard.PressNext();
+        EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
+        EXPECT_TRUE(answerer.Boxes().empty());
+    }
+
+    // A full disk keeps this aircraft's tail number in the identification file: said in a
+    // box, since the next start fills it in again.
+    const std::string identification = CIdentificationFile::Path();
+    ASSERT_TRUE(CIdentificationFile::Write(identification, {"N77", "A. Tech", "Shop"}));
+    wizard.PressBack();
     const CBoxAnswerer answerer(QMessageBox::Ok);
-    wizard.PressNext();
+    {
+        const CFileSizeLimit full(0);
+        wizard.PressNext();
+    }
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
-    EXPECT_TRUE(answerer.Boxes().empty());
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving identification");
+    EXPECT_NE(answerer.Boxes()[0].text.find(identification), std::string::npos);
+    EXPECT_NE(answerer.Boxes()[0].text.find(std::generic_category().message(EFBIG)),
+              std::string::npos);
+    EXPECT_EQ(FileText(identification), "N77\nA. Tech\nShop\n");
 }
 
 // The print dialog offers no page range that printing would not honour and proposes the PDF

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <ctime>
 #include <optional>
 
@@ -323,6 +324,14 @@ void CFinishPage::PrepareIdentificationFile() const {
     CIdentificationFile::Entries entries;
     if (CIdentificationFile::Read(path, entries)) {
         entries.tailNumber.clear();
-        CIdentificationFile::Write(path, entries);
+        errno = 0;
+        if (!CIdentificationFile::Write(path, entries)) {
+            ShowWriteFailureBox(
+                QStringLiteral("The tail number of this aircraft could not be cleared from"), path,
+                errno,
+                QStringLiteral("The next start of the program will fill it in again: type the "
+                               "next aircraft's tail number over it."),
+                QStringLiteral("Error saving identification"));
+        }
     }
 }

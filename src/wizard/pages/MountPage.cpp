@@ -32,8 +32,8 @@ bool MagVersionReported(const std::string& text) {
 
 CMountPage::CMountPage(QWidget* parent)
     : CWizardPage(Kind::Interior, QString(), parent),
-      switchOffBox(nullptr, QStringLiteral("Turn OFF power to HX410...")),
-      switchOnBox(nullptr, QStringLiteral("Turn ON  power to HX410 to Continue...")) {
+      switchOffBox(this, QStringLiteral("Turn OFF power to HX410...")),
+      switchOnBox(this, QStringLiteral("Turn ON  power to HX410 to Continue...")) {
     setObjectName(QStringLiteral("mountPage"));
     switchOffBox.SetFont(BoldFontOfHeight(this, 14));
     switchOnBox.SetFont(BoldFontOfHeight(this, 14));

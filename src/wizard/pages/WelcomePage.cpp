@@ -170,20 +170,12 @@ int CWelcomePage::OnWizardNext() {
     const std::string path = CIdentificationFile::Path();
     errno = 0;
     if (!CIdentificationFile::Write(path, entered)) {
-        ReportWriteFailure(path, errno);
+        ShowWriteFailureBox(QStringLiteral("The identification entries could not be saved to"),
+                            path, errno,
+                            QStringLiteral("They are used for this installation, but the next "
+                                           "start of the program will not fill them in."),
+                            QStringLiteral("Error saving identification"));
     }
     // The entries serve this installation either way; only the next start would miss them.
     return kProceed;
-}
-
-void CWelcomePage::ReportWriteFailure(const std::string& path, int error) {
-    const QString reason = error != 0
-                               ? QString::fromStdString(std::generic_category().message(error))
-                               : QStringLiteral("The file could not be written completely");
-    ShowMessageBox(QMessageBox::Warning,
-                   QStringLiteral("The identification entries could not be saved to\n%1\n\n"
-                                  "Reason: %2.\n\nThey are used for this installation, but the "
-                                  "next start of the program will not fill them in.")
-                       .arg(QString::fromStdString(Utf8FromBytes(path)), reason),
-                   QStringLiteral("Error saving identification"), QMessageBox::Ok);
 }

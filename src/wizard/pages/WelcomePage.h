@@ -36,7 +36,6 @@ private:
     void ShowFolder();
     static void ShowFileEntry(QLineEdit* edit, const std::string& bytes, FileEntry& read);
     static std::string EntryOf(const QLineEdit* edit, const FileEntry& read);
-    static void ReportWriteFailure(const std::string& path, int error);
 
     QLabel* versionLabel = nullptr;
     QLabel* folderLabel = nullptr;
