@@ -1,7 +1,5 @@
 #include "sim/SimRunner.h"
 
-#include "sim/ScreenPainter.h"
-
 #include "device/ConfigDirectory.h"
 
 #include <algorithm>
@@ -43,8 +41,9 @@ constexpr std::size_t kMaxControlLine = 4096;
 } // namespace
 
 CSimRunner::CSimRunner(const SimOptions& o)
-    : options(o), clock(o.timeScale), unit(o.unit, o.model, 0.0),
-      pacer(20.0 * std::max(1.0, o.timeScale), o.unit.seed ^ 0x5eedu), control(unit, pacer) {}
+    : options(o), clock(o.timeScale),
+      device(o.unit, o.model, 20.0 * std::max(1.0, o.timeScale), o.unit.seed ^ 0x5eedu),
+      control(device.Unit(), device.Pacer()) {}
 
 bool CSimRunner::Start() {
     InstallSignals();
@@ -196,54 +195,32 @@ void CSimRunner::Step(double nowMs) {
         StepReplay(nowMs);
         return;
     }
-    unit.Advance(nowMs);
     if (unplugged && nowMs >= replugAtMs) {
         Replug();
     }
-    // Due banners are taken even while silent, so a powered-off unit forgets them.
-    const std::vector<std::string> banners = unit.TakeDueBanners(nowMs);
-    if (!unit.IsPowered() || !pty.IsOpen()) {
-        pacer.Clear();
-        return;
-    }
-    for (const std::string& banner : banners) {
-        pacer.Push(CScreenPainter::PaintBanner(banner));
-    }
-    PaintIfDue(nowMs);
+    device.Step(nowMs, pty.IsOpen());
     WriteOutput(nowMs);
 }
 
 void CSimRunner::StepReplay(double nowMs) {
-    if (pacer.Empty()) {
-        pacer.Push(replay.TakePass());
+    if (!device.HasOutput()) {
+        device.Pacer().Push(replay.TakePass());
     }
     WriteOutput(nowMs);
     // A loop's next pass is queued as soon as the last one is out: the line never idles.
-    if (pacer.Empty()) {
-        pacer.Push(replay.TakePass());
+    if (!device.HasOutput()) {
+        device.Pacer().Push(replay.TakePass());
     }
-}
-
-void CSimRunner::PaintIfDue(double nowMs) {
-    // A new frame is built only when the previous one is out, so every value is fresh
-    // when it is sent and the queue never grows beyond one page.
-    if (!pacer.Empty() || nowMs < nextPaintMs) {
-        return;
-    }
-    const char page = unit.Page();
-    pacer.Push(CScreenPainter::Paint(page, unit.Sample(nowMs), page != paintedPage));
-    paintedPage = page;
-    nextPaintMs = std::max(nextPaintMs + kPaintPeriodMs, nowMs);
 }
 
 void CSimRunner::WriteOutput(double nowMs) {
-    const std::string_view bytes = pacer.Ready(nowMs);
+    const std::string_view bytes = device.Ready(nowMs);
     if (bytes.empty()) {
         return;
     }
     const ssize_t n = ::write(pty.MasterFd(), bytes.data(), bytes.size());
     if (n > 0) {
-        pacer.Consume(static_cast<std::size_t>(n));
+        device.Consume(static_cast<std::size_t>(n));
         blockedSinceMs = -1.0;
         return;
     }
@@ -269,15 +246,12 @@ void CSimRunner::ReadPort(double nowMs) {
         // Nothing is answered; a program that has just opened the port hears the capture
         // from its beginning.
         if (CPseudoTerminal::IsClearReport(std::string_view(buf, static_cast<std::size_t>(n)))) {
-            pacer.Clear();
+            device.Pacer().Clear();
             replay.Restart();
         }
         return;
     }
-    for (const std::string& line :
-         portReader.Feed(std::string_view(buf, static_cast<std::size_t>(n)))) {
-        unit.HandlePortLine(line, nowMs);
-    }
+    device.Receive(std::string_view(buf, static_cast<std::size_t>(n)), nowMs);
 }
 
 bool CSimRunner::ReadControl(double nowMs) {
@@ -338,8 +312,7 @@ std::vector<std::string> CSimRunner::RunReplayControlLine(std::string_view line)
 
 void CSimRunner::Unplug(double nowMs) {
     pty.Close();
-    pacer.Clear();
-    portReader = CCommandReader();
+    device.Disconnect();
     blockedSinceMs = -1.0;
     unplugged = true;
     replugAtMs = nowMs + kReplugDelayMs;
@@ -355,17 +328,16 @@ void CSimRunner::Replug() {
     if (std::string error = link.Repoint(pty.SlavePath()); !error.empty()) {
         std::fprintf(stderr, "hx410-sim: %s\n", error.c_str());
     }
-    paintedPage = 0;
 }
 
 int CSimRunner::PollTimeoutMs(double nowMs) const {
-    if (!pacer.Empty()) {
+    if (device.HasOutput()) {
         return 2;
     }
     if (Replaying()) {
         return 10; // nothing is due until a program opens the port
     }
-    double waitMs = clock.ToRealMs(nextPaintMs - nowMs);
+    double waitMs = clock.ToRealMs(device.NextPaintMs() - nowMs);
     if (unplugged) {
         waitMs = std::min(waitMs, clock.ToRealMs(replugAtMs - nowMs));
     }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "sim/CaptureReplay.h"
-#include "sim/CommandReader.h"
 #include "sim/ControlCommands.h"
-#include "sim/OutputPacer.h"
 #include "sim/PortLink.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/SimClock.h"
+#include "sim/SimDevice.h"
 #include "sim/SimOptions.h"
-#include "sim/SimUnit.h"
 #include "sim/UniqueFd.h"
 
 #include <atomic>
@@ -23,7 +21,6 @@
 // the loop and waits for its answer, so the model is only ever touched by the loop.
 class CSimRunner {
 public:
-    static constexpr double kPaintPeriodMs = 200.0;
     static constexpr double kReplugDelayMs = 200.0;
     // Output nobody reads is discarded after this long (program time, but never less than
     // half a real second, so a fast run does not cut frames a busy client is still reading).
@@ -61,7 +58,6 @@ private:
     bool Replaying() const { return !options.replayPath.empty(); }
     void Step(double nowMs);
     void StepReplay(double nowMs);
-    void PaintIfDue(double nowMs);
     void WriteOutput(double nowMs);
     void ReadPort(double nowMs);
     bool ReadControl(double nowMs); // false at end of input
@@ -76,17 +72,13 @@ private:
 
     SimOptions options;
     CSimClock clock;
-    CSimUnit unit;
-    COutputPacer pacer;
+    CSimDevice device;
     CControlCommands control;
     CCaptureReplay replay;
-    CCommandReader portReader;
     CPseudoTerminal pty;
     CPortLink link;
 
     std::string controlPending;
-    double nextPaintMs = 0.0;
-    char paintedPage = 0;
     double blockedSinceMs = -1.0;
     bool unplugged = false;
     double replugAtMs = 0.0;
