@@ -4,6 +4,7 @@
 // serial port of the machine appears), with the settings in a temporary configuration
 // directory, and everything twenty times faster than real time.
 
+#include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
 #include "records/CalibrationMath.h"
@@ -72,4 +73,7 @@ protected:
 
     inline static ComPortPlaces places;
     inline static std::unique_ptr<CQtUiThread> uiThread;
+
+private:
+    CUnansweredBoxGuard unansweredBoxes;
 };

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -93,6 +94,45 @@ public:
 private:
     QTimer poll;
     std::vector<Box> boxes;
+};
+
+// Ends, as a failure, a message box that nobody answers, instead of letting the test hang
+// in it until the test runner's time-out: a link lost on a badly loaded machine (the silence
+// time is a fraction of a second of real time at the tests' pace) shows one in the middle of
+// a step. Answerers click within milliseconds, so a box still open after kPatienceMs real
+// milliseconds has no answerer.
+class CUnansweredBoxGuard {
+public:
+    static constexpr qint64 kPatienceMs = 5000;
+
+    CUnansweredBoxGuard() {
+        QObject::connect(&poll, &QTimer::timeout, [this] { Look(); });
+        poll.start(100);
+    }
+
+private:
+    void Look() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible() || CWaitDoor::IsWaiting()) {
+            return;
+        }
+        if (box != seen) {
+            seen = box;
+            openFor.start();
+            return;
+        }
+        if (openFor.elapsed() < kPatienceMs) {
+            return;
+        }
+        ADD_FAILURE() << "A message box nobody answered: \"" << box->windowTitle().toStdString()
+                      << "\": " << box->text().toStdString();
+        box->done(QMessageBox::Cancel);
+        seen = nullptr;
+    }
+
+    QTimer poll;
+    QPointer<QMessageBox> seen;
+    QElapsedTimer openFor;
 };
 
 // Keeps a picture of `widget` as build/artifacts/<name>.png.
