@@ -321,7 +321,11 @@ void CConnectionPage::Refresh() {
         return; // the program is ending
     }
     const std::int32_t versionClass = *classified;
-    if (state.GetSelectedMount() != kNoMount && CompletePendingMount()) {
+    // The version decides the page after a pending mount change. Without a version taken
+    // yet (a noisy line), the mount waits for the first tick that has one.
+    const bool mountPending = state.GetSelectedMount() != kNoMount;
+    mountAwaitsVersion = mountPending && versionClass == kUnknownVersionClass;
+    if (mountPending && !mountAwaitsVersion && CompletePendingMount()) {
         const int target = UsesFreeFieldStep(versionClass) ? kCoarsePage : kFinePage;
         GoToPage(target);
     }
@@ -526,6 +530,10 @@ void CConnectionPage::OnTick() {
     const std::optional<std::int32_t> versionClass = ClassifyOnce();
     if (!versionClass) {
         return; // the program is ending
+    }
+    if (mountAwaitsVersion && *versionClass != kUnknownVersionClass) {
+        Refresh(); // the refresh that had no version yet, now with one
+        return;
     }
     ShowSpeedSelection(*versionClass);
     ShowMaintenanceWord(*versionClass, Pass::Tick);
