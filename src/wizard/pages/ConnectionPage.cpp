@@ -375,13 +375,17 @@ bool CConnectionPage::RestoreCompassCorrections() {
 }
 
 std::optional<std::int32_t> CConnectionPage::ClassifyWithRetries() {
+    const CAhrsState& state = Link().State();
     for (int attempt = 1;; ++attempt) {
+        const std::string classified = state.GetAhrsVersion();
         const std::optional<std::int32_t> versionClass = ClassifyOnce();
         // Bounded even when the program has already reported an unknown version once.
         if (!versionClass || *versionClass != kUnknownVersionClass || attempt >= kClassifyTries) {
             return versionClass;
         }
-        Pause(kClassifyRetryMs);
+        // A version is taken on its second report: the next try follows it at once rather
+        // than a whole interval later. An unchanged version waits the whole interval.
+        WaitUntil([&] { return state.GetAhrsVersion() != classified; }, kClassifyRetryMs);
         ShowVersions();
     }
 }
