@@ -311,13 +311,12 @@ void CAhrsState::SetAhrsVersionClass(std::int32_t value) {
 
 std::int32_t CAhrsState::ClassifyAhrsVersion(const std::string& text) {
     const std::int32_t versionClass = AhrsVersionClassOf(text);
+    if (text.empty()) {
+        return versionClass; // nothing reported yet: neither a class nor a failure
+    }
     Guard guard(lock);
     ahrsVersionClass = versionClass;
-    if (versionClass != kUnknownVersionClass) {
-        unknownVersionCount = 0;
-    } else if (!text.empty()) {
-        ++unknownVersionCount;
-    }
+    unknownVersionCount = versionClass == kUnknownVersionClass ? unknownVersionCount + 1 : 0;
     return versionClass;
 }
 

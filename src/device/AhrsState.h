@@ -69,10 +69,11 @@ public:
     void SetAhrsVersionClass(std::int32_t value);
     // Stores the class of the version text (AhrsVersionClassOf) and returns it. Counts
     // the unknown ones in a row; a known one clears the count. An empty text (no version
-    // taken yet) is class 8 but no failure: only a version the unit reported counts.
+    // taken yet, as after a lost link) returns class 8 but is neither stored nor counted:
+    // the pages keep the class of the last version the unit reported.
     std::int32_t ClassifyAhrsVersion(const std::string& text);
     // True once in the process's life: when five or more classifications in a row found
-    // no known version. The caller then tells the installer and ends the program.
+    // the unit's version unknown. The caller then tells the installer and ends the program.
     bool TakeUnknownVersionReport();
     void SetSelectedMount(std::int32_t value);
     void SetRawMagX(int heading, double value);

@@ -264,4 +264,17 @@ TEST(AhrsVersion, OnlyATakenUnknownVersionCountsTowardsTheReport) {
     }
 }
 
+// After a lost link the version is heard again only after two reports; meanwhile the
+// other pages still work with the class of the version the unit reported before.
+TEST(AhrsVersion, NoVersionYetKeepsTheClassOfTheLastOne) {
+    CAhrsState state;
+    state.SetAhrsVersion("1.62");
+    state.SetAhrsVersion("1.62");
+    EXPECT_EQ(state.ClassifyAhrsVersion(state.GetAhrsVersion()), 7);
+    state.Reset();
+    state.SetAhrsVersion("1.62");
+    EXPECT_EQ(state.ClassifyAhrsVersion(state.GetAhrsVersion()), 8);
+    EXPECT_EQ(state.GetAhrsVersionClass(), 7);
+}
+
 } // namespace
