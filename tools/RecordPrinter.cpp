@@ -63,10 +63,10 @@ std::string EscapeText(std::string_view text) {
 }
 
 void PrintRecord(std::ostream& out, const CAhrsState& s) {
-    Text(out, "AhrsVersion", s.GetAhrsVersion());
-    Text(out, "AhrsSerialNumber", s.GetAhrsSerialNumber());
-    Text(out, "MagVersion", s.GetMagVersion());
-    Text(out, "MagSerialNumber", s.GetMagSerialNumber());
+    Text(out, "AhrsVersion", s.GetReportedAhrsVersion());
+    Text(out, "AhrsSerialNumber", s.GetReportedAhrsSerialNumber());
+    Text(out, "MagVersion", s.GetReportedMagVersion());
+    Text(out, "MagSerialNumber", s.GetReportedMagSerialNumber());
     Text(out, "ColonLineText", s.GetColonLineText());
     Text(out, "DataText", s.GetDataText());
 

@@ -60,8 +60,10 @@ void CAhrsState::Reset() {
 }
 
 void CAhrsState::ResetLocked() {
-    ahrsVersion.clear();
-    magVersion.clear();
+    ahrsVersion.Clear();
+    magVersion.Clear();
+    ahrsSerialNumber.RestartCount();
+    magSerialNumber.RestartCount();
     colonLineText.clear();
     dataText.clear();
     anFlag = false;
@@ -120,21 +122,22 @@ void CAhrsState::ClearCounters() {
 
 void CAhrsState::SetAhrsVersion(const std::string& text) {
     Guard guard(lock);
-    ahrsVersion = text;
+    ahrsVersion.Offer(text);
 }
 
 void CAhrsState::SetMagVersion(const std::string& text) {
     Guard guard(lock);
-    magVersion = text;
+    magVersion.Offer(text);
 }
 
-// "0" is how the unit says it has no serial number: the known one stays.
+// "0" is how the unit says it has no serial number: the known one stays, and the report
+// is no report at all (it neither counts towards a text nor interrupts one).
 void CAhrsState::SetAhrsSerialNumber(const std::string& text) {
     if (text == "0") {
         return;
     }
     Guard guard(lock);
-    ahrsSerialNumber = text;
+    ahrsSerialNumber.Offer(text);
 }
 
 void CAhrsState::SetMagSerialNumber(const std::string& text) {
@@ -142,7 +145,7 @@ void CAhrsState::SetMagSerialNumber(const std::string& text) {
         return;
     }
     Guard guard(lock);
-    magSerialNumber = text;
+    magSerialNumber.Offer(text);
 }
 
 void CAhrsState::SetAnFlag(bool value) {
@@ -312,6 +315,9 @@ void CAhrsState::SetAhrsVersionClass(std::int32_t value) {
 
 std::int32_t CAhrsState::ClassifyAhrsVersion(const std::string& text) {
     const std::int32_t versionClass = AhrsVersionClassOf(text);
+    if (text.empty()) {
+        return versionClass; // nothing reported yet: neither a class nor a failure
+    }
     Guard guard(lock);
     ahrsVersionClass = versionClass;
     unknownVersionCount = versionClass == kUnknownVersionClass ? unknownVersionCount + 1 : 0;
@@ -396,10 +402,14 @@ std::int32_t CAhrsState::TakePendingAction() {
         return field;                                                                              \
     }
 
-HX410_GETTER(std::string, GetAhrsVersion, ahrsVersion)
-HX410_GETTER(std::string, GetAhrsSerialNumber, ahrsSerialNumber)
-HX410_GETTER(std::string, GetMagVersion, magVersion)
-HX410_GETTER(std::string, GetMagSerialNumber, magSerialNumber)
+HX410_GETTER(std::string, GetAhrsVersion, ahrsVersion.Stable())
+HX410_GETTER(std::string, GetAhrsSerialNumber, ahrsSerialNumber.Stable())
+HX410_GETTER(std::string, GetMagVersion, magVersion.Stable())
+HX410_GETTER(std::string, GetMagSerialNumber, magSerialNumber.Stable())
+HX410_GETTER(std::string, GetReportedAhrsVersion, ahrsVersion.Latest())
+HX410_GETTER(std::string, GetReportedAhrsSerialNumber, ahrsSerialNumber.Latest())
+HX410_GETTER(std::string, GetReportedMagVersion, magVersion.Latest())
+HX410_GETTER(std::string, GetReportedMagSerialNumber, magSerialNumber.Latest())
 HX410_GETTER(std::string, GetColonLineText, colonLineText)
 HX410_GETTER(std::string, GetDataText, dataText)
 HX410_GETTER(std::int32_t, GetAhrsVersionClass, ahrsVersionClass)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/StableText.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -25,11 +27,13 @@ public:
     CAhrsState& operator=(const CAhrsState&) = delete;
 
     // Restores the reset values; keeps both serial numbers, the version class, the
-    // selected mount, the raw magnetometer heading and the fine reference.
+    // selected mount, the raw magnetometer heading and the fine reference. A serial number
+    // reported after a reset needs its full count of reports again to replace the kept one.
     void Reset();
     void ClearCounters();
 
-    // Receive side.
+    // Receive side. Versions and serial numbers are reports: each is taken once the same
+    // text has arrived twice in a row (CStableText), so a corrupted line is never taken.
     void SetAhrsVersion(const std::string& text);
     void SetMagVersion(const std::string& text);
     void SetAhrsSerialNumber(const std::string& text);
@@ -64,10 +68,12 @@ public:
     // Page-owned fields.
     void SetAhrsVersionClass(std::int32_t value);
     // Stores the class of the version text (AhrsVersionClassOf) and returns it. Counts
-    // the unknown ones in a row; a known one clears the count.
+    // the unknown ones in a row; a known one clears the count. An empty text (no version
+    // taken yet, as after a lost link) returns class 8 but is neither stored nor counted:
+    // the pages keep the class of the last version the unit reported.
     std::int32_t ClassifyAhrsVersion(const std::string& text);
     // True once in the process's life: when five or more classifications in a row found
-    // no known version. The caller then tells the installer and ends the program.
+    // the unit's version unknown. The caller then tells the installer and ends the program.
     bool TakeUnknownVersionReport();
     void SetSelectedMount(std::int32_t value);
     void SetRawMagX(int heading, double value);
@@ -87,11 +93,16 @@ public:
     // Returns the pending page index and clears it to -1.
     std::int32_t TakePendingAction();
 
-    // Getters.
+    // Getters. Versions and serial numbers as taken: the last text reported twice in a row.
     std::string GetAhrsVersion() const;
     std::string GetAhrsSerialNumber() const;
     std::string GetMagVersion() const;
     std::string GetMagSerialNumber() const;
+    // The texts of the last reports, taken or not: what the decoder shows of a capture.
+    std::string GetReportedAhrsVersion() const;
+    std::string GetReportedAhrsSerialNumber() const;
+    std::string GetReportedMagVersion() const;
+    std::string GetReportedMagSerialNumber() const;
     std::string GetColonLineText() const;
     std::string GetDataText() const;
 
@@ -160,10 +171,10 @@ private:
 
     mutable std::mutex lock;
 
-    std::string ahrsVersion;
-    std::string ahrsSerialNumber;
-    std::string magVersion;
-    std::string magSerialNumber;
+    CStableText ahrsVersion;
+    CStableText ahrsSerialNumber;
+    CStableText magVersion;
+    CStableText magSerialNumber;
     std::string colonLineText;
     std::string dataText;
 

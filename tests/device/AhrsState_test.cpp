@@ -44,22 +44,84 @@ TEST(AhrsState, HeadingErrorTakesTheShortWay) {
     }
 }
 
+// The four reported texts, each with its setter and its two getters.
+struct TextField {
+    const char* name;
+    void (CAhrsState::*set)(const std::string&);
+    std::string (CAhrsState::*taken)() const;
+    std::string (CAhrsState::*reported)() const;
+};
+const TextField kTextFields[] = {
+    {"AhrsVersion", &CAhrsState::SetAhrsVersion, &CAhrsState::GetAhrsVersion,
+     &CAhrsState::GetReportedAhrsVersion},
+    {"MagVersion", &CAhrsState::SetMagVersion, &CAhrsState::GetMagVersion,
+     &CAhrsState::GetReportedMagVersion},
+    {"AhrsSerialNumber", &CAhrsState::SetAhrsSerialNumber, &CAhrsState::GetAhrsSerialNumber,
+     &CAhrsState::GetReportedAhrsSerialNumber},
+    {"MagSerialNumber", &CAhrsState::SetMagSerialNumber, &CAhrsState::GetMagSerialNumber,
+     &CAhrsState::GetReportedMagSerialNumber},
+};
+
+// A line without a checksum: a text is taken once it has arrived twice in a row, so a
+// corrupted report, which does not repeat, is never taken and never replaces a taken one.
+TEST(AhrsState, ReportedTextsAreTakenOnlyOnceTheyRepeat) {
+    const struct {
+        const char* what;
+        std::vector<std::string> reports;
+        std::string taken;
+    } cases[] = {
+        {"seen once", {"1.62"}, ""},
+        {"seen twice", {"1.62", "1.62"}, "1.62"},
+        {"noise alone",
+         {"1.6\xb2",
+          "1\x0e"
+          "62",
+          "1.6\xb2"},
+         ""},
+        {"noise between two reports", {"1.62", "1.6\xb2", "1.62"}, ""},
+        {"noise after a taken text", {"1.62", "1.62", "1.6\xb2", "1.62", "\xff.62"}, "1.62"},
+        {"a change seen once", {"1.62", "1.62", "1.45"}, "1.62"},
+        {"a change seen twice", {"1.62", "1.62", "1.45", "1.45"}, "1.45"},
+        {"a change back", {"1.45", "1.45", "1.62", "1.62", "1.62"}, "1.62"},
+    };
+    for (const TextField& field : kTextFields) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << field.name << ", " << c.what);
+            CAhrsState state;
+            for (const std::string& report : c.reports) {
+                (state.*field.set)(report);
+            }
+            EXPECT_EQ((state.*field.taken)(), c.taken);
+            EXPECT_EQ((state.*field.reported)(), c.reports.back());
+        }
+    }
+}
+
 TEST(AhrsState, SerialNumberZeroKeepsTheKnownOne) {
-    CAhrsState state;
-    state.SetMagSerialNumber("12345");
-    state.SetMagSerialNumber("0");
-    EXPECT_EQ(state.GetMagSerialNumber(), "12345");
-    state.SetMagSerialNumber("00");
-    EXPECT_EQ(state.GetMagSerialNumber(), "00");
-    state.SetAhrsSerialNumber("A1");
-    state.SetAhrsSerialNumber("0");
-    EXPECT_EQ(state.GetAhrsSerialNumber(), "A1");
+    for (const TextField& field : kTextFields) {
+        if (std::string(field.name).find("Serial") == std::string::npos) {
+            continue;
+        }
+        SCOPED_TRACE(field.name);
+        CAhrsState state;
+        for (const char* report : {"12345", "0", "12345", "0"}) { // "0" is no report at all
+            (state.*field.set)(report);
+        }
+        EXPECT_EQ((state.*field.taken)(), "12345");
+        EXPECT_EQ((state.*field.reported)(), "12345");
+        (state.*field.set)("00");
+        (state.*field.set)("00");
+        EXPECT_EQ((state.*field.taken)(), "00");
+    }
 }
 
 TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     CAhrsState state;
-    state.SetAhrsVersion("1.52");
-    state.SetAhrsSerialNumber("S1");
+    for (int i = 0; i < 2; ++i) {
+        state.SetAhrsVersion("1.52");
+        state.SetAhrsSerialNumber("S1");
+    }
+    state.SetAhrsSerialNumber("S2"); // once before the loss and once after: not taken
     state.SetAhrsVersionClass(4);
     state.SetSelectedMount(9);
     state.SetFineReference(1, 2, 3, 4);
@@ -74,6 +136,10 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     state.Reset();
 
     EXPECT_EQ(state.GetAhrsVersion(), "");
+    EXPECT_EQ(state.GetReportedAhrsVersion(), "");
+    state.SetAhrsVersion("1.52");
+    EXPECT_EQ(state.GetAhrsVersion(), "") << "a report before the loss does not count after it";
+    state.SetAhrsSerialNumber("S2");
     EXPECT_DOUBLE_EQ(state.GetArincOutput(), -1.0);
     EXPECT_EQ(state.TakePendingAction(), -1);
     EXPECT_DOUBLE_EQ(state.GetMcc(1), 0);
@@ -140,7 +206,7 @@ TEST(AhrsVersion, ClassesByTextWithEarlierRulesFirst) {
 TEST(AhrsVersion, FiveUnknownVersionsInARowAreReportedOnce) {
     CAhrsState state;
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(state.ClassifyAhrsVersion(""), 8);
+        EXPECT_EQ(state.ClassifyAhrsVersion("9.99"), 8);
     }
     EXPECT_EQ(state.ClassifyAhrsVersion("1.26"), 3); // a known one starts the count again
     for (int i = 0; i < 4; ++i) {
@@ -153,6 +219,66 @@ TEST(AhrsVersion, FiveUnknownVersionsInARowAreReportedOnce) {
     EXPECT_TRUE(state.TakeUnknownVersionReport());
     state.ClassifyAhrsVersion("9.99");
     EXPECT_FALSE(state.TakeUnknownVersionReport());
+}
+
+// The page classifies the taken version on every tick: only a version the unit reported
+// the same twice in a row can end the program, never noise nor a version not yet heard.
+TEST(AhrsVersion, OnlyATakenUnknownVersionCountsTowardsTheReport) {
+    const struct {
+        const char* what;
+        std::vector<std::string> before;  // reports before the ticks
+        std::vector<std::string> perTick; // reports between two ticks
+        int versionClass;
+        bool reported;
+    } cases[] = {
+        {"nothing reported", {}, {}, 8, false},
+        {"noise only",
+         {},
+         {"H\xff"
+          "410 V9.62",
+          "HX410 V\x01.62"},
+         8,
+         false},
+        {"noise after a known version",
+         {"1.62", "1.62"},
+         {"1.\xb6"
+          "2",
+          "x.62"},
+         7,
+         false},
+        {"an unknown version seen once a tick", {}, {"X9.99", "1.62"}, 8, false},
+        {"an unknown version", {}, {"X9.99", "X9.99"}, 8, true},
+        {"a known version", {}, {"1.62", "1.62"}, 7, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CAhrsState state;
+        for (const std::string& report : c.before) {
+            state.SetAhrsVersion(report);
+        }
+        bool reported = false;
+        for (int tick = 0; tick < 10; ++tick) {
+            for (const std::string& report : c.perTick) {
+                state.SetAhrsVersion(report);
+            }
+            EXPECT_EQ(state.ClassifyAhrsVersion(state.GetAhrsVersion()), c.versionClass);
+            reported = state.TakeUnknownVersionReport() || reported;
+        }
+        EXPECT_EQ(reported, c.reported);
+    }
+}
+
+// After a lost link the version is heard again only after two reports; meanwhile the
+// other pages still work with the class of the version the unit reported before.
+TEST(AhrsVersion, NoVersionYetKeepsTheClassOfTheLastOne) {
+    CAhrsState state;
+    state.SetAhrsVersion("1.62");
+    state.SetAhrsVersion("1.62");
+    EXPECT_EQ(state.ClassifyAhrsVersion(state.GetAhrsVersion()), 7);
+    state.Reset();
+    state.SetAhrsVersion("1.62");
+    EXPECT_EQ(state.ClassifyAhrsVersion(state.GetAhrsVersion()), 8);
+    EXPECT_EQ(state.GetAhrsVersionClass(), 7);
 }
 
 } // namespace

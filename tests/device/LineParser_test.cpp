@@ -65,7 +65,7 @@ TEST(LineAssembly, OverlongUnterminatedLineIsDroppedAndParsingResumes) {
     EXPECT_EQ(f.parser.Pending(), "");
     const std::string text = "Av " + std::string(CLineParser::kMaxPending - 4, 'v');
     EXPECT_TRUE(f.parser.ProcessChunk(kEsc + text + kEsc));
-    EXPECT_EQ(f.state.GetAhrsVersion().size(), CLineParser::kMaxPending - 4);
+    EXPECT_EQ(f.state.GetReportedAhrsVersion().size(), CLineParser::kMaxPending - 4);
 }
 
 // One dispatch case: a line, whether it counts as recognised, and what it must leave
@@ -89,13 +89,14 @@ void RunCases(const std::vector<DispatchCase>& cases) {
 // the rows' prefix clashes and the value-reading rules.
 TEST(Dispatch, PrefixClashesAndValueReading) {
     RunCases({
-        {"Mv 2.0\xa0\xff", true, [](auto& s) { EXPECT_EQ(s.GetMagVersion(), "2.0\xa0\xff"); }},
+        {"Mv 2.0\xa0\xff", true,
+         [](auto& s) { EXPECT_EQ(s.GetReportedMagVersion(), "2.0\xa0\xff"); }},
         // Cursor sequences go; "[K" has no later 'H', so the rest of the line goes.
-        {"[3;10HAv 1.52[K", true, [](auto& s) { EXPECT_EQ(s.GetAhrsVersion(), "1.52"); }},
+        {"[3;10HAv 1.52[K", true, [](auto& s) { EXPECT_EQ(s.GetReportedAhrsVersion(), "1.52"); }},
         {"[3;1H\x1b   ", false, [](auto&) {}},
-        {"Av [1;1H", true, [](auto& s) { EXPECT_EQ(s.GetAhrsVersion(), ""); }},
-        {"Avx 1", false, [](auto& s) { EXPECT_EQ(s.GetAhrsVersion(), ""); }},
-        {"Sn 0", true, [](auto& s) { EXPECT_EQ(s.GetMagSerialNumber(), ""); }},
+        {"Av [1;1H", true, [](auto& s) { EXPECT_EQ(s.GetReportedAhrsVersion(), ""); }},
+        {"Avx 1", false, [](auto& s) { EXPECT_EQ(s.GetReportedAhrsVersion(), ""); }},
+        {"Sn 0", true, [](auto& s) { EXPECT_EQ(s.GetReportedMagSerialNumber(), ""); }},
         {"AN 10", true, [](auto& s) { EXPECT_FALSE(s.GetAnFlag()); }},
         {"Lat: 45.5", true, [](auto& s) { EXPECT_EQ(s.GetColonLineText(), ""); }},
         {"Lat: 45.5", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetLatitude(), 0); }},

@@ -5,6 +5,9 @@
 #include <QComboBox>
 #include <QRadioButton>
 
+#include <functional>
+#include <set>
+
 namespace {
 
 const char kMagSerial[] = "RQ-7788";
@@ -12,7 +15,18 @@ const char kMagVersion[] = "RQ270 V2.10";
 const char kNoMagnetometer[] = "RQ270 is not communicating with the HX410.  Please connect the "
                                "RQ270.";
 
-using ConnectionPageTest = SimWizardTest;
+class ConnectionPageTest : public SimWizardTest {
+protected:
+    // Processes events for `programMs` of the program's time, calling `watch` between them.
+    static void RunFor(double programMs, const std::function<void()>& watch) {
+        const CTimeBase time(kScale);
+        const double until = time.NowMs() + programMs;
+        EXPECT_TRUE(RunEventsUntil([&] {
+            watch();
+            return time.NowMs() >= until;
+        }));
+    }
+};
 
 TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
     CSimPeer& sim = StartSim();
@@ -235,7 +249,53 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
         EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Mount") == mount; })) << c.version;
         EXPECT_EQ(SimValue(sim, "StoredMount"), mount) << c.version;
     }
+
+    // A mount change across a power cycle on a line too noisy for any version to be taken:
+    // the mount waits instead of going on as for an older version, then goes on to the
+    // page of the unit's real version once the line is clean.
+    ASSERT_EQ(sim.Command("fault version HX410 V1.62"), "ok fault version HX410 V1.62");
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
+    State().SetSelectedMount(9);
+    ASSERT_EQ(sim.Command("power off"), "ok power off");
+    ASSERT_TRUE(RunEventsUntil([&] { return Text("statusField") == "Not Connected"; }));
+    ASSERT_EQ(sim.Command("fault garble 0.30"), "ok fault garble 0.30");
+    ASSERT_EQ(sim.Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([&] { return Text("statusField") == "Connected"; }));
+    std::set<std::string> shown;
+    RunFor(10000, [&] {
+        if (Shown("ahrsVersionField")) {
+            shown.insert(Text("ahrsVersionField"));
+        }
+    });
+    EXPECT_EQ(shown, std::set<std::string>{""});
+    EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
+    EXPECT_EQ(State().GetSelectedMount(), 9) << "still pending";
+    EXPECT_EQ(SimValue(sim, "StoredMount"), "11");
+    ASSERT_EQ(sim.Command("fault garble 0"), "ok fault garble 0");
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Mount") == "9"; }));
     EXPECT_EQ(Boxes().size(), 1u);
+}
+
+// A fifth of the unit's bytes corrupted: the fields keep the versions the unit reported
+// before, and corrupted version reports never end the program as an unknown version.
+TEST_F(ConnectionPageTest, ANoisyLineKeepsTheVersionsTheUnitReported) {
+    CSimPeer& sim = StartSim();
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil(
+        [&] { return ConnectedTo("HX410 V1.62") && Text("magVersionField") == kMagVersion; }));
+    ASSERT_EQ(sim.Command("fault garble 0.20"), "ok fault garble 0.20");
+    std::set<std::string> shown;
+    std::set<std::string> reported;
+    RunFor(30000, [&] {
+        shown.insert(Text("ahrsVersionField") + " / " + Text("magVersionField"));
+        reported.insert(State().GetReportedAhrsVersion());
+    });
+    EXPECT_EQ(shown, std::set<std::string>{"HX410 V1.62 / " + std::string(kMagVersion)});
+    EXPECT_GT(reported.size(), 1u) << "corrupted versions arrived";
+    EXPECT_TRUE(wizard.isVisible());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 } // namespace

@@ -322,7 +322,11 @@ void CConnectionPage::Refresh() {
         return; // the program is ending
     }
     const std::int32_t versionClass = *classified;
-    if (state.GetSelectedMount() != kNoMount && CompletePendingMount()) {
+    // The version decides the page after a pending mount change. Without a version taken
+    // yet (a noisy line), the mount waits for the first tick that has one.
+    const bool mountPending = state.GetSelectedMount() != kNoMount;
+    mountAwaitsVersion = mountPending && versionClass == kUnknownVersionClass;
+    if (mountPending && !mountAwaitsVersion && CompletePendingMount()) {
         const int target = UsesFreeFieldStep(versionClass) ? kCoarsePage : kFinePage;
         GoToPage(target);
     }
@@ -372,13 +376,17 @@ bool CConnectionPage::RestoreCompassCorrections() {
 }
 
 std::optional<std::int32_t> CConnectionPage::ClassifyWithRetries() {
+    const CAhrsState& state = Link().State();
     for (int attempt = 1;; ++attempt) {
+        const std::string classified = state.GetAhrsVersion();
         const std::optional<std::int32_t> versionClass = ClassifyOnce();
         // Bounded even when the program has already reported an unknown version once.
         if (!versionClass || *versionClass != kUnknownVersionClass || attempt >= kClassifyTries) {
             return versionClass;
         }
-        Pause(kClassifyRetryMs);
+        // A version is taken on its second report: the next try follows it at once rather
+        // than a whole interval later. An unchanged version waits the whole interval.
+        WaitUntil([&] { return state.GetAhrsVersion() != classified; }, kClassifyRetryMs);
         ShowVersions();
     }
 }
@@ -527,6 +535,10 @@ void CConnectionPage::OnTick() {
     const std::optional<std::int32_t> versionClass = ClassifyOnce();
     if (!versionClass) {
         return; // the program is ending
+    }
+    if (mountAwaitsVersion && *versionClass != kUnknownVersionClass) {
+        Refresh(); // the refresh that had no version yet, now with one
+        return;
     }
     ShowSpeedSelection(*versionClass);
     ShowMaintenanceWord(*versionClass, Pass::Tick);

@@ -99,4 +99,5 @@ private:
     double lastArincOutput = -1.0;
     int busyPort = 0; // the saved port, when another program holds it
     bool refreshing = false;
+    bool mountAwaitsVersion = false; // a pending mount met no version taken yet
 };
