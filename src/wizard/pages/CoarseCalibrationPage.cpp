@@ -200,8 +200,13 @@ void CCoarseCalibrationPage::OnSetActive() {
         PostMessage(kPageMessage);
         return;
     }
+    // Only this magnetometer's own file counts: an earlier one's values never stay in use.
+    // A file of zeros holds no measurement (the earth's field is never zero), and the
+    // corrections would be computed against a vertical of nothing.
+    freeFieldLoaded = false;
     int16_t x = 0, y = 0, z = 0;
-    if (CMagMeasurementFile(state.GetMagSerialNumber()).Read(x, y, z)) {
+    if (CMagMeasurementFile(state.GetMagSerialNumber()).Read(x, y, z) &&
+        (x != 0 || y != 0 || z != 0)) {
         freeField = {x, y, z};
         freeFieldLoaded = true;
     }
