@@ -5,8 +5,11 @@
 #include "device/MemoryTransport.h"
 
 #include <cerrno>
+#include <string_view>
 
 namespace {
+
+using namespace std::string_view_literals;
 
 constexpr int kPort = 7;
 
@@ -38,7 +41,7 @@ TEST_F(LinkTransport, TheLinkComesUpOnARecognisedLineAndIsLostOnceAfterTheSilenc
     EXPECT_EQ(page->Count(), 0u);
 
     // A NUL ends the text of its read: the pitch after it is never parsed.
-    transport->Deliver(std::string("\x1bMNT 9\x1b\0\x1bPITCH 5.00\x1b", 24));
+    transport->Deliver("\x1bMNT 9\x1b\0\x1bPITCH 5.00\x1b"sv);
     ASSERT_TRUE(WaitForNotes(1));
     EXPECT_EQ(link->State().GetMountPosition(), 9);
     EXPECT_EQ(link->State().GetPitch(), 0.0);
