@@ -60,6 +60,15 @@ protected:
     }
     ~CLinkFixture() override { link.reset(); }
 
+    // The link talks through `transport` (which it owns) from now on; returns it.
+    template <class Transport> Transport* UseTransport(std::unique_ptr<Transport> transport) {
+        Transport* kept = transport.get();
+        link->Unsubscribe(page.get(), kMessage);
+        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
+        page = std::make_unique<CRecordingPage>(ui, *link);
+        link->Subscribe(page.get(), kMessage);
+        return kept;
+    }
     void LinkPort(int number, const std::string& device) {
         std::filesystem::create_symlink(device, std::filesystem::path(places.portsDir) /
                                                     ("COM" + std::to_string(number)));

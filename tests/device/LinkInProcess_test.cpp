@@ -17,12 +17,7 @@ protected:
         config.ahrsVersion = "7.4.2";
         config.magSerial = "RQ-0815";
         config.warmupMs = 0;
-        auto owned = std::make_unique<CSimTransport>(timeBase, config);
-        unit = owned.get();
-        link->Unsubscribe(page.get(), kMessage);
-        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(owned));
-        page = std::make_unique<CRecordingPage>(ui, *link);
-        link->Subscribe(page.get(), kMessage);
+        unit = UseTransport(std::make_unique<CSimTransport>(timeBase, config));
         LinkPort(kPort, "/dev/hx410-in-process");
     }
     void SetUp() override {

@@ -16,12 +16,7 @@ constexpr int kPort = 7;
 class LinkTransport : public CLinkFixture {
 protected:
     LinkTransport() {
-        auto owned = std::make_unique<CMemoryTransport>(timeBase);
-        transport = owned.get();
-        link->Unsubscribe(page.get(), kMessage);
-        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(owned));
-        page = std::make_unique<CRecordingPage>(ui, *link);
-        link->Subscribe(page.get(), kMessage);
+        transport = UseTransport(std::make_unique<CMemoryTransport>(timeBase));
         LinkPort(kPort, "/dev/hx410-memory");
         portPath = (std::filesystem::path(places.portsDir) / "COM7").string();
     }
