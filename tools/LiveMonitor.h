@@ -14,10 +14,9 @@
 //
 // --list prints "COM<n> <device>" per usable port, ascending, with "busy (another program
 // holds it)" after a port that another program holds, "no serial port found" when it lists
-// none, and a line naming serial devices that exist but may not be opened. --port prints "<seconds>
-// link up" and
-// "<seconds> link lost" as the notifications arrive, sends each TEXT followed by a
-// carriage return once the link first comes up, and after S seconds (default 10)
+// none, and a line naming serial devices that exist but may not be opened. --port prints
+// "<seconds> link up" and "<seconds> link lost" as the notifications arrive, sends each TEXT
+// followed by a carriage return once the link first comes up, and after S seconds (default 10)
 // prints the record. --capture writes every byte received to FILE after a few '#' lines
 // that say where it came from, so `hx410-decode --comments FILE` replays it later (what a
 // shop sends to support). --time-scale runs the link's clock K times faster (tests, demos).

@@ -96,7 +96,7 @@ private:
     termios savedSettings{};
     bool haveSavedSettings = false;
 
-    // Set before the listener starts and cleared only after it has stopped.
+    // Set by Open before the listener starts; the listener only reads it.
     ITransportReceiver* receiver = nullptr;
     std::thread listener;
     int wakeFd = -1;

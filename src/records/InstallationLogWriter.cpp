@@ -61,10 +61,12 @@ std::string DateTime(const std::tm& t) {
 class CLogText {
 public:
     // A value never brings a control character along: a line break in a typed or read
-    // text would start a line of its own that the log does not hold.
+    // text would start a line of its own that the log does not hold, and a byte of an 8-bit
+    // file (0x85, 0x9B) would steer a terminal. Such bytes are written as the Latin-1
+    // characters the wizard showed.
     void Line(std::string_view label, std::string_view value = {}) {
         text += label;
-        text += WithoutControlCharacters(value);
+        text += PrintableUtf8(value);
         text += '\n';
     }
     std::string Take() { return std::move(text); }

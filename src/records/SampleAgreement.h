@@ -13,7 +13,10 @@
 // kFactor robust spreads from their median. The spread is 1.4826 times the median absolute
 // deviation (the standard deviation of normal noise), never less than a floor: a sensor
 // quieter than its resolution repeats one value, and one count more must not count as wild.
-// Median and spread ignore the wild samples themselves, so a few cannot hide. Samples whose
+// Median and median deviation are robust: a few wild samples move neither, so they cannot
+// hide. The floors assume noise with a standard deviation up to the floor itself (the
+// simulated unit's is 3 counts); a noisier sensor would see an occasional clean collection
+// refused and collected again. Samples whose
 // spread exceeds a ceiling of 30 floors are no steady reading at all, and when most samples
 // are wild that is how they show; the ceiling lies above the spread of an aircraft turning
 // at the coarse page's own steadiness limit (0.3 degrees a tick: about 200 counts at a

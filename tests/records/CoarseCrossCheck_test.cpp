@@ -81,7 +81,7 @@ TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
          change(kHeadingEast, [](auto& m) { m.y += 5000; }),
          false,
          kHeadingEast},
-        {"South X off by 6000 across",
+        {"South off by 6000 across its field",
          {},
          tilted,
          change(kHeadingSouth, [](auto& m) { m.y -= 6000; }),

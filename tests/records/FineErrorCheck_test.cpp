@@ -46,7 +46,7 @@ TEST(FineErrorCheckTest, AnErrorThatCannotBelongToTheCompassIsRefused) {
          FineAgreement::FarFromOthers},
         {"far from the only other",
          kHeadingSouth,
-         14.0,
+         16.0,
          {0.4, kNone, kNone, kNone},
          true,
          FineAgreement::FarFromOthers},

@@ -100,14 +100,18 @@ TEST(InstallationLogWriterTest, TextsCannotForgeLinesOrCarryControlCharacters) {
     v.shopName = "Shop\r\x1b[2J\x1b]0;title\x07";
     v.installer = std::string("A\0B\x7F\xC2\x85\xE2\x80\xA8\xE2\x80\xA9", 13);
     v.ahrsSerialNumber = "A\t1";
+    v.magSerialNumber = "M\xFC\x9B"
+                        "2"; // 8-bit bytes: a Latin-1 letter and a terminal's CSI
     v.mountLabel = "Mount\fPosition";
     const std::string text = CInstallationLogWriter::Text(v, kNow);
     EXPECT_EQ(LineCount(text), LineCount(CInstallationLogWriter::Text(kKnown, kNow)));
     EXPECT_EQ(text.find("\nCompass Correction North: 99.99"), text.npos);
     for (const char* line :
          {"\nTail Number: N1Compass Correction North: 99.99\n", "\nShop Name  : Shop[2J]0;title\n",
-          "\nInstaller  : AB\n", "\nHX410 Serial Number: A1\n", "\nMount Position: MountPosition\n",
-          "\nCompass Correction North: 1.25\n"}) {
+          "\nInstaller  : AB\n", "\nHX410 Serial Number: A1\n",
+          "\nRQ270 Serial Number: M\xC3\xBC"
+          "2\n",
+          "\nMount Position: MountPosition\n", "\nCompass Correction North: 1.25\n"}) {
         EXPECT_NE(text.find(line), text.npos) << line;
     }
 }

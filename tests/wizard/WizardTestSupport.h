@@ -99,11 +99,12 @@ private:
 // Ends, as a failure, a message box that nobody answers, instead of letting the test hang
 // in it until the test runner's time-out: a link lost on a badly loaded machine (the silence
 // time is a fraction of a second of real time at the tests' pace) shows one in the middle of
-// a step. Answerers click within milliseconds, so a box still open after kPatienceMs real
-// milliseconds has no answerer.
+// a step. Answerers click within milliseconds of a box's showing, except while a page waits
+// (the wait refuses the click), so a box counts as unanswered only once it has been open,
+// with no wait holding it, for as long as the tests' own bound on any step.
 class CUnansweredBoxGuard {
 public:
-    static constexpr qint64 kPatienceMs = 5000;
+    static constexpr qint64 kPatienceMs = 20000;
 
     CUnansweredBoxGuard() {
         QObject::connect(&poll, &QTimer::timeout, [this] { Look(); });
@@ -113,12 +114,12 @@ public:
 private:
     void Look() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible() || CWaitDoor::IsWaiting()) {
+        if (box == nullptr || !box->isVisible()) {
             return;
         }
-        if (box != seen) {
+        if (box != seen || CWaitDoor::IsWaiting()) {
             seen = box;
-            openFor.start();
+            openFor.start(); // a wait holds the box: its answerer has not had its turn yet
             return;
         }
         if (openFor.elapsed() < kPatienceMs) {

@@ -414,7 +414,8 @@ void CCoarseCalibrationPage::ReportUnsteadyCollections() {
         const QString name = QString::fromLatin1(kHeadingNames[heading]);
         ShowErrorBox(QStringLiteral("The %1 readings were not steady: a sample differed from "
                                     "the others by more than the sensor's noise (a poor cable, "
-                                    "or the aircraft moved).\nNothing was recorded for %1. Keep "
+                                    "or the aircraft moved).\nNothing of this collection was "
+                                    "recorded for %1. Keep "
                                     "the aircraft still and press Calibrate %1 to collect again.")
                          .arg(name),
                      QStringLiteral("Readings not steady"));

@@ -547,7 +547,7 @@ bool CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
                              "headings.")
             : QStringLiteral("The %1 error of %2 degrees and the errors at the other headings "
                              "cannot all be right.");
-    ShowErrorBox(why.arg(name, QString::number(error, 'f', 2)) +
+    ShowErrorBox(why.arg(name, QString::fromStdString(FixedPoint(error, 2))) +
                      QStringLiteral("\nNothing was recorded for %1. Check the aircraft's alignment "
                                     "to the compass rose and press Calibrate %1 again; if the "
                                     "error stays, measure the other headings again.")

@@ -211,12 +211,14 @@ void CFreeFieldPage::OnTick() {
     }
     if (unsteady) {
         unsteady = false;
-        ShowErrorBox(QStringLiteral("The magnetometer readings were not steady: a sample differed "
-                                    "from the others by more than the sensor's noise (a poor "
-                                    "cable, or a magnetic disturbance nearby).\nNothing was "
-                                    "recorded. Keep the RQ270 still and press Execute to collect "
-                                    "again."),
-                     QStringLiteral("Readings not steady"));
+        ShowErrorBox(
+            QStringLiteral(
+                "The magnetometer readings were not steady: a sample differed "
+                "from the others by more than the sensor's noise (a poor "
+                "cable, or a magnetic disturbance nearby).\nNothing of this "
+                "collection was recorded. Keep the RQ270 still and press Execute to collect "
+                "again."),
+            QStringLiteral("Readings not steady"));
     }
 }
 
