@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -86,6 +87,23 @@ TEST_F(LinkTransport, AFailedReadReopensThePortOnceAfterThePause) {
         page = std::make_unique<CRecordingPage>(ui, *link);
         link->Subscribe(page.get(), kMessage);
     }
+}
+
+// The reader fails on a thread of its own, as a serial port's listener does, and the port is
+// closed while the reader pauses before its reopen: the pause ends at once and nothing is
+// reopened.
+TEST_F(LinkTransport, ClosingDuringThePauseAfterAFailureEndsItWithoutAReopen) {
+    ASSERT_TRUE(link->Open(kPort));
+    transport->Deliver("\x1bMNT 9\x1b");
+    ASSERT_TRUE(WaitForNotes(1));
+    transport->HoldPausesUntilClose();
+    std::thread reader([this] { transport->Fail(EIO); });
+    ASSERT_TRUE(RunUntil([&] { return transport->Pauses() == 1; }));
+    EXPECT_TRUE(link->Close());
+    reader.join();
+    EXPECT_EQ(link->Port().ReopenCount(), 0u);
+    EXPECT_FALSE(link->IsPortOpen());
+    EXPECT_EQ(transport->Opened().size(), 1u);
 }
 
 TEST_F(LinkTransport, CommandsGoThroughTheTransportAndFailOnAClosedPort) {

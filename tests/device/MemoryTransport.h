@@ -8,6 +8,7 @@
 #include "device/Transport.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <string>
@@ -25,9 +26,12 @@ public:
         return OpenLocked(devicePath);
     }
     int Close() override {
-        std::lock_guard lock(mutex);
-        open = false;
-        receiver = nullptr;
+        {
+            std::lock_guard lock(mutex);
+            open = false;
+            receiver = nullptr;
+        }
+        closed.notify_all();
         return 0;
     }
     int Write(std::string_view bytes) override {
@@ -42,10 +46,23 @@ public:
         std::lock_guard lock(mutex);
         return open;
     }
+    // Close during the pause ends it at once (Close forgets the receiver).
     bool PauseReader(double programMs) override {
-        timeBase.Sleep(programMs);
+        std::unique_lock lock(mutex);
+        {
+            std::lock_guard pausing(pauseLock);
+            ++pauses;
+        }
+        if (holdPauses) {
+            closed.wait(lock, [this] { return receiver == nullptr; });
+            return false;
+        }
+        return !timeBase.WaitFor(closed, lock, programMs, [this] { return receiver == nullptr; });
+    }
+    // From now on a pause lasts until Close, however long the machine takes to get there.
+    void HoldPausesUntilClose() {
         std::lock_guard lock(mutex);
-        return receiver != nullptr; // Close forgets the receiver
+        holdPauses = true;
     }
     int Reopen(const std::string& devicePath) override {
         std::lock_guard lock(mutex);
@@ -84,6 +101,11 @@ public:
         std::lock_guard lock(mutex);
         return opened;
     }
+    // How many pauses the receiver began after a failure.
+    int Pauses() const {
+        std::lock_guard lock(pauseLock);
+        return pauses;
+    }
 
 private:
     int OpenLocked(const std::string& devicePath) {
@@ -102,6 +124,10 @@ private:
 
     CTimeBase timeBase;
     mutable std::mutex mutex;
+    std::condition_variable closed;
+    mutable std::mutex pauseLock;
+    int pauses = 0;
+    bool holdPauses = false;
     bool open = false;
     ITransportReceiver* receiver = nullptr;
     std::set<std::string> refused;
