@@ -12,7 +12,6 @@ namespace {
 class LinkWithSim : public ::testing::Test {
 protected:
     static constexpr CRecordingPage::Note kUp = CLinkFixture::kUp;
-    static constexpr CRecordingPage::Note kLost = CLinkFixture::kLost;
 
     void SetUp() override {
         sim = std::make_unique<CSimPeer>(HX410_SIM_PATH, dir.Path(), timeBase.Scale(),
