@@ -40,10 +40,6 @@ std::string Real(double value) {
     return FixedPoint(value, 2);
 }
 
-std::string RealIfRead(const std::optional<double>& value) {
-    return value ? Real(*value) : std::string(kNotRead);
-}
-
 std::string TwoDigits(int value) {
     const std::string text = std::to_string(value);
     return value >= 0 && value < 10 ? "0" + text : text;
@@ -111,8 +107,8 @@ void WriteCorrections(CLogText& log, const InstallationValues& v) {
         log.Line("Compass Correction " + std::string(kHeadingNames[heading]) + ": ",
                  Real(v.mcc[heading]));
     }
-    log.Line("Magnetic Variance: ", RealIfRead(v.magneticVariation));
-    log.Line("Latitude: ", RealIfRead(v.latitude));
+    log.Line("Magnetic Variance: ", FixedOrNotRead(v.magneticVariation));
+    log.Line("Latitude: ", FixedOrNotRead(v.latitude));
 }
 
 void WriteMeasurements(CLogText& log, const InstallationValues& v) {

@@ -1,6 +1,7 @@
 #include "records/InstallationValues.h"
 
 #include "device/AhrsState.h"
+#include "device/FixedPoint.h"
 #include "records/MagMeasurementFile.h"
 
 namespace {
@@ -41,4 +42,8 @@ InstallationValues TakeInstallationValues(const CAhrsState& state, const std::st
     v.levelMagY = ByHeading([&](int h) { return state.GetLevelMagY(h); });
     v.levelMagZ = ByHeading([&](int h) { return state.GetLevelMagZ(h); });
     return v;
+}
+
+std::string FixedOrNotRead(const std::optional<double>& value) {
+    return value ? FixedPoint(*value, 2) : std::string("not read");
 }

@@ -44,8 +44,9 @@ struct InstallationValues {
     bool HasMagFieldCorrections() const { return versionClass >= 3 && versionClass <= 7; }
 };
 
-// What the summary, the log and the report say for a value the unit was not heard to hold.
-inline constexpr char kNotRead[] = "not read";
+// A location value as the summary, the log and the report write it: two decimals, or
+// "not read" when the unit was not heard to hold one.
+std::string FixedOrNotRead(const std::optional<double>& value);
 
 // Reads the unit's values from the record, and the free field of its magnetometer from the
 // measurement file in `directory`. The installer's entries and the mount label are the

@@ -59,10 +59,6 @@ QString Fixed(double value) {
     return QString::fromStdString(FixedPoint(value, 2));
 }
 
-QString FixedIfRead(const std::optional<double>& value) {
-    return value ? Fixed(*value) : QString::fromLatin1(kNotRead);
-}
-
 // The measurement tables run North, East, South, West.
 void AddHeadingRows(std::vector<Row>& rows, const QString& quantity,
                     const std::array<double, 4>& byHeading) {
@@ -119,8 +115,10 @@ std::vector<Row> ReportRows(const InstallationValues& values, const QImage& moun
                             .arg(QString::fromLatin1(kHeadingNames[heading])),
                         Fixed(values.mcc[heading])});
     }
-    rows.push_back({QStringLiteral("Magnetic Variance:"), FixedIfRead(values.magneticVariation)});
-    rows.push_back({QStringLiteral("Latitude:"), FixedIfRead(values.latitude)});
+    rows.push_back({QStringLiteral("Magnetic Variance:"),
+                    QString::fromStdString(FixedOrNotRead(values.magneticVariation))});
+    rows.push_back(
+        {QStringLiteral("Latitude:"), QString::fromStdString(FixedOrNotRead(values.latitude))});
 
     AddHeadingRows(rows, QStringLiteral("Raw X Sensor"), values.rawMagX);
     AddHeadingRows(rows, QStringLiteral("Raw Y Sensor"), values.rawMagY);

@@ -70,10 +70,6 @@ QString Fixed2(double value) {
     return QString::fromStdString(FixedPoint(value, 2));
 }
 
-QString Fixed2IfRead(const std::optional<double>& value) {
-    return value ? Fixed2(*value) : QString::fromLatin1(kNotRead);
-}
-
 } // namespace
 
 CFinishPage::CFinishPage(QWidget* parent)
@@ -219,8 +215,10 @@ std::vector<CFinishPage::SummaryRow> CFinishPage::SummaryRows() const {
              Fixed2(values.mcc[heading])});
     }
     rows.push_back({});
-    rows.push_back({QStringLiteral("Magnetic Variance"), Fixed2IfRead(values.magneticVariation)});
-    rows.push_back({QStringLiteral("Latitude"), Fixed2IfRead(values.latitude)});
+    rows.push_back({QStringLiteral("Magnetic Variance"),
+                    QString::fromStdString(FixedOrNotRead(values.magneticVariation))});
+    rows.push_back(
+        {QStringLiteral("Latitude"), QString::fromStdString(FixedOrNotRead(values.latitude))});
     return rows;
 }
 
