@@ -1,16 +1,21 @@
 // hx410-install: the HX410 AHRS installation and calibration wizard.
 
 #include "device/AhrsLink.h"
+#include "device/ConfigDirectory.h"
 #include "device/TimeBase.h"
+#include "records/InstallationSession.h"
+#include "records/SettingsStore.h"
 #include "wizard/ApplicationTitle.h"
 #include "wizard/Artwork.h"
 #include "wizard/InstallationWizard.h"
+#include "wizard/MountPositionList.h"
 #include "wizard/QtUiThread.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
 namespace {
 
@@ -45,6 +50,16 @@ int HandleArguments(int argc, char* argv[]) {
     return kUsageError;
 }
 
+// The settings file, or a store in memory only (said on standard error) when there is no
+// configuration directory.
+std::string SettingsPath() {
+    const ConfigDirectory directory = ConfigDirectory::Find();
+    if (directory.path.empty()) {
+        std::cerr << "hx410-install: " << directory.error << "; settings are not kept\n";
+    }
+    return CSettingsStore::DefaultPath();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -60,16 +75,13 @@ int main(int argc, char* argv[]) {
 
     const CTimeBase realTime;
     CQtUiThread uiThread(realTime);
-    CAhrsLink::Configure(uiThread, realTime);
-    int result = CInstallationWizard::kResultCancelled;
-    {
-        CInstallationWizard wizard(uiThread, realTime);
-        result = wizard.Run();
-    }
-    // The link, if a page created it, must stop its listener and timer while the UI
-    // thread still exists.
-    if (CAhrsLink::Exists()) {
-        CAhrsLink::Instance().Shutdown();
-    }
+    CSettingsStore settings(SettingsPath());
+    const CMountPositionList mountPositions;
+    CInstallationSession session;
+    // Declared after the UI thread, so its listener and timer end before the thread goes.
+    CAhrsLink link(uiThread, realTime);
+    CInstallationWizard wizard(uiThread, realTime, {link, settings, mountPositions, session});
+    const int result = wizard.Run();
+    settings.Save();
     return result;
 }

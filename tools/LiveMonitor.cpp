@@ -258,8 +258,7 @@ int CLiveMonitor::Monitor(const Options& options, std::ostream& out, std::ostrea
     }
     const CTimeBase timeBase(options.timeScale);
     CPlainUiThread ui(timeBase);
-    CAhrsLink::Configure(ui, timeBase, Places());
-    CAhrsLink& link = CAhrsLink::Instance();
+    CAhrsLink link(ui, timeBase, Places());
     CNotificationPrinter printer(ui, link, timeBase, options.sends, out);
     link.Subscribe(&printer, kNotification);
     if (capture.is_open()) {
@@ -271,7 +270,6 @@ int CLiveMonitor::Monitor(const Options& options, std::ostream& out, std::ostrea
     }
     if (!link.Open(static_cast<std::uint8_t>(options.port))) {
         link.Unsubscribe(&printer, kNotification);
-        link.Shutdown(); // the link outlives this UI loop: it must not call it at exit
         err << "hx410-decode: " << OpenFailureText(options.port, link.LastOpenError()) << '\n';
         return kExitOpenFailed;
     }

@@ -81,9 +81,6 @@ void PrintRecord(std::ostream& out, const CAhrsState& s) {
     Indexed(out, "MagLevel", 2, [&](int i) { return s.GetMagLevel(i); });
     Indexed(out, "MagFieldCorrection", 3, [&](int i) { return s.GetMagFieldCorrection(i); });
     Whole(out, "MountPosition", s.GetMountPosition());
-    Whole(out, "SelectedMount", s.GetSelectedMount());
-    Whole(out, "PendingAction", s.PeekPendingAction());
-    Whole(out, "HasFineReference", s.HasFineReference());
 
     Real(out, "Pitch", s.GetPitch());
     Real(out, "Roll", s.GetRoll());
@@ -107,16 +104,6 @@ void PrintRecord(std::ostream& out, const CAhrsState& s) {
     Real(out, "MagneticVariation", s.GetMagneticVariation());
     Real(out, "A429Speed", s.GetA429Speed());
     Real(out, "ArincOutput", s.GetArincOutput());
-    IndexedReal(out, "RawMagX", 4, [&](int i) { return s.GetRawMagX(i); });
-    IndexedReal(out, "RawMagY", 4, [&](int i) { return s.GetRawMagY(i); });
-    IndexedReal(out, "RawMagZ", 4, [&](int i) { return s.GetRawMagZ(i); });
-    IndexedReal(out, "EffPitch", 4, [&](int i) { return s.GetEffPitch(i); });
-    IndexedReal(out, "EffRoll", 4, [&](int i) { return s.GetEffRoll(i); });
-    IndexedReal(out, "LevelMagX", 4, [&](int i) { return s.GetLevelMagX(i); });
-    IndexedReal(out, "LevelMagY", 4, [&](int i) { return s.GetLevelMagY(i); });
-    IndexedReal(out, "LevelMagZ", 4, [&](int i) { return s.GetLevelMagZ(i); });
-    IndexedReal(out, "FineHeadings", 4, [&](int i) { return s.GetFineHeading(i); });
-    IndexedReal(out, "FineReference", 4, [&](int i) { return s.GetFineReference(i); });
 
     Table(out, "GyroScaleTable", s.GetGyroScaleTable());
     Table(out, "AccelScaleTable", s.GetAccelScaleTable());

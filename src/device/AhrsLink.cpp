@@ -1,65 +1,9 @@
 #include "device/AhrsLink.h"
 
 #include "device/FixedPoint.h"
-#include "device/PlainUiThread.h"
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// What Configure leaves for the first Instance() call.
-struct LinkSetup {
-    std::mutex mutex;
-    IUiThread* uiThread = nullptr;
-    CTimeBase timeBase;
-    ComPortPlaces places = ComPortPlaces::Default();
-    bool created = false;
-};
-
-LinkSetup& Setup() {
-    static LinkSetup setup;
-    return setup;
-}
-
-CAhrsLink& CreateInstance() {
-    LinkSetup& setup = Setup();
-    std::lock_guard lock(setup.mutex);
-    setup.created = true;
-    if (setup.uiThread == nullptr) {
-        // Declared before the link, so it is destroyed after it.
-        static CPlainUiThread ownLoop(setup.timeBase);
-        ownLoop.Start();
-        setup.uiThread = &ownLoop;
-    }
-    static CAhrsLink link(*setup.uiThread, setup.timeBase, setup.places);
-    return link;
-}
-
-} // namespace
-
-bool CAhrsLink::Configure(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places) {
-    LinkSetup& setup = Setup();
-    std::lock_guard lock(setup.mutex);
-    if (setup.created) {
-        return false;
-    }
-    setup.uiThread = &uiThread;
-    setup.timeBase = timeBase;
-    setup.places = std::move(places);
-    return true;
-}
-
-bool CAhrsLink::Exists() {
-    LinkSetup& setup = Setup();
-    std::lock_guard lock(setup.mutex);
-    return setup.created;
-}
-
-CAhrsLink& CAhrsLink::Instance() {
-    static CAhrsLink& link = CreateInstance();
-    return link;
-}
 
 CAhrsLink::CAhrsLink(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places,
                      std::unique_ptr<ITransport> transport)

@@ -31,19 +31,7 @@ public:
     static constexpr double kMccPauseMs = 2000;
     static constexpr double kMccAckTimeoutMs = 10000;
 
-    // The process-wide link. Configure it before the first Instance() call (the wizard
-    // with its Qt UI thread, a tool with a CPlainUiThread); the UI thread given must
-    // outlive the link, which lives until process exit, or the link must be shut down
-    // (Shutdown) before the UI thread is destroyed. Without Configure, Instance()
-    // runs its own plain UI-thread loop on a thread of its own. Configure returns false
-    // once the instance exists.
-    static bool Configure(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
-                          ComPortPlaces places = ComPortPlaces::Default());
-    static CAhrsLink& Instance();
-    // Whether the process-wide link has been created (by a first Instance() call).
-    static bool Exists();
-
-    // An independent link (tests, tools); the process-wide one is made the same way.
+    // A link whose notifications and waits go through `uiThread`, which must outlive it.
     // Without a transport it talks through the serial port that the COM map names.
     CAhrsLink(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
               ComPortPlaces places = ComPortPlaces::Default(),

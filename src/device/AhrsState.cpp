@@ -50,8 +50,6 @@ typename Array::value_type CAhrsState::Load(const Array& array, int index) const
 CAhrsState::CAhrsState() {
     Guard guard(lock);
     ResetLocked();
-    fineReference = {};
-    hasFineReference = false;
 }
 
 void CAhrsState::Reset() {
@@ -101,16 +99,6 @@ void CAhrsState::ResetLocked() {
     avgCounts = {};
     magLevel = {};
     magFieldCorrection = {};
-    rawMagX = {};
-    rawMagY = {};
-    rawMagZ = {};
-    effPitch = {};
-    effRoll = {};
-    levelMagX = {};
-    levelMagY = {};
-    levelMagZ = {};
-    fineHeadings = {};
-    pendingAction = -1;
 }
 
 void CAhrsState::ClearCounters() {
@@ -334,68 +322,6 @@ bool CAhrsState::TakeUnknownVersionReport() {
     return true;
 }
 
-void CAhrsState::SetSelectedMount(std::int32_t value) {
-    Guard guard(lock);
-    selectedMount = value;
-}
-
-void CAhrsState::SetRawMagX(int heading, double value) {
-    Store(rawMagX, heading, value);
-}
-void CAhrsState::SetRawMagY(int heading, double value) {
-    Store(rawMagY, heading, value);
-}
-void CAhrsState::SetRawMagZ(int heading, double value) {
-    Store(rawMagZ, heading, value);
-}
-void CAhrsState::SetEffPitch(int heading, double value) {
-    Store(effPitch, heading, value);
-}
-void CAhrsState::SetEffRoll(int heading, double value) {
-    Store(effRoll, heading, value);
-}
-void CAhrsState::SetLevelMagX(int heading, double value) {
-    Store(levelMagX, heading, value);
-}
-void CAhrsState::SetLevelMagY(int heading, double value) {
-    Store(levelMagY, heading, value);
-}
-void CAhrsState::SetLevelMagZ(int heading, double value) {
-    Store(levelMagZ, heading, value);
-}
-void CAhrsState::SetFineHeading(int heading, double value) {
-    Store(fineHeadings, heading, value);
-}
-
-void CAhrsState::ClearFineHeadings() {
-    Guard guard(lock);
-    fineHeadings = {};
-}
-
-void CAhrsState::SetFineReference(double north, double east, double south, double west) {
-    Guard guard(lock);
-    fineReference = {north, south, east, west};
-    hasFineReference = true;
-}
-
-void CAhrsState::ClearFineReference() {
-    Guard guard(lock);
-    fineReference = {};
-    hasFineReference = false;
-}
-
-void CAhrsState::SetPendingAction(std::int32_t page) {
-    Guard guard(lock);
-    pendingAction = page;
-}
-
-std::int32_t CAhrsState::TakePendingAction() {
-    Guard guard(lock);
-    const std::int32_t page = pendingAction;
-    pendingAction = -1;
-    return page;
-}
-
 #define HX410_GETTER(Type, Name, field)                                                            \
     Type CAhrsState::Name() const {                                                                \
         Guard guard(lock);                                                                         \
@@ -420,9 +346,6 @@ HX410_GETTER(std::uint32_t, GetStatusCount, statusCount)
 HX410_GETTER(std::uint32_t, GetAvgHeadingCount, avgHeadingCount)
 HX410_GETTER(std::uint32_t, GetArincCount, arincCount)
 HX410_GETTER(std::int32_t, GetMountPosition, mountPosition)
-HX410_GETTER(std::int32_t, GetSelectedMount, selectedMount)
-HX410_GETTER(std::int32_t, PeekPendingAction, pendingAction)
-HX410_GETTER(bool, HasFineReference, hasFineReference)
 HX410_GETTER(double, GetPitch, pitch)
 HX410_GETTER(double, GetRoll, roll)
 HX410_GETTER(double, GetOutputHeading, outputHeading)
@@ -468,34 +391,4 @@ double CAhrsState::GetGyroBias(int axis) const {
 }
 double CAhrsState::GetMcc(int heading) const {
     return Load(mcc, heading);
-}
-double CAhrsState::GetRawMagX(int heading) const {
-    return Load(rawMagX, heading);
-}
-double CAhrsState::GetRawMagY(int heading) const {
-    return Load(rawMagY, heading);
-}
-double CAhrsState::GetRawMagZ(int heading) const {
-    return Load(rawMagZ, heading);
-}
-double CAhrsState::GetEffPitch(int heading) const {
-    return Load(effPitch, heading);
-}
-double CAhrsState::GetEffRoll(int heading) const {
-    return Load(effRoll, heading);
-}
-double CAhrsState::GetLevelMagX(int heading) const {
-    return Load(levelMagX, heading);
-}
-double CAhrsState::GetLevelMagY(int heading) const {
-    return Load(levelMagY, heading);
-}
-double CAhrsState::GetLevelMagZ(int heading) const {
-    return Load(levelMagZ, heading);
-}
-double CAhrsState::GetFineHeading(int heading) const {
-    return Load(fineHeadings, heading);
-}
-double CAhrsState::GetFineReference(int heading) const {
-    return Load(fineReference, heading);
 }

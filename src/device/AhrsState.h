@@ -8,9 +8,8 @@
 #include <mutex>
 #include <string>
 
-// The one record of everything last reported by the HX410 and its RQ270, plus the
-// per-heading calibration tables the pages compute. The port's listener thread writes
-// it, the user-interface thread reads it; every operation holds the record lock for its
+// The one record of everything last reported by the HX410 and its RQ270. The port's listener thread
+// writes it, the user-interface thread reads it; every operation holds the record lock for its
 // whole duration and getters return copies. The record lock is a leaf: no operation
 // calls out while holding it.
 //
@@ -26,8 +25,8 @@ public:
     CAhrsState(const CAhrsState&) = delete;
     CAhrsState& operator=(const CAhrsState&) = delete;
 
-    // Restores the reset values; keeps both serial numbers, the version class, the
-    // selected mount, the raw magnetometer heading and the fine reference. A serial number
+    // Restores the reset values; keeps both serial numbers, the version class and the raw
+    // magnetometer heading. A serial number
     // reported after a reset needs its full count of reports again to replace the kept one.
     void Reset();
     void ClearCounters();
@@ -65,7 +64,7 @@ public:
     void SetGyroScale(std::int32_t key, double value);
     void SetAccelScale(std::int32_t key, double value);
 
-    // Page-owned fields.
+    // The class of the unit's version, as the connection page classifies it.
     void SetAhrsVersionClass(std::int32_t value);
     // Stores the class of the version text (AhrsVersionClassOf) and returns it. Counts
     // the unknown ones in a row; a known one clears the count. An empty text (no version
@@ -75,23 +74,6 @@ public:
     // True once in the process's life: when five or more classifications in a row found
     // the unit's version unknown. The caller then tells the installer and ends the program.
     bool TakeUnknownVersionReport();
-    void SetSelectedMount(std::int32_t value);
-    void SetRawMagX(int heading, double value);
-    void SetRawMagY(int heading, double value);
-    void SetRawMagZ(int heading, double value);
-    void SetEffPitch(int heading, double value);
-    void SetEffRoll(int heading, double value);
-    void SetLevelMagX(int heading, double value);
-    void SetLevelMagY(int heading, double value);
-    void SetLevelMagZ(int heading, double value);
-    void SetFineHeading(int heading, double value);
-    void ClearFineHeadings();
-    // Arguments in the order North, East, South, West (stored at indices 0, 2, 1, 3).
-    void SetFineReference(double north, double east, double south, double west);
-    void ClearFineReference();
-    void SetPendingAction(std::int32_t page);
-    // Returns the pending page index and clears it to -1.
-    std::int32_t TakePendingAction();
 
     // Getters. Versions and serial numbers as taken: the last text reported twice in a row.
     std::string GetAhrsVersion() const;
@@ -117,9 +99,6 @@ public:
     std::uint16_t GetMagLevel(int index) const;
     std::int16_t GetMagFieldCorrection(int axis) const;
     std::int32_t GetMountPosition() const;
-    std::int32_t GetSelectedMount() const;
-    std::int32_t PeekPendingAction() const; // reads without clearing
-    bool HasFineReference() const;
 
     double GetPitch() const;
     double GetRoll() const;
@@ -147,16 +126,6 @@ public:
     std::uint32_t GetMagneticVariationCount() const;
     double GetA429Speed() const;
     double GetArincOutput() const;
-    double GetRawMagX(int heading) const;
-    double GetRawMagY(int heading) const;
-    double GetRawMagZ(int heading) const;
-    double GetEffPitch(int heading) const;
-    double GetEffRoll(int heading) const;
-    double GetLevelMagX(int heading) const;
-    double GetLevelMagY(int heading) const;
-    double GetLevelMagZ(int heading) const;
-    double GetFineHeading(int heading) const;
-    double GetFineReference(int heading) const;
     ScaleTable GetGyroScaleTable() const;
     ScaleTable GetAccelScaleTable() const;
 
@@ -191,9 +160,6 @@ private:
     std::array<std::uint16_t, 2> magLevel{};
     std::array<std::int16_t, 3> magFieldCorrection{};
     std::int32_t mountPosition = 0;
-    std::int32_t selectedMount = 0;
-    std::int32_t pendingAction = -1;
-    bool hasFineReference = false;
 
     double pitch = 0;
     double roll = 0;
@@ -219,11 +185,6 @@ private:
     std::uint32_t magneticVariationCount = 0;
     double a429Speed = 0;
     double arincOutput = -1.0;
-    Headings rawMagX{}, rawMagY{}, rawMagZ{};
-    Headings effPitch{}, effRoll{};
-    Headings levelMagX{}, levelMagY{}, levelMagZ{};
-    Headings fineHeadings{};
-    Headings fineReference{};
 
     ScaleTable gyroScaleTable;
     ScaleTable accelScaleTable;

@@ -4,8 +4,6 @@
 #include <limits>
 #include <numbers>
 
-#include "device/AhrsState.h"
-
 namespace {
 
 constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
@@ -180,23 +178,4 @@ std::array<double, 4> ComputeCompassCorrections(const std::array<double, 4>& e) 
     correction[kHeadingSouth] = CompassCorrection(s, s >= 0 ? w : east);
     correction[kHeadingWest] = CompassCorrection(w, w >= 0 ? n : s);
     return correction;
-}
-
-void StoreHeadingCollection(CAhrsState& state, int headingIndex,
-                            const HeadingMeasurement& measurement, const LevelComponents& level) {
-    state.SetRawMagX(headingIndex, measurement.x);
-    state.SetRawMagY(headingIndex, measurement.y);
-    state.SetRawMagZ(headingIndex, measurement.z);
-    state.SetEffPitch(headingIndex, measurement.pitch);
-    state.SetEffRoll(headingIndex, measurement.roll);
-    state.SetLevelMagX(headingIndex, level.x);
-    state.SetLevelMagY(headingIndex, level.y);
-    state.SetLevelMagZ(headingIndex, level.z);
-}
-
-void StoreCoarseResult(CAhrsState& state, const std::array<HeadingMeasurement, 4>& byHeading,
-                       const CoarseCorrectionResult& result) {
-    for (int heading = 0; heading < 4; ++heading) {
-        StoreHeadingCollection(state, heading, byHeading[heading], result.level[heading]);
-    }
 }

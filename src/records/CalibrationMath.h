@@ -6,10 +6,8 @@
 
 #include "records/MagSampleSet.h"
 
-class CAhrsState;
-
-// The numbers the three calibration steps measure and compute. Everything here is a pure
-// computation on plain values, except StoreCoarseResult, which writes into the record.
+// The numbers the three calibration steps measure and compute, each a pure computation on
+// plain values.
 // Heading index: 0 North, 1 South, 2 East, 3 West. Axis index: 0 X, 1 Y, 2 Z.
 
 // The result of one collection at one cardinal heading: mean counts and mean attitude.
@@ -83,16 +81,6 @@ extern const char* const kRangeWarningCaption;
 // free-field Z count; also returns the level components it recomputed.
 CoarseCorrectionResult ComputeCoarseCorrections(const std::array<HeadingMeasurement, 4>& byHeading,
                                                 int16_t freeFieldZ);
-
-// Stores one finished coarse collection under its heading index: raw counts, attitude and
-// the level components (normally MeanLevelOfSamples of the collection).
-void StoreHeadingCollection(CAhrsState& state, int headingIndex,
-                            const HeadingMeasurement& measurement, const LevelComponents& level);
-
-// Stores the four heading measurements and the recomputed level components of a coarse
-// correction result in the record, by heading index.
-void StoreCoarseResult(CAhrsState& state, const std::array<HeadingMeasurement, 4>& byHeading,
-                       const CoarseCorrectionResult& result);
 
 // Compass corrections from the four fine errors (by heading index). Each heading is paired
 // with its clockwise neighbour when its error is >= 0, else its counter-clockwise one.

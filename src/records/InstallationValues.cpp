@@ -33,14 +33,6 @@ InstallationValues TakeInstallationValues(const CAhrsState& state, const std::st
         v.magneticVariation = state.GetMagneticVariation();
     if (state.GetLatitudeCount() > 0)
         v.latitude = state.GetLatitude();
-    v.rawMagX = ByHeading([&](int h) { return state.GetRawMagX(h); });
-    v.rawMagY = ByHeading([&](int h) { return state.GetRawMagY(h); });
-    v.rawMagZ = ByHeading([&](int h) { return state.GetRawMagZ(h); });
-    v.effPitch = ByHeading([&](int h) { return state.GetEffPitch(h); });
-    v.effRoll = ByHeading([&](int h) { return state.GetEffRoll(h); });
-    v.levelMagX = ByHeading([&](int h) { return state.GetLevelMagX(h); });
-    v.levelMagY = ByHeading([&](int h) { return state.GetLevelMagY(h); });
-    v.levelMagZ = ByHeading([&](int h) { return state.GetLevelMagZ(h); });
     return v;
 }
 

@@ -49,6 +49,6 @@ struct InstallationValues {
 std::string FixedOrNotRead(const std::optional<double>& value);
 
 // Reads the unit's values from the record, and the free field of its magnetometer from the
-// measurement file in `directory`. The installer's entries and the mount label are the
-// caller's to fill.
+// measurement file in `directory`. The installer's entries, the measurement tables and the
+// mount label are the caller's to fill (see CInstallationSession::ValuesWith).
 InstallationValues TakeInstallationValues(const CAhrsState& state, const std::string& directory);

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <iostream>
 #include <sys/stat.h>
 #include <tinyxml2.h>
 #include <unistd.h>
@@ -80,17 +79,6 @@ uint8_t ParseSettingValue(std::string_view text) {
         lowBits = (lowBits * 10 + static_cast<unsigned>(text[i] - '0')) & 0xFFu;
     }
     return static_cast<uint8_t>(negative ? (256u - lowBits) & 0xFFu : lowBits);
-}
-
-CSettingsStore& CSettingsStore::Instance() {
-    static CSettingsStore store = [] {
-        const ConfigDirectory directory = ConfigDirectory::Find();
-        if (directory.path.empty()) {
-            std::cerr << "hx410-install: " << directory.error << "; settings are not kept\n";
-        }
-        return CSettingsStore(DefaultPath(), true);
-    }();
-    return store;
 }
 
 std::string CSettingsStore::DefaultPath() {
@@ -185,12 +173,4 @@ bool CSettingsStore::Save() const {
         return false;
     }
     return CAtomicFile::Write(path, ToXml());
-}
-
-uint8_t GetSetting(std::string_view key, uint8_t defaultValue) {
-    return CSettingsStore::Instance().Get(key, defaultValue);
-}
-
-uint8_t SetSetting(std::string_view key, long long value) {
-    return CSettingsStore::Instance().Set(key, value);
 }

@@ -13,12 +13,8 @@
 // by a well-formed one at the next save.
 class CSettingsStore {
 public:
-    // The process-wide store, created (and loaded) on first use and saved at process exit.
-    static CSettingsStore& Instance();
-
     // appSettings.xml in the configuration directory (see ConfigDirectory); empty when
-    // there is none, and then the process-wide store says so on standard error and keeps
-    // its settings in memory only.
+    // there is none: a store on it keeps its settings in memory only.
     static std::string DefaultPath();
 
     // A store on an explicit file, loaded at once. It is saved when destroyed only when
@@ -57,9 +53,3 @@ private:
 // digits up to the first other character (0 when there are none); the result is the low
 // 8 bits of that number, so "300" gives 44 and "-1" gives 255, for numbers of any length.
 uint8_t ParseSettingValue(std::string_view text);
-
-// The process-wide store's value for a key, or `defaultValue`.
-uint8_t GetSetting(std::string_view key, uint8_t defaultValue);
-
-// Stores a value (its low 8 bits) in the process-wide store; returns the stored value.
-uint8_t SetSetting(std::string_view key, long long value);

@@ -46,12 +46,14 @@ QFrame* EtchedLine(QWidget* parent) {
 
 } // namespace
 
-CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase, QWidget* parent)
-    : CInstallationWizard(uiThread, timeBase, &MakeStandardPage, parent) {}
+CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase,
+                                         const WizardServices& services, QWidget* parent)
+    : CInstallationWizard(uiThread, timeBase, services, &MakeStandardPage, parent) {}
 
 CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase,
-                                         const PageMaker& makePage, QWidget* parent)
-    : QDialog(parent), uiThread(uiThread), timeBase(timeBase) {
+                                         const WizardServices& services, const PageMaker& makePage,
+                                         QWidget* parent)
+    : QDialog(parent), uiThread(uiThread), timeBase(timeBase), services(services) {
     setObjectName(QStringLiteral("installationWizard"));
     setWindowIcon(Artwork::ApplicationIcon());
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);

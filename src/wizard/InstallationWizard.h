@@ -32,10 +32,11 @@ public:
     // Builds the page at `index` as a child of `parent` (tests substitute their own pages).
     using PageMaker = std::function<CWizardPage*(int index, QWidget* parent)>;
 
-    // The production wizard with its eight pages.
-    CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase, QWidget* parent = nullptr);
-    CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase, const PageMaker& makePage,
+    // The production wizard with its eight pages, working with `services`.
+    CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase, const WizardServices& services,
                         QWidget* parent = nullptr);
+    CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase, const WizardServices& services,
+                        const PageMaker& makePage, QWidget* parent = nullptr);
     ~CInstallationWizard() override;
 
     // Shows the wizard, starting on the welcome page, and returns when it has closed.
@@ -50,6 +51,7 @@ public:
     int CurrentPage() const override { return current; }
     IUiThread& UiThread() override { return uiThread; }
     const CTimeBase& TimeBase() const override { return timeBase; }
+    const WizardServices& Services() const override { return services; }
 
     // The frame's buttons, as a person presses them.
     void PressBack();
@@ -72,6 +74,7 @@ private:
 
     IUiThread& uiThread;
     CTimeBase timeBase;
+    WizardServices services;
     std::array<CWizardPage*, kPageCount> pages{}; // children of `stack`
     int current = -1;
     std::uint64_t navigation = 0; // counts page changes, so a handler's own move wins

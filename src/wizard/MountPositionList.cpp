@@ -11,11 +11,6 @@ constexpr int kLastId = 11;
 
 } // namespace
 
-const CMountPositionList& CMountPositionList::Instance() {
-    static const CMountPositionList list;
-    return list;
-}
-
 CMountPositionList::CMountPositionList() {
     for (int id = kFirstId; id <= kLastId; ++id) {
         positions.push_back(

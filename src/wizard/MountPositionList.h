@@ -13,18 +13,16 @@ struct MountPosition {
     QImage picture;
 };
 
-// The mount positions the HX410 can be installed in, in the order they are offered, built on
-// first use and kept for the life of the process.
+// The mount positions the HX410 can be installed in, in the order they are offered, with
+// their pictures (drawn when the list is made: a QGuiApplication must exist).
 class CMountPositionList {
 public:
-    static const CMountPositionList& Instance();
+    CMountPositionList();
 
     const std::vector<MountPosition>& Positions() const { return positions; }
     // The position with `id`, or nullptr when there is none.
     const MountPosition* Find(int id) const;
 
 private:
-    CMountPositionList();
-
     std::vector<MountPosition> positions;
 };

@@ -2,6 +2,7 @@
 
 #include "device/TimeBase.h"
 #include "device/UiThread.h"
+#include "wizard/WizardServices.h"
 
 // What a page asks of the wizard frame that holds it.
 class IWizardFrame {
@@ -26,4 +27,6 @@ public:
     // The user-interface thread and the time base of every wait and page timer.
     virtual IUiThread& UiThread() = 0;
     virtual const CTimeBase& TimeBase() const = 0;
+    // The link, the settings, the mount positions and the installation session.
+    virtual const WizardServices& Services() const = 0;
 };

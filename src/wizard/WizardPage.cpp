@@ -34,8 +34,8 @@ CWizardPage::CWizardPage(Kind kind, const QString& title, QWidget* parent)
 }
 
 CWizardPage::~CWizardPage() {
-    // The link must never post to a page that is gone.
-    Unsubscribe();
+    // The link must never post to a page that is gone; the frame may be gone already.
+    UnsubscribeAll();
 }
 
 void CWizardPage::Activate() {
@@ -137,16 +137,37 @@ const CTimeBase& CWizardPage::TimeBase() const {
     return frame != nullptr ? frame->TimeBase() : realTime;
 }
 
+CAhrsLink& CWizardPage::Link() const {
+    return Services().link;
+}
+
+CSettingsStore& CWizardPage::Settings() const {
+    return Services().settings;
+}
+
+const CMountPositionList& CWizardPage::MountPositions() const {
+    return Services().mountPositions;
+}
+
+CInstallationSession& CWizardPage::Session() const {
+    return Services().session;
+}
+
+const WizardServices& CWizardPage::Services() const {
+    Q_ASSERT(frame != nullptr);
+    return frame->Services();
+}
+
 void CWizardPage::Subscribe() {
-    if (!subscribed) {
-        CAhrsLink::Instance().Subscribe(this, kDeviceUpdateMessage);
+    if (!subscribed && frame != nullptr) {
+        Link().Subscribe(this, kDeviceUpdateMessage);
         subscribed = true;
     }
 }
 
 void CWizardPage::Unsubscribe() {
     if (subscribed) {
-        CAhrsLink::Instance().Unsubscribe(this, kDeviceUpdateMessage);
+        Link().Unsubscribe(this, kDeviceUpdateMessage);
         subscribed = false;
     }
 }
@@ -166,7 +187,7 @@ bool CWizardPage::ReportLostCommunication() {
     if (reportingLoss) {
         return true; // the box of an earlier loss is open and goes to the connection page
     }
-    if (CAhrsLink::Instance().IsLinkAlive()) {
+    if (frame == nullptr || Link().IsLinkAlive()) {
         return false; // the notification announced a link that came up
     }
     const QScopedValueRollback reporting(reportingLoss, true);

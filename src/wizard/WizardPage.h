@@ -3,6 +3,11 @@
 #include "device/MessageTarget.h"
 #include "wizard/WizardFrame.h"
 
+class CAhrsLink;
+class CInstallationSession;
+class CMountPositionList;
+class CSettingsStore;
+
 #include <QBasicTimer>
 #include <QString>
 #include <QWidget>
@@ -79,6 +84,11 @@ protected:
     // The wizard's UI thread and time base (outside a wizard: the Qt main thread in real time).
     IUiThread& UiThread() const;
     const CTimeBase& TimeBase() const;
+    // The frame's objects; a page uses them only while it is in a frame.
+    CAhrsLink& Link() const;
+    CSettingsStore& Settings() const;
+    const CMountPositionList& MountPositions() const;
+    CInstallationSession& Session() const;
 
     // The link's notifications, with kDeviceUpdateMessage.
     void Subscribe();
@@ -99,6 +109,7 @@ protected:
 
 private:
     void DeliverTick();
+    const WizardServices& Services() const;
 
     Kind kind;
     QString title;

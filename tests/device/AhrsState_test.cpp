@@ -123,10 +123,7 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     }
     state.SetAhrsSerialNumber("S2"); // once before the loss and once after: not taken
     state.SetAhrsVersionClass(4);
-    state.SetSelectedMount(9);
-    state.SetFineReference(1, 2, 3, 4);
     state.SetArincOutput(1);
-    state.SetPendingAction(3);
     state.AddAvgHeadingSample(90);
     state.SetMcc(1, 2.5);
     state.SetLatitude(47.25);
@@ -141,37 +138,22 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     EXPECT_EQ(state.GetAhrsVersion(), "") << "a report before the loss does not count after it";
     state.SetAhrsSerialNumber("S2");
     EXPECT_DOUBLE_EQ(state.GetArincOutput(), -1.0);
-    EXPECT_EQ(state.TakePendingAction(), -1);
     EXPECT_DOUBLE_EQ(state.GetMcc(1), 0);
     EXPECT_EQ(state.GetLatitudeCount(), 0u); // the 0 it reads is not the unit's
     EXPECT_EQ(state.GetAhrsSerialNumber(), "S1");
     EXPECT_EQ(state.GetAhrsVersionClass(), 4);
-    EXPECT_EQ(state.GetSelectedMount(), 9);
-    EXPECT_TRUE(state.HasFineReference());
     // The filter starts again: the first sample sets the heading directly.
     state.AddAvgHeadingSample(200);
     EXPECT_DOUBLE_EQ(state.GetAvgHeading(), 200);
     EXPECT_DOUBLE_EQ(state.GetAvgHeadingRate(), 0);
 }
 
-TEST(AhrsState, FineReferenceArgumentsRunNorthEastSouthWest) {
-    CAhrsState state;
-    state.SetFineReference(1, 2, 3, 4);
-    EXPECT_DOUBLE_EQ(state.GetFineReference(0), 1); // North
-    EXPECT_DOUBLE_EQ(state.GetFineReference(1), 3); // South
-    EXPECT_DOUBLE_EQ(state.GetFineReference(2), 2); // East
-    EXPECT_DOUBLE_EQ(state.GetFineReference(3), 4); // West
-}
-
 TEST(AhrsState, IndicesOutOfRangeReadZeroAndWriteNothing) {
     CAhrsState state;
     for (int bad : {-1, 4, 1000}) {
         state.SetMcc(bad, 9);
-        state.SetRawMagY(bad, 9);
         state.SetMagFieldCorrection(bad, 9);
         EXPECT_DOUBLE_EQ(state.GetMcc(bad), 0);
-        EXPECT_DOUBLE_EQ(state.GetFineReference(bad), 0);
-        EXPECT_DOUBLE_EQ(state.GetRawMagY(bad), 0);
         EXPECT_EQ(state.GetMagFieldCorrection(bad), 0);
     }
     state.SetAvgCount(3, 9);

@@ -1,7 +1,5 @@
 #include "records/CalibrationMath.h"
 
-#include "device/AhrsState.h"
-
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -166,24 +164,6 @@ TEST(CalibrationMathTest, CompassCorrectionOutsideItsDomainIsNotANumber) {
         const std::array<double, 4> c = ComputeCompassCorrections({bad, 1.0, 1.0, 1.0});
         EXPECT_TRUE(std::isnan(c[kHeadingNorth])) << bad;
         EXPECT_TRUE(std::isfinite(c[kHeadingSouth])) << bad;
-    }
-}
-
-TEST(CalibrationMathTest, CoarseResultIsStoredByHeadingIndex) {
-    std::array<HeadingMeasurement, 4> byHeading{};
-    for (int i = 0; i < 4; ++i) {
-        byHeading[i] = {static_cast<int16_t>(100 * (i + 1)), static_cast<int16_t>(-10 * (i + 1)),
-                        static_cast<int16_t>(1000 + i), 1.5 * i, -0.5 * i};
-    }
-    CAhrsState state;
-    StoreCoarseResult(state, byHeading, ComputeCoarseCorrections(byHeading, 900));
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(state.GetRawMagX(i), byHeading[i].x) << i;
-        EXPECT_EQ(state.GetEffRoll(i), byHeading[i].roll) << i;
-        // The recomputed, untruncated level components replace the collection's ones.
-        const LevelComponents level = LevelOf(byHeading[i]);
-        EXPECT_EQ(state.GetLevelMagX(i), level.x) << i;
-        EXPECT_EQ(state.GetLevelMagY(i), level.y) << i;
     }
 }
 

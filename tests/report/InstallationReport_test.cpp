@@ -168,7 +168,7 @@ TEST_F(InstallationReport, RowsStandAtTheirPlacesFromThePapersEdge) {
 }
 
 TEST_F(InstallationReport, EveryRowIsPrintedAboveTheFooterWithItsValue) {
-    const QImage mountPicture = CMountPositionList::Instance().Find(8)->picture; // 174 x 174
+    const QImage mountPicture = CMountPositionList().Find(8)->picture; // 174 x 174
     const struct {
         const char* name;
         int versionClass;

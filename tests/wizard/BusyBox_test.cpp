@@ -3,6 +3,7 @@
 
 #include "wizard/BusyBox.h"
 
+#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "wizard/Geometry.h"
 #include "wizard/InstallationWizard.h"
@@ -41,7 +42,9 @@ protected:
     }
 
     CQtUiThread uiThread;
-    CInstallationWizard wizard{uiThread, CTimeBase(), [](int index, QWidget* parent) {
+    CWizardObjects objects{uiThread, CTimeBase()};
+    CInstallationWizard wizard{uiThread, CTimeBase(), objects.Services(),
+                               [](int index, QWidget* parent) {
                                    return new CPlaceholderPage(QString::number(index), parent);
                                }};
     QWidget* page = nullptr;

@@ -68,7 +68,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     // The free field of this magnetometer, away from the aircraft, as the first installation
     // stored it (that step has its own tests).
     ASSERT_EQ(sim.Command("freefield on"), "ok freefield on");
-    ASSERT_TRUE(CAhrsLink::Instance().SelectOutputPage('C')); // the page with the counts
+    ASSERT_TRUE(Link().SelectOutputPage('C')); // the page with the counts
     // The averaged counts have followed once two stretches of ten status lines agree, and
     // hold the field (none before the unit's counts arrive).
     const auto counts = [] {
@@ -99,7 +99,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     list->setCurrentItem(list->findItems("Mount Position 11", Qt::MatchExactly).value(0));
     Find<QPushButton>("changeMountButton")->click();
     ASSERT_EQ(sim.Command("power off"), "ok power off");
-    ASSERT_TRUE(RunEventsUntil([] { return !CAhrsLink::Instance().IsLinkAlive(); }));
+    ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
     EXPECT_EQ(SimValue(sim, "Mount"), "11");
@@ -117,7 +117,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     SaveArtifact(wizard, "page-5-fine-measured");
     std::array<double, 4> errors{};
     for (int i = 0; i < 4; ++i) {
-        errors[i] = State().GetFineHeading(i);
+        errors[i] = Session().FineError(i);
     }
     const std::array<double, 4> fine = ComputeCompassCorrections(errors);
     Find<QPushButton>("storeButton")->click();

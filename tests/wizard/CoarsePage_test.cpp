@@ -10,7 +10,6 @@
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
 #include "sim/MagModel.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
 #include "wizard/StandardPages.h"
@@ -22,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -75,15 +75,13 @@ class CoarsePageTest : public CSimulatedLinkSuite {
 protected:
     CoarsePageTest()
         : sim(HX410_SIM_PATH, places.portsDir, kScale, {"--warmup", "0"}),
-          wizard(*uiThread, CTimeBase(kScale), [](int index, QWidget* parent) -> CWizardPage* {
-              return index == kCoarsePage ? new CCoarseCalibrationPage(parent)
-                                          : MakeStandardPage(index, parent);
-          }) {
-        State().Reset();
-        State().SetSelectedMount(0);
-        State().SetPendingAction(-1);
-        CInstallationInfo::Instance().SetTailNumber("N410KT");
-        SetSetting("ComPort", sim.ComNumber());
+          wizard(*uiThread, CTimeBase(kScale), objects.Services(),
+                 [](int index, QWidget* parent) -> CWizardPage* {
+                     return index == kCoarsePage ? new CCoarseCalibrationPage(parent)
+                                                 : MakeStandardPage(index, parent);
+                 }) {
+        Session().SetTailNumber("N410KT");
+        Settings().Set("ComPort", sim.ComNumber());
         wizard.show();
     }
     void SetUp() override {
@@ -93,14 +91,12 @@ protected:
         wizard.GoToPage(kCoarsePage);
         ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     }
-    void TearDown() override { CAhrsLink::Instance().Close(); }
+    void TearDown() override { Link().Close(); }
 
     bool Connect() {
         wizard.GoToPage(kConnectionPage);
-        return RunEventsUntil([] {
-            return CAhrsLink::Instance().IsLinkAlive() &&
-                   State().GetMagSerialNumber() == kMagSerial;
-        });
+        return RunEventsUntil(
+            [] { return Link().IsLinkAlive() && State().GetMagSerialNumber() == kMagSerial; });
     }
     std::array<std::string, 3> UnitCorrections() {
         std::array<std::string, 3> values;
@@ -303,5 +299,22 @@ TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
         [] { return State().GetAhrsVersion() == "1.10" && State().GetAhrsVersionClass() <= 2; }));
     wizard.GoToPage(kCoarsePage);
     EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
-    EXPECT_EQ(State().PeekPendingAction(), -1);
+    EXPECT_EQ(Session().PeekPendingPage(), -1);
+}
+
+// The measurement of this magnetometer was read on an earlier visit; now its file cannot be
+// read. Nothing of the earlier reading stands in for it: the step refuses, as without a file.
+TEST_F(CoarsePageTest, AFreeFieldFileThatCannotBeReadIsNeverReplacedByAnEarlierReading) {
+    std::ofstream(CMagMeasurementFile(kMagSerial).Path()) << "OUT_X: 12abc\n";
+    wizard.GoToPage(kCoarsePage); // visited again
+    for (const Cardinal& c : kWalk) {
+        Collect(c);
+    }
+    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    wizard.PressNext();
+    EXPECT_EQ(wizard.CurrentPage(), kCoarsePage);
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Free field measurement missing");
+    EXPECT_EQ(UnitCorrections(), (std::array<std::string, 3>{"0", "0", "0"}));
 }

@@ -57,7 +57,7 @@ TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
     for (const Case& c : cases) {
         ASSERT_EQ(sim.Command("fault version " + c.version), "ok fault version " + c.version);
         ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
-        State().SetPendingAction(-1);
+        Session().SetPendingPage(-1);
         wizard.GoToPage(kConnectionPage); // opens the port again
         ASSERT_TRUE(RunEventsUntil([&] {
             return ConnectedTo(c.version) && high->isEnabled() == c.selectableSpeed &&
@@ -72,7 +72,7 @@ TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
         EXPECT_EQ(Shown("diagnosticNote"), c.maintenanceWord) << c.version;
         EXPECT_EQ(Shown("calibrateButton"), c.mountPending) << c.version;
         EXPECT_EQ(Shown("preCalButton"), !c.mountPending) << c.version;
-        EXPECT_EQ(State().PeekPendingAction() == kMountPage, c.mountPending) << c.version;
+        EXPECT_EQ(Session().PeekPendingPage() == kMountPage, c.mountPending) << c.version;
     }
     EXPECT_TRUE(Boxes().empty());
 }
@@ -115,6 +115,10 @@ TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNum
 TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
     CSimPeer& sim = StartSim({"--mag-serial", kMagSerial});
     ASSERT_TRUE(CMagMeasurementFile(kMagSerial).Write(1, 2, 3));
+    // The serial number is kept when the magnetometer stops answering: its file decides
+    // between Calibrate and Pre-Cal.
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([] { return State().GetMagSerialNumber() == kMagSerial; }));
     struct Case {
         const char* button;
         bool magnetometer;
@@ -155,7 +159,7 @@ TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
 TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt) {
     const int first = StartSim().ComNumber();
     const int second = StartSim({"--ahrs-version", "HX410 V1.45"}).ComNumber();
-    SetSetting("ComPort", first);
+    Settings().Set("ComPort", first);
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
 
@@ -172,21 +176,21 @@ TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt
         return ConnectedTo("HX410 V1.45") && Text("magVersionField") == kMagVersion &&
                Usable("preCalButton");
     }));
-    EXPECT_EQ(GetSetting("ComPort", 0), first) << "a choice alone is not remembered";
+    EXPECT_EQ(Settings().Get("ComPort", 0), first) << "a choice alone is not remembered";
     Find<QPushButton>("preCalButton")->click();
     EXPECT_EQ(wizard.CurrentPage(), kFreeFieldPage);
-    EXPECT_EQ(GetSetting("ComPort", 0), second);
+    EXPECT_EQ(Settings().Get("ComPort", 0), second);
     EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(ConnectionPageTest, AnEmptyTailNumberSendsTheInstallerBackToTheWelcomePage) {
     auto* next = Find<QPushButton>("nextButton");
     for (const bool onTick : {false, true}) {
-        CInstallationInfo::Instance().SetTailNumber(onTick ? "N410KT" : "");
+        Session().SetTailNumber(onTick ? "N410KT" : "");
         wizard.SetWizardButtons(0);
         wizard.GoToPage(kConnectionPage);
         EXPECT_EQ(wizard.CurrentPage(), onTick ? kConnectionPage : kWelcomePage) << onTick;
-        CInstallationInfo::Instance().SetTailNumber("");
+        Session().SetTailNumber("");
         ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kWelcomePage; })) << onTick;
         EXPECT_TRUE(next->isEnabled()) << onTick;
         // The installer types there: the welcome page is not activated again under them.
@@ -220,13 +224,13 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     CSimPeer& sim = StartSim();
     const std::string mountBefore = SimValue(sim, "Mount");
     ASSERT_EQ(sim.Command("mag off"), "ok mag off");
-    State().SetSelectedMount(10);
+    Session().SetSelectedMount(10);
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] { return !Boxes().empty(); }));
     EXPECT_EQ(Boxes()[0].caption, "Error communicating with RQ270");
     EXPECT_NE(Boxes()[0].text.find("RQ270"), std::string::npos);
     EXPECT_EQ(SimValue(sim, "StoredMount"), mountBefore) << "no mount without the RQ270";
-    EXPECT_EQ(State().GetSelectedMount(), 10) << "still pending";
+    EXPECT_EQ(Session().SelectedMount(), 10) << "still pending";
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_TRUE(
         RunEventsUntil([&] { return ConnectedTo("HX410 V1.62") && Usable("preCalButton"); }));
@@ -240,10 +244,10 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     for (const Case& c : {Case{"HX410 V1.62", 10, kCoarsePage}, Case{"1.25", 11, kFinePage}}) {
         ASSERT_EQ(sim.Command("fault version " + c.version), "ok fault version " + c.version);
         ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
-        State().SetSelectedMount(c.mount);
+        Session().SetSelectedMount(c.mount);
         wizard.GoToPage(kConnectionPage);
         ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == c.page; })) << c.version;
-        EXPECT_EQ(State().GetSelectedMount(), 0) << c.version;
+        EXPECT_EQ(Session().SelectedMount(), 0) << c.version;
         // "MOUNT" stores the position, "RESET IMU" puts it into use.
         const std::string mount = std::to_string(c.mount);
         EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Mount") == mount; })) << c.version;
@@ -256,7 +260,7 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     ASSERT_EQ(sim.Command("fault version HX410 V1.62"), "ok fault version HX410 V1.62");
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
-    State().SetSelectedMount(9);
+    Session().SetSelectedMount(9);
     ASSERT_EQ(sim.Command("power off"), "ok power off");
     ASSERT_TRUE(RunEventsUntil([&] { return Text("statusField") == "Not Connected"; }));
     ASSERT_EQ(sim.Command("fault garble 0.30"), "ok fault garble 0.30");
@@ -270,7 +274,7 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     });
     EXPECT_EQ(shown, std::set<std::string>{""});
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
-    EXPECT_EQ(State().GetSelectedMount(), 9) << "still pending";
+    EXPECT_EQ(Session().SelectedMount(), 9) << "still pending";
     EXPECT_EQ(SimValue(sim, "StoredMount"), "11");
     ASSERT_EQ(sim.Command("fault garble 0"), "ok fault garble 0");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));

@@ -9,7 +9,6 @@
 #include "device/SimPeer.h"
 #include "records/CalibrationMath.h"
 #include "records/SettingsStore.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/PageIndex.h"
 #include "wizard/StandardPages.h"
@@ -45,30 +44,28 @@ const char kStoreFailure[] = "Failed to store compass correction values to RQ270
 
 class FinePageTest : public CSimulatedLinkSuite {
 protected:
-    FinePageTest()
-        : wizard(*uiThread, CTimeBase(kScale), [](int index, QWidget* parent) -> CWizardPage* {
-              return index == kCoarsePage ? new CPlaceholderPage(QStringLiteral("Coarse"), parent)
-                                          : MakeStandardPage(index, parent);
-          }) {
-        State().Reset();
-        State().ClearFineReference();
-        State().SetSelectedMount(0);
-        CInstallationInfo::Instance().SetTailNumber("N410KT");
+    // Between a stand-in coarse page, or the real one.
+    explicit FinePageTest(bool realCoarsePage = false)
+        : wizard(*uiThread, CTimeBase(kScale), objects.Services(),
+                 [realCoarsePage](int index, QWidget* parent) -> CWizardPage* {
+                     return index == kCoarsePage && !realCoarsePage
+                                ? new CPlaceholderPage(QStringLiteral("Coarse"), parent)
+                                : MakeStandardPage(index, parent);
+                 }) {
+        Session().SetTailNumber("N410KT");
         wizard.show();
     }
-    void TearDown() override { CAhrsLink::Instance().Close(); }
+    void TearDown() override { Link().Close(); }
 
     // A steady simulated unit, connected; `Enter` then shows the fine page.
     void Connect(std::vector<std::string> options = {}) {
         options.insert(options.end(), {"--warmup", "0", "--heading-noise", "0"});
         sim = std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, options);
         ASSERT_TRUE(sim->Ok());
-        SetSetting("ComPort", sim->ComNumber());
+        Settings().Set("ComPort", sim->ComNumber());
         wizard.GoToPage(kConnectionPage);
-        ASSERT_TRUE(RunEventsUntil([] {
-            return CAhrsLink::Instance().IsLinkAlive() &&
-                   State().GetMagVersion().rfind("RQ270", 0) == 0;
-        }));
+        ASSERT_TRUE(RunEventsUntil(
+            [] { return Link().IsLinkAlive() && State().GetMagVersion().rfind("RQ270", 0) == 0; }));
     }
     void Enter() {
         wizard.GoToPage(kFinePage);
@@ -115,9 +112,9 @@ protected:
     // calibration would have left them.
     void StoreOnUnit(const std::array<double, 4>& byHeading) {
         for (int heading = 0; heading < 4; ++heading) {
-            ASSERT_TRUE(CAhrsLink::Instance().SendMcc(heading, byHeading[heading]));
+            ASSERT_TRUE(Link().SendMcc(heading, byHeading[heading]));
         }
-        ASSERT_TRUE(CAhrsLink::Instance().EraseAndStoreMcc());
+        ASSERT_TRUE(Link().EraseAndStoreMcc());
         ASSERT_TRUE(RunEventsUntil([&] {
             for (int heading = 0; heading < 4; ++heading) {
                 if (State().GetMcc(heading) != byHeading[heading]) {
@@ -151,7 +148,7 @@ TEST_F(FinePageTest, FourHeadingsGiveCorrectionsThatAreStoredAndKeptAcrossTheRes
     }
     std::array<double, 4> errors{};
     for (int heading = 0; heading < 4; ++heading) {
-        errors[heading] = State().GetFineHeading(heading);
+        errors[heading] = Session().FineError(heading);
     }
     std::array<double, 4> expected = ComputeCompassCorrections(errors);
     for (double& value : expected) {
@@ -166,7 +163,7 @@ TEST_F(FinePageTest, FourHeadingsGiveCorrectionsThatAreStoredAndKeptAcrossTheRes
         EXPECT_NEAR(SimNumber(std::string("Stored") + c.sim), expected[c.index], 0.001);
     }
     // A link lost later must not write the corrections of before the calibration back.
-    EXPECT_FALSE(State().HasFineReference());
+    EXPECT_FALSE(Session().RestoreDue());
 }
 
 TEST_F(FinePageTest, NextWithoutMeasuringVerifiesTheCorrectionsHeldBefore) {
@@ -178,7 +175,7 @@ TEST_F(FinePageTest, NextWithoutMeasuringVerifiesTheCorrectionsHeldBefore) {
     wizard.PressNext();
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(UnitMccIs(previous));
-    EXPECT_FALSE(State().HasFineReference());
+    EXPECT_FALSE(Session().RestoreDue());
 }
 
 TEST_F(FinePageTest, BackRestoresTheCorrectionsAndReturningStartsAfresh) {
@@ -198,8 +195,32 @@ TEST_F(FinePageTest, BackRestoresTheCorrectionsAndReturningStartsAfresh) {
     EXPECT_FALSE(StoreButton()->isVisible());
     EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
     // The reference is still the one of the first visit, not the zeroed corrections.
-    EXPECT_TRUE(State().HasFineReference());
-    EXPECT_EQ(State().GetFineReference(kHeadingWest), previous[kHeadingWest]);
+    EXPECT_TRUE(Session().RestoreDue());
+    EXPECT_EQ(Session().EarlierCorrections()->mcc[kHeadingWest], previous[kHeadingWest]);
+}
+
+class FinePageAfterCoarseTest : public FinePageTest {
+protected:
+    FinePageAfterCoarseTest() : FinePageTest(true) {}
+};
+
+// The coarse page zeroes every correction before the fine page is ever shown: what Back and
+// a Next without measuring write back are the corrections of before the calibration.
+TEST_F(FinePageAfterCoarseTest, BackAndNextRestoreTheCorrectionsOfBeforeTheCalibration) {
+    Connect();
+    const std::array<double, 4> previous{1.25, -0.5, 0.75, -2.0};
+    StoreOnUnit(previous);
+    wizard.GoToPage(kCoarsePage);
+    ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
+    ASSERT_TRUE(RunEventsUntil([&] { return UnitMccIs({0, 0, 0, 0}); }));
+    Enter();
+    wizard.PressBack(); // to the coarse page, which zeroes them again
+    ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
+    Enter();
+    EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
+    wizard.PressNext();
+    ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
+    EXPECT_TRUE(UnitMccIs(previous));
 }
 
 TEST_F(FinePageTest, LatitudeAndVariationAreCheckedBeforeAnythingIsSent) {
@@ -262,7 +283,7 @@ TEST_F(FinePageTest, AStoreThatIsNotConfirmedNeverMovesOn) {
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error storing values");
         EXPECT_EQ(wizard.CurrentPage(), kFinePage) << c.fault;
         EXPECT_TRUE(StoreButton()->isVisible()) << c.fault; // the store can be repeated
-        CAhrsLink::Instance().Close();
+        Link().Close();
     }
 }
 
@@ -277,7 +298,7 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].text, kFineRangeWarning);
         EXPECT_TRUE(Result(kWalk[1])->text().isEmpty() && !Result(kWalk[1])->IsValid());
-        EXPECT_EQ(State().GetFineHeading(kHeadingEast), 0.0);
+        EXPECT_EQ(Session().FineError(kHeadingEast), 0.0);
     }
     {
         // The aircraft pushed round by 4 degrees while North is being recorded (the turn
@@ -288,7 +309,7 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
         EXPECT_TRUE(Result(kWalk[0])->text().isEmpty() && !Result(kWalk[0])->IsValid());
-        EXPECT_EQ(State().GetFineHeading(kHeadingNorth), 0.0);
+        EXPECT_EQ(Session().FineError(kHeadingNorth), 0.0);
     }
     Measure(kWalk[0]); // steady again: recorded
     CBoxAnswerer answerer(QMessageBox::Ok);
@@ -303,10 +324,10 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
 TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {
     Connect();
     ASSERT_EQ(sim->Command("power off"), "ok power off");
-    ASSERT_TRUE(RunEventsUntil([] { return !CAhrsLink::Instance().IsLinkAlive(); }));
+    ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
     Enter();
     ASSERT_EQ(sim->Command("power on"), "ok power on");
-    ASSERT_TRUE(RunEventsUntil([] { return CAhrsLink::Instance().IsLinkAlive(); }));
+    ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
     for (const int i : {0, 1}) {
         ASSERT_TRUE(RunEventsUntil([&] { return Button(kWalk[0])->isEnabled(); }));
         Button(kWalk[0])->click();
@@ -322,7 +343,7 @@ TEST_F(FinePageTest, AnErrorThatDisagreesWithTheOthersIsNotRecorded) {
     Enter(); // the unit shows its field corrections on the page the fine page selects
     const std::array<std::int16_t, 3> doubling{620, -1150, 0};
     for (int axis = 0; axis < 3; ++axis) {
-        ASSERT_TRUE(CAhrsLink::Instance().SendMagFieldCorrection(axis, doubling[axis]));
+        ASSERT_TRUE(Link().SendMagFieldCorrection(axis, doubling[axis]));
         ASSERT_TRUE(
             RunEventsUntil([&] { return State().GetMagFieldCorrection(axis) == doubling[axis]; }));
     }
@@ -339,6 +360,6 @@ TEST_F(FinePageTest, AnErrorThatDisagreesWithTheOthersIsNotRecorded) {
     EXPECT_EQ(answerer.Boxes()[0].text.rfind("The South error of -", 0), 0u)
         << answerer.Boxes()[0].text;
     EXPECT_TRUE(Result(south)->text().isEmpty() && !Result(south)->IsValid());
-    EXPECT_EQ(State().GetFineHeading(kHeadingSouth), 0.0);
+    EXPECT_EQ(Session().FineError(kHeadingSouth), 0.0);
     EXPECT_TRUE(Result(kWalk[0])->IsValid()); // North stays as it was
 }

@@ -54,13 +54,13 @@ protected:
     // calibration's measurement tables; the print and save dialogs answered by the test
     // unless `dialogs`.
     CSimPeer& Open(bool dialogs = false) {
-        CInstallationInfo::Instance().SetInstaller("A. Tech");
-        CInstallationInfo::Instance().SetShopName("Korvan Avionics");
+        Session().SetInstaller("A. Tech");
+        Session().SetShopName("Korvan Avionics");
         CSimPeer& sim =
             Connect({"--ahrs-version", "HX410 V1.52", "--latitude", "47.25", "--magvar", "3.5"});
         for (int heading = 0; heading < 4; ++heading) {
-            EXPECT_TRUE(CAhrsLink::Instance().SendMcc(heading, kMcc[heading]));
-            State().SetRawMagX(heading, 1000.0 + heading);
+            EXPECT_TRUE(Link().SendMcc(heading, kMcc[heading]));
+            Session().SetCoarseHeading(heading, {static_cast<int16_t>(1000 + heading)}, {});
         }
         EXPECT_TRUE(RunEventsUntil([] { return State().GetMcc(3) == kMcc[3]; }));
         EXPECT_TRUE(CIdentificationFile::Write(CIdentificationFile::Path(),
@@ -120,7 +120,7 @@ protected:
     int prints = 0;
 };
 
-TEST_F(FinishPageTest, LogAndReportKeepTheValuesOfTheActivationWhenTheLinkIsLost) {
+TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAndBack) {
     CSimPeer& sim = Open();
     // Each value is read with its label, and every value starts at the same place.
     EXPECT_EQ(SummaryRead(),
@@ -137,7 +137,7 @@ TEST_F(FinishPageTest, LogAndReportKeepTheValuesOfTheActivationWhenTheLinkIsLost
 
     // The technician unplugs the laptop to print in the office: the record is reset.
     ASSERT_EQ(sim.Command("power off"), "ok power off");
-    ASSERT_TRUE(RunEventsUntil([] { return !CAhrsLink::Instance().IsLinkAlive(); }));
+    ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
     ASSERT_EQ(State().GetMcc(0), 0.0);
 
     Find<QPushButton>("printButton")->click();
@@ -166,7 +166,11 @@ TEST_F(FinishPageTest, LogAndReportKeepTheValuesOfTheActivationWhenTheLinkIsLost
     }
     std::ofstream(std::string(HX410_ARTIFACTS_DIR) + "/installation.log") << log;
 
-    // Back from the verification page, still unplugged: the log saved again is the same.
+    // The unit is back before the technician returns to this page: its record starts again
+    // from what it reports now, and the calibration's values stand. The log saved again is
+    // the same.
+    ASSERT_EQ(sim.Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
     wizard.PressBack();
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     wizard.PressNext();

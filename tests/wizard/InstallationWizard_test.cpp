@@ -1,5 +1,6 @@
 #include "wizard/InstallationWizard.h"
 
+#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "wizard/ApplicationTitle.h"
@@ -51,7 +52,7 @@ private:
 class InstallationWizardTest : public ::testing::Test {
 protected:
     InstallationWizardTest()
-        : wizard(uiThread, CTimeBase(), [this](int index, QWidget* parent) {
+        : wizard(uiThread, CTimeBase(), objects.Services(), [this](int index, QWidget* parent) {
               pages[index] = new CRecordingPage(index, log, parent);
               return pages[index];
           }) {
@@ -64,6 +65,7 @@ protected:
     }
 
     CQtUiThread uiThread;
+    CWizardObjects objects{uiThread, CTimeBase()};
     Log log;
     std::array<CRecordingPage*, kPageCount> pages{};
     CInstallationWizard wizard;
@@ -145,13 +147,15 @@ TEST(InstallationWizardCloseTest, ClosingRunsTheCurrentPagesKillActive) {
     };
     for (const Case& c : cases) {
         CQtUiThread uiThread;
+        CWizardObjects objects(uiThread, CTimeBase());
         Log log;
         CRecordingPage* page = nullptr;
-        CInstallationWizard wizard(uiThread, CTimeBase(), [&](int index, QWidget* parent) {
-            auto* made = new CRecordingPage(index, log, parent);
-            page = index == kMountPage ? made : page;
-            return made;
-        });
+        CInstallationWizard wizard(uiThread, CTimeBase(), objects.Services(),
+                                   [&](int index, QWidget* parent) {
+                                       auto* made = new CRecordingPage(index, log, parent);
+                                       page = index == kMountPage ? made : page;
+                                       return made;
+                                   });
         wizard.show();
         wizard.GoToPage(kMountPage);
         wizard.SetWizardButtons(IWizardFrame::kFinish);
@@ -203,10 +207,8 @@ TEST_F(InstallationWizardTest, NoticeLineStaysAboveTheBottomEdge) {
 TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
     const CScratchDirectory directory;
     CQtUiThread uiThread;
-    const CTempDir noPorts; // the machine's own serial ports stay out of the test
-    ASSERT_TRUE(CAhrsLink::Configure(uiThread, CTimeBase(),
-                                     {noPorts / "ports", noPorts / "dev", noPorts / "sys"}));
-    CInstallationWizard wizard(uiThread, CTimeBase());
+    CWizardObjects objects(uiThread, CTimeBase()); // no serial port of the machine
+    CInstallationWizard wizard(uiThread, CTimeBase(), objects.Services());
     wizard.show();
     auto* next = wizard.findChild<QPushButton*>(QStringLiteral("nextButton"));
     EXPECT_EQ(wizard.CurrentPage(), kWelcomePage);
@@ -232,7 +234,6 @@ TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
                                  (index == kConnectionPage ? "-no-port" : "-no-link"));
     }
     wizard.close();
-    CAhrsLink::Instance().Shutdown(); // before this test's UI thread goes away
     // The window icon, for a look at it beside the pages.
     EXPECT_TRUE(wizard.windowIcon().pixmap(128).save(
         QStringLiteral(HX410_ARTIFACTS_DIR "/application-icon.png")));

@@ -79,7 +79,7 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     std::string mountWhileSilent;
     QTimer plugIn;
     QObject::connect(&plugIn, &QTimer::timeout, [&] {
-        if (aliveSince < 0 && CAhrsLink::Instance().IsLinkAlive()) {
+        if (aliveSince < 0 && Link().IsLinkAlive()) {
             aliveSince = time.NowMs();
         }
         if (aliveSince >= 0 && mountWhileSilent.empty() &&
@@ -93,7 +93,7 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
     EXPECT_EQ(mountWhileSilent, "9");
     EXPECT_EQ(SimValue(sim, "Mount"), "11");
-    EXPECT_EQ(State().GetSelectedMount(), 0);
+    EXPECT_EQ(Session().SelectedMount(), 0);
     for (const auto& box : answerer.Boxes()) {
         ADD_FAILURE() << box.caption << ": " << box.text;
     }
@@ -108,7 +108,7 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
         SCOPED_TRACE(static_cast<int>(leave));
         CSimPeer& sim = Open();
         Select(10);
-        EXPECT_EQ(State().GetSelectedMount(), 10);
+        EXPECT_EQ(Session().SelectedMount(), 10);
         CBoxAnswerer answerer(QMessageBox::Ok);
         if (leave == Leave::Away) {
             wizard.GoToPage(kWelcomePage);
@@ -125,9 +125,9 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
             ASSERT_EQ(answerer.Boxes().size(), 1u);
             EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
         }
-        EXPECT_EQ(State().GetSelectedMount(), 0);
+        EXPECT_EQ(Session().SelectedMount(), 0);
         EXPECT_EQ(BusyText(), "");
-        CAhrsLink::Instance().Close();
+        Link().Close();
         sims.clear();
     }
 }
@@ -140,7 +140,7 @@ TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
     PowerOff(sim);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     EXPECT_EQ(BusyText(), "");
-    EXPECT_EQ(State().GetSelectedMount(), 8);
+    EXPECT_EQ(Session().SelectedMount(), 8);
 }
 
 // A wizard that showed the mount page resets the magnetometer's power when it goes, so
@@ -148,7 +148,8 @@ TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
 TEST_F(MountPageTest, AWizardThatShowedTheMountPageResetsTheMagnetometerWhenItCloses) {
     CSimPeer& sim = Connect();
     {
-        CInstallationWizard closing(*uiThread, CTimeBase(kScale), MakeStandardPage);
+        CInstallationWizard closing(*uiThread, CTimeBase(kScale), objects.Services(),
+                                    MakeStandardPage);
         closing.GoToPage(kMountPage);
         ASSERT_EQ(SimValue(sim, "MagAnswering"), "yes");
     }

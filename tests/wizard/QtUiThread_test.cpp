@@ -1,5 +1,6 @@
 #include "wizard/QtUiThread.h"
 
+#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "wizard/BusyBox.h"
 #include "wizard/InstallationWizard.h"
@@ -73,9 +74,11 @@ TEST(QtUiThreadTest, AWaitHoldsBackTheProgramsWorkAndDiscardsInput) {
     CQtUiThread uiThread(fast);
     Log log;
     CProbePage* probe = nullptr;
-    CInstallationWizard wizard(uiThread, fast, [&](int index, QWidget* parent) -> CWizardPage* {
-        return index == 0 ? (probe = new CProbePage(log, parent)) : nullptr;
-    });
+    CWizardObjects objects(uiThread, fast);
+    CInstallationWizard wizard(
+        uiThread, fast, objects.Services(), [&](int index, QWidget* parent) -> CWizardPage* {
+            return index == 0 ? (probe = new CProbePage(log, parent)) : nullptr;
+        });
     wizard.show();
     auto* next = wizard.findChild<QPushButton*>(QStringLiteral("nextButton"));
     CBusyBox box(&wizard, QStringLiteral("Waiting for the unit..."));

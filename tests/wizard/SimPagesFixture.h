@@ -9,7 +9,6 @@
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
 #include "records/SettingsStore.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/PageIndex.h"
 #include "wizard/QtUiThread.h"
@@ -27,13 +26,11 @@
 
 class SimPagesTest : public CSimulatedLinkSuite {
 protected:
-    SimPagesTest() : wizard(*uiThread, CTimeBase(kScale), MakeStandardPage) {
-        State().Reset();
-        State().SetSelectedMount(0);
-        CInstallationInfo::Instance().SetTailNumber("N410KT");
+    SimPagesTest() : wizard(*uiThread, CTimeBase(kScale), objects.Services(), MakeStandardPage) {
+        Session().SetTailNumber("N410KT");
         wizard.show();
     }
-    void TearDown() override { CAhrsLink::Instance().Close(); }
+    void TearDown() override { Link().Close(); }
 
     // A simulated unit without noise or warm-up on the next free COM link, connected on the
     // connection page.
@@ -42,7 +39,7 @@ protected:
         all.insert(all.end(), options.begin(), options.end());
         sims.push_back(std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, all));
         EXPECT_TRUE(sims.back()->Ok());
-        SetSetting("ComPort", sims.back()->ComNumber());
+        Settings().Set("ComPort", sims.back()->ComNumber());
         wizard.GoToPage(kConnectionPage);
         EXPECT_TRUE(WaitConnected());
         return *sims.back();

@@ -10,7 +10,6 @@
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
 #include "records/SettingsStore.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
 #include "wizard/WaitDoor.h"
@@ -60,25 +59,25 @@ protected:
 class SimWizardTest : public CSimulatedLinkSuite {
 protected:
     SimWizardTest()
-        : wizard(*uiThread, CTimeBase(kScale), [this](int index, QWidget* parent) -> CWizardPage* {
-              switch (index) {
-              case kWelcomePage:
-                  return welcome = new CCountingPage(CWizardPage::Kind::Interior, {}, parent);
-              case kConnectionPage:
-                  return new CConnectionPage(parent);
-              case kCoarsePage:
-                  return new CWatchingPage(CWizardPage::Kind::Interior, {}, parent);
-              default:
-                  return nullptr;
-              }
-          }) {
-        State().Reset();
-        State().SetSelectedMount(0);
-        CInstallationInfo::Instance().SetTailNumber("N410KT");
+        : wizard(*uiThread, CTimeBase(kScale), objects.Services(),
+                 [this](int index, QWidget* parent) -> CWizardPage* {
+                     switch (index) {
+                     case kWelcomePage:
+                         return welcome =
+                                    new CCountingPage(CWizardPage::Kind::Interior, {}, parent);
+                     case kConnectionPage:
+                         return new CConnectionPage(parent);
+                     case kCoarsePage:
+                         return new CWatchingPage(CWizardPage::Kind::Interior, {}, parent);
+                     default:
+                         return nullptr;
+                     }
+                 }) {
+        Session().SetTailNumber("N410KT");
         answerer.emplace(QMessageBox::Ok);
         wizard.show();
     }
-    void TearDown() override { CAhrsLink::Instance().Close(); }
+    void TearDown() override { Link().Close(); }
 
     // Every box is answered, so none can hold a test up: with OK unless a test asks otherwise.
     void AnswerBoxesWith(QMessageBox::StandardButton answer) { answerer.emplace(answer); }
@@ -89,7 +88,7 @@ protected:
         sims.push_back(
             std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, options));
         EXPECT_TRUE(sims.back()->Ok());
-        SetSetting("ComPort", sims.back()->ComNumber());
+        Settings().Set("ComPort", sims.back()->ComNumber());
         return *sims.back();
     }
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// The process-wide link of a wizard test program: on the test's own COM links only (no
-// serial port of the machine appears), with the settings in a temporary configuration
-// directory, and everything twenty times faster than real time.
+// A wizard test against simulated units: each test has its own link on the suite's own COM
+// links only (no serial port of the machine appears), its own settings and session, and
+// everything runs twenty times faster than real time.
 
+#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
@@ -24,34 +25,30 @@ public:
     static constexpr double kScale = 20.0;
 
     static void SetUpTestSuite() {
-        // Function-local statics: made before the settings store and the link, so they
-        // are removed only after the store has been saved at exit.
-        static const CTempDir config;
         static const CTempDir ports;
-        ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
         places = {ports / "com", ports / "dev", ports / "sys"};
         for (const std::string& dir : {places.portsDir, places.devRoot, places.sysTtyRoot}) {
             std::filesystem::create_directories(dir);
         }
         uiThread = std::make_unique<CQtUiThread>(CTimeBase(kScale));
-        ASSERT_TRUE(CAhrsLink::Configure(*uiThread, CTimeBase(kScale), places));
     }
-    static void TearDownTestSuite() {
-        CAhrsLink::Instance().Shutdown(); // before its UI thread goes
-        uiThread.reset();
-    }
+    static void TearDownTestSuite() { uiThread.reset(); }
 
 protected:
-    static CAhrsState& State() { return CAhrsLink::Instance().State(); }
+    CSimulatedLinkSuite() : objects(*uiThread, CTimeBase(kScale), places) { current = &objects; }
+    ~CSimulatedLinkSuite() override { current = nullptr; }
 
-    // The four heading measurements of the coarse step as the record holds them.
-    static std::array<HeadingMeasurement, 4> RecordedHeadings() {
+    // This test's link and its record (static, for the conditions tests wait on).
+    static CAhrsLink& Link() { return current->link; }
+    static CAhrsState& State() { return current->link.State(); }
+    CInstallationSession& Session() { return objects.session; }
+    CSettingsStore& Settings() { return objects.settings; }
+
+    // The four heading measurements of the coarse step as the session holds them.
+    std::array<HeadingMeasurement, 4> RecordedHeadings() {
         std::array<HeadingMeasurement, 4> byHeading;
         for (int i = 0; i < 4; ++i) {
-            byHeading[i] = {static_cast<int16_t>(State().GetRawMagX(i)),
-                            static_cast<int16_t>(State().GetRawMagY(i)),
-                            static_cast<int16_t>(State().GetRawMagZ(i)), State().GetEffPitch(i),
-                            State().GetEffRoll(i)};
+            byHeading[i] = Session().CoarseHeadingAt(i).measurement;
         }
         return byHeading;
     }
@@ -73,7 +70,9 @@ protected:
 
     inline static ComPortPlaces places;
     inline static std::unique_ptr<CQtUiThread> uiThread;
+    CWizardObjects objects;
 
 private:
+    inline static CWizardObjects* current = nullptr;
     CUnansweredBoxGuard unansweredBoxes;
 };

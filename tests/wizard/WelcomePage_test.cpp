@@ -1,9 +1,9 @@
 #include "wizard/pages/WelcomePage.h"
 
+#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "records/FileNames.h"
 #include "wizard/IdentificationFile.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
 
@@ -24,7 +24,7 @@ namespace {
 
 class WelcomePageTest : public ::testing::Test {
 protected:
-    WelcomePageTest() : wizard(uiThread, CTimeBase()) {}
+    WelcomePageTest() : wizard(uiThread, CTimeBase(), objects.Services()) {}
 
     QLineEdit* Edit(const char* name) {
         return wizard.findChild<QLineEdit*>(QString::fromLatin1(name));
@@ -38,6 +38,7 @@ protected:
 
     const CScratchDirectory directory;
     CQtUiThread uiThread;
+    CWizardObjects objects{uiThread, CTimeBase()};
     CInstallationWizard wizard;
 };
 
@@ -48,8 +49,8 @@ TEST_F(WelcomePageTest, EntriesGoToTheFileInItsLineOrderAndComeBack) {
     wizard.PressNext();
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), "T1\nI1\nS1\n");
-    const CInstallationInfo& info = CInstallationInfo::Instance();
-    EXPECT_EQ(info.TailNumber() + info.Installer() + info.ShopName(), "T1I1S1");
+    const CInstallationSession::Identification& info = objects.session.Entries();
+    EXPECT_EQ(info.tailNumber + info.installer + info.shopName, "T1I1S1");
 
     // A file from a Windows installation, read again on every activation.
     WriteText(directory / "app_intro_info.txt", "T2\r\nI2\r\nS2\r\n");
@@ -66,7 +67,7 @@ TEST_F(WelcomePageTest, EntriesGoToTheFileInItsLineOrderAndComeBack) {
     }
     Enter(tail, "", "");
     wizard.PressNext();
-    EXPECT_EQ(info.TailNumber(), tail.substr(0, 126));
+    EXPECT_EQ(info.tailNumber, tail.substr(0, 126));
     EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), tail.substr(0, 126) + "\n\n\n");
 }
 
@@ -98,7 +99,7 @@ TEST_F(WelcomePageTest, AFileThatCannotBeWrittenIsReportedAndNextProceeds) {
             wizard.PressNext();
         }
         EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
-        EXPECT_EQ(CInstallationInfo::Instance().TailNumber(), "N12345");
+        EXPECT_EQ(objects.session.Entries().tailNumber, "N12345");
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving identification");
         const std::string& text = answerer.Boxes()[0].text;
@@ -167,8 +168,8 @@ TEST_F(WelcomePageTest, EntriesThatAreNotUtf8ComeBackUnchanged) {
     EXPECT_EQ(Edit("shopNameEdit")->text(), QStringLiteral("S\u00E9")); // no C1 control shown
     wizard.PressNext();
     EXPECT_EQ(ReadText(path), file);
-    EXPECT_EQ(CInstallationInfo::Instance().Installer(), "M\xFC"
-                                                         "ller");
+    EXPECT_EQ(objects.session.Entries().installer, "M\xFC"
+                                                   "ller");
 
     wizard.GoToPage(kWelcomePage);
     Edit("tailNumberEdit")->setText(QStringLiteral("N\u00D82"));

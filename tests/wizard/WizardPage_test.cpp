@@ -1,5 +1,6 @@
 #include "wizard/WizardPage.h"
 
+#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "wizard/InstallationWizard.h"
@@ -22,17 +23,22 @@ protected:
     void OnMessage(int) override { ++messages; }
 };
 
-TEST(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnectionPage) {
+// A wizard of pages that count the link's notifications, with a link that is not open.
+class WizardPageTest : public ::testing::Test {
+protected:
+    WizardPageTest() { wizard.show(); }
+    CLinkPage& Page(int index) { return *static_cast<CLinkPage*>(wizard.Page(index)); }
+
     CQtUiThread uiThread;
-    CLinkPage* fine = nullptr;
-    CInstallationWizard wizard(uiThread, CTimeBase(), [&](int index, QWidget* parent) {
-        auto* page = new CLinkPage(parent);
-        fine = index == kFinePage ? page : fine;
-        return page;
-    });
-    wizard.show();
+    CWizardObjects objects{uiThread, CTimeBase()};
+    CInstallationWizard wizard{uiThread, CTimeBase(), objects.Services(),
+                               [](int, QWidget* parent) { return new CLinkPage(parent); }};
+};
+
+TEST_F(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnectionPage) {
+    CLinkPage* fine = &Page(kFinePage);
     wizard.GoToPage(kFinePage);
-    ASSERT_FALSE(CAhrsLink::Instance().IsLinkAlive());
+    ASSERT_FALSE(objects.link.IsLinkAlive());
     // A second loss reported while the box is open (the link came back and dropped again)
     // shows no second box: the first one already goes to the connection page.
     std::unique_ptr<CBoxAnswerer> answerer;
@@ -55,10 +61,10 @@ TEST(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnection
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
 }
 
-TEST(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
-    CLinkPage page(nullptr);
+TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
+    CLinkPage& page = Page(kFinePage);
     page.Subscribe();
-    CAhrsLink::Instance().NotifySubscribers(); // posted: nothing runs before the event loop
+    objects.link.NotifySubscribers(); // posted: nothing runs before the event loop
     EXPECT_EQ(page.messages, 0);
     ASSERT_TRUE(RunEventsUntil([&] { return page.messages == 1; }));
 
@@ -68,10 +74,12 @@ TEST(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     page.PostMessage(CWizardPage::kPageMessage);
     page.Deactivate();
     {
-        CLinkPage gone(nullptr);
-        gone.Subscribe();
-    } // unsubscribed in its destructor: the link never posts to it
-    CAhrsLink::Instance().NotifySubscribers();
+        auto* gone = new CLinkPage(nullptr);
+        gone->AttachFrame(&wizard);
+        gone->Subscribe();
+        delete gone; // unsubscribed in its destructor: the link never posts to it
+    }
+    objects.link.NotifySubscribers();
     bool flushed = false; // queued behind everything above
     QMetaObject::invokeMethod(
         qApp, [&] { flushed = true; }, Qt::QueuedConnection);

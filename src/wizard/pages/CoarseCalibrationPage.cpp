@@ -7,6 +7,7 @@
 #include "device/AhrsLink.h"
 #include "records/CoarseCrossCheck.h"
 #include "records/EchoPoll.h"
+#include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
@@ -69,10 +70,6 @@ CCoarseCalibrationPage::CCoarseCalibrationPage(QWidget* parent)
 }
 
 CCoarseCalibrationPage::~CCoarseCalibrationPage() = default;
-
-CAhrsLink& CCoarseCalibrationPage::Link() const {
-    return CAhrsLink::Instance();
-}
 
 void CCoarseCalibrationPage::BuildControls() {
     const int margin = DialogUnitsToPixels(this, 7, 0).width();
@@ -196,20 +193,14 @@ void CCoarseCalibrationPage::OnSetActive() {
             passedOnce = true;
             ZeroCorrections(); // a failure is reported; the fine page is this class's step
         }
-        state.SetPendingAction(kFinePage);
+        Session().SetPendingPage(kFinePage);
         PostMessage(kPageMessage);
         return;
     }
     // Only this magnetometer's own file counts: an earlier one's values never stay in use.
     // A file of zeros holds no measurement (the earth's field is never zero), and the
     // corrections would be computed against a vertical of nothing.
-    freeFieldLoaded = false;
-    int16_t x = 0, y = 0, z = 0;
-    if (CMagMeasurementFile(state.GetMagSerialNumber()).Read(x, y, z) &&
-        (x != 0 || y != 0 || z != 0)) {
-        freeField = {x, y, z};
-        freeFieldLoaded = true;
-    }
+    LoadFreeField();
     compass->ShowNeedle(true);
     compass->setEnabled(true);
     compass->SetHeading(0.0);
@@ -226,6 +217,17 @@ void CCoarseCalibrationPage::OnSetActive() {
     StartPageTimer();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
     correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections();
+}
+
+// The free field in use is this magnetometer's file, or none.
+void CCoarseCalibrationPage::LoadFreeField() {
+    const std::string serial = Link().State().GetMagSerialNumber();
+    int16_t x = 0, y = 0, z = 0;
+    if (CMagMeasurementFile(serial).Read(x, y, z) && (x != 0 || y != 0 || z != 0)) {
+        Session().SetFreeField(serial, {x, y, z});
+    } else {
+        Session().ClearFreeField();
+    }
 }
 
 // Every visit begins the step anew: no heading collected, neutral result fields.
@@ -267,9 +269,13 @@ void CCoarseCalibrationPage::EndCollections() {
 
 // Zeroes the three field corrections, then the four compass corrections, each confirmed
 // by the unit's echo within a bound. False (after telling the installer) at the first one
-// not confirmed.
+// not confirmed. The corrections the unit held before the first zeroing are kept in the
+// session, for the fine page to restore.
 bool CCoarseCalibrationPage::ZeroCorrections() {
     CAhrsState& state = Link().State();
+    if (Link().IsLinkAlive()) {
+        Session().KeepEarlierCorrections(CInstallationSession::CorrectionsOf(state));
+    }
     const CEchoPoll mfcPoll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
     for (int axis = 0; axis < 3; ++axis) {
         const EchoPollResult result =
@@ -383,8 +389,7 @@ void CCoarseCalibrationPage::FinishCollection(int heading) {
         return;
     }
     cardinal.measurement = MeasureHeading(cardinal.samples);
-    StoreHeadingCollection(Link().State(), heading, cardinal.measurement,
-                           MeanLevelOfSamples(cardinal.samples));
+    Session().SetCoarseHeading(heading, cardinal.measurement, MeanLevelOfSamples(cardinal.samples));
     cardinal.collected = true;
     cardinal.result->SetValid();
     cardinal.result->setText(QStringLiteral("OK"));
@@ -473,7 +478,9 @@ int CCoarseCalibrationPage::OnWizardNext() {
     if (!allHeadingsCollected) {
         return kStay;
     }
-    if (!freeFieldLoaded) {
+    const std::optional<FreeFieldValues> freeField =
+        Session().FreeFieldOf(Link().State().GetMagSerialNumber());
+    if (!freeField) {
         ShowErrorBox(QStringLiteral("No free field measurement of this RQ270 was found, so the "
                                     "coarse corrections cannot be computed.\nRepeat Step 1 "
                                     "before the coarse calibration."),
@@ -485,15 +492,15 @@ int CCoarseCalibrationPage::OnWizardNext() {
     for (int heading = 0; heading < 4; ++heading) {
         byHeading[heading] = cardinals[heading].measurement;
     }
-    const CoarseCrossCheck check = CheckCoarseHeadings(byHeading, freeField);
+    const CoarseCrossCheck check = CheckCoarseHeadings(byHeading, *freeField);
     if (!check.agree) {
         RefuseHeadings(check);
         return kStay;
     }
     CBusyBox box(this, QStringLiteral("Setting coarse corrections on HX410..."));
     box.Show();
-    const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField.z);
-    StoreCoarseResult(Link().State(), byHeading, result);
+    const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField->z);
+    Session().SetCoarseResult(byHeading, result);
     coarseCorrection = result.correction;
     const QString failure = SendCorrections(coarseCorrection);
     box.Hide();
@@ -535,7 +542,7 @@ int CCoarseCalibrationPage::OnWizardBack() {
         QStringLiteral("Collect Free Field Again?"), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         CMagMeasurementFile(Link().State().GetMagSerialNumber()).Delete();
-        freeFieldLoaded = false;
+        Session().ClearFreeField();
         Pause(kDeleteSettleMs);
     }
     return kProceed;
@@ -548,7 +555,7 @@ void CCoarseCalibrationPage::OnMessage(int message) {
         }
         ReportLostCommunication();
     } else if (message == kPageMessage) {
-        const int target = Link().State().TakePendingAction();
-        GoToPage(target == -1 ? kFinePage : target);
+        const int target = Session().TakePendingPage();
+        GoToPage(target == CInstallationSession::kNoPage ? kFinePage : target);
     }
 }

@@ -79,6 +79,7 @@ private:
     QWidget* BuildCardinal(int heading);
     QWidget* BuildHeadingDisplay();
     QWidget* BuildCounts();
+    void LoadFreeField();
     void StartAfresh();
     void ResetResultField(int heading);
     bool ZeroCorrections();
@@ -94,7 +95,6 @@ private:
     void ReportUnsteadyCollections();
     void RefuseHeadings(const CoarseCrossCheck& check);
     void OnCalibrateHeading(int heading);
-    CAhrsLink& Link() const;
 
     CCompassCtrl* compass = nullptr;
     CRateMeterCtrl* rateMeter = nullptr;
@@ -103,8 +103,6 @@ private:
     QLabel* nextNote = nullptr;
     std::array<Cardinal, 4> cardinals;
 
-    FreeFieldValues freeField;
-    bool freeFieldLoaded = false;
     LiveValues live;
     double currentHeading = 0.0;
     CHeadingSteadiness steadiness;

@@ -3,12 +3,12 @@
 #include "device/AhrsLink.h"
 #include "device/AhrsVersion.h"
 #include "device/FixedPoint.h"
+#include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
 #include "wizard/BusyBox.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/PageIndex.h"
 #include "wizard/PageWidgets.h"
 
@@ -33,9 +33,6 @@
 namespace {
 
 const char* const kComPortKey = "ComPort";
-constexpr int kNoMount = 0;
-constexpr int kWalkOrder[] = {0, 2, 1, 3}; // North, East, South, West
-const char* const kHeadingNames[] = {"North", "South", "East", "West"};
 
 bool IsSelectableSpeedClass(std::int32_t versionClass) {
     return versionClass == 6 || versionClass == 7;
@@ -71,10 +68,6 @@ bool MagVersionReported(const std::string& text) {
 CConnectionPage::CConnectionPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(), parent) {
     setObjectName(QStringLiteral("connectionPage"));
     BuildControls();
-}
-
-CAhrsLink& CConnectionPage::Link() const {
-    return CAhrsLink::Instance();
 }
 
 void CConnectionPage::BuildControls() {
@@ -225,7 +218,7 @@ void CConnectionPage::OnKillActive() {
 }
 
 void CConnectionPage::FillPortList() {
-    const int saved = GetSetting(kComPortKey, 0);
+    const int saved = Settings().Get(kComPortKey, 0);
     const ComPortScan scan = Link().ScanComPorts();
     portList->clear();
     portList->setCurrentIndex(-1);
@@ -269,7 +262,7 @@ void CConnectionPage::SetStatusText(const QString& text) {
 }
 
 bool CConnectionPage::LeaveWhenNoTailNumber() {
-    if (!CInstallationInfo::Instance().TailNumber().empty()) {
+    if (!Session().Entries().tailNumber.empty()) {
         return false;
     }
     SetWizardButtons(IWizardFrame::kNext);
@@ -310,8 +303,8 @@ void CConnectionPage::Refresh() {
         return;
     }
     CAhrsState& state = Link().State();
-    if (state.HasFineReference() && RestoreCompassCorrections()) {
-        state.ClearFineReference();
+    if (Session().RestoreDue() && RestoreCompassCorrections()) {
+        Session().SetRestoreDue(false);
     }
     Link().SelectOutputPage('F');
     state.ClearCounters();
@@ -324,7 +317,7 @@ void CConnectionPage::Refresh() {
     const std::int32_t versionClass = *classified;
     // The version decides the page after a pending mount change. Without a version taken
     // yet (a noisy line), the mount waits for the first tick that has one.
-    const bool mountPending = state.GetSelectedMount() != kNoMount;
+    const bool mountPending = Session().SelectedMount() != CInstallationSession::kNoMount;
     mountAwaitsVersion = mountPending && versionClass == kUnknownVersionClass;
     if (mountPending && !mountAwaitsVersion && CompletePendingMount()) {
         const int target = UsesFreeFieldStep(versionClass) ? kCoarsePage : kFinePage;
@@ -353,11 +346,12 @@ void CConnectionPage::ShowVersions() {
 // installer) when one was not confirmed; the reference is then kept for the next try.
 bool CConnectionPage::RestoreCompassCorrections() {
     CAhrsState& state = Link().State();
+    const CInstallationSession::Corrections earlier = *Session().EarlierCorrections();
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
-    for (const int heading : kWalkOrder) {
+    for (const int heading : kCompassWalk) {
         // The unit echoes the value as sent, with two decimals.
-        const double value = std::round(state.GetFineReference(heading) * 100) / 100;
+        const double value = std::round(earlier.mcc[heading] * 100) / 100;
         const bool confirmed =
             Link().SendMcc(heading, value) &&
             WaitUntil([&] { return state.GetMcc(heading) == value; }, kRestoreBoundMs);
@@ -430,8 +424,8 @@ bool CConnectionPage::CompletePendingMount() {
         return false;
     }
     Pause(kMountSettleMs);
-    Link().SendMount(state.GetSelectedMount());
-    state.SetSelectedMount(kNoMount);
+    Link().SendMount(Session().SelectedMount());
+    Session().SetSelectedMount(CInstallationSession::kNoMount);
     Pause(kCommandGapMs);
     Link().ResetErrors();
     Pause(kCommandGapMs);
@@ -519,7 +513,7 @@ void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {
     if (versionClass >= 0 && versionClass <= 2) {
         calibrate->show();
         preCal->hide();
-        Link().State().SetPendingAction(kMountPage);
+        Session().SetPendingPage(kMountPage);
     }
 }
 
@@ -597,7 +591,7 @@ bool CConnectionPage::MagnetometerAnswers(double waitBeforeReturnMs) {
 void CConnectionPage::SaveSelectedPort() {
     const int number = portList->currentData().toInt();
     if (number > 0) {
-        SetSetting(kComPortKey, number);
+        Settings().Set(kComPortKey, number);
     }
 }
 

@@ -75,8 +75,6 @@ private:
     void SaveSelectedPort();
     void ReportUnknownVersion();
 
-    CAhrsLink& Link() const;
-
     QComboBox* portList = nullptr;
     QLineEdit* statusField = nullptr;
     QLabel* hintLabel = nullptr;

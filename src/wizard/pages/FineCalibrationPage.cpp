@@ -9,6 +9,7 @@
 #include "records/CalibrationMath.h"
 #include "records/EchoPoll.h"
 #include "records/FineErrorCheck.h"
+#include "records/InstallationSession.h"
 #include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
@@ -80,10 +81,6 @@ CFineCalibrationPage::CFineCalibrationPage(QWidget* parent)
 }
 
 CFineCalibrationPage::~CFineCalibrationPage() = default;
-
-CAhrsLink& CFineCalibrationPage::Link() const {
-    return CAhrsLink::Instance();
-}
 
 void CFineCalibrationPage::BuildControls() {
     const int margin = DialogUnitsToPixels(this, 7, 0).width();
@@ -191,7 +188,6 @@ QWidget* CFineCalibrationPage::BuildLocation() {
 }
 
 void CFineCalibrationPage::OnInit() {
-    previousCorrections = UnitCorrections();
     storeButton->hide();
 }
 
@@ -199,11 +195,13 @@ void CFineCalibrationPage::OnSetActive() {
     CAhrsState& state = Link().State();
     storeButton->hide();
     SetWizardButtons(IWizardFrame::kBack | IWizardFrame::kNext);
-    // The corrections held before this step: the connection page writes them back if the
-    // link is lost before new ones are stored.
-    const auto& mcc = previousCorrections.mcc;
-    state.SetFineReference(mcc[kHeadingNorth], mcc[kHeadingEast], mcc[kHeadingSouth],
-                           mcc[kHeadingWest]);
+    // The corrections held before the calibration (unless the coarse page kept them before
+    // it zeroed any): the connection page writes them back if the link is lost before new
+    // ones are stored.
+    if (Link().IsLinkAlive()) {
+        Session().KeepEarlierCorrections(CInstallationSession::CorrectionsOf(state));
+    }
+    Session().SetRestoreDue(true);
     Subscribe(); // a link lost while the corrections are zeroed is reported afterwards
     StartAfresh();
     locationBlock->setVisible(TakesLocation());
@@ -227,11 +225,10 @@ void CFineCalibrationPage::StartAfresh() {
         cardinal.result->SetNeutral();
         cardinal.result->clear();
     }
-    fineError = {};
     compassCorrection = {};
     allHeadingsMeasured = false;
     configurationStored = false;
-    Link().State().ClearFineHeadings();
+    Session().ClearFineErrors();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
     correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections();
 }
@@ -357,7 +354,7 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
 // configuration module store them, while `shown` is up. False, after hiding it and a box,
 // when any of it failed.
 bool CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown) {
-    compassCorrection = ComputeCompassCorrections(fineError);
+    compassCorrection = ComputeCompassCorrections(Session().FineErrors());
     if (!SendCompassCorrections(compassCorrection, Sending::New, &shown)) {
         return false;
     }
@@ -369,16 +366,16 @@ bool CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown) {
     return true;
 }
 
-CFineCalibrationPage::Corrections CFineCalibrationPage::UnitCorrections() const {
-    const CAhrsState& state = Link().State();
-    Corrections corrections;
-    for (int axis = 0; axis < 3; ++axis) {
-        corrections.mfc[axis] = state.GetMagFieldCorrection(axis);
-    }
-    for (int heading = 0; heading < 4; ++heading) {
-        corrections.mcc[heading] = state.GetMcc(heading);
-    }
-    return corrections;
+CInstallationSession::Corrections CFineCalibrationPage::UnitCorrections() const {
+    return CInstallationSession::CorrectionsOf(Link().State());
+}
+
+// The compass corrections the unit held before the calibration, for Back and for a Next
+// without new measurements.
+std::array<double, 4> CFineCalibrationPage::EarlierCompassCorrections() const {
+    const std::optional<CInstallationSession::Corrections>& earlier =
+        Session().EarlierCorrections();
+    return earlier ? earlier->mcc : std::array<double, 4>{};
 }
 
 // Resets the magnetometer and compares the corrections the unit reports before and after:
@@ -386,7 +383,7 @@ CFineCalibrationPage::Corrections CFineCalibrationPage::UnitCorrections() const 
 // record was reset); the lost-communication path reports it.
 bool CFineCalibrationPage::VerifyAcrossMagReset(const QString& boxText, double waitMs,
                                                 const std::optional<Location>& entered) {
-    const Corrections before = UnitCorrections();
+    const CInstallationSession::Corrections before = UnitCorrections();
     Link().SetParsingSuspended(true);
     Link().ResetErrors();
     Link().ResetMagPower();
@@ -394,7 +391,7 @@ bool CFineCalibrationPage::VerifyAcrossMagReset(const QString& boxText, double w
     CBusyBox box(this, boxText);
     box.Show();
     Pause(waitMs);
-    const Corrections after = UnitCorrections();
+    const CInstallationSession::Corrections after = UnitCorrections();
     const bool locationKept = !entered || LocationReadBack(*entered);
     box.Hide();
     if (!Link().IsLinkAlive()) {
@@ -426,8 +423,8 @@ void CFineCalibrationPage::ReportStoreFailure() {
 // nothing must write the earlier ones back.
 void CFineCalibrationPage::Stored() {
     configurationStored = true;
-    previousCorrections = UnitCorrections();
-    Link().State().ClearFineReference();
+    Session().ReplaceEarlierCorrections(UnitCorrections());
+    Session().Thaw(); // the finish page takes the values of this calibration
 }
 
 void CFineCalibrationPage::ShowFrameOf(double heading) {
@@ -503,9 +500,8 @@ void CFineCalibrationPage::OnCalibrateHeading(int heading) {
         return;
     }
     Cardinal& cardinal = cardinals[heading];
-    fineError[heading] = error;
     cardinal.result->SetValid();
-    Link().State().SetFineHeading(heading, error);
+    Session().SetFineError(heading, error);
     cardinal.result->setText(QStringLiteral("OK"));
     ShowWhetherAllMeasured();
 }
@@ -529,12 +525,12 @@ bool CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
     std::array<std::optional<double>, 4> recorded;
     for (int i = 0; i < 4; ++i) {
         if (cardinals[i].result->IsValid()) {
-            recorded[i] = fineError[i];
+            recorded[i] = Session().FineError(i);
         }
     }
     // The unit holds field corrections when a coarse step has taken the hard iron out; the
     // coarse page zeroes them for the versions without that step.
-    const Corrections held = UnitCorrections();
+    const CInstallationSession::Corrections held = UnitCorrections();
     const bool hardIronCorrected = held.mfc != decltype(held.mfc){};
     const FineAgreement agreement = CheckFineError(heading, error, recorded, hardIronCorrected);
     if (agreement == FineAgreement::Agrees) {
@@ -609,7 +605,7 @@ int CFineCalibrationPage::OnWizardNext() {
         if (!stored) {
             return kStay;
         }
-    } else if (!SendCompassCorrections(previousCorrections.mcc, Sending::RestoreForNext)) {
+    } else if (!SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForNext)) {
         // Without new measurements Next verifies the corrections held before this step,
         // which the page zeroed on entry: they go back first.
         return kStay;
@@ -624,8 +620,8 @@ int CFineCalibrationPage::OnWizardNext() {
 
 int CFineCalibrationPage::OnWizardBack() {
     // Back leaves the unit with the compass corrections it held before this step.
-    return SendCompassCorrections(previousCorrections.mcc, Sending::RestoreForBack) ? kProceed
-                                                                                    : kStay;
+    return SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack) ? kProceed
+                                                                                        : kStay;
 }
 
 void CFineCalibrationPage::OnMessage(int message) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/InstallationSession.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
@@ -62,13 +63,6 @@ protected:
     void OnTick() override;
 
 private:
-    // The corrections the unit holds: three field corrections and four compass corrections
-    // by heading index (N, S, E, W).
-    struct Corrections {
-        std::array<std::int16_t, 3> mfc{};
-        std::array<double, 4> mcc{};
-        bool operator==(const Corrections&) const = default;
-    };
     struct Cardinal {
         QFrame* frame = nullptr;
         QPushButton* button = nullptr;
@@ -101,7 +95,8 @@ private:
     bool LocationReadBack(const Location& entered);
     void ReportStoreFailure();
     void Stored();
-    Corrections UnitCorrections() const;
+    CInstallationSession::Corrections UnitCorrections() const;
+    std::array<double, 4> EarlierCompassCorrections() const;
     void ShowFrameOf(double heading);
     void EnableCalibrate(bool enabled);
     void ShowWhetherAllMeasured();
@@ -109,7 +104,6 @@ private:
     bool AgreesWithRecordedErrors(int heading, double error);
     bool HeadingHeldWhileRecording(double pressed);
     void OnStoreConfiguration();
-    CAhrsLink& Link() const;
 
     CCompassCtrl* compass = nullptr;
     CRateMeterCtrl* rateMeter = nullptr;
@@ -122,11 +116,9 @@ private:
     std::array<Cardinal, 4> cardinals;
     CBusyBox measurementBox;
 
-    Corrections previousCorrections;
     double fineHeading = 0.0;
     double fineHeadingRate = 0.0;
     bool steady = false;
-    std::array<double, 4> fineError{};
     std::array<double, 4> compassCorrection{};
     bool correctionsZeroed = false;
     bool allHeadingsMeasured = false;

@@ -5,12 +5,12 @@
 #include "records/CalibrationMath.h"
 #include "records/FileNames.h"
 #include "records/InstallationLogWriter.h"
+#include "records/InstallationSession.h"
 #include "report/InstallationReport.h"
 #include "wizard/BusyBox.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/IdentificationFile.h"
-#include "wizard/InstallationInfo.h"
 #include "wizard/MountPictureView.h"
 #include "wizard/MountPositionList.h"
 #include "wizard/PageWidgets.h"
@@ -86,10 +86,6 @@ CFinishPage::CFinishPage(QWidget* parent)
 
 CFinishPage::~CFinishPage() = default;
 
-CAhrsLink& CFinishPage::Link() const {
-    return CAhrsLink::Instance();
-}
-
 void CFinishPage::BuildControls() {
     const int margin = DialogUnitsToPixels(this, 7, 0).width();
     auto* page = new QVBoxLayout(this);
@@ -135,35 +131,43 @@ void CFinishPage::OnInit() {
 
 void CFinishPage::OnSetActive() {
     SetWizardButtons(IWizardFrame::kNext);
-    // Without a link the record was reset: the values of the last activation stand.
-    if (locked || (taken && !Link().IsLinkAlive())) {
+    if (locked) {
         ShowSummary();
         return;
     }
+    // The values of the calibration, once taken with the unit connected, stand: a link lost
+    // and back since then has reset the unit's record, not the calibration.
+    if (const std::optional<InstallationValues>& frozen = Session().Frozen()) {
+        ShowValues(*frozen);
+        return;
+    }
     locked = true;
-    taken = true;
-    TakeValues();
+    ShowValues(Session().ValuesWith(Link().State(), directory));
     // Read behind a box over the complete page, unless the record holds the unit's already.
-    // A link lost meanwhile has reset the record: the values taken before it stand.
+    // A link lost meanwhile has reset the record: the values taken before it are shown.
     if (Link().IsLinkAlive() && (!values.latitude || !values.magneticVariation)) {
         ReadLocationFromUnit();
         if (Link().IsLinkAlive()) {
-            TakeValues();
+            ShowValues(Session().ValuesWith(Link().State(), directory));
         }
+    }
+    if (Link().IsLinkAlive()) {
+        Session().Freeze(values);
     }
     locked = false;
 }
 
-// The values of this activation, with the installer's entries and the mount's label and
-// picture, shown.
-void CFinishPage::TakeValues() {
-    values = TakeInstallationValues(Link().State(), directory);
-    const CInstallationInfo& info = CInstallationInfo::Instance();
-    values.tailNumber = info.TailNumber();
-    values.shopName = info.ShopName();
-    values.installer = info.Installer();
+// `taken`, with the installer's entries as they are now and the mount's label and picture,
+// shown.
+void CFinishPage::ShowValues(const InstallationValues& taken) {
+    values = taken;
+    const CInstallationSession::Identification& entries = Session().Entries();
+    values.tailNumber = entries.tailNumber;
+    values.shopName = entries.shopName;
+    values.installer = entries.installer;
+    values.mountLabel.reset();
     picture = QImage();
-    if (const MountPosition* mount = CMountPositionList::Instance().Find(values.mountPosition)) {
+    if (const MountPosition* mount = MountPositions().Find(values.mountPosition)) {
         values.mountLabel = mount->label.toStdString();
         picture = mount->picture;
     }

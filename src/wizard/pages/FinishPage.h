@@ -20,9 +20,10 @@ class QPrinter;
 // installation log, prepares the identification file for the next aircraft, puts the unit
 // back into its normal output and goes on to the verification page.
 //
-// The values are taken when the page becomes active with the unit connected: the summary,
-// the log and the report all show them, even if the link is lost (which resets the record)
-// before they are written. Dates and times are those of printing and saving.
+// The values are taken when the page first becomes active with the unit connected after a
+// calibration, and kept in the installation session: the summary, the log and the report all
+// show them, even if the link is lost (which resets the unit's record) and comes back before
+// they are written. Dates and times are those of printing and saving.
 class CFinishPage : public CWizardPage {
     Q_OBJECT
 
@@ -57,7 +58,7 @@ private:
     };
 
     void BuildControls();
-    void TakeValues();
+    void ShowValues(const InstallationValues& taken);
     void ReadLocationFromUnit();
     std::vector<SummaryRow> SummaryRows() const;
     void ShowSummary();
@@ -65,7 +66,6 @@ private:
     void ProposePdfFile(const QString& documentName);
     void SaveLog();
     void PrepareIdentificationFile() const;
-    CAhrsLink& Link() const;
 
     QGridLayout* summary = nullptr;
     CMountPictureView* mountPicture = nullptr;
@@ -75,6 +75,5 @@ private:
     std::string directory;
     InstallationValues values;
     QImage picture;
-    bool taken = false;  // values hold the record as the page found it
     bool locked = false; // a print, a log or the summary is being made
 };

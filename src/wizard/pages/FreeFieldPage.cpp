@@ -4,6 +4,7 @@
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
 #include "records/CalibrationMath.h"
+#include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr int kNoPendingPage = -1;
+constexpr int kNoPendingPage = CInstallationSession::kNoPage;
 const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
 const char* const kAxisNames[] = {"X", "Y", "Z"};
 
@@ -35,10 +36,6 @@ CFreeFieldPage::CFreeFieldPage(QWidget* parent)
       collectingBox(this, QStringLiteral("Collecting Free Field Data...")) {
     setObjectName(QStringLiteral("freeFieldPage"));
     BuildControls();
-}
-
-CAhrsLink& CFreeFieldPage::Link() const {
-    return CAhrsLink::Instance();
 }
 
 void CFreeFieldPage::BuildControls() {
@@ -121,11 +118,11 @@ void CFreeFieldPage::OnInit() {
 
 void CFreeFieldPage::OnSetActive() {
     if (LoadMeasurement()) {
-        Link().State().SetPendingAction(kMountPage);
+        Session().SetPendingPage(kMountPage);
         PostMessage(kPageMessage);
         return;
     }
-    if (Link().State().TakePendingAction() != kNoPendingPage) {
+    if (Session().TakePendingPage() != kNoPendingPage) {
         PostMessage(kPageMessage);
         return;
     }
@@ -170,7 +167,7 @@ void CFreeFieldPage::OnKillActive() {
 void CFreeFieldPage::OnMessage(int message) {
     if (message == kPageMessage) {
         if (IsActivePage()) {
-            const int pending = Link().State().TakePendingAction();
+            const int pending = Session().TakePendingPage();
             GoToPage(pending == kNoPendingPage ? kMountPage : pending);
         }
         return;

@@ -57,8 +57,6 @@ private:
     void ShowReading(const Reading& reading);
     void ReportSaveFailure(const QString& path, int error);
 
-    CAhrsLink& Link() const;
-
     CStatusPanel* statusPanel = nullptr;
     std::array<QLineEdit*, 5> countFields{}; // X, Y, Z, XL, YL
     QPushButton* executeButton = nullptr;

@@ -1,6 +1,7 @@
 #include "wizard/pages/MountPage.h"
 
 #include "device/AhrsLink.h"
+#include "records/InstallationSession.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/MountArtwork.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-constexpr int kNoMount = 0;
+constexpr int kNoMount = CInstallationSession::kNoMount;
 constexpr int kFirstMount = 8;
 constexpr int kLastMount = 11;
 
@@ -44,10 +45,6 @@ CMountPage::~CMountPage() {
     if (shown) {
         Link().ResetMagPower();
     }
-}
-
-CAhrsLink& CMountPage::Link() const {
-    return CAhrsLink::Instance();
 }
 
 void CMountPage::BuildControls() {
@@ -102,7 +99,7 @@ void CMountPage::OnInit() {
     SetWizardButtons(0);
     changeMount->hide();
     const QSignalBlocker quiet(mountList);
-    for (const MountPosition& position : CMountPositionList::Instance().Positions()) {
+    for (const MountPosition& position : MountPositions().Positions()) {
         auto* item =
             new QListWidgetItem(QIcon(QPixmap::fromImage(position.picture)), position.label);
         item->setData(Qt::UserRole, position.id);
@@ -139,7 +136,7 @@ void CMountPage::MarkCurrentMount() {
     for (int row = 0; row < mountList->count(); ++row) {
         QListWidgetItem* item = mountList->item(row);
         const int id = item->data(Qt::UserRole).toInt();
-        const MountPosition* position = CMountPositionList::Instance().Find(id);
+        const MountPosition* position = MountPositions().Find(id);
         const QString label = position != nullptr ? position->label : item->text();
         item->setText(id == currentMount ? label + QStringLiteral("\n(current)") : label);
     }
@@ -151,7 +148,7 @@ void CMountPage::OnKillActive() {
     // A position only clicked is not a request; a requested one the connection page
     // completes once the unit answers there.
     if (!changeRequested) {
-        Link().State().SetSelectedMount(kNoMount);
+        Session().SetSelectedMount(kNoMount);
     }
 }
 
@@ -168,12 +165,12 @@ int CMountPage::SelectedId() const {
 void CMountPage::OnMountSelected() {
     SetWizardButtons(0);
     const int id = SelectedId();
-    CAhrsState& state = Link().State();
+    CInstallationSession& session = Session();
     if (id == currentMount || id == kNoMount) {
         // Back to the unit's own mount (or nothing chosen): any change in hand is dropped.
         CancelCycle();
         changeRequested = false;
-        state.SetSelectedMount(kNoMount);
+        session.SetSelectedMount(kNoMount);
         changeMount->hide();
         if (id != kNoMount) {
             SetWizardButtons(IWizardFrame::kNext);
@@ -182,7 +179,7 @@ void CMountPage::OnMountSelected() {
     }
     // Another position: during a power cycle it becomes the one sent; otherwise it waits
     // for "Change Mount".
-    state.SetSelectedMount(id);
+    session.SetSelectedMount(id);
     changeMount->setVisible(cycle == Cycle::None);
 }
 
@@ -237,7 +234,7 @@ void CMountPage::OnLinkChanged() {
 
 void CMountPage::ReportLostLink() {
     if (!changeRequested) {
-        Link().State().SetSelectedMount(kNoMount);
+        Session().SetSelectedMount(kNoMount);
     }
     ShowErrorBox(QStringLiteral("Lost communication with the HX410.  Returning to Comm port "
                                 "selection page."),
@@ -293,7 +290,7 @@ bool CMountPage::UnitReady() {
 }
 
 void CMountPage::OnProceed() {
-    const int mount = Link().State().GetSelectedMount();
+    const int mount = Session().SelectedMount();
     if (cycle != Cycle::Proceeding || !changeRequested || !IsActivePage()) {
         return;
     }
@@ -308,7 +305,7 @@ void CMountPage::OnProceed() {
     }
     Pause(kSettleMs);
     Link().SendMount(mount);
-    Link().State().SetSelectedMount(kNoMount);
+    Session().SetSelectedMount(kNoMount);
     changeRequested = false;
     Pause(kCommandGapMs);
     Link().ResetErrors();

@@ -53,8 +53,6 @@ private:
     void CancelCycle();
     void ReportLostLink();
 
-    CAhrsLink& Link() const;
-
     QListWidget* mountList = nullptr;
     QPushButton* changeMount = nullptr;
     int currentMount = 0;

@@ -18,10 +18,6 @@ CVerifyPage::CVerifyPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(
     BuildControls();
 }
 
-CAhrsLink& CVerifyPage::Link() const {
-    return CAhrsLink::Instance();
-}
-
 void CVerifyPage::BuildControls() {
     const int margin = DialogUnitsToPixels(this, 7, 0).width();
     auto* page = new QVBoxLayout(this);

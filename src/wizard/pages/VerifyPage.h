@@ -33,8 +33,6 @@ private:
     void BuildControls();
     void ShowLive();
 
-    CAhrsLink& Link() const;
-
     CStatusPanel* statusPanel = nullptr;
     CCompassCtrl* compass = nullptr;
     CRateMeterCtrl* rateMeter = nullptr;

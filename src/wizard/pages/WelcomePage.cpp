@@ -1,12 +1,12 @@
 #include "wizard/pages/WelcomePage.h"
 
 #include "records/FileNames.h"
+#include "records/InstallationSession.h"
 #include "records/PlainText.h"
 #include "wizard/ApplicationTitle.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/IdentificationFile.h"
-#include "wizard/InstallationInfo.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -163,7 +163,7 @@ int CWelcomePage::OnWizardNext() {
     CIdentificationFile::Entries entered{EntryOf(tailNumberEdit, tailNumberRead),
                                          EntryOf(installerEdit, installerRead),
                                          EntryOf(shopNameEdit, shopNameRead)};
-    CInstallationInfo& info = CInstallationInfo::Instance();
+    CInstallationSession& info = Session();
     info.SetTailNumber(entered.tailNumber);
     info.SetInstaller(entered.installer);
     info.SetShopName(entered.shopName);

@@ -11,7 +11,7 @@ class QLineEdit;
 // Page 0: greets the installer, shows the software's part number and version, and takes
 // the tail number, shop name and installer for the report and the log. The entries are
 // pre-filled from the identification file of the last run on every activation and, on
-// Next, kept in CInstallationInfo and written back to the file. Next always proceeds; a file
+// Next, kept in the installation session and written back to the file. Next always proceeds; a file
 // that cannot be written is reported first. The entries take no control characters, however
 // they arrive (typed, pasted, set through the accessibility interface, read from the file),
 // and an entry read from the file that was not edited is written back byte for byte, even

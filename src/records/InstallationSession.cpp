@@ -1,0 +1,127 @@
+#include "records/InstallationSession.h"
+
+#include "device/AhrsState.h"
+#include "records/PlainText.h"
+
+namespace {
+
+bool IsHeading(int heading) {
+    return heading >= 0 && heading < 4;
+}
+
+} // namespace
+
+CInstallationSession::Corrections CInstallationSession::CorrectionsOf(const CAhrsState& state) {
+    Corrections corrections;
+    for (int axis = 0; axis < 3; ++axis) {
+        corrections.mfc[axis] = state.GetMagFieldCorrection(axis);
+    }
+    for (int heading = 0; heading < 4; ++heading) {
+        corrections.mcc[heading] = state.GetMcc(heading);
+    }
+    return corrections;
+}
+
+void CInstallationSession::SetTailNumber(std::string_view value) {
+    entries.tailNumber = WithoutControlCharacters(value);
+}
+
+void CInstallationSession::SetInstaller(std::string_view value) {
+    entries.installer = WithoutControlCharacters(value);
+}
+
+void CInstallationSession::SetShopName(std::string_view value) {
+    entries.shopName = WithoutControlCharacters(value);
+}
+
+void CInstallationSession::SetFreeField(std::string_view magSerialNumber,
+                                        const FreeFieldValues& values) {
+    freeFieldSerial = magSerialNumber;
+    freeField = values;
+}
+
+void CInstallationSession::ClearFreeField() {
+    freeFieldSerial.clear();
+    freeField.reset();
+}
+
+std::optional<FreeFieldValues>
+CInstallationSession::FreeFieldOf(std::string_view magSerialNumber) const {
+    if (magSerialNumber != freeFieldSerial) {
+        return std::nullopt;
+    }
+    return freeField;
+}
+
+void CInstallationSession::SetCoarseHeading(int heading, const HeadingMeasurement& measurement,
+                                            const LevelComponents& level) {
+    if (IsHeading(heading)) {
+        coarse[heading] = {measurement, level};
+    }
+}
+
+void CInstallationSession::SetCoarseResult(const std::array<HeadingMeasurement, 4>& byHeading,
+                                           const CoarseCorrectionResult& result) {
+    for (int heading = 0; heading < 4; ++heading) {
+        coarse[heading] = {byHeading[heading], result.level[heading]};
+    }
+}
+
+void CInstallationSession::ClearCoarseHeadings() {
+    coarse = {};
+}
+
+CInstallationSession::CoarseHeading CInstallationSession::CoarseHeadingAt(int heading) const {
+    return IsHeading(heading) ? coarse[heading] : CoarseHeading{};
+}
+
+void CInstallationSession::SetFineError(int heading, double error) {
+    if (IsHeading(heading)) {
+        fineErrors[heading] = error;
+    }
+}
+
+void CInstallationSession::ClearFineErrors() {
+    fineErrors = {};
+}
+
+double CInstallationSession::FineError(int heading) const {
+    return IsHeading(heading) ? fineErrors[heading] : 0.0;
+}
+
+void CInstallationSession::KeepEarlierCorrections(const Corrections& held) {
+    if (!earlier) {
+        earlier = held;
+    }
+}
+
+void CInstallationSession::ReplaceEarlierCorrections(const Corrections& stored) {
+    earlier = stored;
+    restoreDue = false;
+}
+
+int CInstallationSession::TakePendingPage() {
+    const int page = pendingPage;
+    pendingPage = kNoPage;
+    return page;
+}
+
+InstallationValues CInstallationSession::ValuesWith(const CAhrsState& state,
+                                                    const std::string& directory) const {
+    InstallationValues v = TakeInstallationValues(state, directory);
+    v.tailNumber = entries.tailNumber;
+    v.installer = entries.installer;
+    v.shopName = entries.shopName;
+    for (int heading = 0; heading < 4; ++heading) {
+        const CoarseHeading& c = coarse[heading];
+        v.rawMagX[heading] = c.measurement.x;
+        v.rawMagY[heading] = c.measurement.y;
+        v.rawMagZ[heading] = c.measurement.z;
+        v.effPitch[heading] = c.measurement.pitch;
+        v.effRoll[heading] = c.measurement.roll;
+        v.levelMagX[heading] = c.level.x;
+        v.levelMagY[heading] = c.level.y;
+        v.levelMagZ[heading] = c.level.z;
+    }
+    return v;
+}

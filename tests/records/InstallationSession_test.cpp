@@ -1,0 +1,89 @@
+#include "records/InstallationSession.h"
+
+#include "device/AhrsState.h"
+
+#include <array>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A free field belongs to one magnetometer: another one's, or none, never stands in for it.
+TEST(InstallationSession, AFreeFieldServesOnlyItsOwnMagnetometer) {
+    CInstallationSession session;
+    EXPECT_FALSE(session.FreeFieldOf(""));
+    session.SetFreeField("270456", {100, -200, 300});
+    ASSERT_TRUE(session.FreeFieldOf("270456"));
+    EXPECT_EQ(session.FreeFieldOf("270456")->z, 300);
+    EXPECT_FALSE(session.FreeFieldOf("270999")) << "another magnetometer";
+    EXPECT_FALSE(session.FreeFieldOf("")) << "no magnetometer reported";
+    session.ClearFreeField();
+    EXPECT_FALSE(session.FreeFieldOf("270456")) << "its file could not be read";
+}
+
+// The corrections of before the calibration are those of the first zeroing, not the zeros
+// it left; a store replaces them, and a restore is due only while there are some.
+TEST(InstallationSession, EarlierCorrectionsAreTheFirstOnesKeptUntilAStore) {
+    CInstallationSession session;
+    session.SetRestoreDue(true);
+    EXPECT_FALSE(session.RestoreDue()) << "nothing to restore";
+    const CInstallationSession::Corrections before{{-650, 1160, 240}, {1.25, -0.5, 0.75, -2.0}};
+    session.KeepEarlierCorrections(before);
+    session.KeepEarlierCorrections({}); // the same step again, after it zeroed them
+    EXPECT_EQ(session.EarlierCorrections(), before);
+    EXPECT_TRUE(session.RestoreDue());
+
+    const CInstallationSession::Corrections stored{{-640, 1150, 250}, {0.5, 0.25, -0.25, 0}};
+    session.ReplaceEarlierCorrections(stored);
+    EXPECT_EQ(session.EarlierCorrections(), stored);
+    EXPECT_FALSE(session.RestoreDue());
+}
+
+// The corrections as the unit reported them, by heading index.
+TEST(InstallationSession, CorrectionsOfTheRecordKeepTheirHeadings) {
+    CAhrsState state;
+    state.SetMagFieldCorrection(2, -7);
+    state.SetMcc(3, -2.0); // West
+    const CInstallationSession::Corrections held = CInstallationSession::CorrectionsOf(state);
+    EXPECT_EQ(held.mfc, (std::array<std::int16_t, 3>{0, 0, -7}));
+    EXPECT_EQ(held.mcc, (std::array<double, 4>{0, 0, 0, -2.0}));
+}
+
+// The log's tables come from the session's coarse result, by heading index, with the level
+// components the result recomputed; a lost link (the record reset) takes nothing of them.
+TEST(InstallationSession, ValuesCarryTheCoarseTablesWhateverTheRecordHolds) {
+    std::array<HeadingMeasurement, 4> byHeading{};
+    for (int i = 0; i < 4; ++i) {
+        byHeading[i] = {static_cast<int16_t>(100 * (i + 1)), static_cast<int16_t>(-10 * (i + 1)),
+                        static_cast<int16_t>(1000 + i), 1.5 * i, -0.5 * i};
+    }
+    CInstallationSession session;
+    session.SetTailNumber("N410\nKT");
+    session.SetCoarseResult(byHeading, ComputeCoarseCorrections(byHeading, 900));
+    CAhrsState state;
+    state.SetMcc(0, 1.25);
+    state.Reset();
+    const InstallationValues values = session.ValuesWith(state, "/nonexistent");
+    EXPECT_EQ(values.tailNumber, "N410KT") << "no control character in an entry";
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(values.rawMagX[i], byHeading[i].x);
+        EXPECT_EQ(values.effRoll[i], byHeading[i].roll);
+        const LevelComponents level = LevelOf(byHeading[i]);
+        EXPECT_EQ(values.levelMagX[i], level.x);
+        EXPECT_EQ(values.levelMagZ[i], level.z);
+    }
+    EXPECT_FALSE(values.freeField) << "no measurement file";
+}
+
+TEST(InstallationSession, PendingPageIsTakenOnce) {
+    CInstallationSession session;
+    EXPECT_EQ(session.TakePendingPage(), CInstallationSession::kNoPage);
+    session.SetPendingPage(3);
+    EXPECT_EQ(session.PeekPendingPage(), 3);
+    EXPECT_EQ(session.TakePendingPage(), 3);
+    EXPECT_EQ(session.TakePendingPage(), CInstallationSession::kNoPage);
+}
+
+} // namespace
