@@ -1,9 +1,7 @@
 #include "records/SettingsStore.h"
 
-#include <cstdlib>
 #include <map>
 #include <string>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -119,23 +117,6 @@ TEST(SettingsStoreTest, SaveCreatesTheDirectoryAndReportsFailure) {
     EXPECT_FALSE(blocked.Save());
     EXPECT_EQ(ReadText(dir / "file"), "x");
     EXPECT_FALSE(CSettingsStore("").Save());
-}
-
-// The process-wide store loads on first use and writes itself back at a normal exit.
-TEST(SettingsStoreTest, ProcessStoreIsSavedAtExit) {
-    CTempDir dir;
-    const std::string path = dir / "hx410-install/appSettings.xml";
-    ::mkdir((dir / "hx410-install").c_str(), 0700);
-    WriteText(path, Document("<setting key=\"Other\" value=\"9\"/>"));
-    EXPECT_EXIT(
-        {
-            ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-            const bool loaded = GetSetting("Other", 0) == 9 && GetSetting("ComPort", 0) == 0;
-            SetSetting("ComPort", 4);
-            std::exit(loaded ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(CSettingsStore(path).Entries(), (Entries{{"ComPort", 4}, {"Other", 9}}));
 }
 
 } // namespace
