@@ -148,19 +148,15 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     EXPECT_EQ(state.GetAhrsVersionClass(), 4);
     EXPECT_EQ(state.GetSelectedMount(), 9);
     EXPECT_TRUE(state.HasFineReference());
+    // Set North, East, South, West; read by heading index North, South, East, West.
+    const double byIndex[] = {1, 3, 2, 4};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_DOUBLE_EQ(state.GetFineReference(i), byIndex[i]) << i;
+    }
     // The filter starts again: the first sample sets the heading directly.
     state.AddAvgHeadingSample(200);
     EXPECT_DOUBLE_EQ(state.GetAvgHeading(), 200);
     EXPECT_DOUBLE_EQ(state.GetAvgHeadingRate(), 0);
-}
-
-TEST(AhrsState, FineReferenceArgumentsRunNorthEastSouthWest) {
-    CAhrsState state;
-    state.SetFineReference(1, 2, 3, 4);
-    EXPECT_DOUBLE_EQ(state.GetFineReference(0), 1); // North
-    EXPECT_DOUBLE_EQ(state.GetFineReference(1), 3); // South
-    EXPECT_DOUBLE_EQ(state.GetFineReference(2), 2); // East
-    EXPECT_DOUBLE_EQ(state.GetFineReference(3), 4); // West
 }
 
 TEST(AhrsState, IndicesOutOfRangeReadZeroAndWriteNothing) {

@@ -170,35 +170,45 @@ TEST_F(DecodeLive, MonitorReadsAnyProgramWritingUnitOutputAndSendsItsTexts) {
     EXPECT_NE(replay->Out().find("\nMagSerialNumber=0815\n"), std::string::npos);
 }
 
-TEST_F(DecodeLive, ExitStatusSaysWhetherTheLinkEverCameUpOrWhyThePortWouldNotOpen) {
+// The status says whether the link ever came up or why the port would not open; bad
+// arguments are usage errors.
+TEST_F(DecodeLive, ExitStatusSaysWhatWentWrong) {
     CPtyPeer quiet;
     ASSERT_TRUE(quiet.Ok());
     LinkPort(20, quiet.SlavePath());
-    auto decoder = Monitor(20, "2", "20");
-    EXPECT_EQ(decoder->Finish(), 4);
-    EXPECT_EQ(decoder->Out().find("link up"), std::string::npos);
-    EXPECT_NE(decoder->Out().find("AhrsVersion="), std::string::npos); // record printed
-
-    decoder = Monitor(21, "2", "20");
-    EXPECT_EQ(decoder->Finish(), 3);
-    EXPECT_NE(decoder->Err().find("missing"), std::string::npos) << decoder->Err();
-    {
+    const struct {
+        const char* args;
+        int status;
+        const char* out; // in standard output, or on standard error when `err`
+        bool err = false;
+        bool held = false;
+    } cases[] = {
+        {"--port 20 --seconds 2 --time-scale 20", 4, "AhrsVersion="}, // the record is printed
+        {"--port 21 --seconds 2 --time-scale 20", 3, "missing", true},
+        {"--port 20 --seconds 2 --time-scale 20", 3, "busy", true, true},
+        {"--port", 2, ""},
+        {"--port 0", 2, ""},
+        {"--port 256", 2, ""},
+        {"--port x", 2, ""},
+        {"--list --port 1", 2, ""},
+        {"--port 1 --seconds -1", 2, ""},
+        {"--port 1 --seconds nan", 2, ""},
+        {"--port 1 --time-scale 0", 2, ""},
+        {"--port 1 --bogus", 2, ""},
+        {"--list file.cap", 2, ""},
+        {"--port 1 --capture /nonexistent/dir/x.cap", 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
         CSerialPort holder;
-        ASSERT_EQ(holder.OpenDevice(quiet.SlavePath()), 0);
-        decoder = Monitor(20, "2", "20");
-        EXPECT_EQ(decoder->Finish(), 3);
-        EXPECT_NE(decoder->Err().find("busy"), std::string::npos) << decoder->Err();
-    }
-}
-
-TEST_F(DecodeLive, BadLiveArgumentsAreUsageErrors) {
-    for (const char* line :
-         {"--port", "--port 0", "--port 256", "--port x", "--list --port 1",
-          "--port 1 --seconds -1", "--port 1 --seconds nan", "--port 1 --time-scale 0",
-          "--port 1 --bogus", "--list file.cap", "--port 1 --capture /nonexistent/dir/x.cap"}) {
-        std::istringstream words(line);
-        const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-        EXPECT_EQ(Decoder(args)->Finish(), 2) << line;
+        if (c.held) {
+            ASSERT_EQ(holder.OpenDevice(quiet.SlavePath()), 0);
+        }
+        std::istringstream words(c.args);
+        const auto decoder = Decoder({std::istream_iterator<std::string>(words), {}});
+        EXPECT_EQ(decoder->Finish(), c.status);
+        EXPECT_NE((c.err ? decoder->Err() : decoder->Out()).find(c.out), std::string::npos);
+        EXPECT_EQ(decoder->Out().find("link up"), std::string::npos);
     }
 }
 
