@@ -50,23 +50,19 @@ public:
     static constexpr CRecordingPage::Note kLost{kMessage, false};
 
 protected:
-    CLinkFixture() : timeBase(20.0), ui(timeBase) {
+    // `scale` program milliseconds pass in each real one.
+    explicit CLinkFixture(double scale = 20.0) : timeBase(scale), ui(timeBase) {
         places = {dir / "ports", dir / "dev", dir / "sys"};
         std::filesystem::create_directories(places.portsDir);
         std::filesystem::create_directories(places.devRoot);
-        link = std::make_unique<CAhrsLink>(ui, timeBase, places);
-        page = std::make_unique<CRecordingPage>(ui, *link);
-        link->Subscribe(page.get(), kMessage);
+        Relink(nullptr);
     }
     ~CLinkFixture() override { link.reset(); }
 
     // The link talks through `transport` (which it owns) from now on; returns it.
     template <class Transport> Transport* UseTransport(std::unique_ptr<Transport> transport) {
         Transport* kept = transport.get();
-        link->Unsubscribe(page.get(), kMessage);
-        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
-        page = std::make_unique<CRecordingPage>(ui, *link);
-        link->Subscribe(page.get(), kMessage);
+        Relink(std::move(transport));
         return kept;
     }
     void LinkPort(int number, const std::string& device) {
@@ -79,6 +75,17 @@ protected:
     bool WaitForNotes(std::size_t count, double programMs = 60000) {
         return RunUntil([&] { return page->Count() >= count; }, programMs);
     }
+    // Opens `port` and waits for the link and for the RQ270's identity, which the unit
+    // shows on page F a few seconds after its power-on.
+    void OpenAndIdentify(int port) {
+        ASSERT_TRUE(link->Open(static_cast<std::uint8_t>(port)));
+        ASSERT_TRUE(WaitForNotes(1));
+        ASSERT_TRUE(link->SelectOutputPage('F'));
+        ASSERT_TRUE(RunUntil([&] {
+            const std::string mag = link->State().GetMagVersion();
+            return !mag.empty() && mag != "-----" && !link->State().GetMagSerialNumber().empty();
+        }));
+    }
 
     CTimeBase timeBase;
     CCountingUiThread ui;
@@ -86,4 +93,12 @@ protected:
     ComPortPlaces places;
     std::unique_ptr<CAhrsLink> link;
     std::unique_ptr<CRecordingPage> page;
+
+private:
+    void Relink(std::unique_ptr<ITransport> transport) {
+        page.reset();
+        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
+        page = std::make_unique<CRecordingPage>(ui, *link);
+        link->Subscribe(page.get(), kMessage);
+    }
 };

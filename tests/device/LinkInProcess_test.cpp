@@ -10,26 +10,15 @@ namespace {
 
 class LinkInProcess : public CLinkFixture {
 protected:
-    static constexpr int kPort = 3;
-
     LinkInProcess() {
         SimUnitConfig config;
         config.ahrsVersion = "7.4.2";
         config.magSerial = "RQ-0815";
         config.warmupMs = 0;
         unit = UseTransport(std::make_unique<CSimTransport>(timeBase, config));
-        LinkPort(kPort, "/dev/hx410-in-process");
+        LinkPort(3, "/dev/hx410-in-process");
     }
-    void SetUp() override {
-        ASSERT_TRUE(link->Open(kPort));
-        ASSERT_TRUE(WaitForNotes(1));
-        // The RQ270 answers a few seconds after power-on; page F shows when it does.
-        ASSERT_TRUE(link->SelectOutputPage('F'));
-        ASSERT_TRUE(RunUntil([&] {
-            const std::string mag = link->State().GetMagVersion();
-            return !mag.empty() && mag != "-----" && !link->State().GetMagSerialNumber().empty();
-        }));
-    }
+    void SetUp() override { OpenAndIdentify(3); }
 
     CSimTransport* unit = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "device/TimeBase.h"
 #include "device/Transport.h"
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -49,10 +50,7 @@ public:
     // Close during the pause ends it at once (Close forgets the receiver).
     bool PauseReader(double programMs) override {
         std::unique_lock lock(mutex);
-        {
-            std::lock_guard pausing(pauseLock);
-            ++pauses;
-        }
+        ++pauses;
         if (holdPauses) {
             closed.wait(lock, [this] { return receiver == nullptr; });
             return false;
@@ -71,7 +69,9 @@ public:
 
     // The unit's side.
     void Deliver(std::string_view bytes) {
-        if (ITransportReceiver* target = OpenReceiver()) {
+        std::unique_lock lock(mutex);
+        if (ITransportReceiver* target = open ? receiver : nullptr) {
+            lock.unlock();
             target->OnReceived(bytes);
         }
     }
@@ -102,10 +102,7 @@ public:
         return opened;
     }
     // How many pauses the receiver began after a failure.
-    int Pauses() const {
-        std::lock_guard lock(pauseLock);
-        return pauses;
-    }
+    int Pauses() const { return pauses.load(); }
 
 private:
     int OpenLocked(const std::string& devicePath) {
@@ -117,16 +114,11 @@ private:
         open = true;
         return 0;
     }
-    ITransportReceiver* OpenReceiver() {
-        std::lock_guard lock(mutex);
-        return open ? receiver : nullptr;
-    }
 
     CTimeBase timeBase;
     mutable std::mutex mutex;
     std::condition_variable closed;
-    mutable std::mutex pauseLock;
-    int pauses = 0;
+    std::atomic<int> pauses{0};
     bool holdPauses = false;
     bool open = false;
     ITransportReceiver* receiver = nullptr;

@@ -58,28 +58,16 @@ public:
     // Reads until `count` bytes have arrived or `realMs` real milliseconds pass. Without a
     // count it returns what is waiting once nothing more comes for `realMs`.
     std::string Receive(std::size_t count = std::string::npos, int realMs = 50) {
+        using Clock = std::chrono::steady_clock;
         std::string received;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+        const auto until = Clock::now() + std::chrono::milliseconds(realMs);
         while (master >= 0 && received.size() < count) {
-            int waitMs = realMs;
-            if (count != std::string::npos) {
-                waitMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              until - std::chrono::steady_clock::now())
-                                              .count());
-                if (waitMs <= 0) {
-                    break;
-                }
-            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
             pollfd entry{master, POLLIN, 0};
-            if (::poll(&entry, 1, waitMs) <= 0) {
-                if (count == std::string::npos) {
-                    break;
-                }
-                continue;
-            }
             char buffer[4096];
-            const ssize_t got = ::read(master, buffer, sizeof buffer);
-            if (got <= 0) {
+            ssize_t got = 0;
+            if (::poll(&entry, 1, count == std::string::npos ? realMs : int(left.count())) <= 0 ||
+                (got = ::read(master, buffer, sizeof buffer)) <= 0) {
                 break;
             }
             received.append(buffer, static_cast<std::size_t>(got));

@@ -60,6 +60,17 @@ TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
     Stand eastOff;
     eastOff.heading[kHeadingEast] = 102.0;
     const Stand tilted{kCardinals, 3.0, -2.0};
+    // Against a horizontal field of 11300 counts, errors the fit tells from an aircraft
+    // standing off its heading: 5000 counts along that heading's field, 6000 across it.
+    const auto eastY = change(kHeadingEast, [](auto& m) { m.y += 5000; });
+    const auto southAcross = change(kHeadingSouth, [](auto& m) { m.y -= 6000; });
+    const auto northZ = change(kHeadingNorth, [](auto& m) { m.z -= 3000; });
+    const auto westPitch = change(kHeadingWest, [](auto& m) { m.pitch += 20.0; });
+    const auto southOnEast = [](Measured& run) {
+        run.byHeading[kHeadingSouth] = run.byHeading[kHeadingEast];
+    };
+    const auto neverTurned = [](Measured& run) { run.byHeading.fill(run.byHeading[0]); };
+    const auto noFreeField = [](Measured& run) { run.freeField = {}; };
     const struct {
         const char* what;
         MagModelParams params;
@@ -73,45 +84,13 @@ TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
         {"clean, strong soft iron", StrongSoftIron(), tilted, none, true, -1},
         {"clean, high latitude", AtLatitude(70.0), tilted, none, true, -1},
         {"clean, East 12 degrees off", StrongSoftIron(), eastOff, none, true, -1},
-        // Against a horizontal field of 11300 counts, errors the fit tells from an aircraft
-        // standing off its heading: 5000 counts along that heading's field, 6000 across it.
-        {"East Y off by 5000",
-         {},
-         {},
-         change(kHeadingEast, [](auto& m) { m.y += 5000; }),
-         false,
-         kHeadingEast},
-        {"South off by 6000 across its field",
-         {},
-         tilted,
-         change(kHeadingSouth, [](auto& m) { m.y -= 6000; }),
-         false,
-         kHeadingSouth},
-        {"North Z off by 3000",
-         {},
-         tilted,
-         change(kHeadingNorth, [](auto& m) { m.z -= 3000; }),
-         false,
-         kHeadingNorth},
-        {"West pitch off by 20 degrees",
-         {},
-         tilted,
-         change(kHeadingWest, [](auto& m) { m.pitch += 20.0; }),
-         false,
-         kHeadingWest},
-        {"South collected on East",
-         {},
-         {},
-         [](Measured& run) { run.byHeading[kHeadingSouth] = run.byHeading[kHeadingEast]; },
-         false,
-         kHeadingSouth},
-        {"never turned",
-         {},
-         {},
-         [](Measured& run) { run.byHeading.fill(run.byHeading[kHeadingNorth]); },
-         false,
-         -1},
-        {"no free field", {}, {}, [](Measured& run) { run.freeField = {}; }, false, -1},
+        {"East Y off by 5000", {}, {}, eastY, false, kHeadingEast},
+        {"South off by 6000 across its field", {}, tilted, southAcross, false, kHeadingSouth},
+        {"North Z off by 3000", {}, tilted, northZ, false, kHeadingNorth},
+        {"West pitch off by 20 degrees", {}, tilted, westPitch, false, kHeadingWest},
+        {"South collected on East", {}, {}, southOnEast, false, kHeadingSouth},
+        {"never turned", {}, {}, neverTurned, false, -1},
+        {"no free field", {}, {}, noFreeField, false, -1},
     };
     for (const auto& c : cases) {
         Measured run = Measure(c.params, c.stand);

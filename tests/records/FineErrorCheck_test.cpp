@@ -31,6 +31,10 @@ Errors HardIronErrors(double k, double towards, double misalignment) {
 TEST(FineErrorCheckTest, AnErrorThatCannotBelongToTheCompassIsRefused) {
     const Errors afterCoarse{0.4, 0.3, -0.3, -0.4};            // a clean simulated calibration
     const Errors uncorrected = HardIronErrors(0.3, 45.0, 1.0); // up to 17 degrees
+    const double west = *uncorrected[kHeadingWest];
+    const Errors onlyNorth{0.4, kNone, kNone, kNone}, northWild{15.0, 0.3, -0.3, -0.4};
+    const Errors noEast{7.0, -3.0, kNone, -8.0}; // 12 at East would agree
+    using enum FineAgreement;
     const struct {
         const char* what;
         int heading;
@@ -39,40 +43,18 @@ TEST(FineErrorCheckTest, AnErrorThatCannotBelongToTheCompassIsRefused) {
         bool coarse; // the coarse step set the field corrections
         FineAgreement expected;
     } cases[] = {
-        {"the first error", kHeadingEast, -18.97, {}, true, FineAgreement::Agrees},
-        {"clean, after the coarse step", kHeadingEast, -0.3, afterCoarse, true,
-         FineAgreement::Agrees},
+        {"the first error", kHeadingEast, -18.97, {}, true, Agrees},
+        {"clean, after the coarse step", kHeadingEast, -0.3, afterCoarse, true, Agrees},
         {"one far from the others after the coarse step", kHeadingEast, -18.97, afterCoarse, true,
-         FineAgreement::FarFromOthers},
-        {"far from the only other",
-         kHeadingSouth,
-         16.0,
-         {0.4, kNone, kNone, kNone},
-         true,
-         FineAgreement::FarFromOthers},
-        {"a measurement again replaces its own",
-         kHeadingNorth,
-         0.5,
-         {15.0, 0.3, -0.3, -0.4},
-         true,
-         FineAgreement::Agrees},
-        {"hard iron never corrected", kHeadingWest, *uncorrected[kHeadingWest], uncorrected, false,
-         FineAgreement::Agrees},
-        {"hard iron never corrected, the same after a coarse step", kHeadingWest,
-         *uncorrected[kHeadingWest], uncorrected, true, FineAgreement::FarFromOthers},
-        // 12 at East read as -18: the four no longer describe one compass.
-        {"a wrong error among uncorrected ones",
-         kHeadingEast,
-         -18.0,
-         {7.0, -3.0, kNone, -8.0},
-         false,
-         FineAgreement::NotOneCompass},
-        {"not a number",
-         kHeadingEast,
-         std::numeric_limits<double>::quiet_NaN(),
-         {},
-         false,
-         FineAgreement::FarFromOthers},
+         FarFromOthers},
+        {"far from the only other", kHeadingSouth, 16.0, onlyNorth, true, FarFromOthers},
+        {"a measurement again replaces its own", kHeadingNorth, 0.5, northWild, true, Agrees},
+        {"hard iron never corrected", kHeadingWest, west, uncorrected, false, Agrees},
+        {"hard iron never corrected, after a coarse step", kHeadingWest, west, uncorrected, true,
+         FarFromOthers},
+        // East read as -18: the four no longer describe one compass.
+        {"a wrong error among uncorrected ones", kHeadingEast, -18.0, noEast, false, NotOneCompass},
+        {"not a number", kHeadingEast, std::nan(""), {}, false, FarFromOthers},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CheckFineError(c.heading, c.error, c.recorded, c.coarse), c.expected) << c.what;

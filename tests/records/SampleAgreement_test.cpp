@@ -37,75 +37,44 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
         drift.push_back(1200.0 + 20.0 * i); // the aircraft creeping round during the collection
         turning.push_back(1200.0 + 59.0 * i);
     }
+    const CSampleAgreement counts(CSampleAgreement::kCountFloor);
+    const CSampleAgreement attitude(CSampleAgreement::kAttitudeFloor);
+    const CSampleAgreement headings(CSampleAgreement::kHeadingFloor, Scale::Degrees360);
+    const CSampleAgreement plainHeadings(CSampleAgreement::kHeadingFloor);
+    const std::vector<double> acrossNorth{359.97, 0.02, 359.99, 0.01, 0.03, 359.98, 0.0};
     const struct {
         const char* what;
+        const CSampleAgreement& judge;
         std::vector<double> values;
-        double floor;
-        Scale scale;
         std::optional<std::size_t> far;
     } cases[] = {
-        {"clean", Clean(1234), CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
-        {"constant offset", Clean(-21234), CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
-        {"slow drift", drift, CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
-        {"turning as fast as the coarse page calls steady", turning, CSampleAgreement::kCountFloor,
-         Scale::Linear, kAgree},
-        {"a quiet sensor one count off",
-         {500, 500, 500, 500, 501, 500, 500, 500, 500, 500},
-         CSampleAgreement::kCountFloor,
-         Scale::Linear,
-         kAgree},
-        {"one changed digit", With(Clean(1234), 6, 1834), CSampleAgreement::kCountFloor,
-         Scale::Linear, 6},
-        {"one changed sign", With(Clean(1234), 0, -1234), CSampleAgreement::kCountFloor,
-         Scale::Linear, 0},
-        {"two wild samples", With(With(Clean(1234), 2, 9234), 7, 1934),
-         CSampleAgreement::kCountFloor, Scale::Linear, 2},
-        {"slow drift and a wild sample", With(drift, 4, 2280), CSampleAgreement::kCountFloor,
-         Scale::Linear, 4},
+        {"clean", counts, Clean(1234), kAgree},
+        {"constant offset", counts, Clean(-21234), kAgree},
+        {"slow drift", counts, drift, kAgree},
+        {"turning as fast as the coarse page calls steady", counts, turning, kAgree},
+        {"a quiet sensor one count off", counts, {500, 500, 500, 500, 501, 500, 500}, kAgree},
+        {"one changed digit", counts, With(Clean(1234), 6, 1834), 6},
+        {"one changed sign", counts, With(Clean(1234), 0, -1234), 0},
+        {"two wild samples", counts, With(With(Clean(1234), 2, 9234), 7, 1934), 2},
+        {"slow drift and a wild sample", counts, With(drift, 4, 2280), 4},
         // Most samples changed by a few hundred counts: they hide behind their own spread,
         // which is no steady reading.
         {"most samples wild",
+         counts,
          {1234, 1634, 1236, 834, 1231, 1934, 1233, 1534, 935, 1484},
-         CSampleAgreement::kCountFloor,
-         Scale::Linear,
          5},
-        {"a number that is not one", With(Clean(1234), 3, kNaN), CSampleAgreement::kCountFloor,
-         Scale::Linear, 3},
-        {"too few to judge", {1234, 9234}, CSampleAgreement::kCountFloor, Scale::Linear, kAgree},
-        {"steady pitch",
-         {2.50, 2.51, 2.49, 2.50, 2.50, 2.52, 2.50, 2.49, 2.50, 2.51},
-         CSampleAgreement::kAttitudeFloor,
-         Scale::Linear,
-         kAgree},
-        {"one garbled pitch",
-         {2.50, 2.51, 2.49, 2.50, 8.50, 2.52, 2.50, 2.49, 2.50, 2.51},
-         CSampleAgreement::kAttitudeFloor,
-         Scale::Linear,
-         4},
-        {"headings across north",
-         {359.97, 0.02, 359.99, 0.01, 0.03, 359.98, 0.0, 359.99},
-         CSampleAgreement::kHeadingFloor,
-         Scale::Degrees360,
-         kAgree},
-        {"a heading that jumps across north",
-         {359.97, 0.02, 359.99, 2.51, 0.03, 359.98, 0.0},
-         CSampleAgreement::kHeadingFloor,
-         Scale::Degrees360,
-         3},
-        {"a wild heading opposite the others",
-         {270.0, 90.01, 89.99, 90.0, 90.02, 89.98},
-         CSampleAgreement::kHeadingFloor,
-         Scale::Degrees360,
-         0},
+        {"a number that is not one", counts, With(Clean(1234), 3, kNaN), 3},
+        {"too few to judge", counts, {1234, 9234}, kAgree},
+        {"steady pitch", attitude, {2.50, 2.51, 2.49, 2.50, 2.50, 2.52, 2.50, 2.49}, kAgree},
+        {"one garbled pitch", attitude, {2.50, 2.51, 2.49, 2.50, 8.50, 2.52, 2.50, 2.49}, 4},
+        {"headings across north", headings, acrossNorth, kAgree},
+        {"a heading that jumps across north", headings, With(acrossNorth, 3, 2.51), 3},
+        {"a wild heading opposite the others", headings, {270, 90.01, 89.99, 90, 90.02}, 0},
         // The same numbers without the wrap: two clusters, one far from the other.
-        {"headings read as plain numbers",
-         {359.97, 0.02, 359.99, 0.01, 0.03, 359.98, 0.0},
-         CSampleAgreement::kHeadingFloor,
-         Scale::Linear,
-         2},
+        {"headings read as plain numbers", plainHeadings, acrossNorth, 2},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CSampleAgreement(c.floor, c.scale).FarSample(c.values), c.far) << c.what;
+        EXPECT_EQ(c.judge.FarSample(c.values), c.far) << c.what;
     }
 }
 

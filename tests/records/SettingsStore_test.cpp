@@ -1,9 +1,7 @@
 #include "records/SettingsStore.h"
 
-#include <cstdlib>
 #include <map>
 #include <string>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 

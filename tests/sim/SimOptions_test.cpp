@@ -28,15 +28,24 @@ TEST(SimOptions, AcceptsBothSpellingsOfValuesAndLists) {
 }
 
 TEST(SimOptions, RejectsBadInputWithAMessage) {
-    const std::vector<std::vector<const char*>> bad = {
-        {"--com", "0"},           {"--com", "256"},
-        {"--com", "2.5"},         {"--com"},
-        {"--time-scale", "0"},    {"--time-scale", "fast"},
-        {"--latitude", "91"},     {"--hard-iron", "1,2"},
-        {"--hard-iron", "1,2,x"}, {"--soft-iron", "1,0"},
-        {"--noise", "-1"},        {"--seed", "-3"},
-        {"--port-dir", ""},       {"--whatever", "1"},
-        {"--mount", "nan"},       {"--pitch", "inf"}};
+    const std::vector<std::vector<const char*>> bad = {{"--com", "0"},
+                                                       {"--com", "256"},
+                                                       {"--com", "2.5"},
+                                                       {"--com"},
+                                                       {"--time-scale", "0"},
+                                                       {"--time-scale", "fast"},
+                                                       {"--latitude", "91"},
+                                                       {"--hard-iron", "1,2"},
+                                                       {"--hard-iron", "1,2,x"},
+                                                       {"--soft-iron", "1,0"},
+                                                       {"--noise", "-1"},
+                                                       {"--seed", "-3"},
+                                                       {"--port-dir", ""},
+                                                       {"--whatever", "1"},
+                                                       {"--mount", "nan"},
+                                                       {"--pitch", "inf"},
+                                                       {"--loop"},
+                                                       {"--replay", "x.cap", "--panel"}};
     for (const auto& args : bad) {
         SimOptions o;
         EXPECT_NE(ParseArgs(args, o), "") << args[0] << " " << (args.size() > 1 ? args[1] : "");

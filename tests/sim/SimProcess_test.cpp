@@ -45,7 +45,9 @@ std::string ReadLink(const std::string& link) {
 
 } // namespace
 
-TEST(SimProcess, LinksPaintsAnswersPagesAndRemovesTheLinkOnQuit) {
+// The first simulator takes COM1 and answers on its port; a second takes the lowest free
+// number, one asking for a number in use is refused, and every exit removes its link.
+TEST(SimProcess, LinksPaintsAnswersPagesAndRemovesItsLinkOnEveryExit) {
     CTempDir dir;
     CSimPeer sim(HX410_SIM_PATH, dir.Path(), 20, {"--warmup", "2"});
     ASSERT_EQ(sim.ComNumber(), 1);
@@ -71,42 +73,27 @@ TEST(SimProcess, LinksPaintsAnswersPagesAndRemovesTheLinkOnQuit) {
     }
     ::close(port);
 
-    EXPECT_EQ(sim.Command("quit"), "ok quit");
-    EXPECT_EQ(sim.Finish(), 0);
-    EXPECT_TRUE(ReadLink(link).empty());
-}
-
-TEST(SimProcess, TakesTheLowestFreeNumberAndRemovesItsLinkOnEveryExit) {
-    CTempDir dir;
-    CSimPeer a(HX410_SIM_PATH, dir.Path(), 20);
-    ASSERT_EQ(a.ComNumber(), 1);
-    CSimPeer b(HX410_SIM_PATH, dir.Path(), 20);
-    ASSERT_EQ(b.ComNumber(), 2);
-    CSimPeer c(HX410_SIM_PATH, dir.Path(), 20, {"--com", "1"});
-    EXPECT_FALSE(c.Ok());
-    EXPECT_EQ(c.Finish(), 2) << "a COM number in use must not be taken over";
-    EXPECT_EQ(ReadLink(dir / "COM1"), a.SlavePath());
-
-    EXPECT_EQ(a.Finish(), 0); // end of input
-    ::kill(b.Pid(), SIGTERM);
-    EXPECT_EQ(b.Finish(), 0);
-    EXPECT_TRUE(dir.Names().empty());
-}
-
-TEST(SimProcess, WithoutControlItOutlivesItsInputAndEndsCleanlyOnASignal) {
+    CSimPeer taken(HX410_SIM_PATH, dir.Path(), 20, {"--com", "1"});
+    EXPECT_FALSE(taken.Ok());
+    EXPECT_EQ(taken.Finish(), 2) << "a COM number in use must not be taken over";
+    EXPECT_EQ(ReadLink(link), sim.SlavePath());
+    // Without control it outlives its input, as `hx410-sim --no-control &` in a script.
     for (const int signal : {SIGTERM, SIGINT}) {
-        CTempDir dir;
-        CSimPeer sim(HX410_SIM_PATH, dir.Path(), 20, {"--no-control"});
-        ASSERT_TRUE(sim.Ok());
-        sim.CloseInput(); // as `hx410-sim --no-control &` in a script
+        CSimPeer second(HX410_SIM_PATH, dir.Path(), 20, {"--no-control"});
+        ASSERT_EQ(second.ComNumber(), 2);
+        second.CloseInput();
         // The page is changed only after the end of input is there to be seen.
-        const int port = ::open((dir / "COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(port, 0);
-        ASSERT_EQ(::write(port, "PAGE F\r\r\r", 9), 9);
-        EXPECT_EQ(WaitForPrefix(port, "Av "), "Av HX410 V1.62");
-        ::close(port);
-        ::kill(sim.Pid(), signal);
-        EXPECT_EQ(sim.Finish(), 0) << signal;
-        EXPECT_TRUE(dir.Names().empty()) << signal;
+        const int other =
+            ::open((dir / "COM2").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(::write(other, "PAGE F\r\r\r", 9), 9);
+        EXPECT_EQ(WaitForPrefix(other, "Av "), "Av HX410 V1.62");
+        ::close(other);
+        ::kill(second.Pid(), signal);
+        EXPECT_EQ(second.Finish(), 0) << signal;
+        EXPECT_TRUE(ReadLink(dir / "COM2").empty()) << signal;
     }
+    EXPECT_EQ(sim.Finish(), 0); // end of input
+    EXPECT_TRUE(dir.Names().empty());
+    EXPECT_EQ(CChildProcess({HX410_SIM_PATH, "--loop"}).Finish(), 1); // a usage error
 }

@@ -170,35 +170,36 @@ TEST_F(DecodeLive, MonitorReadsAnyProgramWritingUnitOutputAndSendsItsTexts) {
     EXPECT_NE(replay->Out().find("\nMagSerialNumber=0815\n"), std::string::npos);
 }
 
-TEST_F(DecodeLive, ExitStatusSaysWhetherTheLinkEverCameUpOrWhyThePortWouldNotOpen) {
+// The status says whether the link ever came up or why the port would not open; bad
+// arguments are usage errors.
+TEST_F(DecodeLive, ExitStatusSaysWhatWentWrong) {
     CPtyPeer quiet;
     ASSERT_TRUE(quiet.Ok());
     LinkPort(20, quiet.SlavePath());
-    auto decoder = Monitor(20, "2", "20");
-    EXPECT_EQ(decoder->Finish(), 4);
-    EXPECT_EQ(decoder->Out().find("link up"), std::string::npos);
-    EXPECT_NE(decoder->Out().find("AhrsVersion="), std::string::npos); // record printed
+    const auto run = [&](const std::string& line) {
+        std::istringstream words(line);
+        auto decoder = Decoder({std::istream_iterator<std::string>(words), {}});
+        decoder->Finish();
+        return decoder;
+    };
+    const auto never = run("--port 20 --seconds 2 --time-scale 20");
+    EXPECT_EQ(never->Finish(), 4);
+    EXPECT_EQ(never->Out().find("link up"), std::string::npos);
+    EXPECT_NE(never->Out().find("AhrsVersion="), std::string::npos); // the record is printed
+    const auto missing = run("--port 21 --seconds 2 --time-scale 20");
+    EXPECT_EQ(missing->Finish(), 3);
+    EXPECT_NE(missing->Err().find("missing"), std::string::npos) << missing->Err();
+    CSerialPort holder;
+    ASSERT_EQ(holder.OpenDevice(quiet.SlavePath()), 0);
+    const auto busy = run("--port 20 --seconds 2 --time-scale 20");
+    EXPECT_EQ(busy->Finish(), 3);
+    EXPECT_NE(busy->Err().find("busy"), std::string::npos) << busy->Err();
 
-    decoder = Monitor(21, "2", "20");
-    EXPECT_EQ(decoder->Finish(), 3);
-    EXPECT_NE(decoder->Err().find("missing"), std::string::npos) << decoder->Err();
-    {
-        CSerialPort holder;
-        ASSERT_EQ(holder.OpenDevice(quiet.SlavePath()), 0);
-        decoder = Monitor(20, "2", "20");
-        EXPECT_EQ(decoder->Finish(), 3);
-        EXPECT_NE(decoder->Err().find("busy"), std::string::npos) << decoder->Err();
-    }
-}
-
-TEST_F(DecodeLive, BadLiveArgumentsAreUsageErrors) {
     for (const char* line :
          {"--port", "--port 0", "--port 256", "--port x", "--list --port 1",
           "--port 1 --seconds -1", "--port 1 --seconds nan", "--port 1 --time-scale 0",
           "--port 1 --bogus", "--list file.cap", "--port 1 --capture /nonexistent/dir/x.cap"}) {
-        std::istringstream words(line);
-        const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
-        EXPECT_EQ(Decoder(args)->Finish(), 2) << line;
+        EXPECT_EQ(run(line)->Finish(), 2) << line;
     }
 }
 
