@@ -47,11 +47,11 @@ std::string CAhrsLink::PortName() const {
 }
 
 std::vector<int> CAhrsLink::ListComPorts() const {
-    return ::ListComPorts(port.Places());
+    return port.ScanPorts().ports;
 }
 
 ComPortScan CAhrsLink::ScanComPorts() const {
-    return ::ScanComPorts(port.Places());
+    return port.ScanPorts();
 }
 
 void CAhrsLink::Subscribe(IMessageTarget* target, int message) {

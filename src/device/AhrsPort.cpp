@@ -156,3 +156,7 @@ void CAhrsPort::OnFailed(int /*error*/) {
     // adapter may have come back under another node.
     transport->Reopen(DevicePathOf(LastPortName()));
 }
+
+ComPortScan CAhrsPort::ScanPorts() const {
+    return ScanComPorts(places, [this](const std::string& path) { return transport->Probe(path); });
+}

@@ -82,6 +82,8 @@ public:
     // Reopen attempts after listener failures, successful or not.
     unsigned ReopenCount() const { return reopenCount.load(); }
     const ComPortPlaces& Places() const { return places; }
+    // Every port the places name, probed through the transport.
+    ComPortScan ScanPorts() const;
     const CLineParser& Parser() const { return parser; }
 
 private:

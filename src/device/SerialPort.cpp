@@ -1,5 +1,7 @@
 #include "device/SerialPort.h"
 
+#include "device/ComPortList.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -431,4 +433,8 @@ int CSerialPort::ReceiveAvailable() {
         receiver->OnReceived(std::string_view(buffer, count));
     }
     return status;
+}
+
+int CSerialPort::Probe(const std::string& devicePath) const {
+    return ProbeComPort(devicePath);
 }

@@ -54,6 +54,7 @@ public:
     int Close() override { return CloseDevice(); }
     int Write(std::string_view bytes) override { return Write(bytes.data(), bytes.size()); }
     bool IsOpen() const override { return fd.load() >= 0; }
+    int Probe(const std::string& devicePath) const override;
     bool PauseReader(double programMs) override;
     int Reopen(const std::string& devicePath) override;
 

@@ -36,6 +36,9 @@ public:
     // Writes all of `bytes`, within the transport's own bound.
     virtual int Write(std::string_view bytes) = 0;
     virtual bool IsOpen() const = 0;
+    // Whether `devicePath` could be opened now, touching nothing: 0, or the errno that
+    // Open would meet (ENOTTY, EBUSY, EACCES, ...). The port list offers what passes.
+    virtual int Probe(const std::string& devicePath) const = 0;
 
     // Reader thread, from OnFailed: waits `programMs` unless Close is called meanwhile
     // (false then, and the reader ends).

@@ -47,6 +47,9 @@ public:
         std::lock_guard lock(mutex);
         return open;
     }
+    int Probe(const std::string& devicePath) const override {
+        return devicePath.empty() ? ENOENT : 0;
+    }
     // Close during the pause ends it at once (Close forgets the receiver).
     bool PauseReader(double programMs) override {
         std::unique_lock lock(mutex);
