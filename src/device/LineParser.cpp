@@ -166,135 +166,151 @@ bool CLineParser::CompleteLine() {
     return !line.empty() && Dispatch(line);
 }
 
-// The keyword table, tested in this order; the first match decides. Every keyword row
-// counts as recognised whether or not its value could be read; a value that cannot be
-// read leaves the record unchanged.
+// The dispatch table. A line is offered to the rows in this order and the first row that
+// takes it decides; a line no row takes is not recognised. A row with a keyword takes
+// every line that starts with it, whether or not its value can be read (a value that
+// cannot be read leaves the record unchanged). The two rows without a keyword are rules
+// on the whole line and may leave it to the rows after them.
+//
+// Where one keyword starts another, the order settles it:
+//   - "ROLL T" and "PITCH T" are not roll and pitch rows: their rows, placed before
+//     "ROLL" and "PITCH", have no handler, so such a line skips every keyword row after
+//     them and is left to the rules without keyword (it counts only if it holds a ':').
+//   - The colon rule comes after "Magvar" and before "Lat", "A429", "ARINC" and the data
+//     line: a keyword above it wins over a ':' in its line ("STAT 12:00" is a status
+//     line), while "Lat 12:00" is a colon line.
+//   - Keywords that share a start but where neither starts the other ("Mag Avg",
+//     "MagCorr", "Magvar"; "MAG" differs in case) need no order; "MAG" takes "MAG XL",
+//     "MAG YL" and every other line beginning "MAG".
+const CLineParser::Row CLineParser::kRows[] = {
+    {"Av ", &CLineParser::TextRow<&CAhrsState::SetAhrsVersion>},
+    {"Mv ", &CLineParser::TextRow<&CAhrsState::SetMagVersion>},
+    {"sn ", &CLineParser::TextRow<&CAhrsState::SetAhrsSerialNumber>},
+    {"Sn ", &CLineParser::TextRow<&CAhrsState::SetMagSerialNumber>},
+    {"AN ", &CLineParser::AnLine},
+    {"ASF", &CLineParser::AccelScaleLine},
+    {"GSF", &CLineParser::GyroScaleLine},
+    {"XX", &CLineParser::IndexedScaleLine},
+    {"YY", &CLineParser::IndexedScaleLine},
+    {"ZZ", &CLineParser::IndexedScaleLine},
+    {"X ", &CLineParser::SensorLine},
+    {"Y ", &CLineParser::SensorLine},
+    {"Z ", &CLineParser::SensorLine},
+    {"** GYRO NULL COMPLETE **", &CLineParser::AckRow<1>},
+    {"** ACCEL NULL COMPLETE **", &CLineParser::AckRow<0>},
+    {"++ MCC ERASE ++", &CLineParser::AckRow<2>},
+    {"++ MCC STORE ++", &CLineParser::AckRow<3>},
+    {"OutHdg", &CLineParser::RealRow<&CAhrsState::SetOutputHeading>},
+    {"Mag Avg", &CLineParser::AvgHeadingLine},
+    {"Mag Raw", &CLineParser::RawHeadingLine},
+    {"MagCorr", &CLineParser::RealRow<&CAhrsState::SetMagCorrHeading>},
+    {"MAG", &CLineParser::LevelLine},
+    {"MFC", &CLineParser::CorrectionLine},
+    {"ROLL T", nullptr},
+    {"ROLL", &CLineParser::RealRow<&CAhrsState::SetRoll>},
+    {"PITCH T", nullptr},
+    {"PITCH", &CLineParser::RealRow<&CAhrsState::SetPitch>},
+    {"BLK", &CLineParser::BlkLine},
+    {"STAT", &CLineParser::StatusLine},
+    {"MCC", &CLineParser::CompassCorrectionLine},
+    {"MNT", &CLineParser::MountLine},
+    {"Magvar", &CLineParser::RealRow<&CAhrsState::SetMagneticVariation>},
+    {"", &CLineParser::ColonLine},
+    {"Lat", &CLineParser::RealRow<&CAhrsState::SetLatitude>},
+    {"A429", &CLineParser::RealRow<&CAhrsState::SetA429Speed>},
+    {"ARINC", &CLineParser::RealRow<&CAhrsState::SetArincOutput>},
+    {"", &CLineParser::DataLine},
+};
+
 bool CLineParser::Dispatch(std::string_view line) {
-    if (StartsWith(line, "Av ") || StartsWith(line, "Mv ") || StartsWith(line, "sn ") ||
-        StartsWith(line, "Sn ")) {
-        const std::string text(AfterFirstBlank(line));
-        if (!text.empty()) {
-            switch (line[0]) {
-            case 'A':
-                state.SetAhrsVersion(text);
-                break;
-            case 'M':
-                state.SetMagVersion(text);
-                break;
-            case 's':
-                state.SetAhrsSerialNumber(text);
-                break;
-            default:
-                state.SetMagSerialNumber(text);
-                break;
-            }
+    bool keywordsDone = false; // a keyword that is none of ours was met
+    for (const Row& row : kRows) {
+        const bool rule = row.keyword.empty();
+        if (!rule && (keywordsDone || !StartsWith(line, row.keyword))) {
+            continue;
         }
-        return true;
-    }
-    if (StartsWith(line, "AN ")) {
-        state.SetAnFlag(AfterFirstBlank(line) == "1");
-        return true;
-    }
-    if (StartsWith(line, "ASF") || StartsWith(line, "GSF")) {
-        ScaleLine(line, line[0] == 'A');
-        return true;
-    }
-    if (StartsWith(line, "XX") || StartsWith(line, "YY") || StartsWith(line, "ZZ")) {
-        IndexedScaleLine(line);
-        return true;
-    }
-    if (StartsWith(line, "X ") || StartsWith(line, "Y ") || StartsWith(line, "Z ")) {
-        SensorLine(line);
-        return true;
-    }
-    if (StartsWith(line, "** GYRO NULL COMPLETE **")) {
-        SetAck(1);
-        return true;
-    }
-    if (StartsWith(line, "** ACCEL NULL COMPLETE **")) {
-        SetAck(0);
-        return true;
-    }
-    if (StartsWith(line, "++ MCC ERASE ++")) {
-        SetAck(2);
-        return true;
-    }
-    if (StartsWith(line, "++ MCC STORE ++")) {
-        SetAck(3);
-        return true;
-    }
-    if (StartsWith(line, "OutHdg")) {
-        return RealRow(line, &CAhrsState::SetOutputHeading);
-    }
-    if (StartsWith(line, "Mag Avg") || StartsWith(line, "Mag Raw")) {
-        HeadingLine(line, line[4] == 'A');
-        return true;
-    }
-    if (StartsWith(line, "MagCorr")) {
-        return RealRow(line, &CAhrsState::SetMagCorrHeading);
-    }
-    if (StartsWith(line, "MAG")) {
-        LevelLine(line);
-        return true;
-    }
-    if (StartsWith(line, "MFC")) {
-        CorrectionLine(line);
-        return true;
-    }
-    if (StartsWith(line, "ROLL") && !StartsWith(line, "ROLL T")) {
-        return RealRow(line, &CAhrsState::SetRoll);
-    }
-    if (StartsWith(line, "PITCH") && !StartsWith(line, "PITCH T")) {
-        return RealRow(line, &CAhrsState::SetPitch);
-    }
-    if (StartsWith(line, "BLK")) {
-        BlkLine(line);
-        return true;
-    }
-    if (StartsWith(line, "STAT")) {
-        StatusLine(line);
-        return true;
-    }
-    if (StartsWith(line, "MCC")) {
-        CompassCorrectionLine(line);
-        return true;
-    }
-    if (StartsWith(line, "MNT")) {
-        if (const auto value = ReadInteger(AfterFirstBlank(line), INT32_MIN, INT32_MAX)) {
-            state.SetMountPosition(static_cast<std::int32_t>(*value));
+        if (row.handler == nullptr) {
+            keywordsDone = true;
+        } else if ((this->*row.handler)(line)) {
+            return true;
         }
-        return true;
-    }
-    if (StartsWith(line, "Magvar")) {
-        return RealRow(line, &CAhrsState::SetMagneticVariation);
-    }
-    if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-        if (line.find(':', colon + 1) != std::string_view::npos) {
-            state.SetColonLineText(std::string(line));
-        }
-        return true;
-    }
-    if (StartsWith(line, "Lat")) {
-        return RealRow(line, &CAhrsState::SetLatitude);
-    }
-    if (StartsWith(line, "A429")) {
-        return RealRow(line, &CAhrsState::SetA429Speed);
-    }
-    if (StartsWith(line, "ARINC")) {
-        return RealRow(line, &CAhrsState::SetArincOutput);
-    }
-    if (line[0] == '-' || (line[0] >= '0' && line[0] <= '9')) {
-        state.SetDataText(std::string(line));
-        return true;
     }
     return false;
 }
 
 // A row whose value is the text after the first blank, read as a real number.
-bool CLineParser::RealRow(std::string_view line, void (CAhrsState::*set)(double)) {
+template <void (CAhrsState::*Set)(double)> bool CLineParser::RealRow(std::string_view line) {
     if (const auto value = ReadReal(AfterFirstBlank(line))) {
-        (state.*set)(*value);
+        (state.*Set)(*value);
     }
+    return true;
+}
+
+// A row whose value is the text after the first blank, when there is any.
+template <void (CAhrsState::*Set)(const std::string&)>
+bool CLineParser::TextRow(std::string_view line) {
+    const std::string_view text = AfterFirstBlank(line);
+    if (!text.empty()) {
+        (state.*Set)(std::string(text));
+    }
+    return true;
+}
+
+template <int Index> bool CLineParser::AckRow(std::string_view /*line*/) {
+    SetAck(Index);
+    return true;
+}
+
+bool CLineParser::AnLine(std::string_view line) {
+    state.SetAnFlag(AfterFirstBlank(line) == "1");
+    return true;
+}
+
+bool CLineParser::AccelScaleLine(std::string_view line) {
+    ScaleLine(line, true);
+    return true;
+}
+
+bool CLineParser::GyroScaleLine(std::string_view line) {
+    ScaleLine(line, false);
+    return true;
+}
+
+bool CLineParser::AvgHeadingLine(std::string_view line) {
+    HeadingLine(line, true);
+    return true;
+}
+
+bool CLineParser::RawHeadingLine(std::string_view line) {
+    HeadingLine(line, false);
+    return true;
+}
+
+bool CLineParser::MountLine(std::string_view line) {
+    if (const auto value = ReadInteger(AfterFirstBlank(line), INT32_MIN, INT32_MAX)) {
+        state.SetMountPosition(static_cast<std::int32_t>(*value));
+    }
+    return true;
+}
+
+// Any line holding a ':' counts; it is kept when a second ':' follows the first.
+bool CLineParser::ColonLine(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    if (line.find(':', colon + 1) != std::string_view::npos) {
+        state.SetColonLineText(std::string(line));
+    }
+    return true;
+}
+
+// A line starting with a digit or '-' is kept whole.
+bool CLineParser::DataLine(std::string_view line) {
+    if (line[0] != '-' && (line[0] < '0' || line[0] > '9')) {
+        return false;
+    }
+    state.SetDataText(std::string(line));
     return true;
 }
 
@@ -322,24 +338,25 @@ void CLineParser::ScaleLine(std::string_view line, bool accel) {
 
 // "XX3P 1.002": name "XX" + the character before the blank, number from the characters
 // between them, key name index * 100 + number mod 256.
-void CLineParser::IndexedScaleLine(std::string_view line) {
+bool CLineParser::IndexedScaleLine(std::string_view line) {
     const std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos) {
-        return;
+        return true;
     }
     const auto value = ReadReal(line.substr(blank + 1));
     if (!value) {
-        return;
+        return true;
     }
     std::string name(line.substr(0, 2));
     name.push_back(line[blank - 1]);
     const std::size_t last = blank - 1;
     const int number = last > 2 ? IndexedScaleNumber(line.substr(2, last - 2)) : 0;
     state.SetGyroScale(ScaleNameIndex(name) * 100 + number, *value);
+    return true;
 }
 
 // "X ACCEL 0.01": axis word, quantity word, value.
-void CLineParser::SensorLine(std::string_view line) {
+bool CLineParser::SensorLine(std::string_view line) {
     const int axis = line[0] - 'X';
     const std::size_t second = line.find(' ', 2);
     const std::string_view quantity =
@@ -352,14 +369,14 @@ void CLineParser::SensorLine(std::string_view line) {
                 state.SetAvgCount(axis, *count);
             }
         }
-        return;
+        return true;
     }
     if (quantity != "ACCEL" && quantity != "GYRO" && quantity != "BIAS") {
-        return;
+        return true;
     }
     const auto value = ReadReal(text);
     if (!value) {
-        return;
+        return true;
     }
     if (quantity == "ACCEL") {
         state.SetAccel(axis, *value);
@@ -368,6 +385,7 @@ void CLineParser::SensorLine(std::string_view line) {
     } else {
         state.SetGyroBias(axis, *value);
     }
+    return true;
 }
 
 // "Mag Avg 123.4" and "Mag Raw 123.4". A heading outside 0..360 is a garbled line: it
@@ -387,9 +405,9 @@ void CLineParser::HeadingLine(std::string_view line, bool average) {
 }
 
 // "MAG XL 123" and "MAG YL 123"; lines shorter than 9 characters are ignored.
-void CLineParser::LevelLine(std::string_view line) {
+bool CLineParser::LevelLine(std::string_view line) {
     if (line.size() < 9) {
-        return;
+        return true;
     }
     const std::string_view rest = line.substr(4);
     int index = -1;
@@ -398,48 +416,51 @@ void CLineParser::LevelLine(std::string_view line) {
     } else if (StartsWith(rest, "YL")) {
         index = 1;
     } else {
-        return;
+        return true;
     }
     if (const auto real = ReadReal(AfterBlankFrom(line, 6))) {
         if (const auto count = TruncateToLow16(*real)) {
             state.SetMagLevel(index, *count);
         }
     }
+    return true;
 }
 
 // "MFC X 123": axis marker searched from the fifth character, value from the seventh,
 // a signed 16-bit integer.
-void CLineParser::CorrectionLine(std::string_view line) {
+bool CLineParser::CorrectionLine(std::string_view line) {
     static constexpr std::string_view kAxes[] = {"X ", "Y ", "Z "};
     const std::size_t p = line.find("MFC");
     const int axis = FirstMarker(line, p + 4, kAxes);
     if (axis < 0) {
-        return;
+        return true;
     }
     if (const auto value = ReadInteger(TextFrom(line, p + 6), INT16_MIN, INT16_MAX)) {
         state.SetMagFieldCorrection(axis, static_cast<std::int16_t>(*value));
     }
+    return true;
 }
 
 // "MCC N 1.5": heading marker searched after "MCC ", tested N, S, E, W; the value
 // always starts two characters after the marker's expected place.
-void CLineParser::CompassCorrectionLine(std::string_view line) {
+bool CLineParser::CompassCorrectionLine(std::string_view line) {
     static constexpr std::string_view kHeadings[] = {"N ", "S ", "E ", "W "};
     const std::size_t p = line.find("MCC ");
     if (p == std::string_view::npos) {
-        return;
+        return true;
     }
     const int heading = FirstMarker(line, p + 4, kHeadings);
     if (heading < 0) {
-        return;
+        return true;
     }
     if (const auto value = ReadReal(TextFrom(line, p + 6))) {
         state.SetMcc(heading, *value);
     }
+    return true;
 }
 
 // "BLK a b": the number after the second blank, or after the first when only one.
-void CLineParser::BlkLine(std::string_view line) {
+bool CLineParser::BlkLine(std::string_view line) {
     std::string_view text = AfterFirstBlank(line);
     if (text.size() != line.size()) {
         const std::size_t second = text.find(' ');
@@ -450,16 +471,18 @@ void CLineParser::BlkLine(std::string_view line) {
     if (const auto value = ReadReal(text)) {
         state.SetBlkValue(*value);
     }
+    return true;
 }
 
 // "STAT 00CF": every status line counts; an unreadable word keeps the previous one, so
 // a garbled line can neither fake a valid status nor clear a valid one.
-void CLineParser::StatusLine(std::string_view line) {
+bool CLineParser::StatusLine(std::string_view line) {
     if (const auto word = ReadHex32(AfterFirstBlank(line))) {
         state.SetStatusWord(*word);
     } else {
         state.CountStatusLine();
     }
+    return true;
 }
 
 void CLineParser::SetAck(int index) {

@@ -42,19 +42,44 @@ public:
     std::string Pending() const;
 
 private:
+    // A row of the dispatch table: a line that starts with `keyword` ("" starts every
+    // line) is offered to `handler`, which takes it (true) or leaves it to the rows after.
+    // A row without a handler marks a keyword that is none of ours although one of ours
+    // starts it. See Dispatch.
+    using Handler = bool (CLineParser::*)(std::string_view line);
+    struct Row {
+        std::string_view keyword;
+        Handler handler;
+    };
+    static const Row kRows[];
+
     bool CompleteLine();
     bool Dispatch(std::string_view line);
     void SetAck(int index);
-    bool RealRow(std::string_view line, void (CAhrsState::*set)(double));
+
+    // The rows' handlers.
+    template <void (CAhrsState::*Set)(double)> bool RealRow(std::string_view line);
+    template <void (CAhrsState::*Set)(const std::string&)> bool TextRow(std::string_view line);
+    template <int Index> bool AckRow(std::string_view line);
+    bool AnLine(std::string_view line);
+    bool AccelScaleLine(std::string_view line);
+    bool GyroScaleLine(std::string_view line);
+    bool IndexedScaleLine(std::string_view line);
+    bool SensorLine(std::string_view line);
+    bool AvgHeadingLine(std::string_view line);
+    bool RawHeadingLine(std::string_view line);
+    bool LevelLine(std::string_view line);
+    bool CorrectionLine(std::string_view line);
+    bool CompassCorrectionLine(std::string_view line);
+    bool BlkLine(std::string_view line);
+    bool StatusLine(std::string_view line);
+    bool MountLine(std::string_view line);
+    bool ColonLine(std::string_view line);
+    bool DataLine(std::string_view line);
+
+    // Shared by the handlers.
     void ScaleLine(std::string_view line, bool accel);
-    void IndexedScaleLine(std::string_view line);
-    void SensorLine(std::string_view line);
     void HeadingLine(std::string_view line, bool average);
-    void LevelLine(std::string_view line);
-    void CorrectionLine(std::string_view line);
-    void CompassCorrectionLine(std::string_view line);
-    void BlkLine(std::string_view line);
-    void StatusLine(std::string_view line);
 
     CAhrsState& state;
     mutable std::mutex parserLock;

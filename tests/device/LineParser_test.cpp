@@ -132,6 +132,54 @@ TEST(Dispatch, PrefixClashesAndValueReading) {
     });
 }
 
+// Keywords that start other keywords, and the rules without keyword that sit between
+// the keyword rows: the table's order decides.
+TEST(Dispatch, TableOrderSettlesKeywordsThatStartOthers) {
+    RunCases({
+        {"ROLL T 12:30:45", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "ROLL T 12:30:45");
+             EXPECT_DOUBLE_EQ(s.GetRoll(), 0);
+         }},
+        {"PITCH T 1:2", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "");
+             EXPECT_DOUBLE_EQ(s.GetPitch(), 0);
+         }},
+        {"ROLL T", false, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetRoll(), 0); }},
+        {"ROLLT 5", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetRoll(), 5); }},
+        {"PITCHT 6", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetPitch(), 6); }},
+        {"STAT 12:00:01", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetStatusWord(), 0x12U);
+             EXPECT_EQ(s.GetColonLineText(), "");
+         }},
+        {"Magvar 1:2:3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagneticVariation(), 1); }},
+        {"Lat 12:00:01", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "Lat 12:00:01");
+             EXPECT_EQ(s.GetLatitudeCount(), 0U);
+         }},
+        {"A429 1:2:3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetA429Speed(), 0); }},
+        {"ARINC 1:2", true, [](auto& s) { EXPECT_EQ(s.GetArincCount(), 0U); }},
+        {"12:30:45", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "12:30:45");
+             EXPECT_EQ(s.GetDataText(), "");
+         }},
+        {"-5 3", true, [](auto& s) { EXPECT_EQ(s.GetDataText(), "-5 3"); }},
+        {"MAGXL 12345", true, [](auto& s) { EXPECT_EQ(s.GetMagLevel(0), 0); }},
+        {"MagCorr 2", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagCorrHeading(), 2); }},
+        {"Magvar 3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagneticVariation(), 3); }},
+        {"Mag 3", false, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagneticVariation(), 0); }},
+        {"XX 2", true, [](auto& s) { EXPECT_EQ(s.GetGyroScaleTable().count(1500), 1U); }},
+        {"X AVG 3", true, [](auto& s) { EXPECT_EQ(s.GetAvgCount(0), 3); }},
+        {"X", false, [](auto& s) { EXPECT_EQ(s.GetAvgCount(0), 0); }},
+        {"MCC N 1", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 1); }},
+        {"MCC", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 0); }},
+    });
+}
+
 TEST(Dispatch, ScaleLinesTakeTheirKeys) {
     const struct {
         const char* line;
