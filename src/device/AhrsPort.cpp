@@ -144,7 +144,14 @@ void CAhrsPort::OnReceived(std::string_view bytes) {
             changedGroups.fetch_or(result.changed.Bits(), std::memory_order_relaxed);
         }
     }
-    timeBase.Sleep(kYieldMs); // the reader thread's own pause, not a UI-thread wait
+    // The listener yields before its next read. The link-up notification waits for the
+    // yield; otherwise the transport holds the next read, so that the yield and the wait
+    // for the next bytes can share one wake-up.
+    if (recognised && !linkAlive.load()) {
+        timeBase.Sleep(kYieldMs); // the reader thread's own pause, not a UI-thread wait
+    } else {
+        transport->HoldReads(kYieldMs);
+    }
     if (recognised && !linkAlive.exchange(true)) {
         Call(onLinkUp);
     }
