@@ -138,9 +138,20 @@ void CAhrsPort::OnReceived(std::string_view bytes) {
     bool recognised = true;
     if (!parsingSuspended.load()) {
         // The text handed on ends at the first NUL of the read.
-        recognised = parser.ProcessChunk(bytes.substr(0, bytes.find('\0')));
+        const auto result = parser.ProcessChunk(bytes.substr(0, bytes.find('\0')));
+        recognised = result.recognised;
+        if (!result.changed.Empty()) {
+            changedGroups.fetch_or(result.changed.Bits(), std::memory_order_relaxed);
+        }
     }
-    timeBase.Sleep(kYieldMs); // the reader thread's own pause, not a UI-thread wait
+    // The listener yields before its next read. The link-up notification waits for the
+    // yield; otherwise the transport holds the next read, so that the yield and the wait
+    // for the next bytes can share one wake-up.
+    if (recognised && !linkAlive.load()) {
+        timeBase.Sleep(kYieldMs); // the reader thread's own pause, not a UI-thread wait
+    } else {
+        transport->HoldReads(kYieldMs);
+    }
     if (recognised && !linkAlive.exchange(true)) {
         Call(onLinkUp);
     }

@@ -118,10 +118,10 @@ void CAhrsState::SetMagVersion(const std::string& text) {
     magVersion.Offer(text);
 }
 
-// "0" is how the unit says it has no serial number: the known one stays, and the report
+// With no serial number (kNoSerialNumber) the known one stays, and the report
 // is no report at all (it neither counts towards a text nor interrupts one).
 void CAhrsState::SetAhrsSerialNumber(const std::string& text) {
-    if (text == "0") {
+    if (text == kNoSerialNumber) {
         return;
     }
     Guard guard(lock);
@@ -129,7 +129,7 @@ void CAhrsState::SetAhrsSerialNumber(const std::string& text) {
 }
 
 void CAhrsState::SetMagSerialNumber(const std::string& text) {
-    if (text == "0") {
+    if (text == kNoSerialNumber) {
         return;
     }
     Guard guard(lock);

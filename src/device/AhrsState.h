@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 // The one record of everything last reported by the HX410 and its RQ270. The port's listener thread
 // writes it, the user-interface thread reads it; every operation holds the record lock for its
@@ -19,6 +20,9 @@
 class CAhrsState {
 public:
     using ScaleTable = std::map<std::int32_t, double>;
+
+    // How the unit says it has no serial number.
+    static constexpr std::string_view kNoSerialNumber = "0";
 
     CAhrsState();
     virtual ~CAhrsState() = default;

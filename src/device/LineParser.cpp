@@ -99,13 +99,13 @@ int FirstMarker(std::string_view line, std::size_t from, const std::string_view 
 
 CLineParser::CLineParser(CAhrsState& state) : state(state) {}
 
-bool CLineParser::ProcessChunk(std::string_view text) {
+CLineParser::ChunkResult CLineParser::ProcessChunk(std::string_view text) {
     const std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) {
         text = text.substr(0, nul);
     }
     std::lock_guard<std::mutex> guard(parserLock);
-    bool recognised = false;
+    ChunkResult result;
     for (const char c : text) {
         if (discarding) {
             if (c == kEscape) {
@@ -115,7 +115,7 @@ bool CLineParser::ProcessChunk(std::string_view text) {
         }
         if (c == kEscape) {
             if (!current.empty()) {
-                recognised = CompleteLine() || recognised;
+                result.recognised = CompleteLine(result.changed) || result.recognised;
             }
             current.clear();
             blankDue = false;
@@ -136,7 +136,7 @@ bool CLineParser::ProcessChunk(std::string_view text) {
             discarding = true;
         }
     }
-    return recognised;
+    return result;
 }
 
 std::string CLineParser::Pending() const {
@@ -144,7 +144,7 @@ std::string CLineParser::Pending() const {
     return blankDue ? current + ' ' : current;
 }
 
-bool CLineParser::CompleteLine() {
+bool CLineParser::CompleteLine(CRecordGroups& changed) {
     cleaned.clear();
     std::size_t i = 0;
     while (i < current.size()) {
@@ -163,183 +163,227 @@ bool CLineParser::CompleteLine() {
     if (!line.empty() && line.front() == ' ') {
         line.remove_prefix(1);
     }
-    return !line.empty() && Dispatch(line);
+    return !line.empty() && Dispatch(line, changed);
 }
 
-// The keyword table, tested in this order; the first match decides. Every keyword row
-// counts as recognised whether or not its value could be read; a value that cannot be
-// read leaves the record unchanged.
-bool CLineParser::Dispatch(std::string_view line) {
-    if (StartsWith(line, "Av ") || StartsWith(line, "Mv ") || StartsWith(line, "sn ") ||
-        StartsWith(line, "Sn ")) {
-        const std::string text(AfterFirstBlank(line));
-        if (!text.empty()) {
-            switch (line[0]) {
-            case 'A':
-                state.SetAhrsVersion(text);
-                break;
-            case 'M':
-                state.SetMagVersion(text);
-                break;
-            case 's':
-                state.SetAhrsSerialNumber(text);
-                break;
-            default:
-                state.SetMagSerialNumber(text);
-                break;
-            }
+// The dispatch table. A line is offered to the rows in this order and the first row that
+// takes it decides; a line no row takes is not recognised. A row with a keyword takes
+// every line that starts with it, whether or not its value can be read (a value that
+// cannot be read leaves the record unchanged). The two rows without a keyword are rules
+// on the whole line and may leave it to the rows after them.
+//
+// Where one keyword starts another, the order settles it:
+//   - "ROLL T" and "PITCH T" are not roll and pitch rows: their rows, placed before
+//     "ROLL" and "PITCH", have no handler, so such a line skips every keyword row after
+//     them and is left to the rules without keyword (it counts only if it holds a ':').
+//   - The colon rule comes after "Magvar" and before "Lat", "A429", "ARINC" and the data
+//     line: a keyword above it wins over a ':' in its line ("STAT 12:00" is a status
+//     line), while "Lat 12:00" is a colon line.
+//   - Keywords that share a start but where neither starts the other ("Mag Avg",
+//     "MagCorr", "Magvar"; "MAG" differs in case) need no order; "MAG" takes "MAG XL",
+//     "MAG YL" and every other line beginning "MAG".
+const CLineParser::Row CLineParser::kRows[] = {
+    {"Av ", &CLineParser::TextRow<&CAhrsState::SetAhrsVersion>},
+    {"Mv ", &CLineParser::TextRow<&CAhrsState::SetMagVersion>},
+    {"sn ", &CLineParser::SerialRow<&CAhrsState::SetAhrsSerialNumber>},
+    {"Sn ", &CLineParser::SerialRow<&CAhrsState::SetMagSerialNumber>},
+    {"AN ", &CLineParser::AnLine},
+    {"ASF", &CLineParser::AccelScaleLine},
+    {"GSF", &CLineParser::GyroScaleLine},
+    {"XX", &CLineParser::IndexedScaleLine},
+    {"YY", &CLineParser::IndexedScaleLine},
+    {"ZZ", &CLineParser::IndexedScaleLine},
+    {"X ", &CLineParser::SensorLine},
+    {"Y ", &CLineParser::SensorLine},
+    {"Z ", &CLineParser::SensorLine},
+    {"** GYRO NULL COMPLETE **", &CLineParser::AckRow<1>},
+    {"** ACCEL NULL COMPLETE **", &CLineParser::AckRow<0>},
+    {"++ MCC ERASE ++", &CLineParser::AckRow<2>},
+    {"++ MCC STORE ++", &CLineParser::AckRow<3>},
+    {"OutHdg", &CLineParser::RealRow<&CAhrsState::SetOutputHeading, CRecordGroups::kHeading>},
+    {"Mag Avg", &CLineParser::AvgHeadingLine},
+    {"Mag Raw", &CLineParser::RawHeadingLine},
+    {"MagCorr", &CLineParser::RealRow<&CAhrsState::SetMagCorrHeading, CRecordGroups::kHeading>},
+    {"MAG", &CLineParser::LevelLine},
+    {"MFC", &CLineParser::CorrectionLine},
+    {"ROLL T", nullptr},
+    {"ROLL", &CLineParser::RealRow<&CAhrsState::SetRoll, CRecordGroups::kAttitude>},
+    {"PITCH T", nullptr},
+    {"PITCH", &CLineParser::RealRow<&CAhrsState::SetPitch, CRecordGroups::kAttitude>},
+    {"BLK", &CLineParser::BlkLine},
+    {"STAT", &CLineParser::StatusLine},
+    {"MCC", &CLineParser::CompassCorrectionLine},
+    {"MNT", &CLineParser::MountLine},
+    {"Magvar", &CLineParser::RealRow<&CAhrsState::SetMagneticVariation, CRecordGroups::kLocation>},
+    {"", &CLineParser::ColonLine},
+    {"Lat", &CLineParser::RealRow<&CAhrsState::SetLatitude, CRecordGroups::kLocation>},
+    {"A429", &CLineParser::RealRow<&CAhrsState::SetA429Speed, CRecordGroups::kArinc>},
+    {"ARINC", &CLineParser::RealRow<&CAhrsState::SetArincOutput, CRecordGroups::kArinc>},
+    {"", &CLineParser::DataLine},
+};
+
+bool CLineParser::Dispatch(std::string_view line, CRecordGroups& changed) {
+    bool keywordsDone = false; // a keyword that is none of ours was met
+    for (const Row& row : kRows) {
+        const bool rule = row.keyword.empty();
+        if (!rule && (keywordsDone || !StartsWith(line, row.keyword))) {
+            continue;
         }
-        return true;
-    }
-    if (StartsWith(line, "AN ")) {
-        state.SetAnFlag(AfterFirstBlank(line) == "1");
-        return true;
-    }
-    if (StartsWith(line, "ASF") || StartsWith(line, "GSF")) {
-        ScaleLine(line, line[0] == 'A');
-        return true;
-    }
-    if (StartsWith(line, "XX") || StartsWith(line, "YY") || StartsWith(line, "ZZ")) {
-        IndexedScaleLine(line);
-        return true;
-    }
-    if (StartsWith(line, "X ") || StartsWith(line, "Y ") || StartsWith(line, "Z ")) {
-        SensorLine(line);
-        return true;
-    }
-    if (StartsWith(line, "** GYRO NULL COMPLETE **")) {
-        SetAck(1);
-        return true;
-    }
-    if (StartsWith(line, "** ACCEL NULL COMPLETE **")) {
-        SetAck(0);
-        return true;
-    }
-    if (StartsWith(line, "++ MCC ERASE ++")) {
-        SetAck(2);
-        return true;
-    }
-    if (StartsWith(line, "++ MCC STORE ++")) {
-        SetAck(3);
-        return true;
-    }
-    if (StartsWith(line, "OutHdg")) {
-        return RealRow(line, &CAhrsState::SetOutputHeading);
-    }
-    if (StartsWith(line, "Mag Avg") || StartsWith(line, "Mag Raw")) {
-        HeadingLine(line, line[4] == 'A');
-        return true;
-    }
-    if (StartsWith(line, "MagCorr")) {
-        return RealRow(line, &CAhrsState::SetMagCorrHeading);
-    }
-    if (StartsWith(line, "MAG")) {
-        LevelLine(line);
-        return true;
-    }
-    if (StartsWith(line, "MFC")) {
-        CorrectionLine(line);
-        return true;
-    }
-    if (StartsWith(line, "ROLL") && !StartsWith(line, "ROLL T")) {
-        return RealRow(line, &CAhrsState::SetRoll);
-    }
-    if (StartsWith(line, "PITCH") && !StartsWith(line, "PITCH T")) {
-        return RealRow(line, &CAhrsState::SetPitch);
-    }
-    if (StartsWith(line, "BLK")) {
-        BlkLine(line);
-        return true;
-    }
-    if (StartsWith(line, "STAT")) {
-        StatusLine(line);
-        return true;
-    }
-    if (StartsWith(line, "MCC")) {
-        CompassCorrectionLine(line);
-        return true;
-    }
-    if (StartsWith(line, "MNT")) {
-        if (const auto value = ReadInteger(AfterFirstBlank(line), INT32_MIN, INT32_MAX)) {
-            state.SetMountPosition(static_cast<std::int32_t>(*value));
+        if (row.handler == nullptr) {
+            keywordsDone = true;
+        } else if ((this->*row.handler)(line, changed)) {
+            return true;
         }
-        return true;
-    }
-    if (StartsWith(line, "Magvar")) {
-        return RealRow(line, &CAhrsState::SetMagneticVariation);
-    }
-    if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-        if (line.find(':', colon + 1) != std::string_view::npos) {
-            state.SetColonLineText(std::string(line));
-        }
-        return true;
-    }
-    if (StartsWith(line, "Lat")) {
-        return RealRow(line, &CAhrsState::SetLatitude);
-    }
-    if (StartsWith(line, "A429")) {
-        return RealRow(line, &CAhrsState::SetA429Speed);
-    }
-    if (StartsWith(line, "ARINC")) {
-        return RealRow(line, &CAhrsState::SetArincOutput);
-    }
-    if (line[0] == '-' || (line[0] >= '0' && line[0] <= '9')) {
-        state.SetDataText(std::string(line));
-        return true;
     }
     return false;
 }
 
 // A row whose value is the text after the first blank, read as a real number.
-bool CLineParser::RealRow(std::string_view line, void (CAhrsState::*set)(double)) {
+template <void (CAhrsState::*Set)(double), CRecordGroups::Group Group>
+bool CLineParser::RealRow(std::string_view line, CRecordGroups& changed) {
     if (const auto value = ReadReal(AfterFirstBlank(line))) {
-        (state.*set)(*value);
+        (state.*Set)(*value);
+        changed |= Group;
     }
     return true;
 }
 
-// "ASF name value" and "GSF name value".
-void CLineParser::ScaleLine(std::string_view line, bool accel) {
+// A version or serial number row: the text after the first blank, when there is any.
+template <void (CAhrsState::*Set)(const std::string&)>
+bool CLineParser::TextRow(std::string_view line, CRecordGroups& changed) {
+    const std::string_view text = AfterFirstBlank(line);
+    if (!text.empty()) {
+        (state.*Set)(std::string(text));
+        changed |= CRecordGroups::kIdentity;
+    }
+    return true;
+}
+
+// A serial number row; the unit's "no serial number" is no report at all.
+template <void (CAhrsState::*Set)(const std::string&)>
+bool CLineParser::SerialRow(std::string_view line, CRecordGroups& changed) {
+    if (AfterFirstBlank(line) == CAhrsState::kNoSerialNumber) {
+        return true;
+    }
+    return TextRow<Set>(line, changed);
+}
+
+template <int Index> bool CLineParser::AckRow(std::string_view /*line*/, CRecordGroups& changed) {
+    SetAck(Index);
+    changed |= CRecordGroups::kAcknowledgements;
+    return true;
+}
+
+bool CLineParser::AnLine(std::string_view line, CRecordGroups& changed) {
+    state.SetAnFlag(AfterFirstBlank(line) == "1");
+    changed |= CRecordGroups::kStatus;
+    return true;
+}
+
+bool CLineParser::AccelScaleLine(std::string_view line, CRecordGroups& changed) {
+    if (ScaleLine(line, true)) {
+        changed |= CRecordGroups::kScales;
+    }
+    return true;
+}
+
+bool CLineParser::GyroScaleLine(std::string_view line, CRecordGroups& changed) {
+    if (ScaleLine(line, false)) {
+        changed |= CRecordGroups::kScales;
+    }
+    return true;
+}
+
+bool CLineParser::AvgHeadingLine(std::string_view line, CRecordGroups& changed) {
+    if (HeadingLine(line, true)) {
+        changed |= CRecordGroups::kHeading;
+    }
+    return true;
+}
+
+bool CLineParser::RawHeadingLine(std::string_view line, CRecordGroups& changed) {
+    if (HeadingLine(line, false)) {
+        changed |= CRecordGroups::kHeading;
+    }
+    return true;
+}
+
+bool CLineParser::MountLine(std::string_view line, CRecordGroups& changed) {
+    if (const auto value = ReadInteger(AfterFirstBlank(line), INT32_MIN, INT32_MAX)) {
+        state.SetMountPosition(static_cast<std::int32_t>(*value));
+        changed |= CRecordGroups::kMount;
+    }
+    return true;
+}
+
+// Any line holding a ':' counts; it is kept when a second ':' follows the first.
+bool CLineParser::ColonLine(std::string_view line, CRecordGroups& changed) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    if (line.find(':', colon + 1) != std::string_view::npos) {
+        state.SetColonLineText(std::string(line));
+        changed |= CRecordGroups::kOther;
+    }
+    return true;
+}
+
+// A line starting with a digit or '-' is kept whole.
+bool CLineParser::DataLine(std::string_view line, CRecordGroups& changed) {
+    if (line[0] != '-' && (line[0] < '0' || line[0] > '9')) {
+        return false;
+    }
+    state.SetDataText(std::string(line));
+    changed |= CRecordGroups::kOther;
+    return true;
+}
+
+// "ASF name value" and "GSF name value"; true when the value was stored.
+bool CLineParser::ScaleLine(std::string_view line, bool accel) {
     const std::size_t first = line.find(' ');
     if (first == std::string_view::npos) {
-        return;
+        return false;
     }
     const std::size_t second = line.find(' ', first + 1);
     if (second == std::string_view::npos) {
-        return;
+        return false;
     }
     const int nameIndex = ScaleNameIndex(line.substr(first + 1, second - first - 1));
     const auto value = ReadReal(line.substr(second + 1));
     if (!value) {
-        return;
+        return false;
     }
     if (accel) {
         state.SetAccelScale(nameIndex, *value);
     } else {
         state.SetGyroScale(nameIndex * 100, *value);
     }
+    return true;
 }
 
 // "XX3P 1.002": name "XX" + the character before the blank, number from the characters
 // between them, key name index * 100 + number mod 256.
-void CLineParser::IndexedScaleLine(std::string_view line) {
+bool CLineParser::IndexedScaleLine(std::string_view line, CRecordGroups& changed) {
     const std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos) {
-        return;
+        return true;
     }
     const auto value = ReadReal(line.substr(blank + 1));
     if (!value) {
-        return;
+        return true;
     }
     std::string name(line.substr(0, 2));
     name.push_back(line[blank - 1]);
     const std::size_t last = blank - 1;
     const int number = last > 2 ? IndexedScaleNumber(line.substr(2, last - 2)) : 0;
     state.SetGyroScale(ScaleNameIndex(name) * 100 + number, *value);
+    changed |= CRecordGroups::kScales;
+    return true;
 }
 
-// "X ACCEL 0.01": axis word, quantity word, value.
-void CLineParser::SensorLine(std::string_view line) {
+// "X ACCEL 0.01": axis word, quantity word, value. "X AVG" is a magnetometer count.
+bool CLineParser::SensorLine(std::string_view line, CRecordGroups& changed) {
     const int axis = line[0] - 'X';
     const std::size_t second = line.find(' ', 2);
     const std::string_view quantity =
@@ -350,16 +394,17 @@ void CLineParser::SensorLine(std::string_view line) {
         if (const auto real = ReadReal(text)) {
             if (const auto count = TruncateToLow16(*real)) {
                 state.SetAvgCount(axis, *count);
+                changed |= CRecordGroups::kMagCounts;
             }
         }
-        return;
+        return true;
     }
     if (quantity != "ACCEL" && quantity != "GYRO" && quantity != "BIAS") {
-        return;
+        return true;
     }
     const auto value = ReadReal(text);
     if (!value) {
-        return;
+        return true;
     }
     if (quantity == "ACCEL") {
         state.SetAccel(axis, *value);
@@ -368,14 +413,17 @@ void CLineParser::SensorLine(std::string_view line) {
     } else {
         state.SetGyroBias(axis, *value);
     }
+    changed |= CRecordGroups::kSensors;
+    return true;
 }
 
-// "Mag Avg 123.4" and "Mag Raw 123.4". A heading outside 0..360 is a garbled line: it
-// would hold the filtered heading outside its range for good, so it is not read.
-void CLineParser::HeadingLine(std::string_view line, bool average) {
+// "Mag Avg 123.4" and "Mag Raw 123.4"; true when the heading was stored. A heading
+// outside 0..360 is a garbled line: it would hold the filtered heading outside its range
+// for good, so it is not read.
+bool CLineParser::HeadingLine(std::string_view line, bool average) {
     const auto value = ReadReal(AfterBlankFrom(line, 7));
     if (!value || *value < 0 || *value > 360) {
-        return;
+        return false;
     }
     if (average) {
         // 360 is north; passed as 0 so the filtered heading stays within [0, 360) even
@@ -384,12 +432,13 @@ void CLineParser::HeadingLine(std::string_view line, bool average) {
     } else {
         state.SetMagRawHeading(*value);
     }
+    return true;
 }
 
 // "MAG XL 123" and "MAG YL 123"; lines shorter than 9 characters are ignored.
-void CLineParser::LevelLine(std::string_view line) {
+bool CLineParser::LevelLine(std::string_view line, CRecordGroups& changed) {
     if (line.size() < 9) {
-        return;
+        return true;
     }
     const std::string_view rest = line.substr(4);
     int index = -1;
@@ -398,48 +447,54 @@ void CLineParser::LevelLine(std::string_view line) {
     } else if (StartsWith(rest, "YL")) {
         index = 1;
     } else {
-        return;
+        return true;
     }
     if (const auto real = ReadReal(AfterBlankFrom(line, 6))) {
         if (const auto count = TruncateToLow16(*real)) {
             state.SetMagLevel(index, *count);
+            changed |= CRecordGroups::kMagCounts;
         }
     }
+    return true;
 }
 
 // "MFC X 123": axis marker searched from the fifth character, value from the seventh,
 // a signed 16-bit integer.
-void CLineParser::CorrectionLine(std::string_view line) {
+bool CLineParser::CorrectionLine(std::string_view line, CRecordGroups& changed) {
     static constexpr std::string_view kAxes[] = {"X ", "Y ", "Z "};
     const std::size_t p = line.find("MFC");
     const int axis = FirstMarker(line, p + 4, kAxes);
     if (axis < 0) {
-        return;
+        return true;
     }
     if (const auto value = ReadInteger(TextFrom(line, p + 6), INT16_MIN, INT16_MAX)) {
         state.SetMagFieldCorrection(axis, static_cast<std::int16_t>(*value));
+        changed |= CRecordGroups::kCorrections;
     }
+    return true;
 }
 
 // "MCC N 1.5": heading marker searched after "MCC ", tested N, S, E, W; the value
 // always starts two characters after the marker's expected place.
-void CLineParser::CompassCorrectionLine(std::string_view line) {
+bool CLineParser::CompassCorrectionLine(std::string_view line, CRecordGroups& changed) {
     static constexpr std::string_view kHeadings[] = {"N ", "S ", "E ", "W "};
     const std::size_t p = line.find("MCC ");
     if (p == std::string_view::npos) {
-        return;
+        return true;
     }
     const int heading = FirstMarker(line, p + 4, kHeadings);
     if (heading < 0) {
-        return;
+        return true;
     }
     if (const auto value = ReadReal(TextFrom(line, p + 6))) {
         state.SetMcc(heading, *value);
+        changed |= CRecordGroups::kCorrections;
     }
+    return true;
 }
 
 // "BLK a b": the number after the second blank, or after the first when only one.
-void CLineParser::BlkLine(std::string_view line) {
+bool CLineParser::BlkLine(std::string_view line, CRecordGroups& changed) {
     std::string_view text = AfterFirstBlank(line);
     if (text.size() != line.size()) {
         const std::size_t second = text.find(' ');
@@ -449,17 +504,21 @@ void CLineParser::BlkLine(std::string_view line) {
     }
     if (const auto value = ReadReal(text)) {
         state.SetBlkValue(*value);
+        changed |= CRecordGroups::kOther;
     }
+    return true;
 }
 
 // "STAT 00CF": every status line counts; an unreadable word keeps the previous one, so
 // a garbled line can neither fake a valid status nor clear a valid one.
-void CLineParser::StatusLine(std::string_view line) {
+bool CLineParser::StatusLine(std::string_view line, CRecordGroups& changed) {
     if (const auto word = ReadHex32(AfterFirstBlank(line))) {
         state.SetStatusWord(*word);
     } else {
         state.CountStatusLine();
     }
+    changed |= CRecordGroups::kStatus;
+    return true;
 }
 
 void CLineParser::SetAck(int index) {

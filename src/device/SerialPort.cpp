@@ -347,6 +347,8 @@ int CSerialPort::StartReceiver() {
         std::lock_guard lock(pauseLock);
         stopRequested.store(false);
     }
+    holdUntilMs = kNoHold;
+    sleepOutHolds = false;
     listener = std::thread([this] { ListenerMain(); });
     return Keep(0);
 }
@@ -392,15 +394,39 @@ void CSerialPort::ListenerMain() {
     }
 }
 
+void CSerialPort::HoldReads(double programMs) {
+    holdUntilMs = timeBase.NowMs() + programMs;
+}
+
+bool CSerialPort::HoldPending() const {
+    return holdUntilMs != kNoHold && timeBase.NowMs() < holdUntilMs;
+}
+
+void CSerialPort::SleepOutHold() {
+    timeBase.Sleep(holdUntilMs - timeBase.NowMs());
+    holdUntilMs = kNoHold;
+}
+
+// A hold (HoldReads) is waited out in one of two ways, whichever the line's rhythm makes
+// cheaper, so that each read costs one wake-up: when bytes come in bursts further apart
+// than the hold, the listener waits for them at once (the hold has passed when they come);
+// when they keep coming within the hold, it sleeps the hold out first and finds them
+// waiting. It switches when a wait shows the other way would have been the cheaper one.
+// Either way no read comes before the hold ends, nor later than the first event after.
 int CSerialPort::WaitAndDispatch() {
     for (;;) {
         const int handle = fd.load();
         if (handle < 0) {
             return EBADF;
         }
+        int timeoutMs = -1; // StopReceiver wakes this wait through the event descriptor
+        if (sleepOutHolds && HoldPending()) {
+            SleepOutHold();
+            timeoutMs = 0;
+        }
         pollfd entries[2] = {{handle, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        // No time-out is needed: StopReceiver wakes this wait through the event descriptor.
-        if (::poll(entries, 2, -1) < 0) {
+        const int ready = ::poll(entries, 2, timeoutMs);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -408,6 +434,15 @@ int CSerialPort::WaitAndDispatch() {
         }
         if (stopRequested.load() || entries[1].revents != 0) {
             return 0;
+        }
+        if (ready == 0) {
+            sleepOutHolds = false; // nothing came during the hold
+            continue;
+        }
+        if (HoldPending()) {
+            sleepOutHolds = true; // something came within the hold
+            SleepOutHold();
+            continue;
         }
         const short events = entries[0].revents;
         if (events & POLLIN) {

@@ -18,7 +18,8 @@
 //
 // Threads: open, close and writes belong to the caller's (user-interface) thread; the
 // listener thread reads, at most kReadSize bytes at a time, and hands the bytes to the
-// receiver given to Open (without one they are dropped). When the listener meets a
+// receiver given to Open (without one they are dropped), which may hold the next read for
+// a while (HoldReads). When the listener meets a
 // hang-up or a read failure it closes the device and calls the receiver's OnFailed on
 // its own way out; the receiver may pause and reopen the device there, and the same
 // thread then goes on listening.
@@ -57,6 +58,7 @@ public:
     int Probe(const std::string& devicePath) const override;
     bool PauseReader(double programMs) override;
     int Reopen(const std::string& devicePath) override;
+    void HoldReads(double programMs) override;
 
     // Writes all `length` bytes, waiting while the device's output queue is full; fails
     // with ETIMEDOUT when no byte could be written for `timeoutMs` program milliseconds.
@@ -80,12 +82,16 @@ protected:
     virtual int QueuedOutput(int handle) const;
 
 private:
+    static constexpr double kNoHold = -1e300;
+
     int OpenHandle(const std::string& devicePath);
     void CloseHandle(bool drain = false);
     bool DrainOutput(int handle) const;
     int WaitForOutput(int handle, double untilMs);
     void ListenerMain();
     int WaitAndDispatch();
+    bool HoldPending() const;
+    void SleepOutHold();
     // Reads what has arrived and hands it on; a non-zero result is a read failure.
     int ReceiveAvailable();
     void CloseFromListener();
@@ -102,6 +108,10 @@ private:
     std::thread listener;
     int wakeFd = -1;
     std::atomic<bool> stopRequested{false};
+    // Listener thread only: no read before this program time (HoldReads), and whether the
+    // listener sleeps out a hold before it waits for bytes (see WaitAndDispatch).
+    double holdUntilMs = kNoHold;
+    bool sleepOutHolds = false;
     std::mutex pauseLock;
     std::condition_variable pauseWake;
 };

@@ -40,6 +40,11 @@ public:
     // Open would meet (ENOTTY, EBUSY, EACCES, ...). The port list offers what passes.
     virtual int Probe(const std::string& devicePath) const = 0;
 
+    // Reader thread, from OnReceived: the reader reads nothing more for `programMs` from
+    // now. Whether it sleeps through that time or already waits for the next bytes is the
+    // transport's choice; either way no read comes sooner.
+    virtual void HoldReads(double programMs) = 0;
+
     // Reader thread, from OnFailed: waits `programMs` unless Close is called meanwhile
     // (false then, and the reader ends).
     virtual bool PauseReader(double programMs) = 0;

@@ -79,7 +79,7 @@ struct DispatchCase {
 void RunCases(const std::vector<DispatchCase>& cases) {
     for (const DispatchCase& c : cases) {
         Fixture f;
-        EXPECT_EQ(f.parser.ProcessChunk(Line(c.line)), c.recognised) << c.line;
+        EXPECT_EQ(f.parser.ProcessChunk(Line(c.line)).recognised, c.recognised) << c.line;
         SCOPED_TRACE(c.line);
         c.check(f.state);
     }
@@ -129,6 +129,54 @@ TEST(Dispatch, PrefixClashesAndValueReading) {
         {"MCC W 1.5 N 2", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 1.5); }},
         {"MCC W 1.5 N 2", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(3), 0); }},
         {"MCCX", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 0); }},
+    });
+}
+
+// Keywords that start other keywords, and the rules without keyword that sit between
+// the keyword rows: the table's order decides.
+TEST(Dispatch, TableOrderSettlesKeywordsThatStartOthers) {
+    RunCases({
+        {"ROLL T 12:30:45", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "ROLL T 12:30:45");
+             EXPECT_DOUBLE_EQ(s.GetRoll(), 0);
+         }},
+        {"PITCH T 1:2", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "");
+             EXPECT_DOUBLE_EQ(s.GetPitch(), 0);
+         }},
+        {"ROLL T", false, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetRoll(), 0); }},
+        {"ROLLT 5", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetRoll(), 5); }},
+        {"PITCHT 6", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetPitch(), 6); }},
+        {"STAT 12:00:01", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetStatusWord(), 0x12U);
+             EXPECT_EQ(s.GetColonLineText(), "");
+         }},
+        {"Magvar 1:2:3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagneticVariation(), 1); }},
+        {"Lat 12:00:01", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "Lat 12:00:01");
+             EXPECT_EQ(s.GetLatitudeCount(), 0U);
+         }},
+        {"A429 1:2:3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetA429Speed(), 0); }},
+        {"ARINC 1:2", true, [](auto& s) { EXPECT_EQ(s.GetArincCount(), 0U); }},
+        {"12:30:45", true,
+         [](auto& s) {
+             EXPECT_EQ(s.GetColonLineText(), "12:30:45");
+             EXPECT_EQ(s.GetDataText(), "");
+         }},
+        {"-5 3", true, [](auto& s) { EXPECT_EQ(s.GetDataText(), "-5 3"); }},
+        {"MAGXL 12345", true, [](auto& s) { EXPECT_EQ(s.GetMagLevel(0), 0); }},
+        {"MagCorr 2", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagCorrHeading(), 2); }},
+        {"Magvar 3", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagneticVariation(), 3); }},
+        {"Mag 3", false, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagneticVariation(), 0); }},
+        {"XX 2", true, [](auto& s) { EXPECT_EQ(s.GetGyroScaleTable().count(1500), 1U); }},
+        {"X AVG 3", true, [](auto& s) { EXPECT_EQ(s.GetAvgCount(0), 3); }},
+        {"X", false, [](auto& s) { EXPECT_EQ(s.GetAvgCount(0), 0); }},
+        {"MCC N 1", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 1); }},
+        {"MCC", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 0); }},
     });
 }
 
@@ -213,6 +261,71 @@ TEST(Dispatch, GarbledHeadingCannotPushTheFilterOutOfRange) {
     f.parser.ProcessChunk(Line("Mag Avg 10") + Line("Mag Avg 99999") + Line("Mag Avg 20"));
     EXPECT_DOUBLE_EQ(f.state.GetAvgHeading(), 12.5);
     EXPECT_EQ(f.state.GetAvgHeadingCount(), 2U);
+}
+
+// Each chunk reports the groups its lines stored, and only those: a recognised line whose
+// value cannot be read, or that stores nothing, changes no group.
+TEST(ChangedGroups, EachLineReportsTheGroupItStored) {
+    using G = CRecordGroups;
+    const struct {
+        const char* line;
+        CRecordGroups changed;
+    } cases[] = {
+        {"PITCH 1", G::kAttitude},
+        {"ROLL -2", G::kAttitude},
+        {"ROLL x", {}},
+        {"OutHdg 3", G::kHeading},
+        {"Mag Avg 10", G::kHeading},
+        {"Mag Raw 11", G::kHeading},
+        {"Mag Avg 400", {}},
+        {"MagCorr 12", G::kHeading},
+        {"STAT 00CF", G::kStatus},
+        {"STAT zz", G::kStatus},
+        {"AN 1", G::kStatus},
+        {"X ACCEL 0.1", G::kSensors},
+        {"Y GYRO 0.2", G::kSensors},
+        {"Z BIAS 0.3", G::kSensors},
+        {"X TEMP 3", {}},
+        {"X AVG 12", G::kMagCounts},
+        {"MAG XL 5000", G::kMagCounts},
+        {"MAG ZL 5000", {}},
+        {"MFC X -12", G::kCorrections},
+        {"MCC N 1.5", G::kCorrections},
+        {"MNT 3", G::kMount},
+        {"Lat 45.5", G::kLocation},
+        {"Magvar -3", G::kLocation},
+        {"A429 1", G::kArinc},
+        {"ARINC 0", G::kArinc},
+        {"Av 1.52", G::kIdentity},
+        {"Sn 77001", G::kIdentity},
+        {"sn 0", {}},
+        {"Mv ", {}},
+        {"ASF XXN 1", G::kScales},
+        {"GSF ZZ 1", G::kScales},
+        {"XX3P 1.002", G::kScales},
+        {"BLK 1 2", G::kOther},
+        {"10:22:05", G::kOther},
+        {"Lat: 45", {}},
+        {"-12 34", G::kOther},
+        {"++ MCC STORE ++", G::kAcknowledgements},
+        {"hello", {}},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        EXPECT_EQ(f.parser.ProcessChunk(Line(c.line)).changed.Bits(), c.changed.Bits()) << c.line;
+    }
+}
+
+TEST(ChangedGroups, AChunkReportsEveryGroupItsCompleteLinesStored) {
+    Fixture f;
+    const auto first = f.parser.ProcessChunk(Line("PITCH 1") + Line("STAT 00CF") + "\x1b[1;1HMNT");
+    EXPECT_TRUE(first.recognised);
+    EXPECT_EQ(first.changed, CRecordGroups::kAttitude | CRecordGroups::kStatus);
+    const auto rest = f.parser.ProcessChunk(" 4\x1b");
+    EXPECT_EQ(rest.changed, CRecordGroups(CRecordGroups::kMount));
+    const auto none = f.parser.ProcessChunk("garbage\x1b");
+    EXPECT_FALSE(none.recognised);
+    EXPECT_TRUE(none.changed.Empty());
 }
 
 TEST(Acknowledgement, BannerBeforeTheClearDoesNotCountAndBadIndicesAreNeverSet) {

@@ -65,6 +65,7 @@ public:
         std::lock_guard lock(mutex);
         holdPauses = true;
     }
+    void HoldReads(double programMs) override { timeBase.Sleep(programMs); }
     int Reopen(const std::string& devicePath) override {
         std::lock_guard lock(mutex);
         return OpenLocked(devicePath);

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -166,6 +170,72 @@ TEST(SerialPort, SetLineSettingsAppliesFramingAndRejectsNonsense) {
     for (const Case& c : bad) {
         EXPECT_EQ(port.SetLineSettings(c.baud, c.dataBits, CSerialPort::Parity::None, c.stopBits),
                   EINVAL);
+    }
+}
+
+// Holds every read for kHoldMs after it, as the link's port does, and keeps what came
+// and when.
+class CHoldingReceiver : public ITransportReceiver {
+public:
+    static constexpr double kHoldMs = 200; // program time: 10 real milliseconds
+
+    explicit CHoldingReceiver(CSerialPort& port) : port(port) {}
+
+    void OnReceived(std::string_view bytes) override {
+        {
+            std::lock_guard lock(mutex);
+            reads.push_back({kTimeBase.NowMs(), std::string(bytes)});
+            text += bytes;
+        }
+        arrived.notify_all();
+        port.HoldReads(kHoldMs);
+    }
+    void OnFailed(int /*error*/) override {}
+
+    bool WaitForText(std::size_t size) {
+        std::unique_lock lock(mutex);
+        return arrived.wait_for(lock, std::chrono::seconds(10),
+                                [&] { return text.size() >= size; });
+    }
+
+    struct Read {
+        double atMs;
+        std::string bytes;
+    };
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<Read> reads;
+    std::string text;
+
+private:
+    CSerialPort& port;
+};
+
+// Bytes that come within a hold and bytes that come after it: either way every read
+// starts no sooner than the hold after the one before, and no byte is lost or reordered.
+TEST(SerialPort, AHeldReadComesNoSoonerThanTheHoldAndLosesNothing) {
+    CPtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    CSerialPort port(kTimeBase);
+    CHoldingReceiver receiver(port);
+    ASSERT_EQ(port.Open(peer.SlavePath(), receiver), 0);
+    const std::string sent = "abcdefgh";
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        if (i % 4 >= 2) {
+            kTimeBase.Sleep(2 * CHoldingReceiver::kHoldMs); // let the hold pass first
+        }
+        ASSERT_TRUE(peer.Send(sent.substr(i, 1)));
+        if (i % 2 == 1) {
+            ASSERT_TRUE(receiver.WaitForText(i + 1));
+        }
+    }
+    ASSERT_TRUE(receiver.WaitForText(sent.size()));
+    port.Close();
+    std::lock_guard lock(receiver.mutex);
+    EXPECT_EQ(receiver.text, sent);
+    for (std::size_t i = 1; i < receiver.reads.size(); ++i) {
+        EXPECT_GE(receiver.reads[i].atMs - receiver.reads[i - 1].atMs, CHoldingReceiver::kHoldMs)
+            << "read " << i;
     }
 }
 

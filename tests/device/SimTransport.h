@@ -111,6 +111,7 @@ public:
         std::unique_lock lock(mutex);
         return !timeBase.WaitFor(wake, lock, programMs, [this] { return stop; });
     }
+    void HoldReads(double programMs) override { timeBase.Sleep(programMs); }
     int Reopen(const std::string& /*devicePath*/) override {
         std::lock_guard lock(mutex);
         open = true;
