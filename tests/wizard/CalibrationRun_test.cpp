@@ -23,26 +23,21 @@ const std::array<std::pair<const char*, double>, 4> kWalk{
 
 } // namespace
 
+// The whole calibration against hx410-sim over a pseudo-terminal: the real path.
 class CalibrationRunTest : public SimPagesTest {
 protected:
+    CalibrationRunTest() : SimPagesTest(UnitPath::PseudoTerminal) {}
+
     // The simulator's swing listing; its last line is "swing max=<degrees>".
-    std::vector<std::string> Swing(CSimPeer& sim) {
-        std::vector<std::string> lines;
-        EXPECT_TRUE(sim.Send("swing\n"));
-        for (std::string line = sim.ReadLine(); !line.empty(); line = sim.ReadLine()) {
-            lines.push_back(line);
-            if (line.rfind("swing max=", 0) == 0) {
-                break;
-            }
-        }
-        return lines;
+    static std::vector<std::string> Swing(CTestUnit& sim) {
+        return sim.Lines("swing", "swing max=");
     }
     static double MaxOf(const std::vector<std::string>& swing) {
         return swing.empty() ? 1e9 : std::strtod(swing.back().c_str() + 10, nullptr);
     }
 
     // On `page`, each cardinal heading in the walk order: turned there, steady, measured.
-    void MeasureCardinals(CSimPeer& sim, int page) {
+    void MeasureCardinals(CTestUnit& sim, int page) {
         for (const auto& [key, heading] : kWalk) {
             ASSERT_EQ(sim.Command("heading " + std::to_string(heading)).rfind("ok heading", 0), 0u);
             QWidget* pageWidget = wizard.Page(page);
@@ -62,7 +57,7 @@ protected:
 };
 
 TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfADegree) {
-    CSimPeer& sim = Connect({"--mag-serial", kMagSerial, "--heading-noise", "0.005"});
+    CTestUnit& sim = Connect({"--mag-serial", kMagSerial, "--heading-noise", "0.005"});
     const CBoxAnswerer answerer(QMessageBox::Ok);
 
     // The free field of this magnetometer, away from the aircraft, as the first installation
@@ -102,7 +97,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
-    EXPECT_EQ(SimValue(sim, "Mount"), "11");
+    EXPECT_EQ(sim.Value("Mount"), "11");
 
     MeasureCardinals(sim, kCoarsePage);
     ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() & IWizardFrame::kNext; }));
@@ -110,7 +105,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     wizard.PressNext();
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_EQ(SimValue(sim, std::string("Mfc") + "XYZ"[axis]), std::to_string(coarse[axis]));
+        EXPECT_EQ(sim.Value(std::string("Mfc") + "XYZ"[axis]), std::to_string(coarse[axis]));
     }
 
     MeasureCardinals(sim, kFinePage);
@@ -124,7 +119,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinishPage; }));
     const char* const mccNames[] = {"StoredMccN", "StoredMccS", "StoredMccE", "StoredMccW"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(std::stod(SimValue(sim, mccNames[i])), fine[i], 0.005) << mccNames[i];
+        EXPECT_NEAR(std::stod(sim.Value(mccNames[i])), fine[i], 0.005) << mccNames[i];
     }
 
     // The log of the run, then the verification page, and Finish ends the installation.

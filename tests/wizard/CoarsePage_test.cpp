@@ -74,14 +74,13 @@ std::array<int16_t, 3> ModelCorrections() {
 class CoarsePageTest : public CSimulatedLinkSuite {
 protected:
     CoarsePageTest()
-        : sim(HX410_SIM_PATH, places.portsDir, kScale, {"--warmup", "0"}),
+        : sim(StartUnit({"--warmup", "0"})),
           wizard(*uiThread, CTimeBase(kScale), objects.Services(),
                  [](int index, QWidget* parent) -> CWizardPage* {
                      return index == kCoarsePage ? new CCoarseCalibrationPage(parent)
                                                  : MakeStandardPage(index, parent);
                  }) {
         Session().SetTailNumber("N410KT");
-        Settings().Set("ComPort", sim.ComNumber());
         wizard.show();
     }
     void SetUp() override {
@@ -99,18 +98,7 @@ protected:
             [] { return Link().IsLinkAlive() && State().GetMagSerialNumber() == kMagSerial; });
     }
     std::array<std::string, 3> UnitCorrections() {
-        std::array<std::string, 3> values;
-        EXPECT_TRUE(sim.Send("state\n"));
-        for (std::string line = sim.ReadLine(); !line.empty() && line != "end";
-             line = sim.ReadLine()) {
-            for (int axis = 0; axis < 3; ++axis) {
-                const std::string name = std::string("Mfc") + "XYZ"[axis] + "=";
-                if (line.rfind(name, 0) == 0) {
-                    values[axis] = line.substr(name.size());
-                }
-            }
-        }
-        return values;
+        return {sim.Value("MfcX"), sim.Value("MfcY"), sim.Value("MfcZ")};
     }
     template <class Widget = QWidget> Widget* Find(const Cardinal& c, const char* role) {
         return wizard.Page(kCoarsePage)
@@ -144,7 +132,7 @@ protected:
     }
 
     const CScratchDirectory directory; // the measurement file's place
-    CSimPeer sim;                      // outlives the wizard's port
+    CTestUnit& sim;
     CInstallationWizard wizard;
 };
 

@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
-    CSimPeer& sim = StartSim();
+    CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] {
         return ConnectedTo("HX410 V1.62") && Text("magVersionField") == kMagVersion &&
@@ -53,7 +53,7 @@ TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
     // The installer picks High: the unit stores it and reports it from then on.
     high->click();
     ASSERT_TRUE(RunEventsUntil([&] { return high->isEnabled() && high->isChecked(); }));
-    EXPECT_EQ(SimValue(sim, "StoredA429Speed"), "1.0");
+    EXPECT_EQ(sim.Value("StoredA429Speed"), "1.0");
     for (const Case& c : cases) {
         ASSERT_EQ(sim.Command("fault version " + c.version), "ok fault version " + c.version);
         ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
@@ -113,7 +113,7 @@ TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNum
 }
 
 TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
-    CSimPeer& sim = StartSim({"--mag-serial", kMagSerial});
+    CTestUnit& sim = StartSim({"--mag-serial", kMagSerial});
     ASSERT_TRUE(CMagMeasurementFile(kMagSerial).Write(1, 2, 3));
     // The serial number is kept when the magnetometer stops answering: its file decides
     // between Calibrate and Pre-Cal.
@@ -205,7 +205,7 @@ TEST_F(ConnectionPageTest, AnEmptyTailNumberSendsTheInstallerBackToTheWelcomePag
 }
 
 TEST_F(ConnectionPageTest, ALostLinkOnAWatchingPageLeadsBackHereOnceAndReconnects) {
-    CSimPeer& sim = StartSim();
+    CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
     wizard.GoToPage(kCoarsePage);
@@ -221,15 +221,15 @@ TEST_F(ConnectionPageTest, ALostLinkOnAWatchingPageLeadsBackHereOnceAndReconnect
 }
 
 TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
-    CSimPeer& sim = StartSim();
-    const std::string mountBefore = SimValue(sim, "Mount");
+    CTestUnit& sim = StartSim();
+    const std::string mountBefore = sim.Value("Mount");
     ASSERT_EQ(sim.Command("mag off"), "ok mag off");
     Session().SetSelectedMount(10);
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] { return !Boxes().empty(); }));
     EXPECT_EQ(Boxes()[0].caption, "Error communicating with RQ270");
     EXPECT_NE(Boxes()[0].text.find("RQ270"), std::string::npos);
-    EXPECT_EQ(SimValue(sim, "StoredMount"), mountBefore) << "no mount without the RQ270";
+    EXPECT_EQ(sim.Value("StoredMount"), mountBefore) << "no mount without the RQ270";
     EXPECT_EQ(Session().SelectedMount(), 10) << "still pending";
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_TRUE(
@@ -250,8 +250,8 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
         EXPECT_EQ(Session().SelectedMount(), 0) << c.version;
         // "MOUNT" stores the position, "RESET IMU" puts it into use.
         const std::string mount = std::to_string(c.mount);
-        EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Mount") == mount; })) << c.version;
-        EXPECT_EQ(SimValue(sim, "StoredMount"), mount) << c.version;
+        EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Mount") == mount; })) << c.version;
+        EXPECT_EQ(sim.Value("StoredMount"), mount) << c.version;
     }
 
     // A mount change across a power cycle on a line too noisy for any version to be taken:
@@ -275,17 +275,17 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     EXPECT_EQ(shown, std::set<std::string>{""});
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_EQ(Session().SelectedMount(), 9) << "still pending";
-    EXPECT_EQ(SimValue(sim, "StoredMount"), "11");
+    EXPECT_EQ(sim.Value("StoredMount"), "11");
     ASSERT_EQ(sim.Command("fault garble 0"), "ok fault garble 0");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
-    EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Mount") == "9"; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Mount") == "9"; }));
     EXPECT_EQ(Boxes().size(), 1u);
 }
 
 // A fifth of the unit's bytes corrupted: the fields keep the versions the unit reported
 // before, and corrupted version reports never end the program as an unknown version.
 TEST_F(ConnectionPageTest, ANoisyLineKeepsTheVersionsTheUnitReported) {
-    CSimPeer& sim = StartSim();
+    CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil(
         [&] { return ConnectedTo("HX410 V1.62") && Text("magVersionField") == kMagVersion; }));

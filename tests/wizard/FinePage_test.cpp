@@ -60,9 +60,7 @@ protected:
     // A steady simulated unit, connected; `Enter` then shows the fine page.
     void Connect(std::vector<std::string> options = {}) {
         options.insert(options.end(), {"--warmup", "0", "--heading-noise", "0"});
-        sim = std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, options);
-        ASSERT_TRUE(sim->Ok());
-        Settings().Set("ComPort", sim->ComNumber());
+        sim = &StartUnit(options);
         wizard.GoToPage(kConnectionPage);
         ASSERT_TRUE(RunEventsUntil(
             [] { return Link().IsLinkAlive() && State().GetMagVersion().rfind("RQ270", 0) == 0; }));
@@ -84,7 +82,7 @@ protected:
     CColouredField* Result(const Cardinal& c) { return Find<CColouredField>(c, "ResultField"); }
     QPushButton* StoreButton() { return Find<QPushButton>(QStringLiteral("storeButton")); }
     QLineEdit* Edit(const char* name) { return Find<QLineEdit>(QLatin1String(name)); }
-    double SimNumber(const std::string& name) { return std::stod(SimValue(*sim, name)); }
+    double SimNumber(const std::string& name) { return std::stod(sim->Value(name)); }
     bool UnitMccIs(const std::array<double, 4>& byHeading) {
         for (const Cardinal& c : kWalk) {
             if (std::fabs(SimNumber(c.sim) - byHeading[c.index]) > 0.001) {
@@ -126,7 +124,7 @@ protected:
     }
 
     const CScratchDirectory directory;
-    std::unique_ptr<CSimPeer> sim; // outlives the wizard's port
+    CTestUnit* sim = nullptr;
     CInstallationWizard wizard;
 };
 
@@ -251,16 +249,16 @@ TEST_F(FinePageTest, LatitudeAndVariationAreCheckedBeforeAnythingIsSent) {
         ASSERT_EQ(answerer.Boxes().size(), 1u) << entry.latitude << " " << entry.variation;
         EXPECT_EQ(answerer.Boxes()[0].caption, entry.caption);
         EXPECT_EQ(wizard.CurrentPage(), kFinePage);
-        EXPECT_EQ(SimValue(*sim, "Latitude"), "45.00") << entry.latitude;
-        EXPECT_EQ(SimValue(*sim, "MagneticVariation"), "-3.50") << entry.variation;
+        EXPECT_EQ(sim->Value("Latitude"), "45.00") << entry.latitude;
+        EXPECT_EQ(sim->Value("MagneticVariation"), "-3.50") << entry.variation;
     }
 
     Edit("latitudeEdit")->setText(QStringLiteral(" 47.25 "));
     Edit("variationEdit")->setText(QStringLiteral("2.5"));
     StoreButton()->click();
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinishPage; }));
-    EXPECT_EQ(SimValue(*sim, "Latitude"), "47.25");
-    EXPECT_EQ(SimValue(*sim, "MagneticVariation"), "2.50");
+    EXPECT_EQ(sim->Value("Latitude"), "47.25");
+    EXPECT_EQ(sim->Value("MagneticVariation"), "2.50");
 }
 
 TEST_F(FinePageTest, AStoreThatIsNotConfirmedNeverMovesOn) {

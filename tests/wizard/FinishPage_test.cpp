@@ -53,10 +53,10 @@ protected:
     // magnetic variation before this page) holding the compass corrections kMcc and a
     // calibration's measurement tables; the print and save dialogs answered by the test
     // unless `dialogs`.
-    CSimPeer& Open(bool dialogs = false) {
+    CTestUnit& Open(bool dialogs = false) {
         Session().SetInstaller("A. Tech");
         Session().SetShopName("Korvan Avionics");
-        CSimPeer& sim =
+        CTestUnit& sim =
             Connect({"--ahrs-version", "HX410 V1.52", "--latitude", "47.25", "--magvar", "3.5"});
         for (int heading = 0; heading < 4; ++heading) {
             EXPECT_TRUE(Link().SendMcc(heading, kMcc[heading]));
@@ -121,15 +121,15 @@ protected:
 };
 
 TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAndBack) {
-    CSimPeer& sim = Open();
+    CTestUnit& sim = Open();
     // Each value is read with its label, and every value starts at the same place.
-    EXPECT_EQ(SummaryRead(),
-              (std::vector<std::string>{
-                  "Mount direction: Mount Position 9", "Mag Bias X Corr: " + SimValue(sim, "MfcX"),
-                  "Mag Bias Y Corr: " + SimValue(sim, "MfcY"),
-                  "Mag Bias Z Corr: " + SimValue(sim, "MfcZ"), "North Compass Corr: 1.25",
-                  "South Compass Corr: -0.50", "East Compass Corr: 0.75",
-                  "West Compass Corr: -2.00", "Magnetic Variance: 3.50", "Latitude: 47.25"}));
+    EXPECT_EQ(
+        SummaryRead(),
+        (std::vector<std::string>{
+            "Mount direction: Mount Position 9", "Mag Bias X Corr: " + sim.Value("MfcX"),
+            "Mag Bias Y Corr: " + sim.Value("MfcY"), "Mag Bias Z Corr: " + sim.Value("MfcZ"),
+            "North Compass Corr: 1.25", "South Compass Corr: -0.50", "East Compass Corr: 0.75",
+            "West Compass Corr: -2.00", "Magnetic Variance: 3.50", "Latitude: 47.25"}));
     const std::set<int> lefts = SummaryValueLefts();
     ASSERT_EQ(lefts.size(), 1u);
     EXPECT_GT(*lefts.begin(), SummaryLabelsRight());

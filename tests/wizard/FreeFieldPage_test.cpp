@@ -70,8 +70,8 @@ QWidget* BusyWindow() {
 class FreeFieldPageTest : public SimPagesTest {
 protected:
     // On the free-field page of a magnetometer without a measurement, collecting.
-    CSimPeer& StartCollection() {
-        CSimPeer& sim = Connect({"--mag-serial", kMagSerial});
+    CTestUnit& StartCollection() {
+        CTestUnit& sim = Connect({"--mag-serial", kMagSerial});
         EXPECT_TRUE(Ok(sim.Command("freefield on")));
         EXPECT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
         EXPECT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
@@ -196,14 +196,15 @@ TEST_F(FreeFieldPageTest, AFailedSaveIsReportedAndCanBeRepeated) {
 TEST_F(FreeFieldPageTest, LeavingMidCollectionDiscardsIt) {
     struct Way {
         const char* name;
-        std::function<void(CSimPeer&)> leave;
+        std::function<void(CTestUnit&)> leave;
         const char* restore; // a control command, or none
     };
     const std::vector<Way> ways = {
-        {"page left", [&](CSimPeer&) { wizard.GoToPage(kConnectionPage); }, nullptr},
-        {"link lost", [](CSimPeer& sim) { EXPECT_TRUE(Ok(sim.Command("power off"))); }, "power on"},
+        {"page left", [&](CTestUnit&) { wizard.GoToPage(kConnectionPage); }, nullptr},
+        {"link lost", [](CTestUnit& sim) { EXPECT_TRUE(Ok(sim.Command("power off"))); },
+         "power on"},
     };
-    CSimPeer& sim = StartCollection();
+    CTestUnit& sim = StartCollection();
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         ASSERT_TRUE(RunEventsUntil([] { return BusyWindow() != nullptr; }));
@@ -228,7 +229,7 @@ TEST_F(FreeFieldPageTest, LeavingMidCollectionDiscardsIt) {
 // and records nothing; on the clean line the next one gives the means of its samples.
 TEST_F(FreeFieldPageTest, ACollectionOnAGarbledLineIsRefused) {
     const CBoxAnswerer answerer(QMessageBox::Ok);
-    CSimPeer& sim = Connect({"--mag-serial", kMagSerial});
+    CTestUnit& sim = Connect({"--mag-serial", kMagSerial});
     ASSERT_TRUE(Ok(sim.Command("freefield on")));
     ASSERT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
     ASSERT_TRUE(Ok(sim.Command("fault garble 0.05")));

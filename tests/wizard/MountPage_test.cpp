@@ -25,8 +25,8 @@ const std::string kSwitchOn = "Turn ON  power to HX410 to Continue...";
 class MountPageTest : public SimPagesTest {
 protected:
     // On the mount page of a unit in mount 9.
-    CSimPeer& Open() {
-        CSimPeer& sim = Connect();
+    CTestUnit& Open() {
+        CTestUnit& sim = Connect();
         wizard.GoToPage(kMountPage);
         EXPECT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kNext; }));
         return sim;
@@ -50,7 +50,7 @@ protected:
     }
     void ChangeMount() { Find<QPushButton>("changeMountButton")->click(); }
     // Switched off as asked: the page asks for power again.
-    void PowerOff(CSimPeer& sim) {
+    void PowerOff(CTestUnit& sim) {
         EXPECT_EQ(BusyText(), kSwitchOff);
         sim.Command("power off");
         EXPECT_TRUE(RunEventsUntil([] { return BusyText() == kSwitchOn; }));
@@ -58,7 +58,7 @@ protected:
 };
 
 TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
-    CSimPeer& sim = Open();
+    CTestUnit& sim = Open();
     const CBoxAnswerer answerer(QMessageBox::Ok);
     Select(11);
     EXPECT_TRUE(Usable("changeMountButton"));
@@ -85,14 +85,14 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
         if (aliveSince >= 0 && mountWhileSilent.empty() &&
             time.NowMs() - aliveSince >
                 3 * (CMountPage::kSettleMs + 3 * CMountPage::kCommandGapMs)) {
-            mountWhileSilent = SimValue(sim, "Mount");
+            mountWhileSilent = sim.Value("Mount");
             sim.Command("mag on");
         }
     });
     plugIn.start(5);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
     EXPECT_EQ(mountWhileSilent, "9");
-    EXPECT_EQ(SimValue(sim, "Mount"), "11");
+    EXPECT_EQ(sim.Value("Mount"), "11");
     EXPECT_EQ(Session().SelectedMount(), 0);
     for (const auto& box : answerer.Boxes()) {
         ADD_FAILURE() << box.caption << ": " << box.text;
@@ -106,7 +106,7 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
     enum class Leave { Away, Silence, RequestUndoneThenSilence };
     for (const Leave leave : {Leave::Away, Leave::Silence, Leave::RequestUndoneThenSilence}) {
         SCOPED_TRACE(static_cast<int>(leave));
-        CSimPeer& sim = Open();
+        CTestUnit& sim = Open();
         Select(10);
         EXPECT_EQ(Session().SelectedMount(), 10);
         CBoxAnswerer answerer(QMessageBox::Ok);
@@ -127,13 +127,12 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
         }
         EXPECT_EQ(Session().SelectedMount(), 0);
         EXPECT_EQ(BusyText(), "");
-        Link().Close();
-        sims.clear();
+        StopUnits();
     }
 }
 
 TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
-    CSimPeer& sim = Open();
+    CTestUnit& sim = Open();
     const CBoxAnswerer answerer(QMessageBox::Ok);
     Select(8);
     ChangeMount();
@@ -146,12 +145,12 @@ TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
 // A wizard that showed the mount page resets the magnetometer's power when it goes, so
 // the RQ270 starts again with what its configuration module holds.
 TEST_F(MountPageTest, AWizardThatShowedTheMountPageResetsTheMagnetometerWhenItCloses) {
-    CSimPeer& sim = Connect();
+    CTestUnit& sim = Connect();
     {
         CInstallationWizard closing(*uiThread, CTimeBase(kScale), objects.Services(),
                                     MakeStandardPage);
         closing.GoToPage(kMountPage);
-        ASSERT_EQ(SimValue(sim, "MagAnswering"), "yes");
+        ASSERT_EQ(sim.Value("MagAnswering"), "yes");
     }
-    EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "MagAnswering") == "no"; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("MagAnswering") == "no"; }));
 }

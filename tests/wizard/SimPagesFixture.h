@@ -26,7 +26,9 @@
 
 class SimPagesTest : public CSimulatedLinkSuite {
 protected:
-    SimPagesTest() : wizard(*uiThread, CTimeBase(kScale), objects.Services(), MakeStandardPage) {
+    explicit SimPagesTest(UnitPath path = UnitPath::InProcess)
+        : CSimulatedLinkSuite(path),
+          wizard(*uiThread, CTimeBase(kScale), objects.Services(), MakeStandardPage) {
         Session().SetTailNumber("N410KT");
         wizard.show();
     }
@@ -34,15 +36,13 @@ protected:
 
     // A simulated unit without noise or warm-up on the next free COM link, connected on the
     // connection page.
-    CSimPeer& Connect(const std::vector<std::string>& options = {}) {
+    CTestUnit& Connect(const std::vector<std::string>& options = {}) {
         std::vector<std::string> all = {"--noise", "0", "--warmup", "0"};
         all.insert(all.end(), options.begin(), options.end());
-        sims.push_back(std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, all));
-        EXPECT_TRUE(sims.back()->Ok());
-        Settings().Set("ComPort", sims.back()->ComNumber());
+        CTestUnit& unit = StartUnit(all);
         wizard.GoToPage(kConnectionPage);
         EXPECT_TRUE(WaitConnected());
-        return *sims.back();
+        return unit;
     }
     // On the connection page, connected, and the RQ270 has answered, as its buttons need.
     bool WaitConnected() {
@@ -84,7 +84,6 @@ protected:
                (Usable("finishButton") ? IWizardFrame::kFinish : 0);
     }
 
-    std::vector<std::unique_ptr<CSimPeer>> sims; // outlive the wizard's port
     const CScratchDirectory directory;
     CInstallationWizard wizard;
 };

@@ -83,14 +83,7 @@ protected:
     void AnswerBoxesWith(QMessageBox::StandardButton answer) { answerer.emplace(answer); }
     const std::vector<CBoxAnswerer::Box>& Boxes() const { return answerer->Boxes(); }
 
-    // A simulated unit on the next free COM link; its port becomes the saved one.
-    CSimPeer& StartSim(const std::vector<std::string>& options = {}) {
-        sims.push_back(
-            std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, kScale, options));
-        EXPECT_TRUE(sims.back()->Ok());
-        Settings().Set("ComPort", sims.back()->ComNumber());
-        return *sims.back();
-    }
+    CTestUnit& StartSim(const std::vector<std::string>& options = {}) { return StartUnit(options); }
 
     template <class Widget> Widget* Find(const char* name) {
         auto* widget = wizard.findChild<Widget*>(QString::fromLatin1(name));
@@ -111,7 +104,6 @@ protected:
                Shown("ahrsVersionField");
     }
 
-    std::vector<std::unique_ptr<CSimPeer>> sims; // outlive the wizard's port
     const CScratchDirectory directory;
     std::optional<CBoxAnswerer> answerer;
     CCountingPage* welcome = nullptr;

@@ -21,10 +21,10 @@ using VerifyPageTest = SimPagesTest;
 // "Verify Only" lands here with Finish alone; the heading is live, the needle follows the
 // magnetometer status, and Finish closes the wizard with the unit back on output page E.
 TEST_F(VerifyPageTest, VerifyOnlyShowsTheLiveHeadingWithFinishAlone) {
-    CSimPeer& sim = Connect({"--heading", "123.4", "--heading-noise", "0"});
+    CTestUnit& sim = Connect({"--heading", "123.4", "--heading-noise", "0"});
     ASSERT_TRUE(GoOnBy("verifyOnlyButton", kVerifyPage));
     EXPECT_EQ(WizardButtons(), IWizardFrame::kFinish);
-    EXPECT_EQ(SimValue(sim, "Page"), "C");
+    EXPECT_EQ(sim.Value("Page"), "C");
     auto* compass = Find<CCompassCtrl>("compass");
     ASSERT_TRUE(RunEventsUntil([&] {
         return State().GetAvgHeading() != 0.0 &&
@@ -41,24 +41,24 @@ TEST_F(VerifyPageTest, VerifyOnlyShowsTheLiveHeadingWithFinishAlone) {
 
     Find<QPushButton>("finishButton")->click();
     ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
-    EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Page") == "E"; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "E"; }));
 }
 
 // Visited from the finish page, Back returns there and the unit prints page E again.
 TEST_F(VerifyPageTest, BackSelectsOutputPageE) {
-    CSimPeer& sim = Connect();
+    CTestUnit& sim = Connect();
     ASSERT_TRUE(RunEventsUntil([&] { return Usable("verifyOnlyButton"); }));
     wizard.GoToPage(kVerifyPage);
     EXPECT_EQ(WizardButtons(), IWizardFrame::kBack | IWizardFrame::kFinish);
-    ASSERT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Page") == "C"; }));
+    ASSERT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "C"; }));
     Find<QPushButton>("backButton")->click();
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
-    EXPECT_TRUE(RunEventsUntil([&] { return SimValue(sim, "Page") == "E"; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "E"; }));
 }
 
 // The unit going silent here leads back to the connection page after one box.
 TEST_F(VerifyPageTest, ALostLinkLeadsToTheConnectionPage) {
-    CSimPeer& sim = Connect();
+    CTestUnit& sim = Connect();
     ASSERT_TRUE(GoOnBy("verifyOnlyButton", kVerifyPage));
     const CBoxAnswerer answerer(QMessageBox::Ok);
     ASSERT_TRUE(Ok(sim.Command("power off")));
