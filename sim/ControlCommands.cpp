@@ -52,6 +52,7 @@ const char* CControlCommands::HelpText() {
            "  unplug               the adapter is pulled out: the port hangs up and comes\n"
            "                       back as a new device node behind the same COM link\n"
            "  fault drop-acks on|off   suppress the ERASE/STORE banners\n"
+           "  fault ignore TEXT|off    ignore commands that start with TEXT (\"MFC Y\")\n"
            "  fault garble RATE    corrupt that fraction (0..1) of output bytes\n"
            "  fault version TEXT   report another HX410 version (empty restores)\n"
            "  state                Name=value lines, then \"end\"\n"
@@ -115,6 +116,10 @@ CControlCommands::Result CControlCommands::Execute(std::string_view text, double
         if (what == "drop-acks" && (rest == "on" || rest == "off")) {
             unit.SetDropAcks(rest == "on");
             return One("ok fault drop-acks " + rest);
+        }
+        if (what == "ignore") {
+            unit.SetIgnoredCommand(rest == "off" ? std::string() : rest);
+            return One("ok fault ignore " + rest);
         }
         if (what == "garble") {
             if (!ParseNumber(rest, value) || value < 0.0 || value > 1.0) {

@@ -125,6 +125,9 @@ void CSimUnit::HandlePortLine(std::string_view line, double nowMs) {
         return;
     }
     Advance(nowMs);
+    if (!ignoredCommand.empty() && line.substr(0, ignoredCommand.size()) == ignoredCommand) {
+        return;
+    }
     const std::vector<std::string> words = SplitWords(line);
     if (!words.empty()) {
         HandleCommand(words, nowMs);
@@ -339,6 +342,7 @@ std::vector<std::pair<std::string, std::string>> CSimUnit::State(double nowMs) c
     s.emplace_back("Mount", std::to_string(mount));
     s.emplace_back("StoredMount", std::to_string(storedMount));
     s.emplace_back("DropAcks", dropAcks ? "on" : "off");
+    s.emplace_back("IgnoredCommand", ignoredCommand);
     s.emplace_back("AhrsVersion",
                    ahrsVersionOverride.empty() ? config.ahrsVersion : ahrsVersionOverride);
     s.emplace_back("MagVersion", config.magVersion);

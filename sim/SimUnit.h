@@ -84,6 +84,9 @@ public:
     void SetMagPresent(bool present, double nowMs);
     void SetFreeField(bool on) { freeField = on; }
     void SetDropAcks(bool on) { dropAcks = on; }
+    // Commands that start with `prefix` ("MFC Y") are ignored, as by a unit that never took
+    // them; an empty prefix takes every command again.
+    void SetIgnoredCommand(std::string prefix) { ignoredCommand = std::move(prefix); }
     void SetVersionOverride(std::string text) { ahrsVersionOverride = std::move(text); }
 
     // Noise-free heading the unit outputs with its current corrections when the aircraft
@@ -151,6 +154,7 @@ private:
 
     std::vector<PendingBanner> banners;
     bool dropAcks = false;
+    std::string ignoredCommand;
     std::string ahrsVersionOverride;
 
     // Last counts and headings, held while the magnetometer does not answer.

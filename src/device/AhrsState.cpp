@@ -238,9 +238,11 @@ void CAhrsState::SetMagLevel(int index, std::uint16_t value) {
 }
 void CAhrsState::SetMagFieldCorrection(int axis, std::int16_t value) {
     Store(magFieldCorrection, axis, value);
+    Store(correctionReports, axis, Load(correctionReports, axis) + 1);
 }
 void CAhrsState::SetMcc(int heading, double value) {
     Store(mcc, heading, value);
+    Store(correctionReports, 3 + heading, Load(correctionReports, 3 + heading) + 1);
 }
 
 void CAhrsState::SetMountPosition(std::int32_t value) {
@@ -391,4 +393,10 @@ double CAhrsState::GetGyroBias(int axis) const {
 }
 double CAhrsState::GetMcc(int heading) const {
     return Load(mcc, heading);
+}
+std::uint32_t CAhrsState::GetMagFieldCorrectionReports(int axis) const {
+    return axis >= 0 && axis < 3 ? Load(correctionReports, axis) : 0;
+}
+std::uint32_t CAhrsState::GetMccReports(int heading) const {
+    return heading >= 0 && heading < 4 ? Load(correctionReports, 3 + heading) : 0;
 }

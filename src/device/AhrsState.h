@@ -122,6 +122,10 @@ public:
     double GetGyroBias(int axis) const;
     double GetBlkValue() const;
     double GetMcc(int heading) const;
+    // How often the unit has reported a correction since the record was made (a lost link
+    // does not reset it): the echo of a command is a report counted after the command.
+    std::uint32_t GetMagFieldCorrectionReports(int axis) const;
+    std::uint32_t GetMccReports(int heading) const;
     double GetLatitude() const;
     double GetMagneticVariation() const;
     // Latitude and magnetic variation rows read since the last reset: while none was, the
@@ -183,6 +187,7 @@ private:
     Axes gyroBias{};
     double blkValue = 0;
     Headings mcc{};
+    std::array<std::uint32_t, 7> correctionReports{}; // MFC X, Y, Z, then MCC by heading
     double latitude = 0;
     double magneticVariation = 0;
     std::uint32_t latitudeCount = 0;

@@ -57,3 +57,15 @@ EchoPollResult CEchoPoll::Run(const std::function<bool()>& send,
         }
     }
 }
+
+EchoPollResult CEchoPoll::RunForEcho(const std::function<bool()>& send,
+                                     const std::function<std::uint32_t()>& reports,
+                                     const std::function<bool()>& matches) const {
+    std::uint32_t before = 0;
+    return Run(
+        [&] {
+            before = reports();
+            return send && send();
+        },
+        [&] { return reports() != before && matches && matches(); });
+}

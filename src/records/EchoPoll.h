@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "device/TimeBase.h"
@@ -34,6 +35,12 @@ public:
     // more when the bound is reached.
     EchoPollResult Run(const std::function<bool()>& send,
                        const std::function<bool()>& predicate) const;
+    // Run for a value the unit reports: `matches` counts only in a report counted after the
+    // send (`reports` gives the count), so a value the record held before, or kept from a
+    // page that does not show it, is never taken for the unit's answer.
+    EchoPollResult RunForEcho(const std::function<bool()>& send,
+                              const std::function<std::uint32_t()>& reports,
+                              const std::function<bool()>& matches) const;
 
 private:
     IUiThread& uiThread;

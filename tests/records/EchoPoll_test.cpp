@@ -105,4 +105,19 @@ TEST(EchoPollTest, InvalidIntervalAndBoundAreMadeSafe) {
     }
 }
 
+// The record already shows the value sent (kept from before, or from a page that does not
+// show it): only a report that arrives after the send confirms it.
+TEST(EchoPollTest, AValueTheRecordHeldBeforeTheSendIsNoEcho) {
+    CCountingUiThread door(kFast);
+    const CEchoPoll poll(door, kFast, 150.0, 2000.0);
+    std::uint32_t reports = 7;
+    const auto matches = [] { return true; };
+    EXPECT_EQ(poll.RunForEcho([] { return true; }, [&] { return reports; }, matches),
+              EchoPollResult::TimedOut);
+    int polls = 0;
+    EXPECT_EQ(poll.RunForEcho([] { return true; },
+                              [&] { return ++polls == 2 ? ++reports : reports; }, matches),
+              EchoPollResult::Confirmed);
+}
+
 } // namespace

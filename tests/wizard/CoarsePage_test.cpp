@@ -280,14 +280,59 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     }));
 }
 
+// Versions without the step pass straight on, their corrections zeroed once; a zeroing the
+// unit did not confirm says nothing of Calibrate buttons and is tried on the next pass. Back
+// from the fine page leads to the connection page, not through this page again.
 TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
     ASSERT_EQ(sim.Command("fault version 1.10"), "ok fault version 1.10");
     wizard.GoToPage(kConnectionPage); // where the unit shows its version, classified
     ASSERT_TRUE(RunEventsUntil(
         [] { return State().GetAhrsVersion() == "1.10" && State().GetAhrsVersionClass() <= 2; }));
+    ASSERT_TRUE(Link().SendMagFieldCorrection(0, 55));
+    ASSERT_TRUE(RunEventsUntil([&] { return sim.Value("MfcX") == "55"; }));
+    ASSERT_EQ(sim.Command("fault ignore MFC"), "ok fault ignore MFC");
+    {
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        wizard.GoToPage(kCoarsePage);
+        EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Error clearing corrections");
+        EXPECT_EQ(answerer.Boxes()[0].text.find("Calibrate"), std::string::npos);
+    }
+    EXPECT_EQ(Session().PeekPendingPage(), -1);
+    EXPECT_EQ(sim.Value("MfcX"), "55");
+
+    ASSERT_EQ(sim.Command("fault ignore off"), "ok fault ignore off");
     wizard.GoToPage(kCoarsePage);
     EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
-    EXPECT_EQ(Session().PeekPendingPage(), -1);
+    EXPECT_EQ(sim.Value("MfcX"), "0") << "zeroed on the next pass";
+    wizard.PressBack();
+    EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
+}
+
+// Only some of the corrections confirmed: the unit may hold the others, so the next heading
+// collected is measured after zeroing them all again, behind a box that says so.
+TEST_F(CoarsePageTest, APartlyConfirmedSendIsZeroedBeforeTheNextCollection) {
+    for (const Cardinal& c : kWalk) {
+        Collect(c);
+    }
+    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
+    ASSERT_EQ(sim.Command("fault ignore MFC Y"), "ok fault ignore MFC Y");
+    {
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        wizard.PressNext();
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Error setting coarse corrections");
+    }
+    ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
+    ASSERT_NE(sim.Value("MfcX"), "0") << "X was set";
+    ASSERT_EQ(sim.Command("fault ignore off"), "ok fault ignore off");
+    TurnTo(kWalk[0]);
+    const CBusyTextRecorder busy;
+    Button(kWalk[0])->click();
+    EXPECT_EQ(UnitCorrections(), (std::array<std::string, 3>{"0", "0", "0"}));
+    ASSERT_FALSE(busy.Texts().empty());
+    EXPECT_EQ(busy.Texts()[0], "Clearing corrections on HX410...");
 }
 
 // The measurement of this magnetometer was read on an earlier visit; now its file cannot be

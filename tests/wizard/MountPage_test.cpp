@@ -7,16 +7,6 @@
 
 namespace {
 
-// The text of the busy box on the screen, empty when none is.
-std::string BusyText() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
-            return widget->accessibleName().toStdString();
-        }
-    }
-    return std::string();
-}
-
 const std::string kSwitchOff = "Turn OFF power to HX410...";
 const std::string kSwitchOn = "Turn ON  power to HX410 to Continue...";
 

@@ -96,6 +96,35 @@ private:
     std::vector<Box> boxes;
 };
 
+// The text of the busy box on the screen, empty when none is.
+inline std::string BusyText() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
+            return widget->accessibleName().toStdString();
+        }
+    }
+    return std::string();
+}
+
+// Every busy-box text seen on the screen while it lives, in order, each once in a row.
+class CBusyTextRecorder {
+public:
+    CBusyTextRecorder() {
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            const std::string text = BusyText();
+            if (!text.empty() && (texts.empty() || texts.back() != text)) {
+                texts.push_back(text);
+            }
+        });
+        poll.start(1);
+    }
+    const std::vector<std::string>& Texts() const { return texts; }
+
+private:
+    QTimer poll;
+    std::vector<std::string> texts;
+};
+
 // Ends, as a failure, a message box that nobody answers, instead of letting the test hang
 // in it until the test runner's time-out: a link lost on a badly loaded machine (the silence
 // time is a fraction of a second of real time at the tests' pace) shows one in the middle of

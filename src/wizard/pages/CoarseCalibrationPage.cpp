@@ -34,6 +34,8 @@ const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
 constexpr double kRateFullScale = 6.0;
 constexpr double kRateGreenFraction = 0.05;
 
+const QString kTryAgainByCalibrate = QStringLiteral("Press a Calibrate button to try again.");
+
 bool UsesCoarseStep(std::int32_t versionClass) {
     return versionClass < 0 || versionClass > 2;
 }
@@ -189,9 +191,12 @@ void CCoarseCalibrationPage::OnSetActive() {
     CAhrsState& state = Link().State();
     SetWizardButtons(0);
     if (!UsesCoarseStep(state.GetAhrsVersionClass())) {
+        // The fine page is this class's step; a zeroing that failed (and was reported) is
+        // tried again on the next pass.
         if (!passedOnce && Link().IsLinkAlive()) {
-            passedOnce = true;
-            ZeroCorrections(); // a failure is reported; the fine page is this class's step
+            Link().SelectOutputPage('C'); // the page that shows the corrections' echoes
+            passedOnce = ZeroCorrections(QStringLiteral("The corrections are cleared again the "
+                                                        "next time the calibration starts."));
         }
         Session().SetPendingPage(kFinePage);
         PostMessage(kPageMessage);
@@ -216,7 +221,7 @@ void CCoarseCalibrationPage::OnSetActive() {
     rateMeter->SetValue(steadiness.Rate());
     StartPageTimer();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
-    correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections();
+    correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections(kTryAgainByCalibrate);
 }
 
 // The free field in use is this magnetometer's file, or none.
@@ -246,7 +251,6 @@ void CCoarseCalibrationPage::StartAfresh() {
     }
     nextNote->hide();
     allHeadingsCollected = false;
-    correctionsSent = false;
     coarseCorrection = {};
 }
 
@@ -269,38 +273,43 @@ void CCoarseCalibrationPage::EndCollections() {
 
 // Zeroes the three field corrections, then the four compass corrections, each confirmed
 // by the unit's echo within a bound. False (after telling the installer) at the first one
-// not confirmed. The corrections the unit held before the first zeroing are kept in the
-// session, for the fine page to restore.
-bool CCoarseCalibrationPage::ZeroCorrections() {
+// not confirmed, with `then` for what happens next. The corrections the unit held before
+// the first zeroing are kept in the session, for the fine page to restore.
+bool CCoarseCalibrationPage::ZeroCorrections(const QString& then) {
     CAhrsState& state = Link().State();
     if (Link().IsLinkAlive()) {
         Session().KeepEarlierCorrections(CInstallationSession::CorrectionsOf(state));
     }
+    CBusyBox box(this, QStringLiteral("Clearing corrections on HX410..."));
+    box.Show();
     const CEchoPoll mfcPoll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
     for (int axis = 0; axis < 3; ++axis) {
         const EchoPollResult result =
-            mfcPoll.Run([&] { return Link().SendMagFieldCorrection(axis, 0); },
-                        [&] { return state.GetMagFieldCorrection(axis) == 0; });
+            mfcPoll.RunForEcho([&] { return Link().SendMagFieldCorrection(axis, 0); },
+                               [&] { return state.GetMagFieldCorrectionReports(axis); },
+                               [&] { return state.GetMagFieldCorrection(axis) == 0; });
         if (result != EchoPollResult::Confirmed) {
+            box.Hide();
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
-                                        "correction of 0.\n%2\nPress a Calibrate button to try "
-                                        "again.")
+                                        "correction of 0.\n%2\n%3")
                              .arg(QString::fromLatin1(kAxisNames[axis]),
-                                  QString::fromLatin1(EchoPollMessage(result))),
+                                  QString::fromLatin1(EchoPollMessage(result)), then),
                          QStringLiteral("Error clearing corrections"));
             return false;
         }
     }
     const CEchoPoll mccPoll(UiThread(), TimeBase(), kMccPollMs, kEchoBoundMs);
     for (const int heading : kCompassWalk) {
-        const EchoPollResult result =
-            mccPoll.Run([&] { return Link().SendMcc(heading, 0.0); },
-                        [&] { return std::fabs(state.GetMcc(heading)) <= kMccZeroTolerance; });
+        const EchoPollResult result = mccPoll.RunForEcho(
+            [&] { return Link().SendMcc(heading, 0.0); },
+            [&] { return state.GetMccReports(heading); },
+            [&] { return std::fabs(state.GetMcc(heading)) <= kMccZeroTolerance; });
         if (result != EchoPollResult::Confirmed) {
+            box.Hide();
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
-                                        "of 0.00.\n%2\nPress a Calibrate button to try again.")
+                                        "of 0.00.\n%2\n%3")
                              .arg(QString::fromLatin1(kHeadingNames[heading]),
-                                  QString::fromLatin1(EchoPollMessage(result))),
+                                  QString::fromLatin1(EchoPollMessage(result)), then),
                          QStringLiteral("Error clearing corrections"));
             return false;
         }
@@ -457,7 +466,7 @@ void CCoarseCalibrationPage::RefuseHeadings(const CoarseCrossCheck& check) {
 
 void CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
     if (!correctionsZeroed) {
-        correctionsZeroed = ZeroCorrections();
+        correctionsZeroed = ZeroCorrections(kTryAgainByCalibrate);
         if (!correctionsZeroed) {
             return;
         }
@@ -502,10 +511,12 @@ int CCoarseCalibrationPage::OnWizardNext() {
     const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField->z);
     Session().SetCoarseResult(byHeading, result);
     coarseCorrection = result.correction;
+    // From here the unit may hold some of them: a heading collected again is measured only
+    // after zeroing again.
+    correctionsZeroed = false;
     const QString failure = SendCorrections(coarseCorrection);
     box.Hide();
-    correctionsSent = failure.isEmpty();
-    if (!correctionsSent) {
+    if (!failure.isEmpty()) {
         ShowErrorBox(failure, QStringLiteral("Error setting coarse corrections"));
         SetWizardButtons(IWizardFrame::kNext);
         return kStay;
@@ -521,8 +532,9 @@ QString CCoarseCalibrationPage::SendCorrections(const std::array<std::int16_t, 3
     for (int axis = 0; axis < 3; ++axis) {
         const std::int16_t value = corrections[axis];
         const EchoPollResult result =
-            poll.Run([&] { return Link().SendMagFieldCorrection(axis, value); },
-                     [&] { return state.GetMagFieldCorrection(axis) == value; });
+            poll.RunForEcho([&] { return Link().SendMagFieldCorrection(axis, value); },
+                            [&] { return state.GetMagFieldCorrectionReports(axis); },
+                            [&] { return state.GetMagFieldCorrection(axis) == value; });
         if (result != EchoPollResult::Confirmed) {
             return QStringLiteral("The HX410 did not confirm the %1 magnetic field correction of "
                                   "%2.\n%3\nThe coarse corrections are not all set: press Next "

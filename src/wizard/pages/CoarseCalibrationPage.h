@@ -82,7 +82,7 @@ private:
     void LoadFreeField();
     void StartAfresh();
     void ResetResultField(int heading);
-    bool ZeroCorrections();
+    bool ZeroCorrections(const QString& then);
     QString SendCorrections(const std::array<std::int16_t, 3>& corrections);
     void EndCollections();
     void ReadLiveValues();
@@ -109,6 +109,5 @@ private:
     std::array<std::int16_t, 3> coarseCorrection{};
     bool correctionsZeroed = false;
     bool allHeadingsCollected = false;
-    bool correctionsSent = false;
-    bool passedOnce = false; // classes 0 to 2: corrections zeroed on the first pass only
+    bool passedOnce = false; // classes 0 to 2: corrections zeroed once, on a pass
 };

@@ -352,9 +352,14 @@ bool CConnectionPage::RestoreCompassCorrections() {
     for (const int heading : kCompassWalk) {
         // The unit echoes the value as sent, with two decimals.
         const double value = std::round(earlier.mcc[heading] * 100) / 100;
-        const bool confirmed =
-            Link().SendMcc(heading, value) &&
-            WaitUntil([&] { return state.GetMcc(heading) == value; }, kRestoreBoundMs);
+        const std::uint32_t reports = state.GetMccReports(heading);
+        const bool confirmed = Link().SendMcc(heading, value) &&
+                               WaitUntil(
+                                   [&] {
+                                       return state.GetMccReports(heading) != reports &&
+                                              state.GetMcc(heading) == value;
+                                   },
+                                   kRestoreBoundMs);
         if (!confirmed) {
             box.Hide();
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "

@@ -36,6 +36,10 @@ constexpr int kFieldLength = 31;
 const char kStoreFailure[] = "Failed to store compass correction values to RQ270.";
 const char kStoreFailureCaption[] = "Error storing values";
 
+bool UsesCoarseStep(std::int32_t versionClass) {
+    return versionClass < 0 || versionClass > 2;
+}
+
 // The heading window whose frame is shown, or -1 between the windows. West excludes its
 // lower edge; the other windows include both edges.
 int WindowOf(double heading) {
@@ -254,8 +258,12 @@ void CFineCalibrationPage::ShowLocationFromUnit() {
     if (!Link().IsLinkAlive()) {
         return;
     }
-    Link().SelectOutputPage('E');
-    Pause(kPageEReadMs);
+    {
+        CBusyBox box(this, QStringLiteral("Reading latitude and magnetic variation from HX410..."));
+        box.Show();
+        Link().SelectOutputPage('E');
+        Pause(kPageEReadMs);
+    }
     if (!Link().IsLinkAlive()) {
         return;
     }
@@ -312,6 +320,11 @@ void CFineCalibrationPage::SendLocation(const Location& location, bool suspendPa
 bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& values,
                                                   Sending sending, CBusyBox* shown) {
     const bool fresh = sending == Sending::New;
+    if (sending != Sending::Zero) {
+        // The unit may hold these, or some of them, from here on: a heading measured again
+        // is measured only after zeroing again.
+        correctionsZeroed = false;
+    }
     const double pollMs = sending == Sending::Zero ? kZeroPollMs : kSendPollMs;
     const double tolerance = fresh ? kSendTolerance : 0.0;
     CBusyBox own(this, sending == Sending::Zero
@@ -323,13 +336,14 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
     const CEchoPoll poll(UiThread(), TimeBase(), pollMs, kEchoBoundMs);
     for (const int heading : fresh ? kCompassWalk : kIndexOrder) {
         const double value = std::round(values[heading] * 100.0) / 100.0;
-        const EchoPollResult result = poll.Run(
+        const EchoPollResult result = poll.RunForEcho(
             [&] {
                 Link().SetParsingSuspended(true);
                 const bool sent = Link().SendMcc(heading, value);
                 Link().SetParsingSuspended(false);
                 return sent;
             },
+            [&] { return state.GetMccReports(heading); },
             [&] { return std::fabs(state.GetMcc(heading) - value) <= tolerance; });
         if (result != EchoPollResult::Confirmed) {
             static const char* const kThen[] = {
@@ -620,8 +634,16 @@ int CFineCalibrationPage::OnWizardNext() {
 
 int CFineCalibrationPage::OnWizardBack() {
     // Back leaves the unit with the compass corrections it held before this step.
-    return SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack) ? kProceed
-                                                                                        : kStay;
+    if (!SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack)) {
+        return kStay;
+    }
+    // Versions without the coarse step would pass straight back through it to here: the
+    // way back leads to the connection page.
+    if (!UsesCoarseStep(Link().State().GetAhrsVersionClass())) {
+        GoToPage(kConnectionPage);
+        return kStay;
+    }
+    return kProceed;
 }
 
 void CFineCalibrationPage::OnMessage(int message) {
