@@ -174,12 +174,19 @@ std::string CMagMeasurementFile::ArchivePath(unsigned n) const {
 }
 
 bool CMagMeasurementFile::Write(int16_t x, int16_t y, int16_t z) const {
+    if (safeSerial.empty()) {
+        errno = EINVAL;
+        return false;
+    }
     const std::string contents = "OUT_X: " + std::to_string(x) + "\nOUT_Y: " + std::to_string(y) +
                                  "\nOUT_Z: " + std::to_string(z) + "\n";
     return CAtomicFile::Write(path, contents);
 }
 
 bool CMagMeasurementFile::Read(int16_t& x, int16_t& y, int16_t& z) const {
+    if (safeSerial.empty()) {
+        return false;
+    }
     const int fd = OpenRegularForReading(path);
     if (fd < 0) {
         return false;
@@ -205,6 +212,9 @@ bool CMagMeasurementFile::Read(int16_t& x, int16_t& y, int16_t& z) const {
 }
 
 bool CMagMeasurementFile::Exists() const {
+    if (safeSerial.empty()) {
+        return false;
+    }
     const int fd = OpenRegularForReading(path);
     if (fd < 0) {
         return false;
@@ -214,6 +224,9 @@ bool CMagMeasurementFile::Exists() const {
 }
 
 bool CMagMeasurementFile::Archive() const {
+    if (safeSerial.empty()) {
+        return false;
+    }
     for (unsigned n = 0; n < kMaxArchiveNumber; ++n) {
         const std::string archive = ArchivePath(n);
         const NameState state = StateOfName(archive);
@@ -235,5 +248,5 @@ bool CMagMeasurementFile::Archive() const {
 }
 
 bool CMagMeasurementFile::Delete() const {
-    return ::unlink(path.c_str()) == 0;
+    return !safeSerial.empty() && ::unlink(path.c_str()) == 0;
 }

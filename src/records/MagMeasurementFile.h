@@ -5,7 +5,8 @@
 
 // The free-field measurement of one magnetometer, kept between runs in the text file
 // mag_sn_<serial>.txt: three lines "OUT_X: <x>", "OUT_Y: <y>", "OUT_Z: <z>". Archived copies
-// are mag_sn_<serial>_<n>.txt in the same directory.
+// are mag_sn_<serial>_<n>.txt in the same directory. Without a serial number (none reported
+// yet) there is no file: every operation fails and nothing is read, written or removed.
 class CMagMeasurementFile {
 public:
     // The serial number is made safe for a file name first, so no serial can name a file

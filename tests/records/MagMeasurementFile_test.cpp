@@ -72,8 +72,7 @@ TEST(MagMeasurementFileTest, SerialNumberNeverLeavesTheDirectory) {
     const struct {
         std::string serial;
         std::string fileName;
-    } cases[] = {{"", "mag_sn_.txt"},
-                 {"../x", "mag_sn_.._x.txt"},
+    } cases[] = {{"../x", "mag_sn_.._x.txt"},
                  {"a/b\\c", "mag_sn_a_b_c.txt"},
                  {"..", "mag_sn_...txt"},
                  {"SN 7-A", "mag_sn_SN 7-A.txt"},
@@ -88,6 +87,13 @@ TEST(MagMeasurementFileTest, SerialNumberNeverLeavesTheDirectory) {
         EXPECT_TRUE(file.Exists()) << c.fileName;
         EXPECT_TRUE(file.Delete()) << c.fileName;
     }
+    // No serial number reported yet: no file of anybody's, not even "mag_sn_.txt".
+    const CMagMeasurementFile none("", inner);
+    WriteText(inner + "/mag_sn_.txt", "OUT_X: 1\nOUT_Y: 2\nOUT_Z: 3\n");
+    int16_t x = 0, y = 0, z = 0;
+    EXPECT_FALSE(none.Write(4, 5, 6) || none.Read(x, y, z) || none.Exists() || none.Archive() ||
+                 none.Delete());
+    EXPECT_EQ(ReadText(inner + "/mag_sn_.txt"), "OUT_X: 1\nOUT_Y: 2\nOUT_Z: 3\n");
     EXPECT_EQ(parent.Names(), std::set<std::string>{"inner"});
 }
 

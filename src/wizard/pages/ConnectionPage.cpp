@@ -276,7 +276,7 @@ void CConnectionPage::ShowNotConnected() {
     for (QWidget* widget : std::initializer_list<QWidget*>{
              ahrsVersionField, magVersionField, ahrsVersionLabel, magVersionLabel, speedHeading,
              speedNote, highSpeed, lowSpeed, maintenanceWord, maintenanceNote, diagnosticNote,
-             calibrate, preCal}) {
+             calibrate, preCal, clearPreCal, clearNote}) {
         widget->hide();
     }
     verifyOnly->setEnabled(false);
@@ -476,12 +476,11 @@ void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) 
     }
     const double output = Link().State().GetArincOutput();
     if (output == -1.0) {
+        // Not reported yet: nothing goes on until the unit has shown its setting.
         lastArincOutput = -1.0;
         maintenanceWord->setChecked(false);
-        if (pass == Pass::Tick) {
-            maintenanceWord->setEnabled(false);
-            EnableGoOn(false);
-        }
+        maintenanceWord->setEnabled(false);
+        EnableGoOn(false);
     } else if (output == 1.0 || output == 0.0) {
         maintenanceWord->setChecked(output == 1.0);
         // On a tick the box comes back only once the unit reports a new setting.
@@ -501,13 +500,21 @@ void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
     if (!UsesFreeFieldStep(versionClass)) {
         calibrate->hide(); // class 2; the final buttons show "Calibrate" again
         preCal->show();
+        clearPreCal->hide(); // no free-field measurement to clear
+        clearNote->hide();
         return;
     }
-    const bool measured = CMagMeasurementFile(Link().State().GetMagSerialNumber()).Exists();
+    const std::string serial = Link().State().GetMagSerialNumber();
+    const bool measured = CMagMeasurementFile(serial).Exists();
     clearNote->setVisible(measured);
     clearPreCal->setVisible(measured);
     calibrate->setVisible(measured);
     preCal->setVisible(!measured);
+    if (serial.empty()) {
+        // Which measurement file is this magnetometer's is not known yet.
+        calibrate->setEnabled(false);
+        preCal->setEnabled(false);
+    }
 }
 
 void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {

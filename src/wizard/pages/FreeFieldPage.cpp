@@ -203,7 +203,8 @@ void CFreeFieldPage::OnTick() {
     const Reading reading = ReadUnit();
     ShowReading(reading);
     TakeSample(reading);
-    if (collectionCount >= 1) {
+    // The measurement is saved under the magnetometer's serial number, once it is known.
+    if (collectionCount >= 1 && !Link().State().GetMagSerialNumber().empty()) {
         SetWizardButtons(IWizardFrame::kFinish);
     }
     if (unsteady) {
