@@ -1,0 +1,66 @@
+#pragma once
+
+// The link's user-interface thread on the Qt event loop of the test's own thread, without
+// widgets: posted tasks are queued calls and timers are QTimers, so the link's silence
+// timer and the steps' pauses share one loop. WaitUntil blocks as the plain loop's does;
+// the steps never use it.
+
+#include "device/TimeBase.h"
+#include "device/UiThread.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <thread>
+#include <utility>
+
+class CCoreUiThread : public IUiThread {
+public:
+    explicit CCoreUiThread(CTimeBase timeBase) : timeBase(timeBase) {}
+
+    void Post(std::function<void()> task) override {
+        QMetaObject::invokeMethod(
+            context.get(),
+            [guard = QPointer<QObject>(context.get()), task = std::move(task)] {
+                if (guard && task) {
+                    task();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    void StartTimer(int id, double programMs, std::function<void()> onExpiry) override {
+        std::unique_ptr<QTimer>& timer = timers[id];
+        if (!timer) {
+            timer = std::make_unique<QTimer>();
+            timer->setSingleShot(true);
+            timer->setTimerType(Qt::PreciseTimer);
+        }
+        timer->disconnect();
+        QObject::connect(timer.get(), &QTimer::timeout, context.get(),
+                         [onExpiry = std::move(onExpiry)] { onExpiry(); });
+        timer->start(std::chrono::ceil<std::chrono::milliseconds>(timeBase.ToReal(programMs)));
+    }
+    void StopTimer(int id) override {
+        if (const auto found = timers.find(id); found != timers.end()) {
+            found->second->stop();
+        }
+    }
+    bool WaitUntil(const std::function<bool()>& done, double programMs,
+                   const CTimeBase& clock) override {
+        const double untilMs = clock.NowMs() + std::max(programMs, 0.0);
+        while (!(done && done()) && clock.NowMs() < untilMs) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done && done();
+    }
+
+private:
+    CTimeBase timeBase;
+    std::unique_ptr<QObject> context = std::make_unique<QObject>();
+    std::map<int, std::unique_ptr<QTimer>> timers;
+};

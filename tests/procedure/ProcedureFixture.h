@@ -1,0 +1,106 @@
+#pragma once
+
+// A link to a simulated unit in the test's own process, on the Qt event loop of the test's
+// thread, with a step context for the procedures under test. The test runs the loop until
+// what it awaits has come, within a bound on the time base.
+
+#include "device/AhrsLink.h"
+#include "device/SimTransport.h"
+#include "procedure/CoreUiThread.h"
+#include "procedure/QtCoreTestApp.h"
+#include "procedure/StepContext.h"
+#include "records/TempDir.h"
+
+#include <QCoroTask>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+class CProcedureFixture : public ::testing::Test {
+public:
+    static constexpr double kScale = 20.0;
+    static constexpr double kRunBoundMs = 60000; // what a test waits for at the most
+    static constexpr int kPort = 3;
+
+protected:
+    CProcedureFixture() : timeBase(kScale), ui(timeBase) {
+        places = {dir / "ports", dir / "dev", dir / "sys"};
+        std::filesystem::create_directories(places.portsDir);
+        std::filesystem::create_directories(places.devRoot);
+        std::filesystem::create_symlink("/dev/hx410-in-process",
+                                        std::filesystem::path(places.portsDir) /
+                                            ("COM" + std::to_string(kPort)));
+        config.ahrsVersion = "HX410 V1.35b";
+        config.warmupMs = 0;
+        auto transport = std::make_unique<CSimTransport>(timeBase, config);
+        unit = transport.get();
+        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
+        context = std::make_unique<CStepContext>(*link, timeBase);
+    }
+    ~CProcedureFixture() override {
+        context.reset();
+        link.reset();
+    }
+
+    // Opens the link and waits until the unit shows its corrections on output page C (the
+    // page that also shows the mount position).
+    void OpenOnPageC() {
+        ASSERT_TRUE(link->Open(kPort));
+        ASSERT_TRUE(RunUntil([&] { return link->IsLinkAlive(); }));
+        ASSERT_TRUE(link->SelectOutputPage('C'));
+        ASSERT_TRUE(RunUntil([&] { return link->State().GetMountPosition() == config.mount; }));
+    }
+
+    // Runs the event loop until `done` holds or `programMs` have passed; the last value
+    // of `done`.
+    bool RunUntil(const std::function<bool()>& done, double programMs = kRunBoundMs) {
+        const double untilMs = timeBase.NowMs() + programMs;
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done() || timeBase.NowMs() >= untilMs) {
+                loop.quit();
+            }
+        });
+        poll.start(1);
+        if (!done()) {
+            loop.exec();
+        }
+        return done();
+    }
+
+    // Runs the event loop until `task` has finished; its result, or none (after cancelling
+    // the step and letting it unwind) when it had not finished within the bound.
+    template <class T> std::optional<T> Finish(QCoro::Task<T> task) {
+        std::optional<T> result;
+        QCoro::Task<void> keeper = Collect(std::move(task), result);
+        if (!RunUntil([&] { return result.has_value(); })) {
+            ADD_FAILURE() << "the step did not finish within the bound";
+            context->Cancel();
+            RunUntil([&] { return result.has_value(); });
+            result.reset();
+        }
+        return result;
+    }
+
+    SimUnitConfig config;
+    CTimeBase timeBase;
+    CCoreUiThread ui;
+    CTempDir dir;
+    ComPortPlaces places;
+    CSimTransport* unit = nullptr;
+    std::unique_ptr<CAhrsLink> link;
+    std::unique_ptr<CStepContext> context;
+
+private:
+    template <class T>
+    static QCoro::Task<void> Collect(QCoro::Task<T> task, std::optional<T>& result) {
+        result = co_await task;
+    }
+};

@@ -1,0 +1,43 @@
+// What each version class offers, as the connection, coarse and fine pages and the log
+// decide it today.
+#include "procedure/VersionCapabilities.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Row {
+    std::int32_t versionClass;
+    bool speed, maintenance, freeField, coarse, goOnAtOnce, fromMount, location, mfc;
+};
+
+TEST(VersionCapabilities, EachClassOffersItsOwnSteps) {
+    const Row rows[] = {
+        // class  speed  maint  free   coarse goOn   mount  loc    mfc
+        {-1, false, false, false, true, false, false, false, false},
+        {0, false, false, false, false, true, true, true, false},
+        {1, false, false, false, false, true, true, true, false},
+        {2, false, true, false, false, false, true, false, false},
+        {3, false, true, true, true, false, false, false, true},
+        {4, false, true, true, true, false, false, false, true},
+        {5, false, true, true, true, false, false, false, true},
+        {6, true, true, true, true, false, false, false, true},
+        {7, true, true, true, true, false, false, false, true},
+        {8, false, false, false, true, false, false, false, false},
+        {9, false, false, false, true, false, false, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.versionClass);
+        const VersionCapabilities c = VersionCapabilities::Of(row.versionClass);
+        EXPECT_EQ(c.selectableA429Speed, row.speed);
+        EXPECT_EQ(c.maintenanceWord, row.maintenance);
+        EXPECT_EQ(c.freeFieldStep, row.freeField);
+        EXPECT_EQ(c.coarseStep, row.coarse);
+        EXPECT_EQ(c.goOnWithoutMaintenanceWord, row.goOnAtOnce);
+        EXPECT_EQ(c.calibrateFromMount, row.fromMount);
+        EXPECT_EQ(c.takesLocation, row.location);
+        EXPECT_EQ(c.magFieldCorrections, row.mfc);
+    }
+}
+
+} // namespace
