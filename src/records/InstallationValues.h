@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/VersionCapabilities.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -40,8 +42,10 @@ struct InstallationValues {
     std::array<double, 4> effPitch{}, effRoll{};
     std::array<double, 4> levelMagX{}, levelMagY{}, levelMagZ{};
 
-    // Free-field and sensor-bias values are recorded only for version classes 3 to 7.
-    bool HasMagFieldCorrections() const { return versionClass >= 3 && versionClass <= 7; }
+    // Free-field and sensor-bias values are recorded only for the classes that use them.
+    bool HasMagFieldCorrections() const {
+        return VersionCapabilities::Of(versionClass).magFieldCorrections;
+    }
 };
 
 // A location value as the summary, the log and the report write it: two decimals, or

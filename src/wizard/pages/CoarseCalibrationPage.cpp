@@ -5,6 +5,7 @@
 #include "controls/RateMeterCtrl.h"
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
+#include "device/VersionCapabilities.h"
 #include "records/CoarseCrossCheck.h"
 #include "records/EchoPoll.h"
 #include "records/InstallationSession.h"
@@ -35,10 +36,6 @@ constexpr double kRateFullScale = 6.0;
 constexpr double kRateGreenFraction = 0.05;
 
 const QString kTryAgainByCalibrate = QStringLiteral("Press a Calibrate button to try again.");
-
-bool UsesCoarseStep(std::int32_t versionClass) {
-    return versionClass < 0 || versionClass > 2;
-}
 
 // The cardinal quadrant a heading lies in: North above 315 or up to 45, then East, South
 // and West in 90-degree steps, each including its upper edge.
@@ -190,7 +187,7 @@ void CCoarseCalibrationPage::OnInit() {
 void CCoarseCalibrationPage::OnSetActive() {
     CAhrsState& state = Link().State();
     SetWizardButtons(0);
-    if (!UsesCoarseStep(state.GetAhrsVersionClass())) {
+    if (!VersionCapabilities::Of(state.GetAhrsVersionClass()).coarseStep) {
         // The fine page is this class's step; a zeroing that failed (and was reported) is
         // tried again on the next pass.
         if (!passedOnce && Link().IsLinkAlive()) {

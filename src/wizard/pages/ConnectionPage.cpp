@@ -3,6 +3,7 @@
 #include "device/AhrsLink.h"
 #include "device/AhrsVersion.h"
 #include "device/FixedPoint.h"
+#include "device/VersionCapabilities.h"
 #include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
@@ -34,14 +35,6 @@ namespace {
 
 const char* const kComPortKey = "ComPort";
 
-bool IsSelectableSpeedClass(std::int32_t versionClass) {
-    return versionClass == 6 || versionClass == 7;
-}
-
-bool HasMaintenanceWord(std::int32_t versionClass) {
-    return versionClass >= 2 && versionClass <= 7;
-}
-
 // A wrapping label that takes only its text's height.
 QLabel* MakeTextLabel(const QString& text, const QString& name) {
     QLabel* label = MakeLabel(text, name, QSizePolicy::Maximum);
@@ -51,10 +44,6 @@ QLabel* MakeTextLabel(const QString& text, const QString& name) {
 
 QLineEdit* MakeField(QLabel* buddy, const QString& name) {
     return MakeReadOnlyField(new QLineEdit, buddy, name);
-}
-
-bool UsesFreeFieldStep(std::int32_t versionClass) {
-    return versionClass >= 3 && versionClass <= 7;
 }
 
 // The RQ270 has reported a version: not before its first report (an empty text, as after
@@ -320,7 +309,8 @@ void CConnectionPage::Refresh() {
     const bool mountPending = Session().SelectedMount() != CInstallationSession::kNoMount;
     mountAwaitsVersion = mountPending && versionClass == kUnknownVersionClass;
     if (mountPending && !mountAwaitsVersion && CompletePendingMount()) {
-        const int target = UsesFreeFieldStep(versionClass) ? kCoarsePage : kFinePage;
+        const int target =
+            VersionCapabilities::Of(versionClass).freeFieldStep ? kCoarsePage : kFinePage;
         GoToPage(target);
     }
     speedHeading->show();
@@ -440,7 +430,7 @@ bool CConnectionPage::CompletePendingMount() {
 }
 
 void CConnectionPage::ShowSpeedSelection(std::int32_t versionClass) {
-    if (!IsSelectableSpeedClass(versionClass)) {
+    if (!VersionCapabilities::Of(versionClass).selectableA429Speed) {
         speedNote->show();
         highSpeed->setEnabled(false);
         lowSpeed->setEnabled(false);
@@ -465,7 +455,7 @@ void CConnectionPage::EnableGoOn(bool enabled) {
 }
 
 void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) {
-    if (!HasMaintenanceWord(versionClass)) {
+    if (!VersionCapabilities::Of(versionClass).maintenanceWord) {
         maintenanceWord->hide();
         maintenanceNote->hide();
         diagnosticNote->hide();
@@ -497,7 +487,7 @@ void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) 
 }
 
 void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
-    if (!UsesFreeFieldStep(versionClass)) {
+    if (!VersionCapabilities::Of(versionClass).freeFieldStep) {
         calibrate->hide(); // class 2; the final buttons show "Calibrate" again
         preCal->show();
         clearPreCal->hide(); // no free-field measurement to clear
@@ -518,11 +508,12 @@ void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
 }
 
 void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {
-    if (versionClass == 0 || versionClass == 1) {
+    const VersionCapabilities capabilities = VersionCapabilities::Of(versionClass);
+    if (capabilities.goOnWithoutMaintenanceWord) {
         calibrate->setEnabled(true);
         verifyOnly->setEnabled(true);
     }
-    if (versionClass >= 0 && versionClass <= 2) {
+    if (capabilities.calibrateFromMount) {
         calibrate->show();
         preCal->hide();
         Session().SetPendingPage(kMountPage);

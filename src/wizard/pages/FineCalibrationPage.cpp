@@ -6,6 +6,7 @@
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
 #include "device/FixedPoint.h"
+#include "device/VersionCapabilities.h"
 #include "records/CalibrationMath.h"
 #include "records/EchoPoll.h"
 #include "records/FineErrorCheck.h"
@@ -35,10 +36,6 @@ constexpr std::array<int, 4> kIndexOrder{kHeadingNorth, kHeadingSouth, kHeadingE
 constexpr int kFieldLength = 31;
 const char kStoreFailure[] = "Failed to store compass correction values to RQ270.";
 const char kStoreFailureCaption[] = "Error storing values";
-
-bool UsesCoarseStep(std::int32_t versionClass) {
-    return versionClass < 0 || versionClass > 2;
-}
 
 // The heading window whose frame is shown, or -1 between the windows. West excludes its
 // lower edge; the other windows include both edges.
@@ -246,8 +243,7 @@ void CFineCalibrationPage::OnKillActive() {
 }
 
 bool CFineCalibrationPage::TakesLocation() const {
-    const std::int32_t versionClass = Link().State().GetAhrsVersionClass();
-    return versionClass == 0 || versionClass == 1;
+    return VersionCapabilities::Of(Link().State().GetAhrsVersionClass()).takesLocation;
 }
 
 // Fills the two fields with what the unit holds: it reports them on output page E. Without
@@ -639,7 +635,7 @@ int CFineCalibrationPage::OnWizardBack() {
     }
     // Versions without the coarse step would pass straight back through it to here: the
     // way back leads to the connection page.
-    if (!UsesCoarseStep(Link().State().GetAhrsVersionClass())) {
+    if (!VersionCapabilities::Of(Link().State().GetAhrsVersionClass()).coarseStep) {
         GoToPage(kConnectionPage);
         return kStay;
     }

@@ -1,6 +1,6 @@
 // What each version class offers, as the connection, coarse and fine pages and the log
 // decide it today.
-#include "procedure/VersionCapabilities.h"
+#include "device/VersionCapabilities.h"
 
 #include <gtest/gtest.h>
 

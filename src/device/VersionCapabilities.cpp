@@ -1,4 +1,4 @@
-#include "procedure/VersionCapabilities.h"
+#include "device/VersionCapabilities.h"
 
 #include "device/AhrsVersion.h"
 
