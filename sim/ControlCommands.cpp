@@ -53,6 +53,7 @@ const char* CControlCommands::HelpText() {
            "                       back as a new device node behind the same COM link\n"
            "  fault drop-acks on|off   suppress the ERASE/STORE banners\n"
            "  fault ignore TEXT|off    ignore commands that start with TEXT (\"MFC Y\")\n"
+           "  fault hide TEXT|off  blank TEXT wherever the output shows it (\"ARINC\")\n"
            "  fault garble RATE    corrupt that fraction (0..1) of output bytes\n"
            "  fault version TEXT   report another HX410 version (empty restores)\n"
            "  state                Name=value lines, then \"end\"\n"
@@ -116,6 +117,10 @@ CControlCommands::Result CControlCommands::Execute(std::string_view text, double
         if (what == "drop-acks" && (rest == "on" || rest == "off")) {
             unit.SetDropAcks(rest == "on");
             return One("ok fault drop-acks " + rest);
+        }
+        if (what == "hide") {
+            pacer.SetHiddenText(rest == "off" ? std::string() : rest);
+            return One("ok fault hide " + rest);
         }
         if (what == "ignore") {
             unit.SetIgnoredCommand(rest == "off" ? std::string() : rest);

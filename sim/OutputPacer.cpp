@@ -52,3 +52,15 @@ void COutputPacer::Consume(std::size_t count) {
         sent = 0;
     }
 }
+
+void COutputPacer::Push(std::string_view bytes) {
+    const std::size_t start = queue.size();
+    queue.append(bytes);
+    if (hiddenText.empty()) {
+        return;
+    }
+    for (std::size_t at = queue.find(hiddenText, start); at != std::string::npos;
+         at = queue.find(hiddenText, at + hiddenText.size())) {
+        queue.replace(at, hiddenText.size(), hiddenText.size(), ' ');
+    }
+}

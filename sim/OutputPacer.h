@@ -16,7 +16,8 @@ public:
     // burstMs: how much line time may be released at once (the writer's wake-up period).
     COutputPacer(double burstMs, uint64_t seed);
 
-    void Push(std::string_view bytes) { queue.append(bytes); }
+    // Queues bytes, with every occurrence of the hidden text blanked out.
+    void Push(std::string_view bytes);
     void Clear();
     bool Empty() const { return sent >= queue.size(); }
     std::size_t Queued() const { return queue.size() - sent; }
@@ -27,6 +28,10 @@ public:
 
     void SetGarbleRate(double rate);
     double GarbleRate() const { return garbleRate; }
+    // Text the output loses from now on, as a unit that never shows that row ("ARINC");
+    // empty shows everything again.
+    void SetHiddenText(std::string text) { hiddenText = std::move(text); }
+    const std::string& HiddenText() const { return hiddenText; }
 
 private:
     double burstMs;
@@ -36,5 +41,6 @@ private:
     std::size_t sent = 0;
     std::size_t garbledUpTo = 0;
     double garbleRate = 0.0;
+    std::string hiddenText;
     std::mt19937_64 rng;
 };

@@ -156,6 +156,43 @@ TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
     }
 }
 
+// Nothing goes on before the unit has shown its ARINC setting, also right after the port
+// opens again with the buttons enabled from before. Clear Pre-Cal shows only while connected
+// to a class with a free-field step.
+TEST_F(ConnectionPageTest, GoingOnWaitsForTheArincSettingAndClearPreCalForItsClass) {
+    CTestUnit& sim = StartSim({"--mag-serial", kMagSerial});
+    ASSERT_TRUE(CMagMeasurementFile(kMagSerial).Write(1, 2, 3));
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] {
+        return ConnectedTo("HX410 V1.62") && Usable("calibrateButton") &&
+               Shown("clearPreCalButton") && Shown("clearNote");
+    }));
+    // The unit goes and comes back: the record starts again, without the setting.
+    ASSERT_EQ(sim.Command("fault hide ARINC"), "ok fault hide ARINC");
+    ASSERT_EQ(sim.Command("power off"), "ok power off");
+    ASSERT_TRUE(RunEventsUntil([&] { return Text("statusField") == "Not Connected"; }));
+    ASSERT_EQ(sim.Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
+    ASSERT_EQ(State().GetArincOutput(), -1.0);
+    for (const char* button : {"calibrateButton", "verifyOnlyButton"}) {
+        EXPECT_FALSE(Find<QPushButton>(button)->isEnabled()) << button;
+    }
+    ASSERT_EQ(sim.Command("fault hide off"), "ok fault hide off");
+    EXPECT_TRUE(RunEventsUntil([&] { return Usable("calibrateButton"); }));
+
+    ASSERT_EQ(sim.Command("fault version HX410 V1.25"), "ok fault version HX410 V1.25");
+    EXPECT_TRUE(RunEventsUntil([&] {
+        return ConnectedTo("HX410 V1.25") && !Shown("clearPreCalButton") && !Shown("clearNote");
+    }));
+    ASSERT_EQ(sim.Command("fault version"), "ok fault version ");
+    ASSERT_TRUE(RunEventsUntil([&] { return Shown("clearPreCalButton"); }));
+    ASSERT_EQ(sim.Command("power off"), "ok power off");
+    EXPECT_TRUE(RunEventsUntil([&] {
+        return Text("statusField") == "Not Connected" && !Shown("clearPreCalButton") &&
+               !Shown("clearNote");
+    }));
+}
+
 TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt) {
     const int first = StartSim().ComNumber();
     const int second = StartSim({"--ahrs-version", "HX410 V1.45"}).ComNumber();
