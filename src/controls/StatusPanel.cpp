@@ -96,11 +96,26 @@ QLineEdit* CStatusPanel::NewReadOnlyField(QWidget* parent) {
 }
 
 CStatusPanel::Status CStatusPanel::Refresh(const CAhrsState& state) {
+    if (!state.HasStatusWord()) {
+        // Nothing read yet: neither valid nor invalid, and nothing may go on from it.
+        for (CColouredField* field : {ahrsField, magField}) {
+            field->SetNeutral();
+            field->clear();
+        }
+        warmUpField->clear();
+        ShowAttitude(state);
+        return {false, false};
+    }
     const Decoded decoded = Decode(state.GetStatusWord(), mask);
     warmUpField->setText(decoded.ahrsValid ? QString()
                                            : QString::fromStdString(state.GetDataText()));
     ShowVerdict(ahrsField, decoded.ahrsValid, decoded.ahrsText);
     ShowVerdict(magField, decoded.magValid, decoded.magText);
+    ShowAttitude(state);
+    return {decoded.ahrsValid, decoded.magValid};
+}
+
+void CStatusPanel::ShowAttitude(const CAhrsState& state) {
     if (mountField != nullptr) {
         mountField->setText(QString::number(state.GetMountPosition()));
     }
@@ -109,7 +124,6 @@ CStatusPanel::Status CStatusPanel::Refresh(const CAhrsState& state) {
         rollField->setText(FormatAttitude(state.GetRoll()));
         headingField->setText(FormatAttitude(state.GetOutputHeading()));
     }
-    return {decoded.ahrsValid, decoded.magValid};
 }
 
 QString CStatusPanel::FormatAttitude(double value) {

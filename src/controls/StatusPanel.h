@@ -48,6 +48,8 @@ public:
     CColouredField* MagStatusField() const noexcept { return magField; }
 
 private:
+    // The mount and the attitude rows, where the panel has them.
+    void ShowAttitude(const CAhrsState& state);
     QGroupBox* NewAttitudeGroup();
     static void AddRow(QFormLayout* form, const QString& label, QLineEdit* field,
                        const QString& objectName);

@@ -66,6 +66,7 @@ void CAhrsState::ResetLocked() {
     dataText.clear();
     anFlag = false;
     statusBit0 = false;
+    hasStatusWord = false;
     gyroScaleTable.clear();
     accelScaleTable.clear();
     accel = {};
@@ -144,6 +145,7 @@ void CAhrsState::SetAnFlag(bool value) {
 void CAhrsState::SetStatusWord(std::uint32_t word) {
     Guard guard(lock);
     statusWord = word;
+    hasStatusWord = true;
     statusBit0 = (word & 1U) != 0;
     ++statusCount;
 }
@@ -344,6 +346,7 @@ HX410_GETTER(std::int32_t, GetAhrsVersionClass, ahrsVersionClass)
 HX410_GETTER(bool, GetAnFlag, anFlag)
 HX410_GETTER(bool, GetStatusBit0, statusBit0)
 HX410_GETTER(std::uint32_t, GetStatusWord, statusWord)
+HX410_GETTER(bool, HasStatusWord, hasStatusWord)
 HX410_GETTER(std::uint32_t, GetStatusCount, statusCount)
 HX410_GETTER(std::uint32_t, GetAvgHeadingCount, avgHeadingCount)
 HX410_GETTER(std::uint32_t, GetArincCount, arincCount)

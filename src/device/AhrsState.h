@@ -96,6 +96,9 @@ public:
     bool GetAnFlag() const;
     bool GetStatusBit0() const;
     std::uint32_t GetStatusWord() const;
+    // Whether a status word was read since the record was reset: before, the word is not the
+    // unit's.
+    bool HasStatusWord() const;
     std::uint32_t GetStatusCount() const;
     std::uint32_t GetAvgHeadingCount() const;
     std::uint32_t GetArincCount() const;
@@ -161,6 +164,7 @@ private:
     bool anFlag = false;
     bool statusBit0 = false;
     std::uint32_t statusWord = 0;
+    bool hasStatusWord = false;
     std::uint32_t statusCount = 0;
     std::uint32_t avgHeadingCount = 0;
     std::uint32_t arincCount = 0;

@@ -59,6 +59,23 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
     }
 }
 
+// Before the unit's first status word the fields say nothing, rather than "Invalid (0x0)".
+TEST(StatusPanel, NoStatusReadShowsNeutralFields) {
+    CAhrsState state;
+    state.SetStatusWord(0xCF);
+    state.Reset(); // the link was lost
+    CStatusPanel panel({});
+    const QRgb neutral = panel.palette().color(QPalette::Base).rgb();
+    const CStatusPanel::Status status = panel.Refresh(state);
+    EXPECT_FALSE(status.ahrsValid || status.magValid);
+    EXPECT_EQ(FieldText(panel, "ahrsStatusField"), "");
+    EXPECT_EQ(ShownBackground(panel, *panel.AhrsStatusField()), neutral);
+    EXPECT_EQ(ShownBackground(panel, *panel.MagStatusField()), neutral);
+    state.SetStatusWord(0);
+    panel.Refresh(state);
+    EXPECT_EQ(FieldText(panel, "ahrsStatusField"), "Invalid (0x0)");
+}
+
 TEST(StatusPanel, NumberFormatsAndOptionalRows) {
     CAhrsState state;
     state.SetMountPosition(-3);
