@@ -274,7 +274,15 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
         return ConnectedTo("HX410 V1.62") && Shown("preCalButton") && !Usable("preCalButton");
     }));
 
+    // As the box asks, the same port chosen again once the RQ270 is back: the mount goes.
     ASSERT_EQ(sim.Command("mag on"), "ok mag on");
+    ASSERT_TRUE(RunEventsUntil([] { return State().GetMagVersion().rfind("RQ270", 0) == 0; }));
+    auto* ports = Find<QComboBox>("portList");
+    emit ports->activated(ports->currentIndex());
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("StoredMount") == "10"; }));
+    EXPECT_EQ(Session().SelectedMount(), 0);
+
     struct Case {
         std::string version;
         int mount;

@@ -545,7 +545,10 @@ void CConnectionPage::OnTick() {
 void CConnectionPage::OnPortChanged(int index) {
     const int number = portList->itemData(index).toInt();
     if (Link().IsPortOpen() && Link().PortName() == "COM" + std::to_string(number)) {
-        return; // the port in use chosen again: keep its link
+        // The port in use chosen again, as the failure boxes ask: its link stays, and what
+        // failed (a restore, a pending mount) is tried again.
+        Refresh();
+        return;
     }
     Link().Close();
     SetHint(QString());
