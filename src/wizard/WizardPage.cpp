@@ -106,12 +106,14 @@ void CWizardPage::SetWizardButtons(int flags) {
     }
 }
 
+// A page that was left (a lost link, a page change inside one of its waits) no longer
+// moves the wizard: what its handler does after the wait never changes the page shown now.
 bool CWizardPage::GoToPage(int index) {
-    return frame != nullptr && frame->GoToPage(index);
+    return frame != nullptr && active && frame->GoToPage(index);
 }
 
 void CWizardPage::EndWizard(int exitCode) {
-    if (frame != nullptr) {
+    if (frame != nullptr && active) {
         frame->EndWizard(exitCode);
     }
 }
@@ -159,7 +161,7 @@ const WizardServices& CWizardPage::Services() const {
 }
 
 void CWizardPage::Subscribe() {
-    if (!subscribed && frame != nullptr) {
+    if (!subscribed && frame != nullptr && active) {
         Link().Subscribe(this, kDeviceUpdateMessage);
         subscribed = true;
     }
@@ -173,6 +175,9 @@ void CWizardPage::Unsubscribe() {
 }
 
 void CWizardPage::StartPageTimer() {
+    if (!active) {
+        return; // left meanwhile: a tick would act behind the page shown now
+    }
     const auto real = std::chrono::ceil<std::chrono::milliseconds>(TimeBase().ToReal(kPageTickMs));
     pageTimer.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
                         real.count(), 1, std::numeric_limits<int>::max())),
@@ -184,8 +189,10 @@ void CWizardPage::StopPageTimer() {
 }
 
 bool CWizardPage::ReportLostCommunication() {
-    if (reportingLoss) {
-        return true; // the box of an earlier loss is open and goes to the connection page
+    if (reportingLoss || !active) {
+        // The box of an earlier loss is open and goes to the connection page, or the page
+        // was left already.
+        return true;
     }
     if (frame == nullptr || Link().IsLinkAlive()) {
         return false; // the notification announced a link that came up

@@ -273,6 +273,10 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     // The silent unit is also lost about when the echo wait ends, so the lost-communication
     // box may come too, and then the connection page; never the next step.
     EXPECT_NE(wizard.CurrentPage(), kFinePage);
+    // The box of the failed send closes after the loss went to the connection page: Next
+    // there stays disabled (it would skip the Calibrate and Pre-Cal checks).
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    EXPECT_FALSE(NextEnabled());
     const auto& boxes = answerer.Boxes();
     EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [](const CBoxAnswerer::Box& box) {
         return box.caption == "Error setting coarse corrections" &&

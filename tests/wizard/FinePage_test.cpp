@@ -326,6 +326,26 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
     EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
 }
 
+// The unit goes silent as the page is entered: the zeroing fails and the loss leads to the
+// connection page. The page then sends nothing more and its tick does not run behind the
+// connection page (it would switch the unit from page F to page C).
+TEST_F(FinePageTest, ALinkLostWhileEnteringLeavesNothingRunningBehind) {
+    Connect();
+    ASSERT_EQ(sim->Command("power off"), "ok power off");
+    {
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        wizard.GoToPage(kFinePage);
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+        EXPECT_FALSE(answerer.Boxes().empty());
+    }
+    ASSERT_EQ(sim->Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
+    ASSERT_TRUE(RunEventsUntil([&] { return sim->Value("Page") == "F"; }));
+    const double until = CTimeBase(kScale).NowMs() + 3 * CWizardPage::kPageTickMs;
+    ASSERT_TRUE(RunEventsUntil([&] { return CTimeBase(kScale).NowMs() > until; }));
+    EXPECT_EQ(sim->Value("Page"), "F");
+}
+
 // Entered without a link, the corrections could not be zeroed: the first Calibrate press
 // zeroes them and measures nothing, since the heading shown was taken with them.
 TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {

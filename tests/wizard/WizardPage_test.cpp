@@ -63,6 +63,7 @@ TEST_F(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnecti
 
 TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     CLinkPage& page = Page(kFinePage);
+    wizard.GoToPage(kFinePage);
     page.Subscribe();
     objects.link.NotifySubscribers(); // posted: nothing runs before the event loop
     EXPECT_EQ(page.messages, 0);
@@ -76,6 +77,7 @@ TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     {
         auto* gone = new CLinkPage(nullptr);
         gone->AttachFrame(&wizard);
+        gone->Activate();
         gone->Subscribe();
         delete gone; // unsubscribed in its destructor: the link never posts to it
     }

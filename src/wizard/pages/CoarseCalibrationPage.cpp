@@ -515,7 +515,9 @@ int CCoarseCalibrationPage::OnWizardNext() {
     box.Hide();
     if (!failure.isEmpty()) {
         ShowErrorBox(failure, QStringLiteral("Error setting coarse corrections"));
-        SetWizardButtons(IWizardFrame::kNext);
+        if (IsActivePage()) { // not when a lost link has gone to the connection page
+            SetWizardButtons(IWizardFrame::kNext);
+        }
         return kStay;
     }
     return kProceed;

@@ -206,8 +206,11 @@ void CFineCalibrationPage::OnSetActive() {
     Subscribe(); // a link lost while the corrections are zeroed is reported afterwards
     StartAfresh();
     locationBlock->setVisible(TakesLocation());
-    if (TakesLocation()) {
+    if (IsActivePage() && TakesLocation()) {
         ShowLocationFromUnit();
+    }
+    if (!IsActivePage()) {
+        return; // a lost link went to the connection page meanwhile: nothing more is sent
     }
     Link().SelectOutputPage('C');
     state.ClearCounters();
