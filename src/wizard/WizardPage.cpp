@@ -83,6 +83,9 @@ void CWizardPage::timerEvent(QTimerEvent* event) {
         QWidget::timerEvent(event);
         return;
     }
+    if (CWaitDoor::IsWaiting()) {
+        OnDisplayTick(); // the tick itself waits until the wait has ended
+    }
     if (!tickHeld) {
         tickHeld = true;
         CWaitDoor::Deliver([page = QPointer<CWizardPage>(this)] {

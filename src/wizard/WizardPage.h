@@ -72,6 +72,9 @@ protected:
     virtual void OnMessage(int message);
     // Page timer 1, every kPageTickMs while it runs.
     virtual void OnTick() {}
+    // The display part of a tick, also while a wait holds the tick back: the live values
+    // keep moving. It only shows; it never starts anything or enables a control.
+    virtual void OnDisplayTick() {}
 
     // Requests to the frame (nothing happens while the page is not in a frame).
     void SetWizardButtons(int flags);

@@ -21,6 +21,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -154,8 +155,23 @@ TEST_F(FinePageTest, FourHeadingsGiveCorrectionsThatAreStoredAndKeptAcrossTheRes
     }
     EXPECT_NE(expected, (std::array<double, 4>{})); // the magnetometer's misalignment was found
 
+    // While the store and its check run, the page keeps showing the unit: the heading as the
+    // aircraft is pushed round, and the RQ270 invalid while it is reset.
+    std::set<std::string> headingsShown, magStatesShown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!BusyText().empty()) {
+            headingsShown.insert(Edit("rq270HeadingField")->text().toStdString());
+            magStatesShown.insert(Edit("magStatusField")->text().toStdString());
+        }
+    });
+    watch.start(1);
+    QTimer::singleShot(20, [&] { EXPECT_EQ(sim->Command("heading 272"), "ok heading 272"); });
     StoreButton()->click();
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinishPage; }));
+    watch.stop();
+    EXPECT_GT(headingsShown.size(), 1u) << "the heading froze";
+    EXPECT_EQ(magStatesShown.count("Invalid"), 1u) << "the reset was not shown";
     EXPECT_TRUE(UnitMccIs(expected));
     for (const Cardinal& c : kWalk) {
         EXPECT_NEAR(SimNumber(std::string("Stored") + c.sim), expected[c.index], 0.001);

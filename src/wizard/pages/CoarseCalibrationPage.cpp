@@ -371,6 +371,14 @@ void CCoarseCalibrationPage::OnTick() {
     ReportUnsteadyCollections();
 }
 
+void CCoarseCalibrationPage::OnDisplayTick() {
+    const CAhrsState& state = Link().State();
+    const double heading = state.GetMagRawHeading();
+    compass->SetHeading(heading);
+    ShowFrameOf(heading);
+    statusPanel->Refresh(state);
+}
+
 void CCoarseCalibrationPage::CollectionStep(int heading) {
     Cardinal& cardinal = cardinals[heading];
     if (cardinal.samplesToGo <= 0) {

@@ -53,6 +53,7 @@ public:
 protected:
     void OnMessage(int message) override;
     void OnTick() override;
+    void OnDisplayTick() override;
 
 private:
     // One cardinal heading's part of the page, by heading index (N, S, E, W).

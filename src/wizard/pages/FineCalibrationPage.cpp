@@ -456,16 +456,28 @@ void CFineCalibrationPage::EnableCalibrate(bool enabled) {
 void CFineCalibrationPage::OnTick() {
     const CAhrsState& state = Link().State();
     Link().CheckOutputPage();
+    const CStatusPanel::Status status = ShowLive();
     fineHeading = state.GetAvgHeading();
     fineHeadingRate = state.GetAvgHeadingRate();
-    headingField->setText(QString::fromStdString(FixedPoint(fineHeading, 2)));
-    ShowFrameOf(fineHeading);
-    compass->SetHeading(fineHeading);
-    rateMeter->SetValue(fineHeadingRate);
     steady = std::fabs(fineHeadingRate) < kSteadyRate;
-    const CStatusPanel::Status status = statusPanel->Refresh(state);
     EnableCalibrate(status.ahrsValid && steady);
+}
+
+void CFineCalibrationPage::OnDisplayTick() {
+    ShowLive();
+}
+
+// The unit's heading, its rate and its status as the record holds them now.
+CStatusPanel::Status CFineCalibrationPage::ShowLive() {
+    const CAhrsState& state = Link().State();
+    const double heading = state.GetAvgHeading();
+    headingField->setText(QString::fromStdString(FixedPoint(heading, 2)));
+    ShowFrameOf(heading);
+    compass->SetHeading(heading);
+    rateMeter->SetValue(state.GetAvgHeadingRate());
+    const CStatusPanel::Status status = statusPanel->Refresh(state);
     compass->ShowNeedle(status.magValid);
+    return status;
 }
 
 void CFineCalibrationPage::ShowWhetherAllMeasured() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/StatusPanel.h"
 #include "records/InstallationSession.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
@@ -61,6 +62,7 @@ public:
 protected:
     void OnMessage(int message) override;
     void OnTick() override;
+    void OnDisplayTick() override;
 
 private:
     struct Cardinal {
@@ -97,6 +99,7 @@ private:
     void Stored();
     CInstallationSession::Corrections UnitCorrections() const;
     std::array<double, 4> EarlierCompassCorrections() const;
+    CStatusPanel::Status ShowLive();
     void ShowFrameOf(double heading);
     void EnableCalibrate(bool enabled);
     void ShowWhetherAllMeasured();
