@@ -193,6 +193,35 @@ TEST_F(ConnectionPageTest, GoingOnWaitsForTheArincSettingAndClearPreCalForItsCla
     }));
 }
 
+// The unit goes silent while the corrections of before the calibration are written back:
+// the box about the restore is answered only once the loss is known, and the page then
+// shows the lost link instead of going on with a unit that is gone.
+TEST_F(ConnectionPageTest, ALinkLostWhileRestoringIsSeenWhenTheRestoreEnds) {
+    CTestUnit& sim = StartSim();
+    wizard.GoToPage(kConnectionPage);
+    ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
+    Session().KeepEarlierCorrections({{}, {1.25, -0.5, 0.75, -2.0}});
+    Session().SetRestoreDue(true);
+    ASSERT_EQ(sim.Command("fault ignore MCC"), "ok fault ignore MCC");
+    answerer.reset();
+    std::vector<std::string> captions;
+    QTimer answerOnceLost;
+    QObject::connect(&answerOnceLost, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->isVisible() && !Link().IsLinkAlive()) {
+            captions.push_back(box->windowTitle().toStdString());
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    answerOnceLost.start(5);
+    QTimer::singleShot(0, [&] { EXPECT_EQ(sim.Command("power off"), "ok power off"); });
+    auto* ports = Find<QComboBox>("portList");
+    emit ports->activated(ports->currentIndex()); // refreshes, and restores
+    EXPECT_EQ(captions, std::vector<std::string>{"Error restoring compass corrections"});
+    EXPECT_EQ(Text("statusField"), "Not Connected");
+    EXPECT_TRUE(Session().RestoreDue()) << "tried again when the unit is back";
+}
+
 TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt) {
     const int first = StartSim().ComNumber();
     const int second = StartSim({"--ahrs-version", "HX410 V1.45"}).ComNumber();

@@ -279,11 +279,20 @@ void CConnectionPage::OnMessage(int message) {
 
 void CConnectionPage::Refresh() {
     // A notification handled while one of this refresh's boxes is open would start a
-    // second refresh inside the first; the first one finishes the work.
+    // second refresh inside the first: it is noted, and the first one looks at the link
+    // again once it is through.
     if (refreshing) {
+        refreshDue = true;
         return;
     }
     const QScopedValueRollback guard(refreshing, true);
+    do {
+        refreshDue = false;
+        RefreshOnce();
+    } while (refreshDue && IsActivePage());
+}
+
+void CConnectionPage::RefreshOnce() {
     if (LeaveWhenNoTailNumber()) {
         return;
     }
@@ -294,6 +303,10 @@ void CConnectionPage::Refresh() {
     CAhrsState& state = Link().State();
     if (Session().RestoreDue() && RestoreCompassCorrections()) {
         Session().SetRestoreDue(false);
+    }
+    if (!Link().IsLinkAlive()) {
+        ShowNotConnected(); // lost while restoring: nothing to classify
+        return;
     }
     Link().SelectOutputPage('F');
     state.ClearCounters();

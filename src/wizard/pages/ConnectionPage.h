@@ -49,6 +49,7 @@ private:
     void BuildControls();
     void FillPortList();
     void Refresh();
+    void RefreshOnce();
     bool LeaveWhenNoTailNumber();
     void ShowNotConnected();
     bool RestoreCompassCorrections();
@@ -97,5 +98,6 @@ private:
     double lastArincOutput = -1.0;
     int busyPort = 0; // the saved port, when another program holds it
     bool refreshing = false;
+    bool refreshDue = false;         // a notification came while refreshing
     bool mountAwaitsVersion = false; // a pending mount met no version taken yet
 };
