@@ -82,6 +82,9 @@ int main(int argc, char* argv[]) {
     CAhrsLink link(uiThread, realTime);
     CInstallationWizard wizard(uiThread, realTime, {link, settings, mountPositions, session});
     const int result = wizard.Run();
-    settings.Save();
+    if (!settings.Path().empty() && !settings.Save()) {
+        std::cerr << "hx410-install: the settings could not be saved to " << settings.Path()
+                  << "\n";
+    }
     return result;
 }

@@ -54,7 +54,6 @@ public:
     void SetReceiveTap(CAhrsPort::ReceiveTap tap) { port.SetReceiveTap(std::move(tap)); }
     CAhrsState& State() { return state; }
     // The groups of the record that received lines stored since the last call.
-    CRecordGroups TakeChangedGroups() { return port.TakeChangedGroups(); }
     // Why the last Open failed: 0, ENOENT (no such port), EBUSY (held by another
     // program), EACCES (no permission: the user should join the dialout group), ...
     int LastOpenError() const { return lastOpenError.load(); }

@@ -138,11 +138,7 @@ void CAhrsPort::OnReceived(std::string_view bytes) {
     bool recognised = true;
     if (!parsingSuspended.load()) {
         // The text handed on ends at the first NUL of the read.
-        const auto result = parser.ProcessChunk(bytes.substr(0, bytes.find('\0')));
-        recognised = result.recognised;
-        if (!result.changed.Empty()) {
-            changedGroups.fetch_or(result.changed.Bits(), std::memory_order_relaxed);
-        }
+        recognised = parser.ProcessChunk(bytes.substr(0, bytes.find('\0'))).recognised;
     }
     // The listener yields before its next read. The link-up notification waits for the
     // yield; otherwise the transport holds the next read, so that the yield and the wait

@@ -2,7 +2,6 @@
 
 #include "device/ComPortList.h"
 #include "device/LineParser.h"
-#include "device/RecordGroups.h"
 #include "device/TimeBase.h"
 #include "device/Transport.h"
 #include "device/UiThread.h"
@@ -80,12 +79,6 @@ public:
     // The tap must not call back into the port.
     void SetReceiveTap(ReceiveTap tap);
 
-    // The groups of the record that received lines stored since the last call (or since
-    // the port was made), cleared by the call: what a page needs to refresh.
-    CRecordGroups TakeChangedGroups() {
-        return CRecordGroups::FromBits(changedGroups.exchange(0, std::memory_order_relaxed));
-    }
-
     std::string LastPortName() const;
     // Reopen attempts after listener failures, successful or not.
     unsigned ReopenCount() const { return reopenCount.load(); }
@@ -115,7 +108,6 @@ private:
     std::atomic<bool> linkAlive{false};
     std::atomic<bool> parsingSuspended{false};
     std::atomic<unsigned> reopenCount{0};
-    std::atomic<std::uint32_t> changedGroups{0}; // CRecordGroups bits
     // Program time of the last read since the open or the last loss, else kNoRead.
     std::atomic<double> lastReadMs{kNoRead};
     // The silence watch's timer is running (user-interface thread only). Once the port is

@@ -238,13 +238,23 @@ void CAhrsState::SetAvgCount(int axis, std::uint16_t value) {
 void CAhrsState::SetMagLevel(int index, std::uint16_t value) {
     Store(magLevel, index, value);
 }
+// A correction and its report count change together, so that a count taken before a
+// command never misses a report of the value before it.
 void CAhrsState::SetMagFieldCorrection(int axis, std::int16_t value) {
-    Store(magFieldCorrection, axis, value);
-    Store(correctionReports, axis, Load(correctionReports, axis) + 1);
+    if (axis < 0 || axis >= 3) {
+        return;
+    }
+    Guard guard(lock);
+    magFieldCorrection[static_cast<std::size_t>(axis)] = value;
+    ++correctionReports[static_cast<std::size_t>(axis)];
 }
 void CAhrsState::SetMcc(int heading, double value) {
-    Store(mcc, heading, value);
-    Store(correctionReports, 3 + heading, Load(correctionReports, 3 + heading) + 1);
+    if (heading < 0 || heading >= 4) {
+        return;
+    }
+    Guard guard(lock);
+    mcc[static_cast<std::size_t>(heading)] = value;
+    ++correctionReports[static_cast<std::size_t>(3 + heading)];
 }
 
 void CAhrsState::SetMountPosition(std::int32_t value) {

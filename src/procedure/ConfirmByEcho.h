@@ -6,6 +6,7 @@
 #include <QCoroTask>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -29,11 +30,15 @@ struct EchoPolling {
 // Sets a list of values on the unit one item at a time (the three field-correction axes,
 // the four compass headings, ...): `send(item)` writes the item's command once (true when
 // the whole line was written), then the record is polled as PollUntil does until
-// `echoed(item)` holds, the unit having reported the value just sent. The next item
+// `echoed(item)` holds in a report counted after the send (`reports(item)` counts the
+// unit's reports of the item), so a value the record held before is never taken for the
+// unit's answer. The next item
 // follows at once; a command is never repeated. The run stops at the first item that is
 // not confirmed: before its send when the step was cancelled or the link is not alive,
 // LinkLost when its line could not be written, else the outcome of its poll. Nothing is
 // sent after that. The callables and the items are kept by the coroutine.
 QCoro::Task<EchoConfirmation> ConfirmByEcho(CStepContext& context, std::vector<int> items,
                                             std::function<bool(int)> send,
-                                            std::function<bool(int)> echoed, EchoPolling polling);
+                                            std::function<bool(int)> echoed,
+                                            std::function<std::uint32_t(int)> reports,
+                                            EchoPolling polling);

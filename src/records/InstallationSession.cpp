@@ -89,15 +89,33 @@ double CInstallationSession::FineError(int heading) const {
     return IsHeading(heading) ? fineErrors[heading] : 0.0;
 }
 
-void CInstallationSession::KeepEarlierCorrections(const Corrections& held) {
-    if (!earlier) {
+void CInstallationSession::KeepEarlierCorrections(std::string_view ahrsSerialNumber,
+                                                  const Corrections& held) {
+    if (!earlier || earlierSerial != ahrsSerialNumber) {
+        earlierSerial = ahrsSerialNumber;
         earlier = held;
+        restoreDue = false; // another unit's are never written into this one
     }
 }
 
-void CInstallationSession::ReplaceEarlierCorrections(const Corrections& stored) {
+void CInstallationSession::ReplaceEarlierCorrections(std::string_view ahrsSerialNumber,
+                                                     const Corrections& stored) {
+    earlierSerial = ahrsSerialNumber;
     earlier = stored;
     restoreDue = false;
+}
+
+std::optional<CInstallationSession::Corrections>
+CInstallationSession::EarlierCorrectionsOf(std::string_view ahrsSerialNumber) const {
+    return earlierSerial == ahrsSerialNumber ? earlier : std::nullopt;
+}
+
+std::optional<InstallationValues>
+CInstallationSession::FrozenFor(std::string_view ahrsSerialNumber) const {
+    if (frozen && frozen->ahrsSerialNumber == ahrsSerialNumber) {
+        return frozen;
+    }
+    return std::nullopt;
 }
 
 int CInstallationSession::TakePendingPage() {

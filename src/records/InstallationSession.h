@@ -68,17 +68,20 @@ public:
     double FineError(int heading) const;
     const std::array<double, 4>& FineErrors() const { return fineErrors; }
 
-    // The corrections the unit held before the calibration changed any: kept from the first
-    // call until ReplaceEarlierCorrections, so that Back, a Next without measuring and a
-    // return after a lost link write back what the unit really held.
-    void KeepEarlierCorrections(const Corrections& held);
+    // The corrections a unit (by its serial number) held before the calibration changed
+    // any: kept from the first call for that unit until ReplaceEarlierCorrections, so that
+    // Back, a Next without measuring and a return after a lost link write back what it
+    // really held. Another unit's are never returned.
+    void KeepEarlierCorrections(std::string_view ahrsSerialNumber, const Corrections& held);
     // New corrections were stored in the unit: they are the ones to keep from now on.
-    void ReplaceEarlierCorrections(const Corrections& stored);
-    const std::optional<Corrections>& EarlierCorrections() const { return earlier; }
+    void ReplaceEarlierCorrections(std::string_view ahrsSerialNumber, const Corrections& stored);
+    std::optional<Corrections> EarlierCorrectionsOf(std::string_view ahrsSerialNumber) const;
     // Whether the earlier compass corrections are to be written back when the link returns:
     // set while the fine step has them replaced, cleared once they are back or superseded.
     void SetRestoreDue(bool due) { restoreDue = due; }
-    bool RestoreDue() const { return restoreDue && earlier.has_value(); }
+    bool RestoreDueFor(std::string_view ahrsSerialNumber) const {
+        return restoreDue && EarlierCorrectionsOf(ahrsSerialNumber).has_value();
+    }
 
     // The mount chosen on the mount page and not yet made; kNoMount for none.
     void SetSelectedMount(int mount) { selectedMount = mount; }
@@ -91,10 +94,10 @@ public:
     int TakePendingPage();
 
     // The values of the log and the report, taken once the calibration is done; a new
-    // calibration thaws them.
+    // calibration thaws them. Only the unit they were taken from gets them back.
     void Freeze(const InstallationValues& values) { frozen = values; }
     void Thaw() { frozen.reset(); }
-    const std::optional<InstallationValues>& Frozen() const { return frozen; }
+    std::optional<InstallationValues> FrozenFor(std::string_view ahrsSerialNumber) const;
 
     // The unit's values and this session's measurements and entries, as the log and the
     // report record them (the mount label is the caller's to fill).
@@ -106,6 +109,7 @@ private:
     std::optional<FreeFieldValues> freeField;
     std::array<CoarseHeading, 4> coarse{};
     std::array<double, 4> fineErrors{};
+    std::string earlierSerial;
     std::optional<Corrections> earlier;
     bool restoreDue = false;
     int selectedMount = kNoMount;

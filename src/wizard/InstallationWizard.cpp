@@ -72,7 +72,12 @@ CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase
     SetWizardButtons(0);
 }
 
-CInstallationWizard::~CInstallationWizard() = default;
+CInstallationWizard::~CInstallationWizard() {
+    // The pages use the frame's objects until they are gone (the mount page resets the
+    // magnetometer on its way out): they go while the frame is still whole.
+    delete stack;
+    pages = {};
+}
 
 void CInstallationWizard::BuildFrame() {
     auto* root = new QVBoxLayout(this);

@@ -100,23 +100,6 @@ TEST_F(LinkTransport, OpeningAgainForgetsTheOldLinkSoTheNewOneComesUpWithItsOwnN
     EXPECT_EQ(transport->Opened().back(), portPath);
 }
 
-TEST_F(LinkTransport, TheGroupsThatReadsStoredAreTakenOnce) {
-    ASSERT_TRUE(link->Open(kPort));
-    EXPECT_TRUE(link->TakeChangedGroups().Empty());
-    transport->Deliver("\x1bMNT 9\x1bPITCH x\x1b");
-    transport->Deliver("\x1bSTAT 00CF\x1b");
-    EXPECT_EQ(link->TakeChangedGroups(), CRecordGroups::kMount | CRecordGroups::kStatus);
-    EXPECT_TRUE(link->TakeChangedGroups().Empty());
-
-    // While parsing is suspended nothing is stored, so no group changes.
-    link->SetParsingSuspended(true);
-    transport->Deliver("\x1bPITCH 1\x1b");
-    EXPECT_TRUE(link->TakeChangedGroups().Empty());
-    link->SetParsingSuspended(false);
-    transport->Deliver("\x1bPITCH 1\x1b");
-    EXPECT_EQ(link->TakeChangedGroups(), CRecordGroups(CRecordGroups::kAttitude));
-}
-
 TEST_F(LinkTransport, AFailedReadReopensThePortOnceAfterThePause) {
     struct Case {
         const char* name;

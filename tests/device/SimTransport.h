@@ -122,7 +122,9 @@ public:
     // `number` (the only one when 0); its answer lines, one per line.
     std::string Command(const std::string& line, int number = 0) {
         std::lock_guard lock(mutex);
-        Unit* unit = number == 0 ? units.begin()->second.get() : Find(PathOf(number));
+        Unit* unit = number != 0     ? Find(PathOf(number))
+                     : units.empty() ? nullptr
+                                     : units.begin()->second.get();
         std::string answer;
         if (unit == nullptr) {
             return answer;
@@ -136,8 +138,7 @@ public:
 private:
     struct Unit {
         Unit(CTimeBase timeBase, const SimUnitConfig& config, const MagModelParams& model)
-            : device(config, model, 20.0 * std::max(1.0, timeBase.Scale()),
-                     config.seed ^ 0x5eedu),
+            : device(config, model, 20.0 * std::max(1.0, timeBase.Scale()), config.seed ^ 0x5eedu),
               control(device.Unit(), device.Pacer()) {}
         CSimDevice device;
         CControlCommands control;

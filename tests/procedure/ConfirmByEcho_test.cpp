@@ -36,6 +36,7 @@ protected:
             [this, expected](int axis) {
                 return link->State().GetMagFieldCorrection(axis) == expected[axis];
             },
+            [this](int axis) { return link->State().GetMagFieldCorrectionReports(axis); },
             {kMfcPollMs, boundMs});
     }
 
@@ -57,7 +58,7 @@ TEST_F(ConfirmByEchoTest, StopsAtTheFirstAxisNotConfirmed) {
     const EchoCase cases[] = {
         {"all confirmed", kValues, {StepOutcome::Done, 3}, {0, 1, 2}},
         {"Y echoes another value", {-37, 13, 205}, {StepOutcome::TimedOut, 1}, {0, 1}},
-        {"Z echoes another value", {-37, 12, 0}, {StepOutcome::TimedOut, 2}, {0, 1, 2}},
+        {"Z echoes another value", {-37, 12, 206}, {StepOutcome::TimedOut, 2}, {0, 1, 2}},
     };
     for (const EchoCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,6 +76,23 @@ TEST_F(ConfirmByEchoTest, StopsAtTheFirstAxisNotConfirmed) {
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(sent, c.sent);
     }
+}
+
+// The record already shows the value sent, but the unit never took the command: no report
+// came after it, so nothing is confirmed.
+TEST_F(ConfirmByEchoTest, AValueTheRecordHeldBeforeIsNoEcho) {
+    OpenOnPageC();
+    for (int axis = 0; axis < 3; ++axis) {
+        ASSERT_TRUE(link->SendMagFieldCorrection(axis, 0));
+    }
+    ASSERT_TRUE(RunUntil([&] { return link->State().GetMagFieldCorrection(2) == 0; }));
+    ASSERT_EQ(unit->Command("fault ignore MFC"), "ok fault ignore MFC");
+    ASSERT_EQ(unit->Command("power off"), "ok power off"); // and no more reports at all
+    const std::optional<EchoConfirmation> result =
+        Finish(SendFieldCorrections({0, 0, 0}, {0, 0, 0}, 2000));
+    ASSERT_TRUE(result);
+    EXPECT_NE(result->outcome, StepOutcome::Done);
+    EXPECT_EQ(result->firstUnconfirmed, 0u);
 }
 
 TEST_F(ConfirmByEchoTest, WithoutALinkNothingIsSent) {
@@ -97,7 +115,7 @@ TEST_F(ConfirmByEchoTest, SendsTheCompassCorrectionsInTheOrderGivenEachToWithinT
         [&](int heading) {
             return std::fabs(link->State().GetMcc(heading) - values[heading]) <= 0.02;
         },
-        {kMccPollMs, kBoundMs}));
+        [&](int heading) { return link->State().GetMccReports(heading); }, {kMccPollMs, kBoundMs}));
     EXPECT_EQ(result, (EchoConfirmation{StepOutcome::Done, 4}));
     EXPECT_EQ(sent, walk);
 }

@@ -23,21 +23,34 @@ TEST(InstallationSession, AFreeFieldServesOnlyItsOwnMagnetometer) {
 }
 
 // The corrections of before the calibration are those of the first zeroing, not the zeros
-// it left; a store replaces them, and a restore is due only while there are some.
-TEST(InstallationSession, EarlierCorrectionsAreTheFirstOnesKeptUntilAStore) {
+// it left; a store replaces them; another unit never gets them, nor the frozen values.
+TEST(InstallationSession, EarlierCorrectionsAndFrozenValuesBelongToTheirUnit) {
     CInstallationSession session;
     session.SetRestoreDue(true);
-    EXPECT_FALSE(session.RestoreDue()) << "nothing to restore";
+    EXPECT_FALSE(session.RestoreDueFor("410123")) << "nothing to restore";
     const CInstallationSession::Corrections before{{-650, 1160, 240}, {1.25, -0.5, 0.75, -2.0}};
-    session.KeepEarlierCorrections(before);
-    session.KeepEarlierCorrections({}); // the same step again, after it zeroed them
-    EXPECT_EQ(session.EarlierCorrections(), before);
-    EXPECT_TRUE(session.RestoreDue());
+    session.KeepEarlierCorrections("410123", before);
+    session.KeepEarlierCorrections("410123", {}); // the same step again, after it zeroed them
+    session.SetRestoreDue(true);
+    EXPECT_EQ(session.EarlierCorrectionsOf("410123"), before);
+    EXPECT_TRUE(session.RestoreDueFor("410123"));
+    EXPECT_FALSE(session.EarlierCorrectionsOf("410999")) << "another unit";
+    EXPECT_FALSE(session.RestoreDueFor("410999"));
 
     const CInstallationSession::Corrections stored{{-640, 1150, 250}, {0.5, 0.25, -0.25, 0}};
-    session.ReplaceEarlierCorrections(stored);
-    EXPECT_EQ(session.EarlierCorrections(), stored);
-    EXPECT_FALSE(session.RestoreDue());
+    session.ReplaceEarlierCorrections("410123", stored);
+    EXPECT_EQ(session.EarlierCorrectionsOf("410123"), stored);
+    EXPECT_FALSE(session.RestoreDueFor("410123"));
+    session.KeepEarlierCorrections("410999", before); // another unit connected
+    EXPECT_FALSE(session.EarlierCorrectionsOf("410123"));
+
+    InstallationValues values;
+    values.ahrsSerialNumber = "410123";
+    session.Freeze(values);
+    EXPECT_TRUE(session.FrozenFor("410123"));
+    EXPECT_FALSE(session.FrozenFor("410999"));
+    session.Thaw();
+    EXPECT_FALSE(session.FrozenFor("410123"));
 }
 
 // The corrections as the unit reported them, by heading index.

@@ -200,7 +200,7 @@ TEST_F(ConnectionPageTest, ALinkLostWhileRestoringIsSeenWhenTheRestoreEnds) {
     CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
-    Session().KeepEarlierCorrections({{}, {1.25, -0.5, 0.75, -2.0}});
+    Session().KeepEarlierCorrections(State().GetAhrsSerialNumber(), {{}, {1.25, -0.5, 0.75, -2.0}});
     Session().SetRestoreDue(true);
     ASSERT_EQ(sim.Command("fault ignore MCC"), "ok fault ignore MCC");
     answerer.reset();
@@ -219,7 +219,8 @@ TEST_F(ConnectionPageTest, ALinkLostWhileRestoringIsSeenWhenTheRestoreEnds) {
     emit ports->activated(ports->currentIndex()); // refreshes, and restores
     EXPECT_EQ(captions, std::vector<std::string>{"Error restoring compass corrections"});
     EXPECT_EQ(Text("statusField"), "Not Connected");
-    EXPECT_TRUE(Session().RestoreDue()) << "tried again when the unit is back";
+    EXPECT_TRUE(Session().RestoreDueFor(State().GetAhrsSerialNumber()))
+        << "tried again when the unit is back";
 }
 
 TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt) {

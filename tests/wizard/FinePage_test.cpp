@@ -177,7 +177,7 @@ TEST_F(FinePageTest, FourHeadingsGiveCorrectionsThatAreStoredAndKeptAcrossTheRes
         EXPECT_NEAR(SimNumber(std::string("Stored") + c.sim), expected[c.index], 0.001);
     }
     // A link lost later must not write the corrections of before the calibration back.
-    EXPECT_FALSE(Session().RestoreDue());
+    EXPECT_FALSE(Session().RestoreDueFor(State().GetAhrsSerialNumber()));
 }
 
 TEST_F(FinePageTest, NextWithoutMeasuringVerifiesTheCorrectionsHeldBefore) {
@@ -189,7 +189,7 @@ TEST_F(FinePageTest, NextWithoutMeasuringVerifiesTheCorrectionsHeldBefore) {
     wizard.PressNext();
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(UnitMccIs(previous));
-    EXPECT_FALSE(Session().RestoreDue());
+    EXPECT_FALSE(Session().RestoreDueFor(State().GetAhrsSerialNumber()));
 }
 
 TEST_F(FinePageTest, BackRestoresTheCorrectionsAndReturningStartsAfresh) {
@@ -209,8 +209,9 @@ TEST_F(FinePageTest, BackRestoresTheCorrectionsAndReturningStartsAfresh) {
     EXPECT_FALSE(StoreButton()->isVisible());
     EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
     // The reference is still the one of the first visit, not the zeroed corrections.
-    EXPECT_TRUE(Session().RestoreDue());
-    EXPECT_EQ(Session().EarlierCorrections()->mcc[kHeadingWest], previous[kHeadingWest]);
+    EXPECT_TRUE(Session().RestoreDueFor(State().GetAhrsSerialNumber()));
+    EXPECT_EQ(Session().EarlierCorrectionsOf(State().GetAhrsSerialNumber())->mcc[kHeadingWest],
+              previous[kHeadingWest]);
 }
 
 class FinePageAfterCoarseTest : public FinePageTest {

@@ -1,8 +1,7 @@
 #pragma once
 
-// Tests of the measuring pages against the simulated unit: the wizard with its standard
-// pages, the process-wide link on the test's own COM links, settings in a temporary
-// configuration directory, everything twenty times faster than real time.
+// Tests of the measuring pages against the simulated unit (see CSimulatedLinkSuite): the
+// wizard with its standard pages.
 
 #include "SimulatedLinkSuite.h"
 #include "WizardTestSupport.h"

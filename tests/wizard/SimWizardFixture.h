@@ -1,9 +1,7 @@
 #pragma once
 
-// Wizard tests against the simulated unit: the process-wide link on the test's own COM
-// links (no real serial port of the machine), settings in a temporary configuration
-// directory, the connection page at index 1 and a page that watches the link at index 4,
-// everything twenty times faster than real time.
+// Wizard tests against the simulated unit (see CSimulatedLinkSuite): the connection page at
+// index 1 and a page that watches the link at index 4.
 
 #include "SimulatedLinkSuite.h"
 #include "WizardTestSupport.h"

@@ -129,7 +129,8 @@ protected:
         return *testUnits.back();
     }
 
-    // Closes the link and lets every unit go.
+    // Closes the link and forgets this test's handles on its units (units in process stay,
+    // unheard, on their COM numbers; a new one takes the next number).
     void StopUnits() {
         Link().Close();
         testUnits.clear();

@@ -275,7 +275,8 @@ void CCoarseCalibrationPage::EndCollections() {
 bool CCoarseCalibrationPage::ZeroCorrections(const QString& then) {
     CAhrsState& state = Link().State();
     if (Link().IsLinkAlive()) {
-        Session().KeepEarlierCorrections(CInstallationSession::CorrectionsOf(state));
+        Session().KeepEarlierCorrections(state.GetAhrsSerialNumber(),
+                                         CInstallationSession::CorrectionsOf(state));
     }
     CBusyBox box(this, QStringLiteral("Clearing corrections on HX410..."));
     box.Show();

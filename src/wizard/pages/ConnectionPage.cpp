@@ -188,6 +188,9 @@ void CConnectionPage::OnInit() {
 
 void CConnectionPage::OnSetActive() {
     SetWizardButtons(0);
+    // A page chosen for a unit connected before is not this unit's: the refresh chooses
+    // again.
+    Session().SetPendingPage(CInstallationSession::kNoPage);
     // Closed first: the list probes each port exclusively, so the program's own open
     // port would be missing from it.
     Link().Close();
@@ -301,7 +304,7 @@ void CConnectionPage::RefreshOnce() {
         return;
     }
     CAhrsState& state = Link().State();
-    if (Session().RestoreDue() && RestoreCompassCorrections()) {
+    if (Session().RestoreDueFor(state.GetAhrsSerialNumber()) && RestoreCompassCorrections()) {
         Session().SetRestoreDue(false);
     }
     if (!Link().IsLinkAlive()) {
@@ -349,7 +352,8 @@ void CConnectionPage::ShowVersions() {
 // installer) when one was not confirmed; the reference is then kept for the next try.
 bool CConnectionPage::RestoreCompassCorrections() {
     CAhrsState& state = Link().State();
-    const CInstallationSession::Corrections earlier = *Session().EarlierCorrections();
+    const CInstallationSession::Corrections earlier =
+        *Session().EarlierCorrectionsOf(state.GetAhrsSerialNumber());
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
     for (const int heading : kCompassWalk) {

@@ -200,7 +200,8 @@ void CFineCalibrationPage::OnSetActive() {
     // it zeroed any): the connection page writes them back if the link is lost before new
     // ones are stored.
     if (Link().IsLinkAlive()) {
-        Session().KeepEarlierCorrections(CInstallationSession::CorrectionsOf(state));
+        Session().KeepEarlierCorrections(state.GetAhrsSerialNumber(),
+                                         CInstallationSession::CorrectionsOf(state));
     }
     Session().SetRestoreDue(true);
     Subscribe(); // a link lost while the corrections are zeroed is reported afterwards
@@ -386,8 +387,8 @@ CInstallationSession::Corrections CFineCalibrationPage::UnitCorrections() const 
 // The compass corrections the unit held before the calibration, for Back and for a Next
 // without new measurements.
 std::array<double, 4> CFineCalibrationPage::EarlierCompassCorrections() const {
-    const std::optional<CInstallationSession::Corrections>& earlier =
-        Session().EarlierCorrections();
+    const std::optional<CInstallationSession::Corrections> earlier =
+        Session().EarlierCorrectionsOf(Link().State().GetAhrsSerialNumber());
     return earlier ? earlier->mcc : std::array<double, 4>{};
 }
 
@@ -436,7 +437,7 @@ void CFineCalibrationPage::ReportStoreFailure() {
 // nothing must write the earlier ones back.
 void CFineCalibrationPage::Stored() {
     configurationStored = true;
-    Session().ReplaceEarlierCorrections(UnitCorrections());
+    Session().ReplaceEarlierCorrections(Link().State().GetAhrsSerialNumber(), UnitCorrections());
     Session().Thaw(); // the finish page takes the values of this calibration
 }
 
@@ -648,6 +649,7 @@ int CFineCalibrationPage::OnWizardBack() {
     if (!SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack)) {
         return kStay;
     }
+    Session().SetRestoreDue(false); // they are back
     // Versions without the coarse step would pass straight back through it to here: the
     // way back leads to the connection page.
     if (!VersionCapabilities::Of(Link().State().GetAhrsVersionClass()).coarseStep) {

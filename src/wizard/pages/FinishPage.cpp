@@ -137,7 +137,8 @@ void CFinishPage::OnSetActive() {
     }
     // The values of the calibration, once taken with the unit connected, stand: a link lost
     // and back since then has reset the unit's record, not the calibration.
-    if (const std::optional<InstallationValues>& frozen = Session().Frozen()) {
+    if (const std::optional<InstallationValues> frozen =
+            Session().FrozenFor(Link().State().GetAhrsSerialNumber())) {
         ShowValues(*frozen);
         return;
     }
