@@ -355,11 +355,9 @@ void CCoarseCalibrationPage::OnTick() {
     Link().CheckOutputPage();
     ReadLiveValues();
     currentHeading = state.GetMagRawHeading();
-    compass->SetHeading(currentHeading);
     rateMeter->SetValue(steadiness.Tick(currentHeading));
-    ShowFrameOf(currentHeading);
     ShowLiveValues();
-    const CStatusPanel::Status status = statusPanel->Refresh(state);
+    const CStatusPanel::Status status = ShowLive(currentHeading);
     EnableCalibrate(status.ahrsValid && steadiness.IsSteady());
     if (!Link().IsLinkAlive()) {
         EndCollections(); // the record was reset: no sample of it is real
@@ -373,11 +371,14 @@ void CCoarseCalibrationPage::OnTick() {
 }
 
 void CCoarseCalibrationPage::OnDisplayTick() {
-    const CAhrsState& state = Link().State();
-    const double heading = state.GetMagRawHeading();
+    ShowLive(Link().State().GetMagRawHeading());
+}
+
+// The heading on the compass and its frame, and the unit's status.
+CStatusPanel::Status CCoarseCalibrationPage::ShowLive(double heading) {
     compass->SetHeading(heading);
     ShowFrameOf(heading);
-    statusPanel->Refresh(state);
+    return statusPanel->Refresh(Link().State());
 }
 
 void CCoarseCalibrationPage::CollectionStep(int heading) {

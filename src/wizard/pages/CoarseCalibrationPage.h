@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/StatusPanel.h"
 #include "records/CalibrationMath.h"
 #include "records/HeadingSteadiness.h"
 #include "records/MagSampleSet.h"
@@ -17,7 +18,6 @@ struct CoarseCrossCheck;
 class CColouredField;
 class CCompassCtrl;
 class CRateMeterCtrl;
-class CStatusPanel;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -88,6 +88,7 @@ private:
     void EndCollections();
     void ReadLiveValues();
     void ShowLiveValues();
+    CStatusPanel::Status ShowLive(double heading);
     void ShowFrameOf(double heading);
     void EnableCalibrate(bool enabled);
     void CollectionStep(int heading);

@@ -4,6 +4,7 @@
 #include "device/AhrsVersion.h"
 #include "device/FixedPoint.h"
 #include "device/VersionCapabilities.h"
+#include "records/EchoPoll.h"
 #include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
@@ -356,18 +357,15 @@ bool CConnectionPage::RestoreCompassCorrections() {
         *Session().EarlierCorrectionsOf(state.GetAhrsSerialNumber());
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
+    const CEchoPoll poll(UiThread(), TimeBase(), kRestorePollMs, kRestoreBoundMs);
     for (const int heading : kCompassWalk) {
         // The unit echoes the value as sent, with two decimals.
         const double value = std::round(earlier.mcc[heading] * 100) / 100;
-        const std::uint32_t reports = state.GetMccReports(heading);
-        const bool confirmed = Link().SendMcc(heading, value) &&
-                               WaitUntil(
-                                   [&] {
-                                       return state.GetMccReports(heading) != reports &&
-                                              state.GetMcc(heading) == value;
-                                   },
-                                   kRestoreBoundMs);
-        if (!confirmed) {
+        const EchoPollResult result =
+            poll.RunForEcho([&] { return Link().SendMcc(heading, value); },
+                            [&] { return state.GetMccReports(heading); },
+                            [&] { return state.GetMcc(heading) == value; });
+        if (result != EchoPollResult::Confirmed) {
             box.Hide();
             ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
                                         "(%2) that was being restored.\nCheck the connection, "

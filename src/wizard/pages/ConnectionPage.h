@@ -30,6 +30,7 @@ public:
     static constexpr double kMagVersionBoundMs = 30000;
     static constexpr double kCommandGapMs = 330;
     static constexpr double kRestoreBoundMs = 5000;
+    static constexpr double kRestorePollMs = 25;
     static constexpr double kSpeedStoreDelayMs = 1500;
     static constexpr double kVerifyDelayMs = 1000;
 
