@@ -81,7 +81,13 @@ int main(int argc, char* argv[]) {
     // Declared after the UI thread, so its listener and timer end before the thread goes.
     CAhrsLink link(uiThread, realTime);
     CInstallationWizard wizard(uiThread, realTime, {link, settings, mountPositions, session});
-    const int result = wizard.Run();
+    // The wizard runs in the application's event loop, which ends with the wizard's result
+    // (not with the last window, which may close first).
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&wizard, &QDialog::finished, &application,
+                     [](int result) { QCoreApplication::exit(result); });
+    wizard.show();
+    const int result = QApplication::exec();
     if (!settings.Path().empty() && !settings.Save()) {
         std::cerr << "hx410-install: the settings could not be saved to " << settings.Path()
                   << "\n";

@@ -84,27 +84,12 @@ bool CAhrsLink::WriteLocked(const std::string& line) {
     return WriteLine(line);
 }
 
-bool CAhrsLink::WaitForAck(int index, double timeoutMs) {
-    port.ClearAck(index);
-    return uiThread.WaitUntil([this, index] { return port.IsAckSet(index); }, timeoutMs, timeBase);
+bool CAhrsLink::WriteEraseMcc() {
+    return WriteLocked("ERASE MCC\r");
 }
 
-bool CAhrsLink::EraseAndStoreMcc() {
-    if (WriteLocked("ERASE MCC\r")) {
-        // The event is cleared when the wait starts: a banner during the pause does not count.
-        uiThread.Pause(kMccPauseMs, timeBase);
-        if (!WaitForAck(kEraseAck, kMccAckTimeoutMs)) {
-            return false;
-        }
-        uiThread.Pause(kMccPauseMs, timeBase);
-    }
-    if (!WriteLocked("STORE MCC\r")) {
-        return false;
-    }
-    uiThread.Pause(kMccPauseMs, timeBase);
-    const bool stored = WaitForAck(kStoreAck, kMccAckTimeoutMs);
-    uiThread.Pause(kMccPauseMs, timeBase);
-    return stored;
+bool CAhrsLink::WriteStoreMcc() {
+    return WriteLocked("STORE MCC\r");
 }
 
 bool CAhrsLink::SendMagFieldCorrection(int axis, std::int16_t value) {

@@ -69,9 +69,10 @@ public:
     void Unsubscribe(IMessageTarget* target, int message);
     void NotifySubscribers();
 
-    // Commands: true when the whole line was written. EraseAndStoreMcc also waits, through
-    // the UI thread's wait door, for the unit's two banners (about 28 s at the most).
-    bool EraseAndStoreMcc();
+    // Commands: true when the whole line was written. The store of the corrections is two
+    // lines, each acknowledged by a banner that the caller awaits (see ClearAck, IsAckSet).
+    bool WriteEraseMcc();
+    bool WriteStoreMcc();
     bool SendMagFieldCorrection(int axis, std::int16_t value);
     bool SendMount(int position);
     bool SelectOutputPage(char letter);
@@ -87,14 +88,17 @@ public:
     // Any text followed by a carriage return (a support tool's free command).
     bool SendLine(std::string_view text);
 
+    // Acknowledgement event `index` (kEraseAck, kStoreAck, ...): clearing it means only a
+    // banner that arrives afterwards sets it again.
+    void ClearAck(int index) { port.ClearAck(index); }
+    bool IsAckSet(int index) const { return port.IsAckSet(index); }
+
 private:
     bool WriteLine(const std::string& line);
     bool WriteLocked(const std::string& line);
     // Joins the parts and a carriage return under the command lock, then writes the line.
     bool WriteBuilt(std::initializer_list<std::string_view> parts);
     bool SendFixed2(const std::string& keyword, double value);
-    // Clears acknowledgement `index`, then waits for it for at most `timeoutMs`.
-    bool WaitForAck(int index, double timeoutMs);
     void OnLinkUp();
     void OnLinkLost();
 

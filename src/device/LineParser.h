@@ -40,8 +40,7 @@ public:
     ChunkResult ProcessChunk(std::string_view text);
 
     // Clears event `index`: only a banner that arrives afterwards sets it again. A
-    // command clears the event when its wait starts, then waits (through the UI
-    // thread's wait door) until IsAckSet.
+    // command's wait clears the event when it starts, then looks at IsAckSet.
     void ClearAck(int index);
     bool IsAckSet(int index) const;
 

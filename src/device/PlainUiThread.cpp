@@ -38,24 +38,6 @@ void CPlainUiThread::StopTimer(int id) {
     ++changeCount;
 }
 
-bool CPlainUiThread::WaitUntil(const std::function<bool()>& done, double programMs,
-                               const CTimeBase& clock) {
-    const double untilMs = clock.NowMs() + std::max(programMs, 0.0);
-    const std::chrono::steady_clock::duration slice =
-        std::chrono::milliseconds(static_cast<int>(kConditionPollRealMs));
-    for (;;) {
-        if (done && done()) {
-            return true;
-        }
-        const double remaining = untilMs - clock.NowMs();
-        if (!(remaining > 0)) {
-            return done && done();
-        }
-        const auto real = clock.ToReal(remaining);
-        std::this_thread::sleep_for(done ? std::min(real, slice) : real);
-    }
-}
-
 std::function<void()> CPlainUiThread::TakeReady() {
     if (!tasks.empty()) {
         auto task = std::move(tasks.front());

@@ -27,10 +27,6 @@ public:
     void Post(std::function<void()> task) override;
     void StartTimer(int id, double programMs, std::function<void()> onExpiry) override;
     void StopTimer(int id) override;
-    // Blocks the calling thread, looking at `done` every few real milliseconds; runs
-    // nothing of the loop meanwhile.
-    bool WaitUntil(const std::function<bool()>& done, double programMs,
-                   const CTimeBase& clock) override;
 
     // Caller-driven loop: runs tasks and due timers on the calling thread until `done`
     // returns true (checked after every item, and every few real milliseconds while

@@ -23,7 +23,7 @@ public:
     double NowMs() const noexcept;
 
     // Blocks the calling thread for a program duration: for the port's listener thread.
-    // The user-interface thread waits only through IUiThread::WaitUntil.
+    // The user-interface thread never blocks: its waits are awaited on its event loop.
     void Sleep(double programMs) const;
 
     // Waits on a condition variable for at most a program duration; returns the

@@ -21,16 +21,4 @@ public:
     // Stops timer `id` if it is running; an expiry not yet run is cancelled.
     // User-interface thread only.
     virtual void StopTimer(int id) = 0;
-
-    // The one blocking wait of the user-interface thread: returns when `done` holds
-    // (true) or when `programMs` have passed on `clock` (the last value of `done`; false
-    // without one). Every fixed pause, acknowledgement wait and echo poll goes through it.
-    // An empty `done` is a fixed pause. The Qt implementation keeps the windows painting,
-    // ignores user input, and holds back tasks, timer expiries and page messages until
-    // the wait has ended; the plain one blocks the calling thread.
-    virtual bool WaitUntil(const std::function<bool()>& done, double programMs,
-                           const CTimeBase& clock) = 0;
-
-    // A fixed pause through WaitUntil.
-    void Pause(double programMs, const CTimeBase& clock) { WaitUntil({}, programMs, clock); }
 };

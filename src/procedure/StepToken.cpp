@@ -1,6 +1,6 @@
 #include "procedure/StepToken.h"
 
-#include <QCoroTimer>
+#include "procedure/PauseAwaiter.h"
 
 #include <algorithm>
 #include <utility>
@@ -12,31 +12,33 @@ bool CStepToken::IsCancelled() const {
 }
 
 void CStepToken::Cancel() const {
-    shared->cancelled = true;
-    for (const QPointer<QTimer>& timer : shared->pending) {
-        if (timer) {
-            timer->start(0); // its await resumes on the next turn, outside this call
+    // Held here: the step that unwinds may destroy the token this was called on.
+    const std::shared_ptr<Shared> state = shared;
+    state->cancelled = true;
+    // Taken one at a time: a resumed wait may forget others (its step ends) meanwhile.
+    while (!state->wakes.empty()) {
+        auto first = state->wakes.begin();
+        std::function<void()> wake = std::move(first->second);
+        state->wakes.erase(first);
+        if (wake) {
+            wake();
         }
     }
 }
 
-QCoro::Task<void> CStepToken::Pause(std::chrono::milliseconds real) const {
-    return PauseOn(shared, real);
+std::uint64_t CStepToken::OnCancel(std::function<void()> wake) const {
+    const std::uint64_t key = shared->nextKey++;
+    shared->wakes.emplace(key, std::move(wake));
+    return key;
 }
 
-// Takes the shared state by value: the frame keeps it alive while the pause is awaited.
-QCoro::Task<void> CStepToken::PauseOn(std::shared_ptr<Shared> shared,
-                                      std::chrono::milliseconds real) {
-    if (shared->cancelled) {
-        co_return;
-    }
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    shared->pending.emplace_back(&timer);
-    timer.start(std::max(real, std::chrono::milliseconds(0)));
-    co_await timer;
-    // Also drops the entries of pauses whose frames went away without resuming.
-    std::erase_if(shared->pending,
-                  [&timer](const QPointer<QTimer>& entry) { return !entry || entry == &timer; });
+void CStepToken::Forget(std::uint64_t key) const {
+    shared->wakes.erase(key);
+}
+
+// The awaiter is a named object of the coroutine, never a temporary of the co_await
+// expression: g++ 12 may end such a temporary's life while the coroutine is suspended.
+QCoro::Task<void> CStepToken::Pause(std::chrono::milliseconds real) const {
+    CPauseAwaiter pause(*this, real);
+    co_await pause;
 }

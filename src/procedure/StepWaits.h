@@ -5,6 +5,7 @@
 
 #include <QCoroTask>
 
+#include <chrono>
 #include <functional>
 
 // The awaited waits of a step, in program milliseconds of the context's time base. Each
@@ -24,3 +25,10 @@ QCoro::Task<StepOutcome> Delay(CStepContext& context, double programMs);
 // late never stretches it.
 QCoro::Task<StepOutcome> PollUntil(CStepContext& context, std::function<bool()> condition,
                                    double pollMs, double boundMs);
+
+// The pacing every wait applies: a poll period of at least 1 ms, so that a zero or invalid
+// one cannot spin; a bound within a day, else 5000 ms; and the real time of a program
+// duration, rounded up to whole milliseconds so that a pause never ends before its time.
+double SanePollMs(double programMs);
+double SaneBoundMs(double programMs);
+std::chrono::milliseconds RealPause(const CTimeBase& clock, double programMs);

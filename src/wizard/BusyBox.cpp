@@ -1,7 +1,6 @@
 #include "wizard/BusyBox.h"
 
 #include "wizard/Geometry.h"
-#include "wizard/WaitDoor.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -19,17 +18,17 @@ constexpr int kBoxHeightUnits = 38;
 // Height added under the text for the progress bar, and the bar's own height.
 constexpr int kProgressExtraUnits = 16;
 constexpr int kProgressBarUnits = 10;
-// How long Show gives the window system to map and paint a new box.
-constexpr auto kFirstPaintBound = std::chrono::milliseconds(250);
 
 // The box window: a raised panel with one centred, wrapped line of text.
 class CBusyWindow : public QWidget {
 public:
     explicit CBusyWindow(bool ownerless)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint |
                                (ownerless ? Qt::WindowStaysOnTopHint : Qt::Widget)) {
         setObjectName(QStringLiteral("busyBox"));
         setAttribute(Qt::WA_ShowWithoutActivating);
+        // While a step runs, the technician can press nothing else.
+        setWindowModality(Qt::ApplicationModal);
         setAutoFillBackground(false);
         progress.setObjectName(QStringLiteral("busyProgressBar"));
         progress.setTextVisible(false);
@@ -109,20 +108,11 @@ void CBusyBox::Show() {
         box->windowHandle()->setTransientParent(owner->window()->windowHandle());
     }
     box->move(Placed(box));
-    const int paintsBefore = box->PaintCount();
     if (box->isVisible()) {
         box->raise(); // shown again while it may be covered
     }
     box->show();
     box->repaint();
-    // Until the window system shows the new window and it has painted, within a bound.
-    const auto until = std::chrono::steady_clock::now() + kFirstPaintBound;
-    CWaitDoor::Wait(
-        [box, paintsBefore] {
-            return box->windowHandle() != nullptr && box->windowHandle()->isExposed() &&
-                   box->PaintCount() > paintsBefore;
-        },
-        [until] { return std::chrono::steady_clock::now() >= until; });
 }
 
 // Centred over the owner's window, then clear of the widgets the technician watches.

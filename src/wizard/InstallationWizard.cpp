@@ -1,11 +1,14 @@
 #include "wizard/InstallationWizard.h"
 
+#include "device/AhrsLink.h"
 #include "wizard/Artwork.h"
 #include "wizard/ArtworkView.h"
 #include "wizard/Geometry.h"
 #include "wizard/StandardPages.h"
 #include "wizard/WizardPage.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -15,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -53,7 +57,8 @@ CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase
 CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase,
                                          const WizardServices& services, const PageMaker& makePage,
                                          QWidget* parent)
-    : QDialog(parent), uiThread(uiThread), timeBase(timeBase), services(services) {
+    : QDialog(parent), uiThread(uiThread), timeBase(timeBase), services(services),
+      steps(services.link, timeBase) {
     setObjectName(QStringLiteral("installationWizard"));
     setWindowIcon(Artwork::ApplicationIcon());
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -70,11 +75,17 @@ CInstallationWizard::CInstallationWizard(IUiThread& uiThread, CTimeBase timeBase
         stack->addWidget(page);
     }
     SetWizardButtons(0);
+    // First in the link's list: a loss reaches the frame before any page.
+    services.link.Subscribe(this, kLinkMessage);
 }
 
 CInstallationWizard::~CInstallationWizard() {
-    // The pages use the frame's objects until they are gone (the mount page resets the
-    // magnetometer on its way out): they go while the frame is still whole.
+    // A step still running unwinds now, at once, while its page is there; then the pages
+    // go while the frame is still whole (the mount page resets the magnetometer on its way
+    // out).
+    UnsubscribeAll();
+    ended = true;
+    steps.Cancel();
     delete stack;
     pages = {};
 }
@@ -150,10 +161,6 @@ QPushButton* CInstallationWizard::AddButton(const QString& text, const QString& 
     return button;
 }
 
-int CInstallationWizard::Run() {
-    return exec();
-}
-
 CWizardPage* CInstallationWizard::Page(int index) const {
     return index >= 0 && index < kPageCount ? pages[index] : nullptr;
 }
@@ -172,22 +179,79 @@ bool CInstallationWizard::GoToPage(int index) {
     if (ended || index < 0 || index >= kPageCount) {
         return false;
     }
-    const std::uint64_t serial = ++navigation;
-    if (current >= 0) {
-        pages[current]->Deactivate();
-        if (ended || serial != navigation) {
-            return true; // the page left for another page on its way out
-        }
+    requestedPage = index;
+    if (!steps.IsRunning()) {
+        RunStep([]() -> QCoro::Task<void> { co_return; });
     }
-    current = index;
-    stack->setCurrentIndex(index);
-    ShowPageKind(*pages[index]);
-    pages[index]->Activate();
     return true;
 }
 
 void CInstallationWizard::EndWizard(int exitCode) {
-    Close(exitCode);
+    if (ended) {
+        return;
+    }
+    requestedEnd = exitCode;
+    if (!steps.IsRunning()) {
+        RunStep([]() -> QCoro::Task<void> { co_return; });
+    }
+}
+
+bool CInstallationWizard::RunStep(std::function<QCoro::Task<void>()> step) {
+    return !ended && steps.Start(std::move(step), [this] { return Settle(); });
+}
+
+void CInstallationWizard::PostMessage(int message) {
+    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(message)));
+}
+
+bool CInstallationWizard::event(QEvent* event) {
+    if (event->type() != kLinkMessage) {
+        return QDialog::event(event);
+    }
+    // A step of a page that works with the unit ends at once: nothing it would still do
+    // (send, wait, ask) makes sense without the unit.
+    if (!ended && steps.IsRunning() && current >= 0 && pages[current]->LeavesOnLinkLoss() &&
+        !pages[current]->IsReportingLoss() && !services.link.IsLinkAlive()) {
+        lossPending = true;
+        steps.Cancel();
+    }
+    return true;
+}
+
+QCoro::Task<void> CInstallationWizard::Settle() {
+    if (std::exchange(lossPending, false) && !ended && current >= 0) {
+        requestedPage = -1; // whatever the cancelled step chose, the recovery path decides
+        co_await pages[current]->ReportLostCommunication();
+    }
+    while (!ended) {
+        if (requestedEnd >= 0) {
+            const int result = std::exchange(requestedEnd, -1);
+            ended = true;
+            if (current >= 0 && pages[current]->IsActivePage()) {
+                co_await pages[current]->Deactivate();
+            }
+            done(result);
+            co_return;
+        }
+        if (requestedPage < 0) {
+            co_return;
+        }
+        const int index = std::exchange(requestedPage, -1);
+        if (current >= 0 && pages[current]->IsActivePage()) {
+            co_await pages[current]->Deactivate();
+            if (requestedPage >= 0 || requestedEnd >= 0) {
+                continue; // the page chose another way on its way out
+            }
+        }
+        if (ended) {
+            co_return;
+        }
+        previous = current;
+        current = index;
+        stack->setCurrentIndex(index);
+        ShowPageKind(*pages[index]);
+        co_await pages[index]->Activate();
+    }
 }
 
 void CInstallationWizard::ShowPageKind(const CWizardPage& page) {
@@ -202,64 +266,67 @@ void CInstallationWizard::ShowPageKind(const CWizardPage& page) {
 }
 
 void CInstallationWizard::PressBack() {
-    if (ended || current < 0 || !backButton->isEnabled()) {
+    if (ended || current < 0 || !backButton->isEnabled() || steps.IsRunning()) {
         return;
     }
-    const std::uint64_t serial = navigation;
     const int from = current;
-    MoveBy(-1, pages[from]->OnWizardBack(), serial, from);
+    RunStep([this, from]() -> QCoro::Task<void> {
+        return Move(from, -1, pages[from]->OnWizardBack());
+    });
 }
 
 void CInstallationWizard::PressNext() {
-    if (ended || current < 0 || !nextButton->isEnabled() || !nextButton->isVisible()) {
+    if (ended || current < 0 || !nextButton->isEnabled() || !nextButton->isVisible() ||
+        steps.IsRunning()) {
         return;
     }
-    const std::uint64_t serial = navigation;
     const int from = current;
-    MoveBy(+1, pages[from]->OnWizardNext(), serial, from);
+    RunStep([this, from]() -> QCoro::Task<void> {
+        return Move(from, +1, pages[from]->OnWizardNext());
+    });
 }
 
-void CInstallationWizard::MoveBy(int step, int answer, std::uint64_t serial, int from) {
-    if (ended || serial != navigation || answer != CWizardPage::kProceed) {
-        return; // stayed, or the handler chose the page itself
+// Takes the default move unless the handler stayed or chose the page itself.
+QCoro::Task<void> CInstallationWizard::Move(int from, int step, CWizardPage::Answer answer) {
+    const int result = co_await std::move(answer);
+    if (result == CWizardPage::kProceed && requestedPage < 0 && requestedEnd < 0 &&
+        current == from) {
+        requestedPage = from + step;
     }
-    GoToPage(from + step);
 }
 
 void CInstallationWizard::PressFinish() {
-    if (ended || current < 0 || !finishButton->isEnabled() || !finishButton->isVisible()) {
+    if (ended || current < 0 || !finishButton->isEnabled() || !finishButton->isVisible() ||
+        steps.IsRunning()) {
         return;
     }
-    const std::uint64_t serial = navigation;
-    const int answer = pages[current]->OnWizardFinish();
-    if (!ended && serial == navigation && answer == CWizardPage::kProceed) {
-        Close(kResultFinished);
+    const int from = current;
+    RunStep([this, from]() -> QCoro::Task<void> {
+        return EndAfter(from, pages[from]->OnWizardFinish(), kResultFinished);
+    });
+}
+
+// Ends the wizard with `result` unless the handler stayed or chose the way itself.
+QCoro::Task<void> CInstallationWizard::EndAfter(int from, CWizardPage::Answer answer, int result) {
+    const int proceed = co_await std::move(answer);
+    if (proceed == CWizardPage::kProceed && requestedPage < 0 && requestedEnd < 0 &&
+        current == from) {
+        requestedEnd = result;
     }
 }
 
 void CInstallationWizard::reject() {
-    if (ended) {
+    if (ended || steps.IsRunning()) {
+        return; // the wizard does not close while a step runs
+    }
+    if (current < 0) {
+        EndWizard(kResultCancelled);
         return;
     }
-    if (current >= 0) {
-        const std::uint64_t serial = navigation;
-        const int answer = pages[current]->OnQueryCancel();
-        if (ended || serial != navigation || answer != CWizardPage::kProceed) {
-            return;
-        }
-    }
-    Close(kResultCancelled);
-}
-
-void CInstallationWizard::Close(int result) {
-    if (ended) {
-        return;
-    }
-    ended = true;
-    if (current >= 0) {
-        pages[current]->Deactivate();
-    }
-    done(result);
+    const int from = current;
+    RunStep([this, from]() -> QCoro::Task<void> {
+        return EndAfter(from, pages[from]->OnQueryCancel(), kResultCancelled);
+    });
 }
 
 void CInstallationWizard::showEvent(QShowEvent* event) {

@@ -1,9 +1,6 @@
 #include "wizard/QtUiThread.h"
 
-#include "wizard/WaitDoor.h"
-
 #include <QCoreApplication>
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -12,9 +9,6 @@
 #include <utility>
 
 namespace {
-
-// How often a wait looks at its condition and its clock, in real time.
-constexpr std::chrono::milliseconds kWaitPoll(2);
 
 int RealMilliseconds(const CTimeBase& timeBase, double programMs) {
     const auto real = std::chrono::ceil<std::chrono::milliseconds>(timeBase.ToReal(programMs));
@@ -33,17 +27,8 @@ void CQtUiThread::Post(std::function<void()> task) {
     if (!task) {
         return;
     }
-    // The guard drops a task held by the door when this thread object is gone meanwhile.
-    QMetaObject::invokeMethod(
-        context.get(),
-        [guard = QPointer<QObject>(context.get()), task = std::move(task)]() mutable {
-            CWaitDoor::Deliver([guard, task = std::move(task)] {
-                if (guard) {
-                    task();
-                }
-            });
-        },
-        Qt::QueuedConnection);
+    // Dropped with `context` when this thread object is gone first.
+    QMetaObject::invokeMethod(context.get(), std::move(task), Qt::QueuedConnection);
 }
 
 void CQtUiThread::StartTimer(int id, double programMs, std::function<void()> onExpiry) {
@@ -58,7 +43,7 @@ void CQtUiThread::StartTimer(int id, double programMs, std::function<void()> onE
     const std::uint64_t generation = ++entry.generation;
     entry.timer->disconnect();
     QObject::connect(entry.timer, &QTimer::timeout, context.get(),
-                     [this, id, generation] { OnTimeout(id, generation); });
+                     [this, id, generation] { RunExpiry(id, generation); });
     entry.timer->start(RealMilliseconds(timeBase, programMs));
 }
 
@@ -72,14 +57,6 @@ void CQtUiThread::StopTimer(int id) {
     ++found->second.generation; // cancels an expiry the door still holds
 }
 
-void CQtUiThread::OnTimeout(int id, std::uint64_t generation) {
-    CWaitDoor::Deliver([guard = QPointer<QObject>(context.get()), this, id, generation] {
-        if (guard) {
-            RunExpiry(id, generation);
-        }
-    });
-}
-
 void CQtUiThread::RunExpiry(int id, std::uint64_t generation) {
     const auto found = timers.find(id);
     if (found == timers.end() || !found->second.armed || found->second.generation != generation) {
@@ -91,11 +68,4 @@ void CQtUiThread::RunExpiry(int id, std::uint64_t generation) {
     if (onExpiry) {
         onExpiry();
     }
-}
-
-bool CQtUiThread::WaitUntil(const std::function<bool()>& done, double programMs,
-                            const CTimeBase& clock) {
-    const double untilMs = clock.NowMs() + std::max(programMs, 0.0);
-    return CWaitDoor::Wait(
-        done, [&clock, untilMs] { return !(clock.NowMs() < untilMs); }, kWaitPoll);
 }

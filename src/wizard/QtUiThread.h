@@ -13,9 +13,8 @@
 class QTimer;
 
 // The user-interface thread of the wizard: the Qt main thread. Posted tasks and timer
-// expiries go through the wait door (CWaitDoor), so none of them runs inside a blocking
-// wait; they run after it, in order. Construct and destroy it on the main thread, with
-// the QApplication alive.
+// expiries run from its event loop, which nothing ever blocks (the wizard's waits are
+// awaited). Construct and destroy it on the main thread, with the QApplication alive.
 class CQtUiThread : public IUiThread {
 public:
     explicit CQtUiThread(CTimeBase timeBase = CTimeBase());
@@ -29,10 +28,6 @@ public:
     // User-interface thread only; `programMs` is converted with the time base.
     void StartTimer(int id, double programMs, std::function<void()> onExpiry) override;
     void StopTimer(int id) override;
-    // Keeps the windows painting, discards user input and holds back tasks, timer
-    // expiries, page ticks and page messages until the wait has ended.
-    bool WaitUntil(const std::function<bool()>& done, double programMs,
-                   const CTimeBase& clock) override;
 
     const CTimeBase& TimeBase() const { return timeBase; }
 
@@ -44,7 +39,6 @@ private:
         bool armed = false;
     };
 
-    void OnTimeout(int id, std::uint64_t generation);
     void RunExpiry(int id, std::uint64_t generation);
 
     CTimeBase timeBase;

@@ -3,8 +3,7 @@
 #include "device/AhrsLink.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/PageIndex.h"
-#include "wizard/QtUiThread.h"
-#include "wizard/WaitDoor.h"
+#include "wizard/StepRunner.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -17,6 +16,17 @@
 #include <limits>
 
 namespace {
+
+// How often an awaited condition is looked at, in real time.
+constexpr std::chrono::milliseconds kWaitPoll(2);
+
+// The real time of a program duration, rounded up so that a pause never ends early.
+std::chrono::milliseconds RealMilliseconds(const CTimeBase& timeBase, double programMs) {
+    const auto real = std::chrono::ceil<std::chrono::milliseconds>(timeBase.ToReal(programMs));
+    return std::clamp<std::chrono::milliseconds>(
+        real, std::chrono::milliseconds(0),
+        std::chrono::milliseconds(std::numeric_limits<int>::max()));
+}
 
 const char kLostCommunicationText[] =
     "Lost communication with the HX410.  Returning to Comm port selection page.";
@@ -38,41 +48,74 @@ CWizardPage::~CWizardPage() {
     UnsubscribeAll();
 }
 
-void CWizardPage::Activate() {
+CWizardPage::Step CWizardPage::Activate() {
     if (!initialised) {
         initialised = true;
         OnInit();
     }
     active = true;
-    OnSetActive();
+    co_await OnSetActive();
 }
 
-void CWizardPage::Deactivate() {
+CWizardPage::Step CWizardPage::Deactivate() {
     active = false;
-    OnKillActive();
+    co_await OnKillActive();
     // A page that is not shown neither ticks nor hears of the link, even if its
     // kill-active forgot to stop them.
     StopPageTimer();
     Unsubscribe();
 }
 
+CWizardPage::Step CWizardPage::OnSetActive() {
+    co_return;
+}
+
+CWizardPage::Step CWizardPage::OnKillActive() {
+    co_return;
+}
+
+CWizardPage::Answer CWizardPage::OnWizardNext() {
+    co_return kProceed;
+}
+
+CWizardPage::Answer CWizardPage::OnWizardBack() {
+    co_return kProceed;
+}
+
+CWizardPage::Answer CWizardPage::OnWizardFinish() {
+    co_return kProceed;
+}
+
+CWizardPage::Answer CWizardPage::OnQueryCancel() {
+    co_return kProceed;
+}
+
+CWizardPage::Step CWizardPage::OnTick() {
+    co_return;
+}
+
 void CWizardPage::PostMessage(int message) {
     QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(message)));
 }
 
-void CWizardPage::OnMessage(int) {}
+CWizardPage::Step CWizardPage::OnMessage(int) {
+    co_return;
+}
 
 bool CWizardPage::event(QEvent* event) {
     const int type = event->type();
     if (type != kDeviceUpdateMessage && type != kPageMessage) {
         return QWidget::event(event);
     }
-    CWaitDoor::Deliver([page = QPointer<CWizardPage>(this), type] {
+    if (frame == nullptr) {
+        return true;
+    }
+    Steps().Deliver([page = QPointer<CWizardPage>(this), type] {
         // Only the subscribed (active) page hears of the link, and a page's own message
         // reaches it only while it is active, even when either was queued before the page
         // was left.
         if (page && (type == kDeviceUpdateMessage ? page->subscribed : page->active)) {
-            page->OnMessage(type);
+            page->frame->RunStep([page, type] { return page->OnMessage(type); });
         }
     });
     return true;
@@ -83,12 +126,15 @@ void CWizardPage::timerEvent(QTimerEvent* event) {
         QWidget::timerEvent(event);
         return;
     }
-    if (CWaitDoor::IsWaiting()) {
-        OnDisplayTick(); // the tick itself waits until the wait has ended
+    if (frame == nullptr) {
+        return;
+    }
+    if (Steps().IsRunning()) {
+        OnDisplayTick(); // the tick itself waits until the step has ended
     }
     if (!tickHeld) {
         tickHeld = true;
-        CWaitDoor::Deliver([page = QPointer<CWizardPage>(this)] {
+        Steps().Deliver([page = QPointer<CWizardPage>(this)] {
             if (page) {
                 page->DeliverTick();
             }
@@ -98,8 +144,8 @@ void CWizardPage::timerEvent(QTimerEvent* event) {
 
 void CWizardPage::DeliverTick() {
     tickHeld = false;
-    if (pageTimer.isActive()) { // a tick held over a wait is dropped once the timer stopped
-        OnTick();
+    if (pageTimer.isActive()) { // a tick held over a step is dropped once the timer stopped
+        frame->RunStep([this] { return OnTick(); });
     }
 }
 
@@ -115,26 +161,77 @@ bool CWizardPage::GoToPage(int index) {
     return frame != nullptr && active && frame->GoToPage(index);
 }
 
+int CWizardPage::PreviousPage() const {
+    return frame != nullptr ? frame->PreviousPage() : -1;
+}
+
+IUiThread& CWizardPage::UiThread() const {
+    Q_ASSERT(frame != nullptr);
+    return frame->UiThread();
+}
+
 void CWizardPage::EndWizard(int exitCode) {
     if (frame != nullptr && active) {
         frame->EndWizard(exitCode);
     }
 }
 
-bool CWizardPage::WaitUntil(const std::function<bool()>& done, double programMs) {
-    return UiThread().WaitUntil(done, programMs, TimeBase());
-}
-
-void CWizardPage::Pause(double programMs) {
-    WaitUntil({}, programMs);
-}
-
-IUiThread& CWizardPage::UiThread() const {
-    if (frame != nullptr) {
-        return frame->UiThread();
+void CWizardPage::RunAction(std::function<Step()> action) {
+    if (frame != nullptr && active) {
+        frame->RunStep(std::move(action));
     }
-    static CQtUiThread ownThread; // a page outside a wizard (tests)
-    return ownThread;
+}
+
+QCoro::Task<bool> CWizardPage::WaitUntil(std::function<bool()> done, double programMs) {
+    const CStepToken token = Steps().Token();
+    const CTimeBase clock = TimeBase();
+    const double untilMs = clock.NowMs() + std::max(programMs, 0.0);
+    for (;;) {
+        if (done && done()) {
+            co_return true;
+        }
+        if (!(clock.NowMs() < untilMs) || token.IsCancelled()) {
+            co_return done&& done();
+        }
+        co_await token.Pause(kWaitPoll);
+    }
+}
+
+QCoro::Task<void> CWizardPage::Pause(double programMs) {
+    return Steps().Token().Pause(RealMilliseconds(TimeBase(), programMs));
+}
+
+bool CWizardPage::StepCancelled() const {
+    return frame == nullptr || Steps().Token().IsCancelled();
+}
+
+CStepContext& CWizardPage::StepContext() const {
+    return Steps().Context();
+}
+
+CStepToken CWizardPage::StepToken() const {
+    return Steps().Token();
+}
+
+CStepRunner& CWizardPage::Steps() const {
+    Q_ASSERT(frame != nullptr);
+    return frame->Steps();
+}
+
+QCoro::Task<QMessageBox::StandardButton>
+CWizardPage::ShowMessageBox(QMessageBox::Icon icon, const QString& text, const QString& caption,
+                            QMessageBox::StandardButtons buttons) {
+    return ::ShowMessageBox(Steps().Token(), icon, text, caption, buttons);
+}
+
+QCoro::Task<bool> CWizardPage::ShowErrorBox(const QString& text, const QString& caption) {
+    return ::ShowErrorBox(Steps().Token(), text, caption);
+}
+
+CWizardPage::Step CWizardPage::ShowWriteFailureBox(const QString& what, const std::string& path,
+                                                   int error, const QString& consequence,
+                                                   const QString& caption) {
+    return ::ShowWriteFailureBox(Steps().Token(), what, path, error, consequence, caption);
 }
 
 const CTimeBase& CWizardPage::TimeBase() const {
@@ -191,18 +288,18 @@ void CWizardPage::StopPageTimer() {
     pageTimer.stop();
 }
 
-bool CWizardPage::ReportLostCommunication() {
+QCoro::Task<bool> CWizardPage::ReportLostCommunication() {
     if (reportingLoss || !active) {
         // The box of an earlier loss is open and goes to the connection page, or the page
         // was left already.
-        return true;
+        co_return true;
     }
     if (frame == nullptr || Link().IsLinkAlive()) {
-        return false; // the notification announced a link that came up
+        co_return false; // the notification announced a link that came up
     }
     const QScopedValueRollback reporting(reportingLoss, true);
-    ShowErrorBox(QString::fromUtf8(kLostCommunicationText),
-                 QString::fromUtf8(kLostCommunicationCaption));
+    co_await ShowErrorBox(QString::fromUtf8(kLostCommunicationText),
+                          QString::fromUtf8(kLostCommunicationCaption));
     GoToPage(kConnectionPage);
-    return true;
+    co_return true;
 }

@@ -3,7 +3,7 @@
 // A link on a UI-thread loop run by the test; only the test's own COM links exist.
 
 #include "device/AhrsLink.h"
-#include "device/CountingUiThread.h"
+#include "device/PlainUiThread.h"
 #include "records/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ protected:
     }
 
     CTimeBase timeBase;
-    CCountingUiThread ui;
+    CPlainUiThread ui;
     CTempDir dir;
     ComPortPlaces places;
     std::unique_ptr<CAhrsLink> link;

@@ -228,50 +228,6 @@ TEST_F(LinkTransport, CheckOutputPageSelectsPageCOnlyWhenStatusLinesOutrunHeadin
     EXPECT_EQ(transport->TakeWritten(), "");
 }
 
-// The store counts only banners that arrive in the acknowledgement waits, each of which
-// goes through the UI thread's door; the unit's side answers as a wait begins.
-TEST_F(LinkTransport, EraseAndStoreMccSucceedsOnlyWithBothBannersInTheirWaits) {
-    enum Banner { kNever, kInPause, kInWait };
-    const CCountingUiThread::Wait pause{CAhrsLink::kMccPauseMs, false};
-    const CCountingUiThread::Wait ack{CAhrsLink::kMccAckTimeoutMs, true};
-    const std::vector all{pause, ack, pause, pause, ack, pause};
-    const struct {
-        const char* name;
-        Banner erase, store;
-        bool stored;
-        std::string sent;
-        std::vector<CCountingUiThread::Wait> waits;
-    } cases[] = {
-        {"both banners", kInWait, kInWait, true, "ERASE MCC\rSTORE MCC\r", all},
-        {"erase banner lost", kNever, kInWait, false, "ERASE MCC\r", {pause, ack}},
-        {"store banner lost", kInWait, kNever, false, "ERASE MCC\rSTORE MCC\r", all},
-        {"erase banner too early", kInPause, kInWait, false, "ERASE MCC\r", {pause, ack}},
-    };
-    ASSERT_TRUE(link->Open(kPort));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string sent;
-        ui.onWait = [&](const CCountingUiThread::Wait& wait) {
-            sent += transport->TakeWritten();
-            const bool storing = sent.ends_with("STORE MCC\r");
-            if ((storing ? c.store : c.erase) == (wait.withPredicate ? kInWait : kInPause)) {
-                transport->Deliver(storing ? "\x1b[20;1H++ MCC STORE ++\x1b"
-                                           : "\x1b[20;1H++ MCC ERASE ++\x1b");
-            }
-        };
-        ui.TakeWaits();
-        EXPECT_EQ(link->EraseAndStoreMcc(), c.stored);
-        ui.onWait = nullptr;
-        EXPECT_EQ(sent + transport->TakeWritten(), c.sent); // nothing after a failed step
-        EXPECT_EQ(ui.TakeWaits(), c.waits);
-    }
-    // The early banner was read too: it failed for its timing alone.
-    EXPECT_EQ(link->Port().Parser().AckSetCount(CAhrsLink::kEraseAck), 3u);
-    link->Close();
-    EXPECT_FALSE(link->EraseAndStoreMcc()); // a closed port fails without waiting
-    EXPECT_EQ(ui.TakeWaits(), std::vector<CCountingUiThread::Wait>{});
-}
-
 // A page destroyed while subscribed leaves the list; one that outlives the link too.
 // Pairs are notified in order, and Unsubscribe removes every equal pair.
 TEST_F(LinkTransport, SubscriptionsKeepTheirOrderAndLeaveNoDanglingTarget) {

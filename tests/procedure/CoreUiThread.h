@@ -16,7 +16,6 @@
 #include <chrono>
 #include <map>
 #include <memory>
-#include <thread>
 #include <utility>
 
 class CCoreUiThread : public IUiThread {
@@ -49,14 +48,6 @@ public:
         if (const auto found = timers.find(id); found != timers.end()) {
             found->second->stop();
         }
-    }
-    bool WaitUntil(const std::function<bool()>& done, double programMs,
-                   const CTimeBase& clock) override {
-        const double untilMs = clock.NowMs() + std::max(programMs, 0.0);
-        while (!(done && done()) && clock.NowMs() < untilMs) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return done && done();
     }
 
 private:

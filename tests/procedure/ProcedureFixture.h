@@ -38,14 +38,21 @@ protected:
                                             ("COM" + std::to_string(kPort)));
         config.ahrsVersion = "HX410 V1.35b";
         config.warmupMs = 0;
-        auto transport = std::make_unique<CSimTransport>(timeBase, config);
-        unit = transport.get();
-        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
-        context = std::make_unique<CStepContext>(*link, timeBase);
+        NewUnit();
     }
     ~CProcedureFixture() override {
         context.reset();
         link.reset();
+    }
+
+    // Replaces the unit, the link and the step context with new ones made from `config`.
+    void NewUnit() {
+        context.reset();
+        link.reset();
+        auto transport = std::make_unique<CSimTransport>(timeBase, config);
+        unit = transport.get();
+        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
+        context = std::make_unique<CStepContext>(*link, timeBase);
     }
 
     // Opens the link and waits until the unit shows its corrections on output page C (the
@@ -82,7 +89,9 @@ protected:
         QCoro::Task<void> keeper = Collect(std::move(task), result);
         if (!RunUntil([&] { return result.has_value(); })) {
             ADD_FAILURE() << "the step did not finish within the bound";
-            context->Cancel();
+            if (context) {
+                context->Cancel();
+            }
             RunUntil([&] { return result.has_value(); });
             result.reset();
         }

@@ -25,6 +25,7 @@ protected:
     BusyBoxTest() {
         wizard.show();
         wizard.GoToPage(kCoarsePage);
+        StepsEnded(wizard);
         wizard.move(137, 91);
         page = wizard.Page(kCoarsePage);
         compass = new QWidget(page);

@@ -88,6 +88,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
 
     // The calibration: the measurement is found, so Calibrate leads to the mount page.
     wizard.GoToPage(kConnectionPage);
+    StepsEnded(wizard);
     ASSERT_TRUE(WaitConnected());
     ASSERT_TRUE(GoOnBy("calibrateButton", kMountPage));
     auto* list = Find<QListWidget>("mountList");
@@ -103,6 +104,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() & IWizardFrame::kNext; }));
     const auto coarse = ComputeCoarseCorrections(RecordedHeadings(), freeField.z).correction;
     wizard.PressNext();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_EQ(sim.Value(std::string("Mfc") + "XYZ"[axis]), std::to_string(coarse[axis]));
@@ -125,10 +127,13 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     // The log of the run, then the verification page, and Finish ends the installation.
     auto* finish = static_cast<CFinishPage*>(wizard.Page(kFinishPage));
     const std::string logPath = directory / "run.log";
-    finish->SetLogFileChooser(
-        [&](const QString&, QWidget*) { return QString::fromStdString(logPath); });
+    finish->SetLogFileChooser([&](QString, QWidget*, CStepToken) -> QCoro::Task<QString> {
+        co_return QString::fromStdString(logPath);
+    });
+    ASSERT_TRUE(StepsEnded(wizard)); // the page has read the unit's location
     wizard.PressNext();
-    ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
+    StepsEnded(wizard);
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kVerifyPage; }));
     std::ifstream log(logPath);
     const std::string logText((std::istreambuf_iterator<char>(log)),
                               std::istreambuf_iterator<char>());
@@ -139,6 +144,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     EXPECT_NE(logText.find("Sensor Bias X: " + std::to_string(coarse[0]) + "\n"),
               std::string::npos);
     wizard.PressFinish();
+    StepsEnded(wizard);
     EXPECT_FALSE(wizard.isVisible());
     EXPECT_EQ(wizard.result(), CInstallationWizard::kResultFinished);
     for (const auto& box : answerer.Boxes()) {

@@ -7,6 +7,7 @@
 #include "controls/CompassCtrl.h"
 #include "device/AhrsLink.h"
 #include "device/SimPeer.h"
+#include "procedure/StoreCorrections.h"
 #include "records/CalibrationMath.h"
 #include "records/SettingsStore.h"
 #include "wizard/InstallationWizard.h"
@@ -63,11 +64,13 @@ protected:
         options.insert(options.end(), {"--warmup", "0", "--heading-noise", "0"});
         sim = &StartUnit(options);
         wizard.GoToPage(kConnectionPage);
+        StepsEnded(wizard);
         ASSERT_TRUE(RunEventsUntil(
             [] { return Link().IsLinkAlive() && State().GetMagVersion().rfind("RQ270", 0) == 0; }));
     }
     void Enter() {
         wizard.GoToPage(kFinePage);
+        StepsEnded(wizard);
         ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     }
 
@@ -98,6 +101,7 @@ protected:
         ASSERT_TRUE(FramedOnScreen(*wizard.Page(kFinePage), c.index)) << c.key;
         ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.key;
         Button(c)->click();
+        ASSERT_TRUE(StepsEnded(wizard)) << c.key;
         ASSERT_EQ(Result(c)->text(), "OK") << c.key;
         EXPECT_TRUE(Result(c)->IsValid()) << c.key;
     }
@@ -113,7 +117,14 @@ protected:
         for (int heading = 0; heading < 4; ++heading) {
             ASSERT_TRUE(Link().SendMcc(heading, byHeading[heading]));
         }
-        ASSERT_TRUE(Link().EraseAndStoreMcc());
+        std::optional<StepOutcome> stored;
+        const auto store = [&]() -> QCoro::Task<void> {
+            stored = co_await EraseAndStoreMcc(wizard.Steps().Context());
+        };
+        // Started once no step of the page shown runs, as a press would be.
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.RunStep(store); }));
+        ASSERT_TRUE(RunEventsUntil([&] { return stored.has_value(); }));
+        ASSERT_EQ(*stored, StepOutcome::Done);
         ASSERT_TRUE(RunEventsUntil([&] {
             for (int heading = 0; heading < 4; ++heading) {
                 if (State().GetMcc(heading) != byHeading[heading]) {
@@ -187,6 +198,7 @@ TEST_F(FinePageTest, NextWithoutMeasuringVerifiesTheCorrectionsHeldBefore) {
     Enter();
     EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
     wizard.PressNext();
+    StepsEnded(wizard);
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(UnitMccIs(previous));
     EXPECT_FALSE(Session().RestoreDueFor(State().GetAhrsSerialNumber()));
@@ -199,6 +211,7 @@ TEST_F(FinePageTest, BackRestoresTheCorrectionsAndReturningStartsAfresh) {
     Enter();
     Measure(kWalk[0]);
     wizard.PressBack();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     EXPECT_TRUE(UnitMccIs(previous));
 
@@ -226,14 +239,17 @@ TEST_F(FinePageAfterCoarseTest, BackAndNextRestoreTheCorrectionsOfBeforeTheCalib
     const std::array<double, 4> previous{1.25, -0.5, 0.75, -2.0};
     StoreOnUnit(previous);
     wizard.GoToPage(kCoarsePage);
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     ASSERT_TRUE(RunEventsUntil([&] { return UnitMccIs({0, 0, 0, 0}); }));
     Enter();
     wizard.PressBack(); // to the coarse page, which zeroes them again
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     Enter();
     EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
     wizard.PressNext();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(UnitMccIs(previous));
 }
@@ -263,6 +279,7 @@ TEST_F(FinePageTest, LatitudeAndVariationAreCheckedBeforeAnythingIsSent) {
         Edit("variationEdit")->setText(QString::fromLatin1(entry.variation));
         CBoxAnswerer answerer(QMessageBox::Ok);
         StoreButton()->click();
+        ASSERT_TRUE(StepsEnded(wizard));
         ASSERT_EQ(answerer.Boxes().size(), 1u) << entry.latitude << " " << entry.variation;
         EXPECT_EQ(answerer.Boxes()[0].caption, entry.caption);
         EXPECT_EQ(wizard.CurrentPage(), kFinePage);
@@ -294,6 +311,7 @@ TEST_F(FinePageTest, AStoreThatIsNotConfirmedNeverMovesOn) {
         CBoxAnswerer answerer(QMessageBox::Ok);
         StoreButton()->click();
         ASSERT_TRUE(RunEventsUntil([&] { return !answerer.Boxes().empty(); })) << c.fault;
+        ASSERT_TRUE(StepsEnded(wizard)) << c.fault;
         EXPECT_EQ(answerer.Boxes()[0].text, kStoreFailure) << c.fault;
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error storing values");
         EXPECT_EQ(wizard.CurrentPage(), kFinePage) << c.fault;
@@ -304,6 +322,7 @@ TEST_F(FinePageTest, AStoreThatIsNotConfirmedNeverMovesOn) {
             ASSERT_FALSE(UnitMccIs({0, 0, 0, 0}));
             ASSERT_TRUE(RunEventsUntil([&] { return Button(kWalk[0])->isEnabled(); }));
             Button(kWalk[0])->click();
+            ASSERT_TRUE(StepsEnded(wizard));
             EXPECT_TRUE(UnitMccIs({0, 0, 0, 0}));
             EXPECT_EQ(Result(kWalk[0])->text(), "OK");
         }
@@ -319,6 +338,7 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
     {
         CBoxAnswerer answerer(QMessageBox::Ok);
         Button(kWalk[1])->click(); // East while heading North
+        ASSERT_TRUE(StepsEnded(wizard));
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].text, kFineRangeWarning);
         EXPECT_TRUE(Result(kWalk[1])->text().isEmpty() && !Result(kWalk[1])->IsValid());
@@ -330,6 +350,7 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
         CBoxAnswerer answerer(QMessageBox::Ok);
         QTimer::singleShot(0, [&] { EXPECT_EQ(sim->Command("heading 4"), "ok heading 4"); });
         Button(kWalk[0])->click();
+        ASSERT_TRUE(StepsEnded(wizard));
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
         EXPECT_TRUE(Result(kWalk[0])->text().isEmpty() && !Result(kWalk[0])->IsValid());
@@ -352,6 +373,7 @@ TEST_F(FinePageTest, ALinkLostWhileEnteringLeavesNothingRunningBehind) {
     {
         const CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.GoToPage(kFinePage);
+        StepsEnded(wizard);
         ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
         EXPECT_FALSE(answerer.Boxes().empty());
     }
@@ -375,6 +397,7 @@ TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {
     for (const int i : {0, 1}) {
         ASSERT_TRUE(RunEventsUntil([&] { return Button(kWalk[0])->isEnabled(); }));
         Button(kWalk[0])->click();
+        ASSERT_TRUE(StepsEnded(wizard)) << i;
         EXPECT_EQ(Result(kWalk[0])->text(), i == 0 ? "" : "OK") << i;
     }
 }
@@ -399,6 +422,7 @@ TEST_F(FinePageTest, AnErrorThatDisagreesWithTheOthersIsNotRecorded) {
     }));
     const CBoxAnswerer answerer(QMessageBox::Ok);
     Button(south)->click();
+    ASSERT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Errors do not agree");
     EXPECT_EQ(answerer.Boxes()[0].text.rfind("The South error of -", 0), 0u)

@@ -66,19 +66,22 @@ protected:
         EXPECT_TRUE(CIdentificationFile::Write(CIdentificationFile::Path(),
                                                {"N410KT", "A. Tech", "Korvan Avionics"}));
         wizard.GoToPage(kFinishPage);
+        StepsEnded(wizard);
         if (dialogs) {
             return sim;
         }
-        Page().SetPrinterChooser([this](QPrinter& printer, QWidget*) {
-            ++prints;
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(QString::fromStdString(ReportPath()));
-            return true;
-        });
-        Page().SetLogFileChooser([this](const QString& proposed, QWidget*) {
-            proposedNames.push_back(proposed.toStdString());
-            return QString::fromStdString(logPath);
-        });
+        Page().SetPrinterChooser(
+            [this](QPrinter& printer, QWidget*, CStepToken) -> QCoro::Task<bool> {
+                ++prints;
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(QString::fromStdString(ReportPath()));
+                co_return true;
+            });
+        Page().SetLogFileChooser(
+            [this](QString proposed, QWidget*, CStepToken) -> QCoro::Task<QString> {
+                proposedNames.push_back(proposed.toStdString());
+                co_return QString::fromStdString(logPath);
+            });
         return sim;
     }
     CFinishPage& Page() { return *static_cast<CFinishPage*>(wizard.Page(kFinishPage)); }
@@ -154,6 +157,7 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     }
 
     wizard.PressNext();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
     ASSERT_EQ(proposedNames.size(), 1u);
     EXPECT_EQ(proposedNames[0].rfind("Korvan HX410 AHRS Installation Report - N410KT ", 0), 0u);
@@ -172,8 +176,10 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
     wizard.PressBack();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     wizard.PressNext();
+    StepsEnded(wizard);
     const std::string second = FileText(logPath).substr(log.size());
     const auto afterDate = [](const std::string& text) {
         return text.substr(text.find("HX410 Serial"));
@@ -194,6 +200,7 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     {
         CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.PressNext();
+        StepsEnded(wizard);
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving installation log");
         EXPECT_NE(answerer.Boxes()[0].text.find(logPath), std::string::npos);
@@ -203,18 +210,22 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
 
     wizard.PressBack();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     logPath = temp.Path() + "/installation.log";
     wizard.PressNext();
+    StepsEnded(wizard);
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
     EXPECT_NE(FileText(logPath).find("Compass Correction South: -0.50\n"), std::string::npos);
 
     // Cancelling the save dialog is silent.
     wizard.PressBack();
+    StepsEnded(wizard);
     logPath.clear();
     {
         const CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.PressNext();
+        StepsEnded(wizard);
         EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
         EXPECT_TRUE(answerer.Boxes().empty());
     }
@@ -224,10 +235,12 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     const std::string identification = CIdentificationFile::Path();
     ASSERT_TRUE(CIdentificationFile::Write(identification, {"N77", "A. Tech", "Shop"}));
     wizard.PressBack();
+    StepsEnded(wizard);
     const CBoxAnswerer answerer(QMessageBox::Ok);
     {
         const CFileSizeLimit full(0);
         wizard.PressNext();
+        StepsEnded(wizard);
     }
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
     ASSERT_EQ(answerer.Boxes().size(), 1u);
@@ -277,11 +290,13 @@ TEST_F(FinishPageTest, TheDialogsOfferOnlyWhatHappens) {
     const CBoxAnswerer answerer(QMessageBox::No);
 
     Find<QPushButton>("printButton")->click();
+    ASSERT_TRUE(StepsEnded(wizard));
     EXPECT_FALSE(pageRangeOffered);
     EXPECT_EQ(std::filesystem::path(proposedPdf).parent_path(), CurrentDirectory());
     EXPECT_EQ(std::filesystem::path(proposedPdf).extension(), ".pdf");
 
     wizard.PressNext();
+    StepsEnded(wizard);
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
     EXPECT_FALSE(replaceAsked);
     for (const auto& box : answerer.Boxes()) {

@@ -176,6 +176,7 @@ TEST_F(FreeFieldPageTest, AFailedSaveIsReportedAndCanBeRepeated) {
             const CPermissionsEnforced enforced;
             const CBoxAnswerer answerer(QMessageBox::Ok);
             Find<QPushButton>("finishButton")->click();
+            ASSERT_TRUE(StepsEnded(wizard));
             ASSERT_EQ(answerer.Boxes().size(), 1u);
             EXPECT_NE(answerer.Boxes()[0].text.find(file), std::string::npos);
             EXPECT_NE(answerer.Boxes()[0].text.find(cause.reason), std::string::npos);
@@ -239,6 +240,8 @@ TEST_F(FreeFieldPageTest, ACollectionOnAGarbledLineIsRefused) {
         Find<QPushButton>("executeButton")->click();
         ASSERT_NE(BusyWindow(), nullptr);
         ASSERT_TRUE(RunEventsUntil([] { return BusyWindow() == nullptr; }));
+        // A refused collection is told by the tick that ended it, in that tick's step.
+        ASSERT_TRUE(StepsEnded(wizard));
         lucky += answerer.Boxes().empty() ? 1 : 0;
     }
     ASSERT_EQ(answerer.Boxes().size(), 1u);

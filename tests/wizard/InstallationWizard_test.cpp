@@ -28,15 +28,19 @@ public:
     using CWizardPage::GoToPage;
 
     void OnInit() override { Record("init"); }
-    void OnSetActive() override {
+    Step OnSetActive() override {
         Record("set");
         SetWizardButtons(IWizardFrame::kBack | IWizardFrame::kNext);
+        co_return;
     }
-    void OnKillActive() override { Record("kill"); }
-    int OnWizardNext() override { return Record("next", onNext); }
-    int OnWizardBack() override { return Record("back", {}); }
-    int OnWizardFinish() override { return Record("finish", onFinish); }
-    int OnQueryCancel() override { return Record("cancel", onQueryCancel); }
+    Step OnKillActive() override {
+        Record("kill");
+        co_return;
+    }
+    Answer OnWizardNext() override { co_return Record("next", onNext); }
+    Answer OnWizardBack() override { co_return Record("back", {}); }
+    Answer OnWizardFinish() override { co_return Record("finish", onFinish); }
+    Answer OnQueryCancel() override { co_return Record("cancel", onQueryCancel); }
 
 private:
     void Record(const char* what) { log.push_back(what + std::to_string(index)); }
@@ -228,6 +232,9 @@ TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
     EXPECT_FALSE(next->isEnabled());
     for (int index = kConnectionPage; index < kPageCount; ++index) {
         wizard.GoToPage(index);
+        // A page may pause on its way out.
+        ASSERT_TRUE(RunEventsUntil([&] { return !wizard.Steps().IsRunning(); }));
+        EXPECT_EQ(wizard.CurrentPage(), index);
         EXPECT_TRUE(wizard.findChild<QWidget*>(QStringLiteral("headerBand"))->isVisible());
         EXPECT_FALSE(wizard.findChild<QWidget*>(QStringLiteral("watermark"))->isVisible());
         SaveArtifact(wizard, "page-" + std::to_string(index) +

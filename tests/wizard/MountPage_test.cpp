@@ -18,6 +18,7 @@ protected:
     CTestUnit& Open() {
         CTestUnit& sim = Connect();
         wizard.GoToPage(kMountPage);
+        StepsEnded(wizard);
         EXPECT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kNext; }));
         return sim;
     }
@@ -62,8 +63,8 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     sim.Command("mag off");
     sim.Command("power on");
     // The unit answers, its magnetometer does not (no version, then "-----"): nothing may
-    // be sent for well beyond the page's settling time. The page blocks meanwhile, so the
-    // magnetometer is plugged in from a timer.
+    // be sent for well beyond the page's settling time. The magnetometer is plugged in from
+    // a timer while the page waits for it.
     const CTimeBase time(kScale);
     double aliveSince = -1;
     std::string mountWhileSilent;
@@ -81,6 +82,7 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     });
     plugIn.start(5);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
+    StepsEnded(wizard); // the move includes the coarse page's start, with a box of its own
     EXPECT_EQ(mountWhileSilent, "9");
     EXPECT_EQ(sim.Value("Mount"), "11");
     EXPECT_EQ(Session().SelectedMount(), 0);
@@ -102,6 +104,7 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
         CBoxAnswerer answerer(QMessageBox::Ok);
         if (leave == Leave::Away) {
             wizard.GoToPage(kWelcomePage);
+            StepsEnded(wizard);
         } else {
             if (leave == Leave::RequestUndoneThenSilence) {
                 ChangeMount();
@@ -130,6 +133,29 @@ TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     EXPECT_EQ(BusyText(), "");
     EXPECT_EQ(Session().SelectedMount(), 8);
+}
+
+// The unit comes back without its magnetometer and drops again while the page waits for
+// the RQ270: one box says what happened, and the connection page completes the change.
+TEST_F(MountPageTest, AUnitThatDropsAgainDuringTheMagnetometerWaitGivesOneBox) {
+    CTestUnit& sim = Open();
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    Select(10);
+    ChangeMount();
+    PowerOff(sim);
+    sim.Command("mag off");
+    sim.Command("power on");
+    ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
+    sim.Command("power off");
+    ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    ASSERT_TRUE(StepsEnded(wizard));
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+    EXPECT_EQ(answerer.Boxes()[0].text.rfind("The HX410 or its RQ270 did not answer", 0), 0u)
+        << answerer.Boxes()[0].text;
+    EXPECT_EQ(Session().SelectedMount(), 10);
+    EXPECT_EQ(BusyText(), "");
 }
 
 // A wizard that showed the mount page resets the magnetometer's power when it goes, so

@@ -1,7 +1,7 @@
 #pragma once
 
 // Wizard tests against the simulated unit (see CSimulatedLinkSuite): the connection page at
-// index 1 and a page that watches the link at index 4.
+// index 1, a page that watches the link at index 4 and the verification page at index 7.
 
 #include "SimulatedLinkSuite.h"
 #include "WizardTestSupport.h"
@@ -10,9 +10,9 @@
 #include "records/SettingsStore.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
-#include "wizard/WaitDoor.h"
 #include "wizard/WizardPage.h"
 #include "wizard/pages/ConnectionPage.h"
+#include "wizard/pages/VerifyPage.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,15 +28,19 @@
 class CCountingPage : public CWizardPage {
 public:
     using CWizardPage::CWizardPage;
-    void OnSetActive() override {
+    Step OnSetActive() override {
         ++activations;
         StartPageTimer();
+        co_return;
     }
     int activations = 0;
     int ticks = 0;
 
 protected:
-    void OnTick() override { ++ticks; }
+    Step OnTick() override {
+        ++ticks;
+        co_return;
+    }
 };
 
 // A page that works with the unit, as the calibration pages do: it listens to the link
@@ -44,12 +48,15 @@ protected:
 class CWatchingPage : public CWizardPage {
 public:
     using CWizardPage::CWizardPage;
-    void OnSetActive() override { Subscribe(); }
+    Step OnSetActive() override {
+        Subscribe();
+        co_return;
+    }
 
 protected:
-    void OnMessage(int message) override {
+    Step OnMessage(int message) override {
         if (message == kDeviceUpdateMessage) {
-            ReportLostCommunication();
+            co_await ReportLostCommunication();
         }
     }
 };
@@ -67,6 +74,8 @@ protected:
                          return new CConnectionPage(parent);
                      case kCoarsePage:
                          return new CWatchingPage(CWizardPage::Kind::Interior, {}, parent);
+                     case kVerifyPage:
+                         return new CVerifyPage(parent);
                      default:
                          return nullptr;
                      }

@@ -48,10 +48,15 @@ TEST_F(VerifyPageTest, VerifyOnlyShowsTheLiveHeadingWithFinishAlone) {
 TEST_F(VerifyPageTest, BackSelectsOutputPageE) {
     CTestUnit& sim = Connect();
     ASSERT_TRUE(RunEventsUntil([&] { return Usable("verifyOnlyButton"); }));
+    wizard.GoToPage(kFinishPage);
+    StepsEnded(wizard);
+    ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     wizard.GoToPage(kVerifyPage);
+    StepsEnded(wizard);
     EXPECT_EQ(WizardButtons(), IWizardFrame::kBack | IWizardFrame::kFinish);
     ASSERT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "C"; }));
     Find<QPushButton>("backButton")->click();
+    StepsEnded(wizard);
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "E"; }));
 }

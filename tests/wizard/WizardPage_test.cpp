@@ -15,12 +15,17 @@ namespace {
 class CLinkPage : public CWizardPage {
 public:
     explicit CLinkPage(QWidget* parent) : CWizardPage(Kind::Interior, QString(), parent) {}
-    using CWizardPage::ReportLostCommunication;
     using CWizardPage::Subscribe;
     int messages = 0;
+    bool reportLoss = false;
 
 protected:
-    void OnMessage(int) override { ++messages; }
+    Step OnMessage(int) override {
+        ++messages;
+        if (reportLoss) {
+            co_await ReportLostCommunication();
+        }
+    }
 };
 
 // A wizard of pages that count the link's notifications, with a link that is not open.
@@ -36,34 +41,34 @@ protected:
 };
 
 TEST_F(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnectionPage) {
-    CLinkPage* fine = &Page(kFinePage);
+    CLinkPage& fine = Page(kFinePage);
     wizard.GoToPage(kFinePage);
+    StepsEnded(wizard);
     ASSERT_FALSE(objects.link.IsLinkAlive());
+    fine.reportLoss = true;
+    fine.Subscribe();
     // A second loss reported while the box is open (the link came back and dropped again)
     // shows no second box: the first one already goes to the connection page.
-    std::unique_ptr<CBoxAnswerer> answerer;
-    bool secondReported = false;
-    QTimer second;
-    QObject::connect(&second, &QTimer::timeout, [&] {
-        if (answerer == nullptr && qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            answerer = std::make_unique<CBoxAnswerer>(QMessageBox::Cancel);
-            secondReported = fine->ReportLostCommunication();
-        }
-    });
-    second.start(1);
-    EXPECT_TRUE(fine->ReportLostCommunication());
-    EXPECT_TRUE(secondReported);
-    ASSERT_NE(answerer, nullptr);
-    ASSERT_EQ(answerer->Boxes().size(), 1u);
-    EXPECT_EQ(answerer->Boxes()[0].caption, "Error communicating with HX410.");
-    EXPECT_EQ(answerer->Boxes()[0].text,
+    objects.link.NotifySubscribers();
+    ASSERT_TRUE(RunEventsUntil([] { return QApplication::activeModalWidget() != nullptr; }));
+    objects.link.NotifySubscribers();
+    const CBoxAnswerer answerer(QMessageBox::Cancel);
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    bool flushed = false; // queued behind everything above
+    QMetaObject::invokeMethod(
+        qApp, [&] { flushed = true; }, Qt::QueuedConnection);
+    ASSERT_TRUE(RunEventsUntil([&] { return flushed && !wizard.Steps().IsRunning(); }));
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+    EXPECT_EQ(answerer.Boxes()[0].text,
               "Lost communication with the HX410.  Returning to Comm port selection page.");
-    EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
+    EXPECT_EQ(fine.messages, 1) << "the page left hears no more of the link";
 }
 
 TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     CLinkPage& page = Page(kFinePage);
     wizard.GoToPage(kFinePage);
+    StepsEnded(wizard);
     page.Subscribe();
     objects.link.NotifySubscribers(); // posted: nothing runs before the event loop
     EXPECT_EQ(page.messages, 0);
@@ -73,7 +78,8 @@ TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     // left is heard.
     page.PostMessage(CWizardPage::kDeviceUpdateMessage);
     page.PostMessage(CWizardPage::kPageMessage);
-    page.Deactivate();
+    wizard.GoToPage(kCoarsePage);
+    StepsEnded(wizard);
     {
         auto* gone = new CLinkPage(nullptr);
         gone->AttachFrame(&wizard);

@@ -18,7 +18,6 @@
 #include "records/FileNames.h"
 #include "records/TempDir.h"
 #include "wizard/PageWidgets.h"
-#include "wizard/WaitDoor.h"
 
 #include <array>
 
@@ -63,10 +62,14 @@ inline bool RunEventsUntil(const std::function<bool()>& done, int realMs = 20000
     return true;
 }
 
+// Processes events until the wizard's running step (a press, a tick, a page change) and
+// what it asked for have ended.
+template <class Wizard> bool StepsEnded(Wizard& wizard) {
+    return RunEventsUntil([&] { return !wizard.Steps().IsRunning(); });
+}
+
 // Answers every task-modal message box that appears while it lives, with `answer`, and
-// keeps the caption and text of each. Never while a page waits: a page may wait inside a
-// box's event loop (a link notification handled meanwhile), and the wait refuses the
-// box's closing as it refuses a person's click; a box that stays open is clicked again.
+// keeps the caption and text of each.
 class CBoxAnswerer {
 public:
     struct Box {
@@ -77,7 +80,7 @@ public:
     explicit CBoxAnswerer(QMessageBox::StandardButton answer) {
         QObject::connect(&poll, &QTimer::timeout, [this, answer] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible() || CWaitDoor::IsWaiting()) {
+            if (box == nullptr || !box->isVisible()) {
                 return;
             }
             if (!box->property("seenByTest").toBool()) {
@@ -128,9 +131,8 @@ private:
 // Ends, as a failure, a message box that nobody answers, instead of letting the test hang
 // in it until the test runner's time-out: a link lost on a badly loaded machine (the silence
 // time is a fraction of a second of real time at the tests' pace) shows one in the middle of
-// a step. Answerers click within milliseconds of a box's showing, except while a page waits
-// (the wait refuses the click), so a box counts as unanswered only once it has been open,
-// with no wait holding it, for as long as the tests' own bound on any step.
+// a step. Answerers click within milliseconds of a box's showing, so a box counts as
+// unanswered only once it has been open for as long as the tests' own bound on any step.
 class CUnansweredBoxGuard {
 public:
     static constexpr qint64 kPatienceMs = 20000;
@@ -146,9 +148,9 @@ private:
         if (box == nullptr || !box->isVisible()) {
             return;
         }
-        if (box != seen || CWaitDoor::IsWaiting()) {
+        if (box != seen) {
             seen = box;
-            openFor.start(); // a wait holds the box: its answerer has not had its turn yet
+            openFor.start();
             return;
         }
         if (openFor.elapsed() < kPatienceMs) {

@@ -6,8 +6,8 @@
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
 #include "device/VersionCapabilities.h"
+#include "procedure/PollForEcho.h"
 #include "records/CoarseCrossCheck.h"
-#include "records/EchoPoll.h"
 #include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SampleAgreement.h"
@@ -122,8 +122,9 @@ QWidget* CCoarseCalibrationPage::BuildCardinal(int heading) {
     cardinal.button->setObjectName(HeadingObjectName(heading, "CalibrateButton"));
     cardinal.button->setAutoDefault(false);
     cardinal.frameLayout->addWidget(cardinal.button);
-    connect(cardinal.button, &QPushButton::clicked, this,
-            [this, heading] { OnCalibrateHeading(heading); });
+    connect(cardinal.button, &QPushButton::clicked, this, [this, heading] {
+        RunAction([this, heading] { return OnCalibrateHeading(heading); });
+    });
     ResetResultField(heading);
     return cardinal.frame;
 }
@@ -184,7 +185,7 @@ void CCoarseCalibrationPage::OnInit() {
     live.mount = Link().State().GetMountPosition();
 }
 
-void CCoarseCalibrationPage::OnSetActive() {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnSetActive() {
     CAhrsState& state = Link().State();
     SetWizardButtons(0);
     if (!VersionCapabilities::Of(state.GetAhrsVersionClass()).coarseStep) {
@@ -192,12 +193,12 @@ void CCoarseCalibrationPage::OnSetActive() {
         // tried again on the next pass.
         if (!passedOnce && Link().IsLinkAlive()) {
             Link().SelectOutputPage('C'); // the page that shows the corrections' echoes
-            passedOnce = ZeroCorrections(QStringLiteral("The corrections are cleared again the "
-                                                        "next time the calibration starts."));
+            passedOnce = co_await ZeroCorrections(QStringLiteral(
+                "The corrections are cleared again the next time the calibration starts."));
         }
         Session().SetPendingPage(kFinePage);
         PostMessage(kPageMessage);
-        return;
+        co_return;
     }
     // Only this magnetometer's own file counts: an earlier one's values never stay in use.
     // A file of zeros holds no measurement (the earth's field is never zero), and the
@@ -218,7 +219,10 @@ void CCoarseCalibrationPage::OnSetActive() {
     rateMeter->SetValue(steadiness.Rate());
     StartPageTimer();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
-    correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections(kTryAgainByCalibrate);
+    correctionsZeroed = false;
+    if (Link().IsLinkAlive()) {
+        correctionsZeroed = co_await ZeroCorrections(kTryAgainByCalibrate);
+    }
 }
 
 // The free field in use is this magnetometer's file, or none.
@@ -251,11 +255,11 @@ void CCoarseCalibrationPage::StartAfresh() {
     coarseCorrection = {};
 }
 
-void CCoarseCalibrationPage::OnKillActive() {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnKillActive() {
     StopPageTimer();
     Unsubscribe();
     EndCollections();
-    Pause(kLeaveSettleMs);
+    co_await Pause(kLeaveSettleMs);
 }
 
 // A collection that has not finished is abandoned: its box goes and its samples with it.
@@ -272,7 +276,7 @@ void CCoarseCalibrationPage::EndCollections() {
 // by the unit's echo within a bound. False (after telling the installer) at the first one
 // not confirmed, with `then` for what happens next. The corrections the unit held before
 // the first zeroing are kept in the session, for the fine page to restore.
-bool CCoarseCalibrationPage::ZeroCorrections(const QString& then) {
+QCoro::Task<bool> CCoarseCalibrationPage::ZeroCorrections(QString then) {
     CAhrsState& state = Link().State();
     if (Link().IsLinkAlive()) {
         Session().KeepEarlierCorrections(state.GetAhrsSerialNumber(),
@@ -280,39 +284,38 @@ bool CCoarseCalibrationPage::ZeroCorrections(const QString& then) {
     }
     CBusyBox box(this, QStringLiteral("Clearing corrections on HX410..."));
     box.Show();
-    const CEchoPoll mfcPoll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
     for (int axis = 0; axis < 3; ++axis) {
-        const EchoPollResult result =
-            mfcPoll.RunForEcho([&] { return Link().SendMagFieldCorrection(axis, 0); },
-                               [&] { return state.GetMagFieldCorrectionReports(axis); },
-                               [&] { return state.GetMagFieldCorrection(axis) == 0; });
+        const EchoPollResult result = co_await PollForEcho(
+            StepContext(), kMfcPollMs, kEchoBoundMs,
+            [&] { return Link().SendMagFieldCorrection(axis, 0); },
+            [&] { return state.GetMagFieldCorrectionReports(axis); },
+            [&] { return state.GetMagFieldCorrection(axis) == 0; });
         if (result != EchoPollResult::Confirmed) {
             box.Hide();
-            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
-                                        "correction of 0.\n%2\n%3")
-                             .arg(QString::fromLatin1(kAxisNames[axis]),
-                                  QString::fromLatin1(EchoPollMessage(result)), then),
-                         QStringLiteral("Error clearing corrections"));
-            return false;
+            co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
+                                                 "correction of 0.\n%2\n%3")
+                                      .arg(QString::fromLatin1(kAxisNames[axis]),
+                                           QString::fromLatin1(EchoPollMessage(result)), then),
+                                  QStringLiteral("Error clearing corrections"));
+            co_return false;
         }
     }
-    const CEchoPoll mccPoll(UiThread(), TimeBase(), kMccPollMs, kEchoBoundMs);
     for (const int heading : kCompassWalk) {
-        const EchoPollResult result = mccPoll.RunForEcho(
-            [&] { return Link().SendMcc(heading, 0.0); },
+        const EchoPollResult result = co_await PollForEcho(
+            StepContext(), kMccPollMs, kEchoBoundMs, [&] { return Link().SendMcc(heading, 0.0); },
             [&] { return state.GetMccReports(heading); },
             [&] { return std::fabs(state.GetMcc(heading)) <= kMccZeroTolerance; });
         if (result != EchoPollResult::Confirmed) {
             box.Hide();
-            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
-                                        "of 0.00.\n%2\n%3")
-                             .arg(QString::fromLatin1(kHeadingNames[heading]),
-                                  QString::fromLatin1(EchoPollMessage(result)), then),
-                         QStringLiteral("Error clearing corrections"));
-            return false;
+            co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass "
+                                                 "correction of 0.00.\n%2\n%3")
+                                      .arg(QString::fromLatin1(kHeadingNames[heading]),
+                                           QString::fromLatin1(EchoPollMessage(result)), then),
+                                  QStringLiteral("Error clearing corrections"));
+            co_return false;
         }
     }
-    return true;
+    co_return true;
 }
 
 void CCoarseCalibrationPage::ReadLiveValues() {
@@ -350,7 +353,7 @@ void CCoarseCalibrationPage::EnableCalibrate(bool enabled) {
     }
 }
 
-void CCoarseCalibrationPage::OnTick() {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnTick() {
     CAhrsState& state = Link().State();
     Link().CheckOutputPage();
     ReadLiveValues();
@@ -361,13 +364,13 @@ void CCoarseCalibrationPage::OnTick() {
     EnableCalibrate(status.ahrsValid && steadiness.IsSteady());
     if (!Link().IsLinkAlive()) {
         EndCollections(); // the record was reset: no sample of it is real
-        return;
+        co_return;
     }
     for (const int heading : kCompassWalk) {
         CollectionStep(heading);
     }
     ShowWhetherAllCollected();
-    ReportUnsteadyCollections();
+    co_await ReportUnsteadyCollections();
 }
 
 void CCoarseCalibrationPage::OnDisplayTick() {
@@ -425,7 +428,7 @@ void CCoarseCalibrationPage::ShowWhetherAllCollected() {
 }
 
 // After the tick's collections, so that a box open meanwhile finds the page settled.
-void CCoarseCalibrationPage::ReportUnsteadyCollections() {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::ReportUnsteadyCollections() {
     for (const int heading : kCompassWalk) {
         Cardinal& cardinal = cardinals[heading];
         if (!cardinal.unsteady) {
@@ -433,19 +436,20 @@ void CCoarseCalibrationPage::ReportUnsteadyCollections() {
         }
         cardinal.unsteady = false;
         const QString name = QString::fromLatin1(kHeadingNames[heading]);
-        ShowErrorBox(QStringLiteral("The %1 readings were not steady: a sample differed from "
-                                    "the others by more than the sensor's noise (a poor cable, "
-                                    "or the aircraft moved).\nNothing of this collection was "
-                                    "recorded for %1. Keep "
-                                    "the aircraft still and press Calibrate %1 to collect again.")
-                         .arg(name),
-                     QStringLiteral("Readings not steady"));
+        co_await ShowErrorBox(
+            QStringLiteral("The %1 readings were not steady: a sample differed from "
+                           "the others by more than the sensor's noise (a poor cable, "
+                           "or the aircraft moved).\nNothing of this collection was "
+                           "recorded for %1. Keep "
+                           "the aircraft still and press Calibrate %1 to collect again.")
+                .arg(name),
+            QStringLiteral("Readings not steady"));
     }
 }
 
 // A heading whose measurement disagrees with the others is collected again: its result is
 // withdrawn and Next waits for it.
-void CCoarseCalibrationPage::RefuseHeadings(const CoarseCrossCheck& check) {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::RefuseHeadings(CoarseCrossCheck check) {
     for (int heading = 0; heading < 4; ++heading) {
         if (check.suspect == -1 || check.suspect == heading) {
             cardinals[heading].collected = false;
@@ -456,32 +460,34 @@ void CCoarseCalibrationPage::RefuseHeadings(const CoarseCrossCheck& check) {
     allHeadingsCollected = false;
     nextNote->hide();
     if (check.suspect == -1) {
-        ShowErrorBox(QStringLiteral("The four headings do not agree with each other, so no coarse "
-                                    "corrections were sent.\nCheck the aircraft's alignment and "
-                                    "collect all four headings again."),
-                     QStringLiteral("Headings do not agree"));
-        return;
+        co_await ShowErrorBox(
+            QStringLiteral("The four headings do not agree with each other, so no coarse "
+                           "corrections were sent.\nCheck the aircraft's alignment and "
+                           "collect all four headings again."),
+            QStringLiteral("Headings do not agree"));
+        co_return;
     }
     const QString name = QString::fromLatin1(kHeadingNames[check.suspect]);
-    ShowErrorBox(QStringLiteral("The %1 measurement does not agree with the other three headings, "
-                                "so no coarse corrections were sent.\nCheck that the aircraft "
-                                "points %1 and stands still, then press Calibrate %1 to collect "
-                                "it again.")
-                     .arg(name),
-                 QStringLiteral("Headings do not agree"));
+    co_await ShowErrorBox(
+        QStringLiteral("The %1 measurement does not agree with the other three headings, "
+                       "so no coarse corrections were sent.\nCheck that the aircraft "
+                       "points %1 and stands still, then press Calibrate %1 to collect "
+                       "it again.")
+            .arg(name),
+        QStringLiteral("Headings do not agree"));
 }
 
-void CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
     if (!correctionsZeroed) {
-        correctionsZeroed = ZeroCorrections(kTryAgainByCalibrate);
+        correctionsZeroed = co_await ZeroCorrections(kTryAgainByCalibrate);
         if (!correctionsZeroed) {
-            return;
+            co_return;
         }
     }
     if (!IsCoarseErrorInRange(CardinalError(currentHeading, heading))) {
-        ShowErrorBox(QString::fromUtf8(kCoarseRangeWarning),
-                     QString::fromUtf8(kRangeWarningCaption));
-        return;
+        co_await ShowErrorBox(QString::fromUtf8(kCoarseRangeWarning),
+                              QString::fromUtf8(kRangeWarningCaption));
+        co_return;
     }
     Cardinal& cardinal = cardinals[heading];
     cardinal.samples.Clear();
@@ -490,18 +496,19 @@ void CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
     cardinal.box->Show();
 }
 
-int CCoarseCalibrationPage::OnWizardNext() {
+CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardNext() {
     if (!allHeadingsCollected) {
-        return kStay;
+        co_return kStay;
     }
     const std::optional<FreeFieldValues> freeField =
         Session().FreeFieldOf(Link().State().GetMagSerialNumber());
     if (!freeField) {
-        ShowErrorBox(QStringLiteral("No free field measurement of this RQ270 was found, so the "
-                                    "coarse corrections cannot be computed.\nRepeat Step 1 "
-                                    "before the coarse calibration."),
-                     QStringLiteral("Free field measurement missing"));
-        return kStay;
+        co_await ShowErrorBox(
+            QStringLiteral("No free field measurement of this RQ270 was found, so the "
+                           "coarse corrections cannot be computed.\nRepeat Step 1 "
+                           "before the coarse calibration."),
+            QStringLiteral("Free field measurement missing"));
+        co_return kStay;
     }
     SetWizardButtons(0);
     std::array<HeadingMeasurement, 4> byHeading;
@@ -510,8 +517,8 @@ int CCoarseCalibrationPage::OnWizardNext() {
     }
     const CoarseCrossCheck check = CheckCoarseHeadings(byHeading, *freeField);
     if (!check.agree) {
-        RefuseHeadings(check);
-        return kStay;
+        co_await RefuseHeadings(check);
+        co_return kStay;
     }
     CBusyBox box(this, QStringLiteral("Setting coarse corrections on HX410..."));
     box.Show();
@@ -521,60 +528,62 @@ int CCoarseCalibrationPage::OnWizardNext() {
     // From here the unit may hold some of them: a heading collected again is measured only
     // after zeroing again.
     correctionsZeroed = false;
-    const QString failure = SendCorrections(coarseCorrection);
+    const QString failure = co_await SendCorrections(coarseCorrection);
     box.Hide();
     if (!failure.isEmpty()) {
-        ShowErrorBox(failure, QStringLiteral("Error setting coarse corrections"));
+        co_await ShowErrorBox(failure, QStringLiteral("Error setting coarse corrections"));
         if (IsActivePage()) { // not when a lost link has gone to the connection page
             SetWizardButtons(IWizardFrame::kNext);
         }
-        return kStay;
+        co_return kStay;
     }
-    return kProceed;
+    co_return kProceed;
 }
 
 // Sets the corrections axis by axis, each confirmed by the unit's echo within a bound.
 // Empty when all were confirmed, else what to tell the installer about the first that was not.
-QString CCoarseCalibrationPage::SendCorrections(const std::array<std::int16_t, 3>& corrections) {
+QCoro::Task<QString>
+CCoarseCalibrationPage::SendCorrections(std::array<std::int16_t, 3> corrections) {
     CAhrsState& state = Link().State();
-    const CEchoPoll poll(UiThread(), TimeBase(), kMfcPollMs, kEchoBoundMs);
     for (int axis = 0; axis < 3; ++axis) {
         const std::int16_t value = corrections[axis];
-        const EchoPollResult result =
-            poll.RunForEcho([&] { return Link().SendMagFieldCorrection(axis, value); },
-                            [&] { return state.GetMagFieldCorrectionReports(axis); },
-                            [&] { return state.GetMagFieldCorrection(axis) == value; });
+        const EchoPollResult result = co_await PollForEcho(
+            StepContext(), kMfcPollMs, kEchoBoundMs,
+            [&] { return Link().SendMagFieldCorrection(axis, value); },
+            [&] { return state.GetMagFieldCorrectionReports(axis); },
+            [&] { return state.GetMagFieldCorrection(axis) == value; });
         if (result != EchoPollResult::Confirmed) {
-            return QStringLiteral("The HX410 did not confirm the %1 magnetic field correction of "
-                                  "%2.\n%3\nThe coarse corrections are not all set: press Next "
-                                  "to send them again.")
+            co_return QStringLiteral(
+                "The HX410 did not confirm the %1 magnetic field correction of "
+                "%2.\n%3\nThe coarse corrections are not all set: press Next "
+                "to send them again.")
                 .arg(QString::fromLatin1(kAxisNames[axis]))
                 .arg(value)
                 .arg(QString::fromLatin1(EchoPollMessage(result)));
         }
     }
-    return QString();
+    co_return QString();
 }
 
-int CCoarseCalibrationPage::OnWizardBack() {
-    const QMessageBox::StandardButton answer = ShowMessageBox(
+CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardBack() {
+    const QMessageBox::StandardButton answer = co_await ShowMessageBox(
         QMessageBox::Question,
         QStringLiteral("Do you want to delete free field measurments and repeat collection?"),
         QStringLiteral("Collect Free Field Again?"), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         CMagMeasurementFile(Link().State().GetMagSerialNumber()).Delete();
         Session().ClearFreeField();
-        Pause(kDeleteSettleMs);
+        co_await Pause(kDeleteSettleMs);
     }
-    return kProceed;
+    co_return kProceed;
 }
 
-void CCoarseCalibrationPage::OnMessage(int message) {
+CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnMessage(int message) {
     if (message == kDeviceUpdateMessage) {
         if (!Link().IsLinkAlive()) {
             EndCollections();
         }
-        ReportLostCommunication();
+        co_await ReportLostCommunication();
     } else if (message == kPageMessage) {
         const int target = Session().TakePendingPage();
         GoToPage(target == CInstallationSession::kNoPage ? kFinePage : target);

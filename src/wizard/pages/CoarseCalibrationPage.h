@@ -44,15 +44,17 @@ public:
     explicit CCoarseCalibrationPage(QWidget* parent = nullptr);
     ~CCoarseCalibrationPage() override;
 
+    bool LeavesOnLinkLoss() const override { return true; }
+
     void OnInit() override;
-    void OnSetActive() override;
-    void OnKillActive() override;
-    int OnWizardNext() override;
-    int OnWizardBack() override;
+    Step OnSetActive() override;
+    Step OnKillActive() override;
+    Answer OnWizardNext() override;
+    Answer OnWizardBack() override;
 
 protected:
-    void OnMessage(int message) override;
-    void OnTick() override;
+    Step OnMessage(int message) override;
+    Step OnTick() override;
     void OnDisplayTick() override;
 
 private:
@@ -83,8 +85,8 @@ private:
     void LoadFreeField();
     void StartAfresh();
     void ResetResultField(int heading);
-    bool ZeroCorrections(const QString& then);
-    QString SendCorrections(const std::array<std::int16_t, 3>& corrections);
+    QCoro::Task<bool> ZeroCorrections(QString then);
+    QCoro::Task<QString> SendCorrections(std::array<std::int16_t, 3> corrections);
     void EndCollections();
     void ReadLiveValues();
     void ShowLiveValues();
@@ -94,9 +96,9 @@ private:
     void CollectionStep(int heading);
     void FinishCollection(int heading);
     void ShowWhetherAllCollected();
-    void ReportUnsteadyCollections();
-    void RefuseHeadings(const CoarseCrossCheck& check);
-    void OnCalibrateHeading(int heading);
+    Step ReportUnsteadyCollections();
+    Step RefuseHeadings(CoarseCrossCheck check);
+    Step OnCalibrateHeading(int heading);
 
     CCompassCtrl* compass = nullptr;
     CRateMeterCtrl* rateMeter = nullptr;

@@ -4,7 +4,8 @@
 #include "device/AhrsVersion.h"
 #include "device/FixedPoint.h"
 #include "device/VersionCapabilities.h"
-#include "records/EchoPoll.h"
+#include "procedure/PollForEcho.h"
+#include "procedure/StoreCorrections.h"
 #include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
@@ -164,14 +165,19 @@ void CConnectionPage::BuildControls() {
 
     // Reactions to the installer's clicks only: the tick sets these controls too, and
     // must not reprogram the unit every second.
-    connect(portList, &QComboBox::activated, this, &CConnectionPage::OnPortChanged);
-    connect(highSpeed, &QRadioButton::clicked, this, &CConnectionPage::OnSpeedChosen);
-    connect(lowSpeed, &QRadioButton::clicked, this, &CConnectionPage::OnSpeedChosen);
+    connect(portList, &QComboBox::activated, this,
+            [this](int index) { RunAction([this, index] { return OnPortChanged(index); }); });
+    const auto speedChosen = [this] { RunAction([this] { return OnSpeedChosen(); }); };
+    connect(highSpeed, &QRadioButton::clicked, this, speedChosen);
+    connect(lowSpeed, &QRadioButton::clicked, this, speedChosen);
     connect(maintenanceWord, &QCheckBox::clicked, this, &CConnectionPage::OnMaintenanceWordClicked);
-    connect(calibrate, &QPushButton::clicked, this, &CConnectionPage::OnCalibrate);
-    connect(preCal, &QPushButton::clicked, this, &CConnectionPage::OnCalibrate);
-    connect(verifyOnly, &QPushButton::clicked, this, &CConnectionPage::OnVerifyOnly);
-    connect(clearPreCal, &QPushButton::clicked, this, &CConnectionPage::OnClearPreCal);
+    const auto calibrateChosen = [this] { RunAction([this] { return OnCalibrate(); }); };
+    connect(calibrate, &QPushButton::clicked, this, calibrateChosen);
+    connect(preCal, &QPushButton::clicked, this, calibrateChosen);
+    connect(verifyOnly, &QPushButton::clicked, this,
+            [this] { RunAction([this] { return OnVerifyOnly(); }); });
+    connect(clearPreCal, &QPushButton::clicked, this,
+            [this] { RunAction([this] { return OnClearPreCal(); }); });
 }
 
 void CConnectionPage::OnInit() {
@@ -187,7 +193,7 @@ void CConnectionPage::OnInit() {
     lastArincOutput = -1.0;
 }
 
-void CConnectionPage::OnSetActive() {
+CConnectionPage::Step CConnectionPage::OnSetActive() {
     SetWizardButtons(0);
     // A page chosen for a unit connected before is not this unit's: the refresh chooses
     // again.
@@ -197,7 +203,7 @@ void CConnectionPage::OnSetActive() {
     Link().Close();
     Subscribe();
     FillPortList();
-    Refresh();
+    co_await Refresh();
     // Refresh may have left for another page (no tail number, a pending mount sent); a
     // tick here would then keep acting on the wizard from a page nobody sees.
     if (IsActivePage()) {
@@ -205,9 +211,10 @@ void CConnectionPage::OnSetActive() {
     }
 }
 
-void CConnectionPage::OnKillActive() {
+CConnectionPage::Step CConnectionPage::OnKillActive() {
     StopPageTimer();
     Unsubscribe();
+    co_return;
 }
 
 void CConnectionPage::FillPortList() {
@@ -275,60 +282,64 @@ void CConnectionPage::ShowNotConnected() {
     verifyOnly->setEnabled(false);
 }
 
-void CConnectionPage::OnMessage(int message) {
+CConnectionPage::Step CConnectionPage::OnMessage(int message) {
     if (message == kDeviceUpdateMessage) {
-        Refresh();
+        co_await Refresh();
     }
 }
 
-void CConnectionPage::Refresh() {
+CConnectionPage::Step CConnectionPage::Refresh() {
     // A notification handled while one of this refresh's boxes is open would start a
     // second refresh inside the first: it is noted, and the first one looks at the link
     // again once it is through.
     if (refreshing) {
         refreshDue = true;
-        return;
+        co_return;
     }
     const QScopedValueRollback guard(refreshing, true);
     do {
         refreshDue = false;
-        RefreshOnce();
-    } while (refreshDue && IsActivePage());
+        co_await RefreshOnce();
+    } while (refreshDue && IsActivePage() && !StepCancelled());
 }
 
-void CConnectionPage::RefreshOnce() {
+CConnectionPage::Step CConnectionPage::RefreshOnce() {
     if (LeaveWhenNoTailNumber()) {
-        return;
+        co_return;
     }
     if (!Link().IsLinkAlive()) {
         ShowNotConnected();
-        return;
+        co_return;
     }
     CAhrsState& state = Link().State();
-    if (Session().RestoreDueFor(state.GetAhrsSerialNumber()) && RestoreCompassCorrections()) {
-        Session().SetRestoreDue(false);
+    if (Session().RestoreDueFor(state.GetAhrsSerialNumber())) {
+        const bool restored = co_await RestoreCompassCorrections();
+        if (restored) {
+            Session().SetRestoreDue(false);
+        }
     }
-    if (!Link().IsLinkAlive()) {
+    if (!Link().IsLinkAlive() || StepCancelled()) {
         ShowNotConnected(); // lost while restoring: nothing to classify
-        return;
+        co_return;
     }
     Link().SelectOutputPage('F');
     state.ClearCounters();
     SetStatusText(QStringLiteral("Connected"));
     ShowVersions();
-    const std::optional<std::int32_t> classified = ClassifyWithRetries();
+    const std::optional<std::int32_t> classified = co_await ClassifyWithRetries();
     if (!classified) {
-        return; // the program is ending
+        co_return; // the program is ending
     }
     const std::int32_t versionClass = *classified;
     // The version decides the page after a pending mount change. Without a version taken
     // yet (a noisy line), the mount waits for the first tick that has one.
     const bool mountPending = Session().SelectedMount() != CInstallationSession::kNoMount;
     mountAwaitsVersion = mountPending && versionClass == kUnknownVersionClass;
-    if (mountPending && !mountAwaitsVersion && CompletePendingMount()) {
-        const int target =
-            VersionCapabilities::Of(versionClass).freeFieldStep ? kCoarsePage : kFinePage;
-        GoToPage(target);
+    if (mountPending && !mountAwaitsVersion) {
+        const bool sent = co_await CompletePendingMount();
+        if (sent) {
+            GoToPage(VersionCapabilities::Of(versionClass).freeFieldStep ? kCoarsePage : kFinePage);
+        }
     }
     speedHeading->show();
     ShowSpeedSelection(versionClass);
@@ -351,97 +362,104 @@ void CConnectionPage::ShowVersions() {
 // Writes back the compass corrections that the fine calibration page had replaced before
 // the link was lost, each confirmed by the unit's echo. False (after telling the
 // installer) when one was not confirmed; the reference is then kept for the next try.
-bool CConnectionPage::RestoreCompassCorrections() {
+QCoro::Task<bool> CConnectionPage::RestoreCompassCorrections() {
     CAhrsState& state = Link().State();
     const CInstallationSession::Corrections earlier =
         *Session().EarlierCorrectionsOf(state.GetAhrsSerialNumber());
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
-    const CEchoPoll poll(UiThread(), TimeBase(), kRestorePollMs, kRestoreBoundMs);
     for (const int heading : kCompassWalk) {
         // The unit echoes the value as sent, with two decimals.
         const double value = std::round(earlier.mcc[heading] * 100) / 100;
-        const EchoPollResult result =
-            poll.RunForEcho([&] { return Link().SendMcc(heading, value); },
-                            [&] { return state.GetMccReports(heading); },
-                            [&] { return state.GetMcc(heading) == value; });
+        const EchoPollResult result = co_await PollForEcho(
+            StepContext(), kRestorePollMs, kRestoreBoundMs,
+            [&] { return Link().SendMcc(heading, value); },
+            [&] { return state.GetMccReports(heading); },
+            [&] { return state.GetMcc(heading) == value; });
         if (result != EchoPollResult::Confirmed) {
             box.Hide();
-            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
-                                        "(%2) that was being restored.\nCheck the connection, "
-                                        "then choose the COM port again.")
-                             .arg(QString::fromLatin1(kHeadingNames[heading]),
-                                  QString::fromStdString(FixedPoint(value, 2))),
-                         QStringLiteral("Error restoring compass corrections"));
-            return false;
+            co_await ShowErrorBox(
+                QStringLiteral("The HX410 did not confirm the %1 compass correction "
+                               "(%2) that was being restored.\nCheck the connection, "
+                               "then choose the COM port again.")
+                    .arg(QString::fromLatin1(kHeadingNames[heading]),
+                         QString::fromStdString(FixedPoint(value, 2))),
+                QStringLiteral("Error restoring compass corrections"));
+            co_return false;
         }
     }
-    return true;
+    co_return true;
 }
 
-std::optional<std::int32_t> CConnectionPage::ClassifyWithRetries() {
+QCoro::Task<std::optional<std::int32_t>> CConnectionPage::ClassifyWithRetries() {
     const CAhrsState& state = Link().State();
     for (int attempt = 1;; ++attempt) {
         const std::string classified = state.GetAhrsVersion();
-        const std::optional<std::int32_t> versionClass = ClassifyOnce();
+        const std::optional<std::int32_t> versionClass = co_await ClassifyOnce();
         // Bounded even when the program has already reported an unknown version once.
-        if (!versionClass || *versionClass != kUnknownVersionClass || attempt >= kClassifyTries) {
-            return versionClass;
+        if (!versionClass || *versionClass != kUnknownVersionClass || attempt >= kClassifyTries ||
+            StepCancelled()) {
+            co_return versionClass;
         }
         // A version is taken on its second report: the next try follows it at once rather
         // than a whole interval later. An unchanged version waits the whole interval.
-        WaitUntil([&] { return state.GetAhrsVersion() != classified; }, kClassifyRetryMs);
+        co_await WaitUntil([&] { return state.GetAhrsVersion() != classified; }, kClassifyRetryMs);
         ShowVersions();
     }
 }
 
-std::optional<std::int32_t> CConnectionPage::ClassifyOnce() {
+QCoro::Task<std::optional<std::int32_t>> CConnectionPage::ClassifyOnce() {
     CAhrsState& state = Link().State();
     const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
     if (state.TakeUnknownVersionReport()) {
-        ReportUnknownVersion();
-        return std::nullopt;
+        co_await ReportUnknownVersion();
+        co_return std::nullopt;
     }
-    return versionClass;
+    co_return versionClass;
 }
 
-void CConnectionPage::ReportUnknownVersion() {
-    ShowMessageBox(QMessageBox::Question,
-                   QStringLiteral("Unknown HX410 Version. Program will CANCEL. Contact Korvan "
-                                  "Tech Support!"),
-                   QStringLiteral("Error - Unknown HX410 Version"), QMessageBox::Ok);
+CConnectionPage::Step CConnectionPage::ReportUnknownVersion() {
+    co_await ShowMessageBox(
+        QMessageBox::Question,
+        QStringLiteral("Unknown HX410 Version. Program will CANCEL. Contact Korvan "
+                       "Tech Support!"),
+        QStringLiteral("Error - Unknown HX410 Version"), QMessageBox::Ok);
     EndWizard(0);
 }
 
 // Sends the mount that was chosen before the link was lost, once the RQ270 has reported a
 // version. False (after telling the installer) when it did not within the bound; the
 // mount then stays pending for the next refresh.
-bool CConnectionPage::CompletePendingMount() {
+QCoro::Task<bool> CConnectionPage::CompletePendingMount() {
     CAhrsState& state = Link().State();
     CBusyBox box(this, QStringLiteral("Sending the new mount position to HX410..."));
     box.Show();
-    Pause(kMountSettleMs);
-    const bool reported =
-        WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); }, kMagVersionBoundMs);
+    co_await Pause(kMountSettleMs);
+    const bool reported = co_await WaitUntil(
+        [&] { return MagVersionReported(state.GetMagVersion()); }, kMagVersionBoundMs);
     if (!reported) {
         box.Hide();
-        ShowErrorBox(QStringLiteral("The RQ270 did not report its software version within %1 "
-                                    "seconds, so the new mount position was not sent to the "
-                                    "HX410.\nCheck the RQ270 cable, then choose the COM port "
-                                    "again.")
-                         .arg(kMagVersionBoundMs / 1000),
-                     QStringLiteral("Error communicating with RQ270"));
-        return false;
+        co_await ShowErrorBox(
+            QStringLiteral("The RQ270 did not report its software version within %1 "
+                           "seconds, so the new mount position was not sent to the "
+                           "HX410.\nCheck the RQ270 cable, then choose the COM port "
+                           "again.")
+                .arg(kMagVersionBoundMs / 1000),
+            QStringLiteral("Error communicating with RQ270"));
+        co_return false;
     }
-    Pause(kMountSettleMs);
+    co_await Pause(kMountSettleMs);
+    if (StepCancelled()) {
+        co_return false;
+    }
     Link().SendMount(Session().SelectedMount());
     Session().SetSelectedMount(CInstallationSession::kNoMount);
-    Pause(kCommandGapMs);
+    co_await Pause(kCommandGapMs);
     Link().ResetErrors();
-    Pause(kCommandGapMs);
+    co_await Pause(kCommandGapMs);
     Link().ResetImu();
-    Pause(kCommandGapMs);
-    return true;
+    co_await Pause(kCommandGapMs);
+    co_return true;
 }
 
 void CConnectionPage::ShowSpeedSelection(std::int32_t versionClass) {
@@ -535,39 +553,42 @@ void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {
     }
 }
 
-void CConnectionPage::OnTick() {
+CConnectionPage::Step CConnectionPage::OnTick() {
     if (LeaveWhenNoTailNumber()) {
-        return;
+        co_return;
     }
     if (!Link().IsLinkAlive()) {
         ShowNotConnected();
-        return;
+        co_return;
     }
     ShowVersions();
-    const std::optional<std::int32_t> versionClass = ClassifyOnce();
+    const std::optional<std::int32_t> versionClass = co_await ClassifyOnce();
     if (!versionClass) {
-        return; // the program is ending
+        co_return; // the program is ending
     }
     if (mountAwaitsVersion && *versionClass != kUnknownVersionClass) {
-        Refresh(); // the refresh that had no version yet, now with one
-        return;
+        co_await Refresh(); // the refresh that had no version yet, now with one
+        co_return;
     }
     ShowSpeedSelection(*versionClass);
     ShowMaintenanceWord(*versionClass, Pass::Tick);
     ShowFinalButtons(*versionClass);
 }
 
-void CConnectionPage::OnPortChanged(int index) {
+CConnectionPage::Step CConnectionPage::OnPortChanged(int index) {
     const int number = portList->itemData(index).toInt();
     if (Link().IsPortOpen() && Link().PortName() == "COM" + std::to_string(number)) {
         // The port in use chosen again, as the failure boxes ask: its link stays, and what
         // failed (a restore, a pending mount) is tried again.
-        Refresh();
-        return;
+        co_await Refresh();
+        co_return;
     }
     Link().Close();
     SetHint(QString());
-    Refresh();
+    co_await Refresh();
+    if (StepCancelled()) {
+        co_return;
+    }
     if (number > 0 && !Link().Open(static_cast<std::uint8_t>(number)) &&
         Link().LastOpenError() == EBUSY) {
         SetHint(QStringLiteral("COM%1 is in use by another program. Close that program, then "
@@ -576,18 +597,19 @@ void CConnectionPage::OnPortChanged(int index) {
     }
 }
 
-void CConnectionPage::OnSpeedChosen() {
+CConnectionPage::Step CConnectionPage::OnSpeedChosen() {
     highSpeed->setEnabled(false);
     lowSpeed->setEnabled(false);
     CBusyBox box(this, QStringLiteral("Storing the ARINC 429 speed selection..."));
     box.Show();
     Link().SetA429Speed(highSpeed->isChecked());
-    Pause(kSpeedStoreDelayMs);
-    const bool stored = Link().EraseAndStoreMcc();
+    co_await Pause(kSpeedStoreDelayMs);
+    const StepOutcome outcome = co_await EraseAndStoreMcc(StepContext());
+    const bool stored = outcome == StepOutcome::Done;
     box.Hide();
     if (!stored) {
-        ShowErrorBox(QStringLiteral("Failed to store ARINC 429 speed selection to RQ270."),
-                     QStringLiteral("Error storing values"));
+        co_await ShowErrorBox(QStringLiteral("Failed to store ARINC 429 speed selection to RQ270."),
+                              QStringLiteral("Error storing values"));
     }
 }
 
@@ -597,16 +619,17 @@ void CConnectionPage::OnMaintenanceWordClicked() {
     maintenanceWord->setEnabled(false);
 }
 
-bool CConnectionPage::MagnetometerAnswers(double waitBeforeReturnMs) {
+QCoro::Task<bool> CConnectionPage::MagnetometerAnswers(double waitBeforeReturnMs) {
     if (MagVersionReported(Link().State().GetMagVersion())) {
-        return true;
+        co_return true;
     }
-    ShowErrorBox(QStringLiteral("RQ270 is not communicating with the HX410.  Please connect the "
-                                "RQ270."),
-                 QStringLiteral("Error communicating with RQ270"));
-    Pause(waitBeforeReturnMs);
+    co_await ShowErrorBox(
+        QStringLiteral("RQ270 is not communicating with the HX410.  Please connect the "
+                       "RQ270."),
+        QStringLiteral("Error communicating with RQ270"));
+    co_await Pause(waitBeforeReturnMs);
     GoToPage(kConnectionPage);
-    return false;
+    co_return false;
 }
 
 void CConnectionPage::SaveSelectedPort() {
@@ -616,30 +639,34 @@ void CConnectionPage::SaveSelectedPort() {
     }
 }
 
-void CConnectionPage::OnCalibrate() {
-    if (!MagnetometerAnswers(0)) {
-        return;
+CConnectionPage::Step CConnectionPage::OnCalibrate() {
+    const bool answers = co_await MagnetometerAnswers(0);
+    if (!answers) {
+        co_return;
     }
     SaveSelectedPort();
     GoToPage(kFreeFieldPage);
 }
 
-void CConnectionPage::OnVerifyOnly() {
-    if (!MagnetometerAnswers(kVerifyDelayMs)) {
-        return;
+CConnectionPage::Step CConnectionPage::OnVerifyOnly() {
+    const bool answers = co_await MagnetometerAnswers(kVerifyDelayMs);
+    if (!answers) {
+        co_return;
     }
     SaveSelectedPort();
     Link().SelectOutputPage('C');
-    Pause(kVerifyDelayMs);
+    co_await Pause(kVerifyDelayMs);
+    // The verify page shows Finish alone when reached this way.
     GoToPage(kVerifyPage);
-    SetWizardButtons(IWizardFrame::kFinish);
 }
 
-void CConnectionPage::OnClearPreCal() {
-    if (!ShowErrorBox(QStringLiteral("Press \"OK\" to clear free field measurment.\nPress "
-                                     "\"Cancel\" to leave it alone."),
-                      QStringLiteral("Clear Free Field Measurement"))) {
-        return;
+CConnectionPage::Step CConnectionPage::OnClearPreCal() {
+    const bool clear = co_await ShowErrorBox(
+        QStringLiteral("Press \"OK\" to clear free field measurment.\nPress \"Cancel\" to leave "
+                       "it alone."),
+        QStringLiteral("Clear Free Field Measurement"));
+    if (!clear) {
+        co_return;
     }
     const CMagMeasurementFile file(Link().State().GetMagSerialNumber());
     file.Archive();

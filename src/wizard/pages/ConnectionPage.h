@@ -37,27 +37,27 @@ public:
     explicit CConnectionPage(QWidget* parent = nullptr);
 
     void OnInit() override;
-    void OnSetActive() override;
-    void OnKillActive() override;
+    Step OnSetActive() override;
+    Step OnKillActive() override;
 
 protected:
-    void OnMessage(int message) override;
-    void OnTick() override;
+    Step OnMessage(int message) override;
+    Step OnTick() override;
 
 private:
     enum class Pass { Refresh, Tick };
 
     void BuildControls();
     void FillPortList();
-    void Refresh();
-    void RefreshOnce();
+    Step Refresh();
+    Step RefreshOnce();
     bool LeaveWhenNoTailNumber();
     void ShowNotConnected();
-    bool RestoreCompassCorrections();
+    QCoro::Task<bool> RestoreCompassCorrections();
     // The version class, or nothing when an unknown version is ending the program.
-    std::optional<std::int32_t> ClassifyWithRetries();
-    std::optional<std::int32_t> ClassifyOnce();
-    bool CompletePendingMount();
+    QCoro::Task<std::optional<std::int32_t>> ClassifyWithRetries();
+    QCoro::Task<std::optional<std::int32_t>> ClassifyOnce();
+    QCoro::Task<bool> CompletePendingMount();
     void ShowSpeedSelection(std::int32_t versionClass);
     void ShowMaintenanceWord(std::int32_t versionClass, Pass pass);
     void ShowGoOnButton(std::int32_t versionClass);
@@ -67,15 +67,15 @@ private:
     void SetStatusText(const QString& text);
     void SetHint(const QString& text);
 
-    void OnPortChanged(int index);
-    void OnSpeedChosen();
+    Step OnPortChanged(int index);
+    Step OnSpeedChosen();
     void OnMaintenanceWordClicked();
-    void OnCalibrate();
-    void OnVerifyOnly();
-    void OnClearPreCal();
-    bool MagnetometerAnswers(double waitBeforeReturnMs);
+    Step OnCalibrate();
+    Step OnVerifyOnly();
+    Step OnClearPreCal();
+    QCoro::Task<bool> MagnetometerAnswers(double waitBeforeReturnMs);
     void SaveSelectedPort();
-    void ReportUnknownVersion();
+    Step ReportUnknownVersion();
 
     QComboBox* portList = nullptr;
     QLineEdit* statusField = nullptr;

@@ -7,8 +7,9 @@
 #include "device/AhrsLink.h"
 #include "device/FixedPoint.h"
 #include "device/VersionCapabilities.h"
+#include "procedure/PollForEcho.h"
+#include "procedure/StoreCorrections.h"
 #include "records/CalibrationMath.h"
-#include "records/EchoPoll.h"
 #include "records/FineErrorCheck.h"
 #include "records/InstallationSession.h"
 #include "records/SampleAgreement.h"
@@ -130,7 +131,8 @@ void CFineCalibrationPage::BuildControls() {
     right->addStretch(1);
     storeButton =
         MakeButton(QStringLiteral("Store Configuration Module"), QStringLiteral("storeButton"));
-    connect(storeButton, &QPushButton::clicked, this, [this] { OnStoreConfiguration(); });
+    connect(storeButton, &QPushButton::clicked, this,
+            [this] { RunAction([this] { return OnStoreConfiguration(); }); });
     right->addWidget(storeButton);
     columns->addLayout(right, 1);
 }
@@ -142,8 +144,9 @@ QWidget* CFineCalibrationPage::BuildCardinal(int heading) {
     const QString name = QString::fromLatin1(kHeadingNames[heading]);
     cardinal.button = MakeButton(QStringLiteral("Calibrate ") + name,
                                  HeadingObjectName(heading, "CalibrateButton"));
-    connect(cardinal.button, &QPushButton::clicked, this,
-            [this, heading] { OnCalibrateHeading(heading); });
+    connect(cardinal.button, &QPushButton::clicked, this, [this, heading] {
+        RunAction([this, heading] { return OnCalibrateHeading(heading); });
+    });
     cardinal.result = new CColouredField;
     cardinal.result->setObjectName(HeadingObjectName(heading, "ResultField"));
     cardinal.result->setAccessibleName(name + QStringLiteral(" result"));
@@ -192,7 +195,7 @@ void CFineCalibrationPage::OnInit() {
     storeButton->hide();
 }
 
-void CFineCalibrationPage::OnSetActive() {
+CFineCalibrationPage::Step CFineCalibrationPage::OnSetActive() {
     CAhrsState& state = Link().State();
     storeButton->hide();
     SetWizardButtons(IWizardFrame::kBack | IWizardFrame::kNext);
@@ -205,13 +208,15 @@ void CFineCalibrationPage::OnSetActive() {
     }
     Session().SetRestoreDue(true);
     Subscribe(); // a link lost while the corrections are zeroed is reported afterwards
-    StartAfresh();
+    co_await StartAfresh();
     locationBlock->setVisible(TakesLocation());
     if (IsActivePage() && TakesLocation()) {
-        ShowLocationFromUnit();
+        co_await ShowLocationFromUnit();
     }
-    if (!IsActivePage()) {
-        return; // a lost link went to the connection page meanwhile: nothing more is sent
+    if (!IsActivePage() || StepCancelled()) {
+        // A lost link went to the connection page meanwhile, or the wizard is closing:
+        // nothing more is sent.
+        co_return;
     }
     Link().SelectOutputPage('C');
     state.ClearCounters();
@@ -225,7 +230,7 @@ void CFineCalibrationPage::OnSetActive() {
 
 // Every visit begins the step anew: no heading measured, neutral result fields, and the
 // unit's compass corrections zeroed so that the errors are measured without them.
-void CFineCalibrationPage::StartAfresh() {
+CFineCalibrationPage::Step CFineCalibrationPage::StartAfresh() {
     for (Cardinal& cardinal : cardinals) {
         cardinal.result->SetNeutral();
         cardinal.result->clear();
@@ -235,15 +240,20 @@ void CFineCalibrationPage::StartAfresh() {
     configurationStored = false;
     Session().ClearFineErrors();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
-    correctionsZeroed = Link().IsLinkAlive() && ZeroCorrections();
+    correctionsZeroed = false;
+    if (Link().IsLinkAlive()) {
+        correctionsZeroed = co_await ZeroCorrections();
+    }
 }
 
-bool CFineCalibrationPage::ZeroCorrections() {
-    return SendCompassCorrections({}, Sending::Zero);
+QCoro::Task<bool> CFineCalibrationPage::ZeroCorrections() {
+    const bool zeroed = co_await SendCompassCorrections({}, Sending::Zero);
+    co_return zeroed;
 }
 
-void CFineCalibrationPage::OnKillActive() {
+CFineCalibrationPage::Step CFineCalibrationPage::OnKillActive() {
     measurementBox.Hide();
+    co_return;
 }
 
 bool CFineCalibrationPage::TakesLocation() const {
@@ -252,20 +262,20 @@ bool CFineCalibrationPage::TakesLocation() const {
 
 // Fills the two fields with what the unit holds: it reports them on output page E. Without
 // a link the fields stay empty, so that nothing is sent before the installer types them.
-void CFineCalibrationPage::ShowLocationFromUnit() {
+CFineCalibrationPage::Step CFineCalibrationPage::ShowLocationFromUnit() {
     latitudeEdit->clear();
     variationEdit->clear();
     if (!Link().IsLinkAlive()) {
-        return;
+        co_return;
     }
     {
         CBusyBox box(this, QStringLiteral("Reading latitude and magnetic variation from HX410..."));
         box.Show();
         Link().SelectOutputPage('E');
-        Pause(kPageEReadMs);
+        co_await Pause(kPageEReadMs);
     }
     if (!Link().IsLinkAlive()) {
-        return;
+        co_return;
     }
     const CAhrsState& state = Link().State();
     variationEdit->setText(QString::fromStdString(FixedPoint(state.GetMagneticVariation(), 2)));
@@ -274,7 +284,7 @@ void CFineCalibrationPage::ShowLocationFromUnit() {
 
 // The two fields as numbers within their ranges; otherwise the installer is told which
 // field is wrong and nothing is returned.
-std::optional<CFineCalibrationPage::Location> CFineCalibrationPage::ReadLocation() {
+QCoro::Task<std::optional<CFineCalibrationPage::Location>> CFineCalibrationPage::ReadLocation() {
     const struct {
         QLineEdit* edit;
         const char* name;
@@ -284,21 +294,23 @@ std::optional<CFineCalibrationPage::Location> CFineCalibrationPage::ReadLocation
     for (const auto& field : fields) {
         const std::optional<double> value = NumberOf(field.edit->text());
         if (!value || std::fabs(*value) > field.limit) {
-            ShowErrorBox(QStringLiteral("%1: \"%2\" is not a number from -%3 to %3 degrees.\n"
-                                        "Nothing was sent to the HX410. Correct the field and "
-                                        "try again.")
-                             .arg(QLatin1String(field.name), field.edit->text(),
-                                  QString::number(field.limit, 'f', 0)),
-                         QStringLiteral("Invalid %1").arg(QLatin1String(field.name)));
+            co_await ShowErrorBox(
+                QStringLiteral("%1: \"%2\" is not a number from -%3 to %3 degrees.\n"
+                               "Nothing was sent to the HX410. Correct the field and "
+                               "try again.")
+                    .arg(QLatin1String(field.name), field.edit->text(),
+                         QString::number(field.limit, 'f', 0)),
+                QStringLiteral("Invalid %1").arg(QLatin1String(field.name)));
             field.edit->setFocus();
-            return std::nullopt;
+            co_return std::nullopt;
         }
         (field.edit == latitudeEdit ? location.latitude : location.variation) = *value;
     }
-    return location;
+    co_return location;
 }
 
-void CFineCalibrationPage::SendLocation(const Location& location, bool suspendParsing) {
+CFineCalibrationPage::Step CFineCalibrationPage::SendLocation(Location location,
+                                                              bool suspendParsing) {
     const auto send = [&](auto command) {
         if (suspendParsing) {
             Link().SetParsingSuspended(true);
@@ -307,9 +319,9 @@ void CFineCalibrationPage::SendLocation(const Location& location, bool suspendPa
         Link().SetParsingSuspended(false);
     };
     send([&] { Link().SendLatitude(location.latitude); });
-    Pause(kLatitudeSettleMs);
+    co_await Pause(kLatitudeSettleMs);
     send([&] { Link().SendMagvar(location.variation); });
-    Pause(kVariationSettleMs);
+    co_await Pause(kVariationSettleMs);
 }
 
 // Sets the four compass corrections, each confirmed by the unit's echo within a bound: new
@@ -317,8 +329,8 @@ void CFineCalibrationPage::SendLocation(const Location& location, bool suspendPa
 // exactly. The page's own busy box shows meanwhile, or `shown`, the caller's. False (after
 // hiding the busy box and telling the installer what was not confirmed) at the first one
 // not confirmed.
-bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& values,
-                                                  Sending sending, CBusyBox* shown) {
+QCoro::Task<bool> CFineCalibrationPage::SendCompassCorrections(std::array<double, 4> values,
+                                                               Sending sending, CBusyBox* shown) {
     const bool fresh = sending == Sending::New;
     if (sending != Sending::Zero) {
         // The unit may hold these, or some of them, from here on: a heading measured again
@@ -333,10 +345,10 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
     CBusyBox& box = shown != nullptr ? *shown : own;
     box.Show();
     const CAhrsState& state = Link().State();
-    const CEchoPoll poll(UiThread(), TimeBase(), pollMs, kEchoBoundMs);
     for (const int heading : fresh ? kCompassWalk : kIndexOrder) {
         const double value = std::round(values[heading] * 100.0) / 100.0;
-        const EchoPollResult result = poll.RunForEcho(
+        const EchoPollResult result = co_await PollForEcho(
+            StepContext(), pollMs, kEchoBoundMs,
             [&] {
                 Link().SetParsingSuspended(true);
                 const bool sent = Link().SendMcc(heading, value);
@@ -350,34 +362,40 @@ bool CFineCalibrationPage::SendCompassCorrections(const std::array<double, 4>& v
                 "Press a Calibrate button to try again.", "Press Back to try again.",
                 "Press Next to try again.", "Nothing was stored: try again."};
             box.Hide();
-            ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
-                                        "of %2.\n%3\n%4")
-                             .arg(QString::fromLatin1(kHeadingNames[heading]),
-                                  QString::fromStdString(FixedPoint(value, 2)),
-                                  QString::fromLatin1(EchoPollMessage(result)),
-                                  QString::fromLatin1(kThen[static_cast<int>(sending)])),
-                         QStringLiteral("Error setting compass corrections"));
-            return false;
+            co_await ShowErrorBox(
+                QStringLiteral("The HX410 did not confirm the %1 compass correction "
+                               "of %2.\n%3\n%4")
+                    .arg(QString::fromLatin1(kHeadingNames[heading]),
+                         QString::fromStdString(FixedPoint(value, 2)),
+                         QString::fromLatin1(EchoPollMessage(result)),
+                         QString::fromLatin1(kThen[static_cast<int>(sending)])),
+                QStringLiteral("Error setting compass corrections"));
+            co_return false;
         }
     }
     own.Hide();
-    return true;
+    co_return true;
 }
 
 // Computes the compass corrections from the four errors, sends them and has the RQ270's
 // configuration module store them, while `shown` is up. False, after hiding it and a box,
 // when any of it failed.
-bool CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown) {
+QCoro::Task<bool> CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown) {
+    if (StepCancelled()) {
+        co_return false; // the wizard is closing: nothing is stored
+    }
     compassCorrection = ComputeCompassCorrections(Session().FineErrors());
-    if (!SendCompassCorrections(compassCorrection, Sending::New, &shown)) {
-        return false;
+    const bool sent = co_await SendCompassCorrections(compassCorrection, Sending::New, &shown);
+    if (!sent) {
+        co_return false;
     }
-    if (!Link().EraseAndStoreMcc()) {
+    const StepOutcome stored = co_await EraseAndStoreMcc(StepContext());
+    if (stored != StepOutcome::Done) {
         shown.Hide();
-        ReportStoreFailure();
-        return false;
+        co_await ReportStoreFailure();
+        co_return false;
     }
-    return true;
+    co_return true;
 }
 
 CInstallationSession::Corrections CFineCalibrationPage::UnitCorrections() const {
@@ -395,8 +413,11 @@ std::array<double, 4> CFineCalibrationPage::EarlierCompassCorrections() const {
 // Resets the magnetometer and compares the corrections the unit reports before and after:
 // the stored ones are those it reloads. A link lost meanwhile never counts as kept (its
 // record was reset); the lost-communication path reports it.
-bool CFineCalibrationPage::VerifyAcrossMagReset(const QString& boxText, double waitMs,
-                                                const std::optional<Location>& entered) {
+QCoro::Task<bool> CFineCalibrationPage::VerifyAcrossMagReset(QString boxText, double waitMs,
+                                                             std::optional<Location> entered) {
+    if (StepCancelled()) {
+        co_return false; // the wizard is closing: the magnetometer is not reset
+    }
     const CInstallationSession::Corrections before = UnitCorrections();
     Link().SetParsingSuspended(true);
     Link().ResetErrors();
@@ -404,33 +425,37 @@ bool CFineCalibrationPage::VerifyAcrossMagReset(const QString& boxText, double w
     Link().SetParsingSuspended(false);
     CBusyBox box(this, boxText);
     box.Show();
-    Pause(waitMs);
+    co_await Pause(waitMs);
     const CInstallationSession::Corrections after = UnitCorrections();
-    const bool locationKept = !entered || LocationReadBack(*entered);
+    bool locationKept = true;
+    if (entered) {
+        locationKept = co_await LocationReadBack(*entered);
+    }
     box.Hide();
     if (!Link().IsLinkAlive()) {
-        return false;
+        co_return false;
     }
     if (after != before || !locationKept) {
-        ReportStoreFailure();
-        return false;
+        co_await ReportStoreFailure();
+        co_return false;
     }
-    return true;
+    co_return true;
 }
 
-bool CFineCalibrationPage::LocationReadBack(const Location& entered) {
+QCoro::Task<bool> CFineCalibrationPage::LocationReadBack(Location entered) {
     Link().SelectOutputPage('E');
-    Pause(kPageEReadMs);
+    co_await Pause(kPageEReadMs);
     const CAhrsState& state = Link().State();
     const bool kept =
         std::fabs(state.GetLatitude() - entered.latitude) < kReadBackTolerance &&
         std::fabs(state.GetMagneticVariation() - entered.variation) < kReadBackTolerance;
     Link().SelectOutputPage('C');
-    return kept;
+    co_return kept;
 }
 
-void CFineCalibrationPage::ReportStoreFailure() {
-    ShowErrorBox(QString::fromLatin1(kStoreFailure), QString::fromLatin1(kStoreFailureCaption));
+CFineCalibrationPage::Step CFineCalibrationPage::ReportStoreFailure() {
+    co_await ShowErrorBox(QString::fromLatin1(kStoreFailure),
+                          QString::fromLatin1(kStoreFailureCaption));
 }
 
 // The new corrections are in the configuration module: they are now the ones to keep, and
@@ -454,7 +479,7 @@ void CFineCalibrationPage::EnableCalibrate(bool enabled) {
     }
 }
 
-void CFineCalibrationPage::OnTick() {
+CFineCalibrationPage::Step CFineCalibrationPage::OnTick() {
     const CAhrsState& state = Link().State();
     Link().CheckOutputPage();
     const CStatusPanel::Status status = ShowLive();
@@ -462,6 +487,7 @@ void CFineCalibrationPage::OnTick() {
     fineHeadingRate = state.GetAvgHeadingRate();
     steady = std::fabs(fineHeadingRate) < kSteadyRate;
     EnableCalibrate(status.ahrsValid && steady);
+    co_return;
 }
 
 void CFineCalibrationPage::OnDisplayTick() {
@@ -493,37 +519,40 @@ void CFineCalibrationPage::ShowWhetherAllMeasured() {
     }
 }
 
-void CFineCalibrationPage::OnCalibrateHeading(int heading) {
+CFineCalibrationPage::Step CFineCalibrationPage::OnCalibrateHeading(int heading) {
     if (!correctionsZeroed) {
         // The heading shown was taken with the earlier corrections: it is measured again
         // once the unit is steady without them.
-        correctionsZeroed = ZeroCorrections();
+        correctionsZeroed = co_await ZeroCorrections();
         EnableCalibrate(false);
-        return;
+        co_return;
     }
     const double error = CardinalError(fineHeading, heading);
     if (!IsFineErrorInRange(error)) {
         ShowWhetherAllMeasured();
-        ShowErrorBox(QString::fromUtf8(kFineRangeWarning), QString::fromUtf8(kRangeWarningCaption));
-        return;
+        co_await ShowErrorBox(QString::fromUtf8(kFineRangeWarning),
+                              QString::fromUtf8(kRangeWarningCaption));
+        co_return;
     }
-    if (!AgreesWithRecordedErrors(heading, error)) {
-        return;
+    const bool agrees = co_await AgreesWithRecordedErrors(heading, error);
+    if (!agrees) {
+        co_return;
     }
     measurementBox.Show();
-    const bool steadyThroughout = HeadingHeldWhileRecording(fineHeading);
+    const bool steadyThroughout = co_await HeadingHeldWhileRecording(fineHeading);
     measurementBox.Hide();
     if (!Link().IsLinkAlive()) {
-        return; // the record was reset meanwhile; the lost-communication path reports it
+        co_return; // the record was reset meanwhile; the lost-communication path reports it
     }
     if (!steadyThroughout) {
-        ShowErrorBox(QStringLiteral("The heading was not steady while the %1 error was recorded: "
-                                    "it jumped by more than the unit's noise (a poor cable, or "
-                                    "the aircraft moved).\nNothing was recorded for %1. Keep the "
-                                    "aircraft still and press Calibrate %1 again.")
-                         .arg(QString::fromLatin1(kHeadingNames[heading])),
-                     QStringLiteral("Readings not steady"));
-        return;
+        co_await ShowErrorBox(
+            QStringLiteral("The heading was not steady while the %1 error was recorded: "
+                           "it jumped by more than the unit's noise (a poor cable, or "
+                           "the aircraft moved).\nNothing was recorded for %1. Keep the "
+                           "aircraft still and press Calibrate %1 again.")
+                .arg(QString::fromLatin1(kHeadingNames[heading])),
+            QStringLiteral("Readings not steady"));
+        co_return;
     }
     Cardinal& cardinal = cardinals[heading];
     cardinal.result->SetValid();
@@ -534,20 +563,20 @@ void CFineCalibrationPage::OnCalibrateHeading(int heading) {
 
 // The headings through the recording's wait, one every kRecordSampleMs, must stay with the
 // heading of the press, as a steady aircraft's do.
-bool CFineCalibrationPage::HeadingHeldWhileRecording(double pressed) {
+QCoro::Task<bool> CFineCalibrationPage::HeadingHeldWhileRecording(double pressed) {
     std::vector<double> headings;
     for (double waited = 0; waited < kMeasurementSettleMs; waited += kRecordSampleMs) {
-        Pause(kRecordSampleMs);
+        co_await Pause(kRecordSampleMs);
         headings.push_back(Link().State().GetAvgHeading());
     }
     const CSampleAgreement agreement(CSampleAgreement::kHeadingFloor,
                                      CSampleAgreement::Scale::Degrees360);
-    return agreement.StayNear(headings, pressed);
+    co_return agreement.StayNear(headings, pressed);
 }
 
 // A new error must fit those already recorded at the other headings; otherwise the
 // installer is told and nothing is recorded.
-bool CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
+QCoro::Task<bool> CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
     std::array<std::optional<double>, 4> recorded;
     for (int i = 0; i < 4; ++i) {
         if (cardinals[i].result->IsValid()) {
@@ -560,7 +589,7 @@ bool CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
     const bool hardIronCorrected = held.mfc != decltype(held.mfc){};
     const FineAgreement agreement = CheckFineError(heading, error, recorded, hardIronCorrected);
     if (agreement == FineAgreement::Agrees) {
-        return true;
+        co_return true;
     }
     const QString name = QString::fromLatin1(kHeadingNames[heading]);
     const QString why =
@@ -569,98 +598,108 @@ bool CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
                              "headings.")
             : QStringLiteral("The %1 error of %2 degrees and the errors at the other headings "
                              "cannot all be right.");
-    ShowErrorBox(why.arg(name, QString::fromStdString(FixedPoint(error, 2))) +
-                     QStringLiteral("\nNothing was recorded for %1. Check the aircraft's alignment "
-                                    "to the compass rose and press Calibrate %1 again; if the "
-                                    "error stays, measure the other headings again.")
-                         .arg(name),
-                 QStringLiteral("Errors do not agree"));
-    return false;
+    co_await ShowErrorBox(why.arg(name, QString::fromStdString(FixedPoint(error, 2))) +
+                              QStringLiteral("\nNothing was recorded for %1. Check the aircraft's "
+                                             "alignment to the compass rose and press Calibrate %1 "
+                                             "again; if the error stays, measure the other "
+                                             "headings again.")
+                                  .arg(name),
+                          QStringLiteral("Errors do not agree"));
+    co_return false;
 }
 
-void CFineCalibrationPage::OnStoreConfiguration() {
+CFineCalibrationPage::Step CFineCalibrationPage::OnStoreConfiguration() {
     if (!allHeadingsMeasured) {
-        return;
+        co_return;
     }
     std::optional<Location> location;
     if (TakesLocation()) {
-        location = ReadLocation();
+        location = co_await ReadLocation();
         if (!location) {
-            return;
+            co_return;
         }
     }
     {
         CBusyBox box(this, QStringLiteral("Recording configuration module..."));
         box.Show();
         if (location) {
-            SendLocation(*location, /*suspendParsing=*/false);
+            co_await SendLocation(*location, /*suspendParsing=*/false);
         }
-        const bool stored = StoreCompassCorrections(box);
+        const bool stored = co_await StoreCompassCorrections(box);
         if (stored) {
-            Pause(kStoreSettleMs);
+            co_await Pause(kStoreSettleMs);
         }
         box.Hide();
         if (!stored) {
-            return;
+            co_return;
         }
     }
-    if (VerifyAcrossMagReset(QStringLiteral("Verifying RQ270 configuration module..."),
-                             kVerifyResetMs, location)) {
+    const bool kept = co_await VerifyAcrossMagReset(
+        QStringLiteral("Verifying RQ270 configuration module..."), kVerifyResetMs, location);
+    if (kept) {
         Stored();
         GoToPage(kFinishPage);
     }
 }
 
-int CFineCalibrationPage::OnWizardNext() {
+CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardNext() {
     if (allHeadingsMeasured) {
         std::optional<Location> location;
         if (TakesLocation()) {
-            location = ReadLocation();
+            location = co_await ReadLocation();
             if (!location) {
-                return kStay;
+                co_return kStay;
             }
-            SendLocation(*location, /*suspendParsing=*/true);
+            co_await SendLocation(*location, /*suspendParsing=*/true);
         }
         CBusyBox box(this, QStringLiteral("Recording new settings on HX410..."));
         box.Show();
-        const bool stored = StoreCompassCorrections(box);
+        const bool stored = co_await StoreCompassCorrections(box);
         if (stored) {
-            Pause(kNextSettleMs);
+            co_await Pause(kNextSettleMs);
         }
         box.Hide();
         if (!stored) {
-            return kStay;
+            co_return kStay;
         }
-    } else if (!SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForNext)) {
+    } else {
         // Without new measurements Next verifies the corrections held before this step,
         // which the page zeroed on entry: they go back first.
-        return kStay;
+        const bool restored =
+            co_await SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForNext);
+        if (!restored) {
+            co_return kStay;
+        }
     }
-    Pause(kNextLeadMs);
-    if (!VerifyAcrossMagReset(QStringLiteral("Resetting RQ270..."), kNextResetMs, std::nullopt)) {
-        return kStay;
+    co_await Pause(kNextLeadMs);
+    const bool kept = co_await VerifyAcrossMagReset(QStringLiteral("Resetting RQ270..."),
+                                                    kNextResetMs, std::nullopt);
+    if (!kept) {
+        co_return kStay;
     }
     Stored();
-    return kProceed;
+    co_return kProceed;
 }
 
-int CFineCalibrationPage::OnWizardBack() {
+CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardBack() {
     // Back leaves the unit with the compass corrections it held before this step.
-    if (!SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack)) {
-        return kStay;
+    const bool restored =
+        co_await SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack);
+    if (!restored) {
+        co_return kStay;
     }
     Session().SetRestoreDue(false); // they are back
     // Versions without the coarse step would pass straight back through it to here: the
     // way back leads to the connection page.
     if (!VersionCapabilities::Of(Link().State().GetAhrsVersionClass()).coarseStep) {
         GoToPage(kConnectionPage);
-        return kStay;
+        co_return kStay;
     }
-    return kProceed;
+    co_return kProceed;
 }
 
-void CFineCalibrationPage::OnMessage(int message) {
+CFineCalibrationPage::Step CFineCalibrationPage::OnMessage(int message) {
     if (message == kDeviceUpdateMessage) {
-        ReportLostCommunication();
+        co_await ReportLostCommunication();
     }
 }

@@ -53,15 +53,17 @@ public:
     explicit CFineCalibrationPage(QWidget* parent = nullptr);
     ~CFineCalibrationPage() override;
 
+    bool LeavesOnLinkLoss() const override { return true; }
+
     void OnInit() override;
-    void OnSetActive() override;
-    void OnKillActive() override;
-    int OnWizardNext() override;
-    int OnWizardBack() override;
+    Step OnSetActive() override;
+    Step OnKillActive() override;
+    Answer OnWizardNext() override;
+    Answer OnWizardBack() override;
 
 protected:
-    void OnMessage(int message) override;
-    void OnTick() override;
+    Step OnMessage(int message) override;
+    Step OnTick() override;
     void OnDisplayTick() override;
 
 private:
@@ -80,22 +82,22 @@ private:
     QWidget* BuildCardinal(int heading);
     QWidget* BuildHeadingDisplay();
     QWidget* BuildLocation();
-    void StartAfresh();
+    Step StartAfresh();
     // Why a set of compass corrections is sent: zeroed for the measurement, the earlier ones
     // restored for Back or for Next's verification, or the new ones to be stored.
     enum class Sending { Zero, RestoreForBack, RestoreForNext, New };
-    bool SendCompassCorrections(const std::array<double, 4>& values, Sending sending,
-                                CBusyBox* shown = nullptr);
-    bool ZeroCorrections();
+    QCoro::Task<bool> SendCompassCorrections(std::array<double, 4> values, Sending sending,
+                                             CBusyBox* shown = nullptr);
+    QCoro::Task<bool> ZeroCorrections();
     bool TakesLocation() const;
-    void ShowLocationFromUnit();
-    std::optional<Location> ReadLocation();
-    void SendLocation(const Location& location, bool suspendParsing);
-    bool StoreCompassCorrections(CBusyBox& shown);
-    bool VerifyAcrossMagReset(const QString& boxText, double waitMs,
-                              const std::optional<Location>& entered);
-    bool LocationReadBack(const Location& entered);
-    void ReportStoreFailure();
+    Step ShowLocationFromUnit();
+    QCoro::Task<std::optional<Location>> ReadLocation();
+    Step SendLocation(Location location, bool suspendParsing);
+    QCoro::Task<bool> StoreCompassCorrections(CBusyBox& shown);
+    QCoro::Task<bool> VerifyAcrossMagReset(QString boxText, double waitMs,
+                                           std::optional<Location> entered);
+    QCoro::Task<bool> LocationReadBack(Location entered);
+    Step ReportStoreFailure();
     void Stored();
     CInstallationSession::Corrections UnitCorrections() const;
     std::array<double, 4> EarlierCompassCorrections() const;
@@ -103,10 +105,10 @@ private:
     void ShowFrameOf(double heading);
     void EnableCalibrate(bool enabled);
     void ShowWhetherAllMeasured();
-    void OnCalibrateHeading(int heading);
-    bool AgreesWithRecordedErrors(int heading, double error);
-    bool HeadingHeldWhileRecording(double pressed);
-    void OnStoreConfiguration();
+    Step OnCalibrateHeading(int heading);
+    QCoro::Task<bool> AgreesWithRecordedErrors(int heading, double error);
+    QCoro::Task<bool> HeadingHeldWhileRecording(double pressed);
+    Step OnStoreConfiguration();
 
     CCompassCtrl* compass = nullptr;
     CRateMeterCtrl* rateMeter = nullptr;

@@ -8,6 +8,7 @@
 #include "records/InstallationSession.h"
 #include "report/InstallationReport.h"
 #include "wizard/BusyBox.h"
+#include "wizard/DialogAwaiter.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/IdentificationFile.h"
@@ -41,17 +42,18 @@ std::tm LocalNow() {
 }
 
 // The report is printed whole: a page range chosen here would not be honoured.
-bool AskForPrinter(QPrinter& printer, QWidget* owner) {
+QCoro::Task<bool> AskForPrinter(QPrinter& printer, QWidget* owner, CStepToken token) {
     QPrintDialog dialog(&printer, owner);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true); // a PDF without a printer
-    return dialog.exec() == QDialog::Accepted;
+    const int answer = co_await CDialogAwaiter(dialog, std::move(token), QDialog::Rejected);
+    co_return answer == QDialog::Accepted;
 }
 
 // The log is appended to a file that exists, so the dialog asks no question about
 // replacing one; its title says what happens instead.
-QString AskForLogFile(const QString& proposedName, QWidget* owner) {
+QCoro::Task<QString> AskForLogFile(QString proposedName, QWidget* owner, CStepToken token) {
     QFileDialog dialog(owner);
     dialog.setWindowTitle(
         QStringLiteral("Save Installation Log (added to the end of an existing file)"));
@@ -60,10 +62,11 @@ QString AskForLogFile(const QString& proposedName, QWidget* owner) {
     dialog.setNameFilters({QStringLiteral("Log (*.log)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("log"));
     dialog.selectFile(proposedName);
-    if (dialog.exec() != QDialog::Accepted) {
-        return QString();
+    const int answer = co_await CDialogAwaiter(dialog, std::move(token), QDialog::Rejected);
+    if (answer != QDialog::Accepted) {
+        co_return QString();
     }
-    return dialog.selectedFiles().value(0);
+    co_return dialog.selectedFiles().value(0);
 }
 
 QString Fixed2(double value) {
@@ -119,7 +122,8 @@ void CFinishPage::BuildControls() {
     mountPicture->setFixedSize(kPictureSide, kPictureSide);
     right->addWidget(mountPicture);
     QPushButton* print = MakeButton(QStringLiteral("Print Report"), QStringLiteral("printButton"));
-    connect(print, &QPushButton::clicked, this, &CFinishPage::OnPrintReport);
+    connect(print, &QPushButton::clicked, this,
+            [this] { RunAction([this] { return OnPrintReport(); }); });
     right->addWidget(print);
     right->addStretch(1);
     columns->addLayout(right);
@@ -129,25 +133,25 @@ void CFinishPage::OnInit() {
     directory = CurrentDirectory();
 }
 
-void CFinishPage::OnSetActive() {
+CFinishPage::Step CFinishPage::OnSetActive() {
     SetWizardButtons(IWizardFrame::kNext);
     if (locked) {
         ShowSummary();
-        return;
+        co_return;
     }
     // The values of the calibration, once taken with the unit connected, stand: a link lost
     // and back since then has reset the unit's record, not the calibration.
     if (const std::optional<InstallationValues> frozen =
             Session().FrozenFor(Link().State().GetAhrsSerialNumber())) {
         ShowValues(*frozen);
-        return;
+        co_return;
     }
     locked = true;
     ShowValues(Session().ValuesWith(Link().State(), directory));
     // Read behind a box over the complete page, unless the record holds the unit's already.
     // A link lost meanwhile has reset the record: the values taken before it are shown.
     if (Link().IsLinkAlive() && (!values.latitude || !values.magneticVariation)) {
-        ReadLocationFromUnit();
+        co_await ReadLocationFromUnit();
         if (Link().IsLinkAlive()) {
             ShowValues(Session().ValuesWith(Link().State(), directory));
         }
@@ -181,14 +185,14 @@ void CFinishPage::ShowValues(const InstallationValues& taken) {
 // before this page selects for most version classes. The rows are awaited for a bounded
 // time; rows that did not come leave the values "not read" rather than the record's reset
 // zeros. Page E stays selected: it is the output the unit is left in from here on.
-void CFinishPage::ReadLocationFromUnit() {
+CFinishPage::Step CFinishPage::ReadLocationFromUnit() {
     const CAhrsState& state = Link().State();
     const std::uint32_t latitudes = state.GetLatitudeCount();
     const std::uint32_t variations = state.GetMagneticVariationCount();
     CBusyBox box(this, QStringLiteral("Reading latitude and magnetic variation from HX410..."));
     box.Show();
     Link().SelectOutputPage('E');
-    WaitUntil(
+    co_await WaitUntil(
         [&] {
             return !Link().IsLinkAlive() || (state.GetLatitudeCount() != latitudes &&
                                              state.GetMagneticVariationCount() != variations);
@@ -255,9 +259,9 @@ void CFinishPage::ShowSummary() {
     }
 }
 
-void CFinishPage::OnPrintReport() {
+CFinishPage::Step CFinishPage::OnPrintReport() {
     if (locked) {
-        return;
+        co_return;
     }
     locked = true;
     CInstallationReport report;
@@ -265,15 +269,16 @@ void CFinishPage::OnPrintReport() {
     // The dialog names a PDF file after the document.
     printer->setDocName(report.GetName());
     ProposePdfFile(report.GetName());
-    const bool chosen = choosePrinter(*printer, this);
+    const bool chosen = co_await choosePrinter(*printer, this, StepToken());
     const bool printed = !chosen || report.Print(*printer);
     locked = false;
     if (!printed) {
-        ShowErrorBox(QStringLiteral("The report could not be printed on %1.\nCheck the printer "
-                                    "and press Print Report again.")
-                         .arg(printer->outputFileName().isEmpty() ? printer->printerName()
-                                                                  : printer->outputFileName()),
-                     QStringLiteral("Error printing report"));
+        co_await ShowErrorBox(
+            QStringLiteral("The report could not be printed on %1.\nCheck the printer "
+                           "and press Print Report again.")
+                .arg(printer->outputFileName().isEmpty() ? printer->printerName()
+                                                         : printer->outputFileName()),
+            QStringLiteral("Error printing report"));
     }
 }
 
@@ -288,48 +293,49 @@ void CFinishPage::ProposePdfFile(const QString& documentName) {
     printer->setOutputFileName(QString::fromStdString(JoinPath(directory, name)));
 }
 
-int CFinishPage::OnWizardNext() {
+CFinishPage::Answer CFinishPage::OnWizardNext() {
     if (locked) {
-        return kStay;
+        co_return kStay;
     }
     locked = true;
-    SaveLog();
-    PrepareIdentificationFile();
+    co_await SaveLog();
+    co_await PrepareIdentificationFile();
     locked = false;
     Link().SelectOutputPage('E');
     Link().ResetErrors();
-    return kProceed;
+    co_return kProceed;
 }
 
 // The log is the shop's record of the installation: a log that could not be written is
 // reported; the technician can come back with Back and save it elsewhere.
-void CFinishPage::SaveLog() {
+CFinishPage::Step CFinishPage::SaveLog() {
     const std::tm now = LocalNow();
-    const QString path = chooseLogFile(
+    const QString path = co_await chooseLogFile(
         QString::fromStdString(CInstallationLogWriter::ProposedFileName(values.tailNumber, now)),
-        this);
+        this, StepToken());
     if (path.isEmpty()) {
-        return;
+        co_return;
     }
     const std::string error = CInstallationLogWriter::Append(path.toStdString(), values, now);
     if (!error.empty()) {
-        ShowErrorBox(QStringLiteral("The installation log could not be saved to\n%1\n(%2).\n\n"
-                                    "To save it elsewhere, press Back on the next page, then "
-                                    "Next here again.")
-                         .arg(path, QString::fromStdString(error)),
-                     QStringLiteral("Error saving installation log"));
+        co_await ShowErrorBox(
+            QStringLiteral("The installation log could not be saved to\n%1\n(%2).\n\n"
+                           "To save it elsewhere, press Back on the next page, then "
+                           "Next here again.")
+                .arg(path, QString::fromStdString(error)),
+            QStringLiteral("Error saving installation log"));
     }
 }
 
 // The next aircraft keeps the installer and the shop, and is asked for its tail number.
-void CFinishPage::PrepareIdentificationFile() const {
+CFinishPage::Step CFinishPage::PrepareIdentificationFile() {
     const std::string path = CIdentificationFile::Path();
     CIdentificationFile::Entries entries;
     if (CIdentificationFile::Read(path, entries)) {
         entries.tailNumber.clear();
         errno = 0;
         if (!CIdentificationFile::Write(path, entries)) {
-            ShowWriteFailureBox(
+            co_await ShowWriteFailureBox(
                 QStringLiteral("The tail number of this aircraft could not be cleared from"), path,
                 errno,
                 QStringLiteral("The next start of the program will fill it in again: type the "

@@ -29,9 +29,11 @@ class CFinishPage : public CWizardPage {
 
 public:
     // Lets the technician choose and set up the printer; false when cancelled.
-    using PrinterChooser = std::function<bool(QPrinter& printer, QWidget* owner)>;
+    using PrinterChooser =
+        std::function<QCoro::Task<bool>(QPrinter& printer, QWidget* owner, CStepToken token)>;
     // Asks where to save the log, proposing a file name; empty when cancelled.
-    using LogFileChooser = std::function<QString(const QString& proposedName, QWidget* owner)>;
+    using LogFileChooser =
+        std::function<QCoro::Task<QString>(QString proposedName, QWidget* owner, CStepToken token)>;
 
     // How long the unit is given to show its latitude and magnetic variation (output page E).
     static constexpr double kPageEReadMs = 2500;
@@ -40,8 +42,8 @@ public:
     ~CFinishPage() override;
 
     void OnInit() override;
-    void OnSetActive() override;
-    int OnWizardNext() override;
+    Step OnSetActive() override;
+    Answer OnWizardNext() override;
 
     // The dialogs, replaceable so that tests can answer them.
     void SetPrinterChooser(PrinterChooser chooser) { choosePrinter = std::move(chooser); }
@@ -59,13 +61,13 @@ private:
 
     void BuildControls();
     void ShowValues(const InstallationValues& taken);
-    void ReadLocationFromUnit();
+    Step ReadLocationFromUnit();
     std::vector<SummaryRow> SummaryRows() const;
     void ShowSummary();
-    void OnPrintReport();
+    Step OnPrintReport();
     void ProposePdfFile(const QString& documentName);
-    void SaveLog();
-    void PrepareIdentificationFile() const;
+    Step SaveLog();
+    Step PrepareIdentificationFile();
 
     QGridLayout* summary = nullptr;
     CMountPictureView* mountPicture = nullptr;

@@ -107,7 +107,8 @@ void CFreeFieldPage::BuildControls() {
     right->addStretch(1);
     columns->addLayout(right, 1);
 
-    connect(executeButton, &QPushButton::clicked, this, &CFreeFieldPage::OnExecute);
+    connect(executeButton, &QPushButton::clicked, this,
+            [this] { RunAction([this] { return OnExecute(); }); });
 }
 
 void CFreeFieldPage::OnInit() {
@@ -116,15 +117,15 @@ void CFreeFieldPage::OnInit() {
     statusPanel->Refresh(Link().State());
 }
 
-void CFreeFieldPage::OnSetActive() {
+CFreeFieldPage::Step CFreeFieldPage::OnSetActive() {
     if (LoadMeasurement()) {
         Session().SetPendingPage(kMountPage);
         PostMessage(kPageMessage);
-        return;
+        co_return;
     }
     if (Session().TakePendingPage() != kNoPendingPage) {
         PostMessage(kPageMessage);
-        return;
+        co_return;
     }
     freeField = {};
     collectionCount = 0;
@@ -139,6 +140,7 @@ void CFreeFieldPage::OnSetActive() {
     ShowReading(ReadUnit());
     executeButton->setEnabled(false);
     StartPageTimer();
+    co_return;
 }
 
 // The magnetometer's stored measurement, shown as the result. False when it has none.
@@ -157,32 +159,34 @@ bool CFreeFieldPage::LoadMeasurement() {
     return true;
 }
 
-void CFreeFieldPage::OnKillActive() {
+CFreeFieldPage::Step CFreeFieldPage::OnKillActive() {
     AbandonCollection();
     StopPageTimer();
     Unsubscribe();
-    Pause(kLeaveSettleMs);
+    co_await Pause(kLeaveSettleMs);
 }
 
-void CFreeFieldPage::OnMessage(int message) {
+CFreeFieldPage::Step CFreeFieldPage::OnMessage(int message) {
     if (message == kPageMessage) {
         if (IsActivePage()) {
             const int pending = Session().TakePendingPage();
             GoToPage(pending == kNoPendingPage ? kMountPage : pending);
         }
-        return;
+        co_return;
     }
     if (message == kDeviceUpdateMessage && !Link().IsLinkAlive()) {
         AbandonCollection(); // before the box, so no stale wait box stays above it
-        ReportLostCommunication();
+        co_await ReportLostCommunication();
     }
 }
 
-void CFreeFieldPage::OnExecute() {
+// The samples themselves come from the ticks that follow.
+CFreeFieldPage::Step CFreeFieldPage::OnExecute() {
     samples.Clear();
     samplesToGo = kSamplesPerCollection;
     collectingBox.SetProgress(0, kSamplesPerCollection);
     collectingBox.Show();
+    co_return;
 }
 
 void CFreeFieldPage::AbandonCollection() {
@@ -192,7 +196,7 @@ void CFreeFieldPage::AbandonCollection() {
     collectingBox.Hide();
 }
 
-void CFreeFieldPage::OnTick() {
+CFreeFieldPage::Step CFreeFieldPage::OnTick() {
     const CStatusPanel::Status status = statusPanel->Refresh(Link().State());
     if (!status.ahrsValid) {
         executeButton->setEnabled(false);
@@ -209,7 +213,7 @@ void CFreeFieldPage::OnTick() {
     }
     if (unsteady) {
         unsteady = false;
-        ShowErrorBox(
+        co_await ShowErrorBox(
             QStringLiteral(
                 "The magnetometer readings were not steady: a sample differed "
                 "from the others by more than the sensor's noise (a poor "
@@ -282,7 +286,7 @@ void CFreeFieldPage::ShowResult() {
     }
 }
 
-int CFreeFieldPage::OnWizardFinish() {
+CFreeFieldPage::Answer CFreeFieldPage::OnWizardFinish() {
     AbandonCollection(); // a second collection still running is not what is saved
     CBusyBox savingBox(this, QStringLiteral("Saving free-field values to file..."));
     savingBox.Show();
@@ -292,23 +296,24 @@ int CFreeFieldPage::OnWizardFinish() {
     if (!file.Write(freeField[0], freeField[1], freeField[2])) {
         const int error = errno;
         savingBox.Hide();
-        ReportSaveFailure(QString::fromStdString(file.Path()), error);
+        co_await ReportSaveFailure(QString::fromStdString(file.Path()), error);
         // The page stays, with Finish ready for another try once the cause is fixed.
         SetWizardButtons(IWizardFrame::kFinish);
-        return kStay;
+        co_return kStay;
     }
-    Pause(kSavedShowMs);
+    co_await Pause(kSavedShowMs);
     savingBox.Hide();
-    return kProceed;
+    co_return kProceed;
 }
 
-void CFreeFieldPage::ReportSaveFailure(const QString& path, int error) {
+CFreeFieldPage::Step CFreeFieldPage::ReportSaveFailure(QString path, int error) {
     const QString reason = error != 0
                                ? QString::fromStdString(std::generic_category().message(error))
                                : QStringLiteral("The file could not be written completely");
-    ShowErrorBox(QStringLiteral("The free field measurement could not be saved to\n%1\n\n"
-                                "Reason: %2.\n\nCorrect the cause (for example, make the folder "
-                                "writable or free some disk space), then press Finish again.")
-                     .arg(path, reason),
-                 QStringLiteral("Error saving free field measurement"));
+    co_await ShowErrorBox(
+        QStringLiteral("The free field measurement could not be saved to\n%1\n\n"
+                       "Reason: %2.\n\nCorrect the cause (for example, make the folder "
+                       "writable or free some disk space), then press Finish again.")
+            .arg(path, reason),
+        QStringLiteral("Error saving free field measurement"));
 }

@@ -28,14 +28,16 @@ public:
 
     explicit CFreeFieldPage(QWidget* parent = nullptr);
 
+    bool LeavesOnLinkLoss() const override { return true; }
+
     void OnInit() override;
-    void OnSetActive() override;
-    void OnKillActive() override;
-    int OnWizardFinish() override;
+    Step OnSetActive() override;
+    Step OnKillActive() override;
+    Answer OnWizardFinish() override;
 
 protected:
-    void OnMessage(int message) override;
-    void OnTick() override;
+    Step OnMessage(int message) override;
+    Step OnTick() override;
 
 private:
     struct Reading {
@@ -47,7 +49,7 @@ private:
 
     void BuildControls();
     bool LoadMeasurement();
-    void OnExecute();
+    Step OnExecute();
     // Ends a running collection without a result: the box goes, the samples are dropped.
     void AbandonCollection();
     void TakeSample(const Reading& reading);
@@ -55,7 +57,7 @@ private:
     void ShowResult();
     Reading ReadUnit() const;
     void ShowReading(const Reading& reading);
-    void ReportSaveFailure(const QString& path, int error);
+    Step ReportSaveFailure(QString path, int error);
 
     CStatusPanel* statusPanel = nullptr;
     std::array<QLineEdit*, 5> countFields{}; // X, Y, Z, XL, YL

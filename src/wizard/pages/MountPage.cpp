@@ -107,7 +107,7 @@ void CMountPage::OnInit() {
     }
 }
 
-void CMountPage::OnSetActive() {
+CMountPage::Step CMountPage::OnSetActive() {
     cycle = Cycle::None;
     changeRequested = false;
     ticks = 0;
@@ -122,7 +122,7 @@ void CMountPage::OnSetActive() {
             mountList->scrollToItem(item);
             mountList->setFocus();
             OnMountSelected(); // also when the item was selected already
-            return;
+            co_return;
         }
     }
     mountList->clearSelection();
@@ -142,7 +142,7 @@ void CMountPage::MarkCurrentMount() {
     }
 }
 
-void CMountPage::OnKillActive() {
+CMountPage::Step CMountPage::OnKillActive() {
     CancelCycle();
     Unsubscribe();
     // A position only clicked is not a request; a requested one the connection page
@@ -150,11 +150,12 @@ void CMountPage::OnKillActive() {
     if (!changeRequested) {
         Session().SetSelectedMount(kNoMount);
     }
+    co_return;
 }
 
-int CMountPage::OnWizardNext() {
+CMountPage::Answer CMountPage::OnWizardNext() {
     SetWizardButtons(0);
-    return kProceed;
+    co_return kProceed;
 }
 
 int CMountPage::SelectedId() const {
@@ -200,20 +201,20 @@ void CMountPage::CancelCycle() {
     switchOnBox.Hide();
 }
 
-void CMountPage::OnMessage(int message) {
+CMountPage::Step CMountPage::OnMessage(int message) {
     if (message == kDeviceUpdateMessage) {
-        OnLinkChanged();
+        co_await OnLinkChanged();
     } else if (message == kPageMessage) {
-        OnProceed();
+        co_await OnProceed();
     }
 }
 
-void CMountPage::OnLinkChanged() {
+CMountPage::Step CMountPage::OnLinkChanged() {
     if (Link().IsLinkAlive()) {
         if (cycle == Cycle::SwitchOn) {
             StartProceeding();
         }
-        return;
+        co_return;
     }
     switch (cycle) {
     case Cycle::SwitchOff: // switched off as asked
@@ -222,40 +223,41 @@ void CMountPage::OnLinkChanged() {
         switchOnBox.Show();
         ticks = 0;
         StartPageTimer();
-        return;
+        co_return;
     case Cycle::SwitchOn:
     case Cycle::Proceeding:
-        return;
+        co_return;
     case Cycle::None:
-        ReportLostLink();
-        return;
+        co_await ReportLostLink();
+        co_return;
     }
 }
 
-void CMountPage::ReportLostLink() {
+CMountPage::Step CMountPage::ReportLostLink() {
     if (!changeRequested) {
         Session().SetSelectedMount(kNoMount);
     }
-    ShowErrorBox(QStringLiteral("Lost communication with the HX410.  Returning to Comm port "
-                                "selection page."),
-                 QStringLiteral("Error communicating with HX410."));
+    co_await ShowErrorBox(
+        QStringLiteral("Lost communication with the HX410.  Returning to Comm port "
+                       "selection page."),
+        QStringLiteral("Error communicating with HX410."));
     Link().SelectOutputPage('F');
     GoToPage(kConnectionPage);
 }
 
-void CMountPage::OnTick() {
+CMountPage::Step CMountPage::OnTick() {
     if (cycle != Cycle::SwitchOn) {
-        return;
+        co_return;
     }
     if (Link().IsLinkAlive()) {
         StartProceeding();
-        return;
+        co_return;
     }
     if (ticks >= kGiveUpTicks) {
         // The change stays requested: the connection page completes it once the unit answers.
         CancelCycle();
         GoToPage(kConnectionPage);
-        return;
+        co_return;
     }
     ++ticks;
 }
@@ -268,50 +270,55 @@ void CMountPage::StartProceeding() {
 
 // Waits, within a bound, for the unit and then its magnetometer to answer. False (after
 // telling the installer) when they did not.
-bool CMountPage::UnitReady() {
+QCoro::Task<bool> CMountPage::UnitReady() {
     const CAhrsState& state = Link().State();
-    bool ready = WaitUntil([&] { return Link().IsLinkAlive(); }, kLinkPollBoundMs);
+    bool ready = co_await WaitUntil([&] { return Link().IsLinkAlive(); }, kLinkPollBoundMs);
     if (ready) {
         // A unit back from power-off shows its default output page, without the versions.
         Link().SelectOutputPage('F');
-        ready =
-            WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); }, kLinkPollBoundMs);
+        ready = co_await WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); },
+                                   kLinkPollBoundMs);
     }
     if (ready) {
-        return true;
+        co_return true;
     }
     switchOnBox.Hide();
-    ShowErrorBox(QStringLiteral("The HX410 or its RQ270 did not answer within %1 seconds of "
-                                "power-on, so the new mount position was not sent yet.\nIt is "
-                                "sent from the Comm port selection page once they answer.")
-                     .arg(kLinkPollBoundMs / 1000),
-                 QStringLiteral("Error communicating with HX410."));
-    return false;
+    co_await ShowErrorBox(
+        QStringLiteral("The HX410 or its RQ270 did not answer within %1 seconds of "
+                       "power-on, so the new mount position was not sent yet.\nIt is "
+                       "sent from the Comm port selection page once they answer.")
+            .arg(kLinkPollBoundMs / 1000),
+        QStringLiteral("Error communicating with HX410."));
+    co_return false;
 }
 
-void CMountPage::OnProceed() {
+CMountPage::Step CMountPage::OnProceed() {
     const int mount = Session().SelectedMount();
     if (cycle != Cycle::Proceeding || !changeRequested || !IsActivePage()) {
-        return;
+        co_return;
     }
     cycle = Cycle::None;
     if (mount < kFirstMount || mount > kLastMount) {
         CancelCycle();
-        return;
+        co_return;
     }
-    if (!UnitReady()) {
+    const bool ready = co_await UnitReady();
+    if (!ready) {
         GoToPage(kConnectionPage);
-        return;
+        co_return;
     }
-    Pause(kSettleMs);
+    co_await Pause(kSettleMs);
+    if (StepCancelled()) {
+        co_return;
+    }
     Link().SendMount(mount);
     Session().SetSelectedMount(kNoMount);
     changeRequested = false;
-    Pause(kCommandGapMs);
+    co_await Pause(kCommandGapMs);
     Link().ResetErrors();
-    Pause(kCommandGapMs);
+    co_await Pause(kCommandGapMs);
     Link().ResetImu();
-    Pause(kCommandGapMs);
+    co_await Pause(kCommandGapMs);
     switchOnBox.Hide();
     GoToPage(kCoarsePage);
 }

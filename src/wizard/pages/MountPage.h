@@ -24,13 +24,13 @@ public:
     ~CMountPage() override; // the magnetometer's power reset, once the page was shown
 
     void OnInit() override;
-    void OnSetActive() override;
-    void OnKillActive() override;
-    int OnWizardNext() override;
+    Step OnSetActive() override;
+    Step OnKillActive() override;
+    Answer OnWizardNext() override;
 
 protected:
-    void OnMessage(int message) override;
-    void OnTick() override;
+    Step OnMessage(int message) override;
+    Step OnTick() override;
 
 private:
     // Where a requested mount change stands.
@@ -46,12 +46,12 @@ private:
     int SelectedId() const;
     void OnMountSelected();
     void OnChangeMount();
-    void OnLinkChanged();
+    Step OnLinkChanged();
     void StartProceeding();
-    void OnProceed();
-    bool UnitReady();
+    Step OnProceed();
+    QCoro::Task<bool> UnitReady();
     void CancelCycle();
-    void ReportLostLink();
+    Step ReportLostLink();
 
     QListWidget* mountList = nullptr;
     QPushButton* changeMount = nullptr;

@@ -28,6 +28,7 @@ CPlaceholderPage::CPlaceholderPage(const QString& title, QWidget* parent)
     layout->addStretch(1);
 }
 
-void CPlaceholderPage::OnSetActive() {
+CPlaceholderPage::Step CPlaceholderPage::OnSetActive() {
     SetWizardButtons(IWizardFrame::kBack);
+    co_return;
 }

@@ -10,5 +10,5 @@ class CPlaceholderPage : public CWizardPage {
 public:
     explicit CPlaceholderPage(const QString& title, QWidget* parent = nullptr);
 
-    void OnSetActive() override;
+    Step OnSetActive() override;
 };

@@ -6,6 +6,7 @@
 #include "device/AhrsLink.h"
 #include "device/FixedPoint.h"
 #include "wizard/Geometry.h"
+#include "wizard/PageIndex.h"
 #include "wizard/PageWidgets.h"
 
 #include <QHBoxLayout>
@@ -76,33 +77,38 @@ void CVerifyPage::OnInit() {
     Link().SelectOutputPage('C');
 }
 
-void CVerifyPage::OnSetActive() {
+CVerifyPage::Step CVerifyPage::OnSetActive() {
     Subscribe();
     Link().SelectOutputPage('C');
     // Back stays open for a visit from the finish page; "Verify Only" leaves Finish alone.
-    SetWizardButtons(IWizardFrame::kBack | IWizardFrame::kFinish);
+    SetWizardButtons(PreviousPage() == kConnectionPage
+                         ? IWizardFrame::kFinish
+                         : IWizardFrame::kBack | IWizardFrame::kFinish);
     compass->ShowNeedle(true);
     compass->setEnabled(true);
     compass->SetHeading(0.0);
     statusPanel->Refresh(Link().State());
     StartPageTimer();
+    co_return;
 }
 
-void CVerifyPage::OnKillActive() {
+CVerifyPage::Step CVerifyPage::OnKillActive() {
     StopPageTimer();
     Unsubscribe();
     Link().SelectOutputPage('E');
+    co_return;
 }
 
-void CVerifyPage::OnMessage(int message) {
+CVerifyPage::Step CVerifyPage::OnMessage(int message) {
     if (message == kDeviceUpdateMessage) {
-        ReportLostCommunication();
+        co_await ReportLostCommunication();
     }
 }
 
-void CVerifyPage::OnTick() {
+CVerifyPage::Step CVerifyPage::OnTick() {
     Link().CheckOutputPage();
     ShowLive();
+    co_return;
 }
 
 void CVerifyPage::ShowLive() {

@@ -21,13 +21,15 @@ public:
 
     explicit CVerifyPage(QWidget* parent = nullptr);
 
+    bool LeavesOnLinkLoss() const override { return true; }
+
     void OnInit() override;
-    void OnSetActive() override;
-    void OnKillActive() override;
+    Step OnSetActive() override;
+    Step OnKillActive() override;
 
 protected:
-    void OnMessage(int message) override;
-    void OnTick() override;
+    Step OnMessage(int message) override;
+    Step OnTick() override;
 
 private:
     void BuildControls();

@@ -113,7 +113,7 @@ QLineEdit* CWelcomePage::AddEntry(int row, const QString& label, const QString& 
     return edit;
 }
 
-void CWelcomePage::OnSetActive() {
+CWelcomePage::Step CWelcomePage::OnSetActive() {
     CIdentificationFile::Entries last;
     if (CIdentificationFile::Read(CIdentificationFile::Path(), last)) {
         ShowFileEntry(tailNumberEdit, last.tailNumber, tailNumberRead);
@@ -125,6 +125,7 @@ void CWelcomePage::OnSetActive() {
                           QStringLiteral(HX410_VERSION));
     ShowFolder();
     tailNumberEdit->setFocus();
+    co_return;
 }
 
 // Where the identification and measurement files go, and whether they can: a folder that
@@ -159,7 +160,7 @@ std::string CWelcomePage::EntryOf(const QLineEdit* edit, const FileEntry& read) 
     return CIdentificationFile::Limit(entry, CIdentificationFile::kEntryLimit);
 }
 
-int CWelcomePage::OnWizardNext() {
+CWelcomePage::Answer CWelcomePage::OnWizardNext() {
     CIdentificationFile::Entries entered{EntryOf(tailNumberEdit, tailNumberRead),
                                          EntryOf(installerEdit, installerRead),
                                          EntryOf(shopNameEdit, shopNameRead)};
@@ -170,12 +171,12 @@ int CWelcomePage::OnWizardNext() {
     const std::string path = CIdentificationFile::Path();
     errno = 0;
     if (!CIdentificationFile::Write(path, entered)) {
-        ShowWriteFailureBox(QStringLiteral("The identification entries could not be saved to"),
-                            path, errno,
-                            QStringLiteral("They are used for this installation, but the next "
-                                           "start of the program will not fill them in."),
-                            QStringLiteral("Error saving identification"));
+        co_await ShowWriteFailureBox(
+            QStringLiteral("The identification entries could not be saved to"), path, errno,
+            QStringLiteral("They are used for this installation, but the next "
+                           "start of the program will not fill them in."),
+            QStringLiteral("Error saving identification"));
     }
     // The entries serve this installation either way; only the next start would miss them.
-    return kProceed;
+    co_return kProceed;
 }

@@ -22,8 +22,8 @@ class CWelcomePage : public CWizardPage {
 public:
     explicit CWelcomePage(QWidget* parent = nullptr);
 
-    void OnSetActive() override;
-    int OnWizardNext() override;
+    Step OnSetActive() override;
+    Answer OnWizardNext() override;
 
 private:
     // An entry as the identification file gave it, and the text its field showed for it.
