@@ -31,13 +31,14 @@ QCoro::Task<StepOutcome> EraseAndStoreMcc(CStepContext& context) {
     }
     CAhrsLink& link = context.Link();
     if (link.WriteEraseMcc()) {
-        StepOutcome outcome = co_await AwaitBanner(context, CAhrsLink::kEraseAck);
-        if (outcome == StepOutcome::Done) {
-            outcome = co_await Delay(context, CAhrsLink::kMccPauseMs);
+        const StepOutcome erased = co_await AwaitBanner(context, CAhrsLink::kEraseAck);
+        if (erased != StepOutcome::Done) {
+            co_return erased;
         }
-        if (outcome != StepOutcome::Done) {
-            co_return outcome;
-        }
+        // Erased: the store follows whatever happens in the pause (a cancel, a silence), or
+        // the unit would be left without any corrections.
+        const StepOutcome paused = co_await Delay(context, CAhrsLink::kMccPauseMs);
+        static_cast<void>(paused);
     }
     if (!link.WriteStoreMcc()) {
         co_return StepOutcome::LinkLost;

@@ -213,6 +213,20 @@ std::string AppendText(const std::string& path, std::string_view text) {
     return reason;
 }
 
+// One line per recorded heading, then the largest deviation; nothing without a swing.
+void WriteSwing(CLogText& log, const CCompassSwing& swing) {
+    for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
+        if (const std::optional<double> deviation = swing.DeviationAt(line)) {
+            std::string heading = std::to_string(CCompassSwing::LineHeading(line));
+            heading.insert(0, 3 - heading.size(), '0');
+            log.Line("Compass Swing Heading " + heading + ": ", Real(*deviation));
+        }
+    }
+    if (const std::optional<double> largest = swing.MaxDeviation()) {
+        log.Line("Compass Swing Max Deviation: ", Real(*largest));
+    }
+}
+
 } // namespace
 
 std::string CInstallationLogWriter::ProposedFileName(const std::string& tailNumber,
@@ -233,6 +247,15 @@ std::string CInstallationLogWriter::Text(const InstallationValues& values, const
     WriteIdentification(log, values, now);
     WriteCorrections(log, values);
     WriteMeasurements(log, values);
+    WriteSwing(log, values.swing);
+    log.Line("");
+    log.Line("");
+    return log.Take();
+}
+
+std::string CInstallationLogWriter::SwingText(const CCompassSwing& swing) {
+    CLogText log;
+    WriteSwing(log, swing);
     log.Line("");
     log.Line("");
     return log.Take();
@@ -241,4 +264,9 @@ std::string CInstallationLogWriter::Text(const InstallationValues& values, const
 std::string CInstallationLogWriter::Append(const std::string& path,
                                            const InstallationValues& values, const std::tm& now) {
     return AppendText(path, Text(values, now));
+}
+
+std::string CInstallationLogWriter::AppendSwing(const std::string& path,
+                                                const CCompassSwing& swing) {
+    return AppendText(path, SwingText(swing));
 }

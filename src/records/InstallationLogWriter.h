@@ -23,4 +23,10 @@ public:
     // full is taken back out, so the file stays as it was.
     static std::string Append(const std::string& path, const InstallationValues& values,
                               const std::tm& now);
+
+    // The swing's lines as Text() writes them after the calibration's, followed by two empty
+    // lines: for a swing recorded after the log was saved.
+    static std::string SwingText(const CCompassSwing& swing);
+    // Appends SwingText() to the log at `path`, as Append does.
+    static std::string AppendSwing(const std::string& path, const CCompassSwing& swing);
 };

@@ -143,3 +143,26 @@ InstallationValues CInstallationSession::ValuesWith(const CAhrsState& state,
     }
     return v;
 }
+
+void CInstallationSession::Thaw() {
+    frozen.reset();
+    ClearSwing();
+    savedLog.clear();
+}
+
+void CInstallationSession::RecordSwing(int line, double unitHeadingDeg) {
+    swing.Record(line, unitHeadingDeg);
+    swingUnlogged = true;
+}
+
+void CInstallationSession::ClearSwing() {
+    swing = CCompassSwing();
+    swingUnlogged = false;
+}
+
+void CInstallationSession::SetSavedLog(std::string path, bool withSwing) {
+    savedLog = std::move(path);
+    if (withSwing) {
+        swingUnlogged = false;
+    }
+}

@@ -94,10 +94,22 @@ public:
     int TakePendingPage();
 
     // The values of the log and the report, taken once the calibration is done; a new
-    // calibration thaws them. Only the unit they were taken from gets them back.
+    // calibration thaws them, and starts the swing and the log afresh. Only the unit they
+    // were taken from gets them back.
     void Freeze(const InstallationValues& values) { frozen = values; }
-    void Thaw() { frozen.reset(); }
+    void Thaw();
     std::optional<InstallationValues> FrozenFor(std::string_view ahrsSerialNumber) const;
+
+    // The compass swing recorded after the calibration; a new calibration starts it afresh.
+    const CCompassSwing& Swing() const { return swing; }
+    void RecordSwing(int line, double unitHeadingDeg);
+    void ClearSwing();
+    // The log saved on the finish page (empty: none yet), and whether the swing has
+    // headings that it does not hold yet.
+    void SetSavedLog(std::string path, bool withSwing);
+    const std::string& SavedLog() const { return savedLog; }
+    bool SwingUnlogged() const { return swingUnlogged; }
+    void SetSwingLogged() { swingUnlogged = false; }
 
     // The unit's values and this session's measurements and entries, as the log and the
     // report record them (the mount label is the caller's to fill).
@@ -115,4 +127,7 @@ private:
     int selectedMount = kNoMount;
     int pendingPage = kNoPage;
     std::optional<InstallationValues> frozen;
+    CCompassSwing swing;
+    std::string savedLog;
+    bool swingUnlogged = false;
 };

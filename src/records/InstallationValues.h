@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/VersionCapabilities.h"
+#include "records/CompassSwing.h"
 
 #include <array>
 #include <cstdint>
@@ -41,6 +42,11 @@ struct InstallationValues {
     std::array<double, 4> rawMagX{}, rawMagY{}, rawMagZ{};
     std::array<double, 4> effPitch{}, effRoll{};
     std::array<double, 4> levelMagX{}, levelMagY{}, levelMagZ{};
+
+    // The compass swing recorded on the verification page (may be empty), and the tolerance
+    // its deviations were judged by.
+    CCompassSwing swing;
+    double swingToleranceDeg = CCompassSwing::kDefaultToleranceDeg;
 
     // Free-field and sensor-bias values are recorded only for the classes that use them.
     bool HasMagFieldCorrections() const {

@@ -5,10 +5,12 @@
 #include "records/PlainText.h"
 #include "report/DrawField.h"
 #include "report/DrawPicture.h"
+#include "report/DrawSwingPlot.h"
 
 #include <QDate>
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -25,6 +27,12 @@ constexpr double kFirstRowTop = 0.7;
 constexpr double kFooterTop = 10.45;
 constexpr double kFooterBottom = 11.0;
 constexpr double kInchesPerPicturePixel = 0.015;
+// The compass swing's page: its table's columns, and the plot to the right of the table.
+constexpr double kSwingUnitLeft = 1.2;
+constexpr double kSwingDeviationLeft = kValueLeft;
+constexpr double kSwingMarkLeft = 3.1;
+constexpr double kSwingTableRight = 3.5;
+constexpr double kSwingPlotLeft = 4.4;
 // Rows are placed by adding sixths of an inch; this absorbs the rounding of the sums.
 constexpr double kSlack = 1e-9;
 
@@ -57,6 +65,16 @@ QString Text(const std::string& text) {
 // Two decimals with a point whatever the user's locale, as in the log.
 QString Fixed(double value) {
     return QString::fromStdString(FixedPoint(value, 2));
+}
+
+// A heading as a compass shows it, from 0.00 up to 359.99: a unit may give 359.2 as -0.8.
+QString CompassHeading(double deg) {
+    double wrapped = std::fmod(deg, 360.0);
+    if (wrapped < 0.0) {
+        wrapped += 360.0;
+    }
+    const QString text = Fixed(wrapped);
+    return text == QLatin1String("360.00") ? QStringLiteral("0.00") : text;
 }
 
 // The measurement tables run North, East, South, West.
@@ -143,6 +161,12 @@ TextStyle TitleStyle() {
     return style;
 }
 
+TextStyle HeadingStyle() {
+    TextStyle style;
+    style.bold = true;
+    return style;
+}
+
 TextStyle FooterStyle() {
     TextStyle style;
     style.align = TextStyle::Align::Centre;
@@ -191,6 +215,54 @@ void AddRow(CReportGenerator& report, int section, const Row& row, double top) {
     }
 }
 
+// The compass swing as the card that goes with the aircraft's papers, on a page of its own that
+// carries the tail number, so that a loose page still tells which aircraft it belongs to: the
+// tolerance, a row for each recorded line with a mark where the deviation is beyond the
+// tolerance, the largest deviation, and the plot beside the table.
+void AddSwingPage(CReportGenerator& report, const InstallationValues& values) {
+    const int section = AddPage(report, CContainer::Type::SinglePage);
+    double top = kFirstRowTop;
+    AddRow(report, section, Row(QStringLiteral("Tail Number:"), Text(values.tailNumber)), top);
+    top += 2 * kRowHeight;
+
+    auto plot = std::make_unique<CDrawSwingPlot>(values.swing, values.swingToleranceDeg);
+    plot->SetRect(kSwingPlotLeft, top, kRight, top + (kRight - kSwingPlotLeft));
+    report.AddObject(std::move(plot), section);
+
+    const auto line = [&](const TextStyle& style, const QString& text, double left, double right) {
+        AddText<CDrawLabel>(report, section, style, text, {top, left, right, top + kRowHeight});
+    };
+    line(HeadingStyle(), QStringLiteral("Compass Swing"), kLeft, kSwingTableRight);
+    top += kRowHeight;
+    line(RowStyle(), QStringLiteral("Tolerance: %1 degrees").arg(Fixed(values.swingToleranceDeg)),
+         kLeft, kSwingTableRight);
+    top += 2 * kRowHeight;
+
+    line(HeadingStyle(), QStringLiteral("Heading"), kLeft, kSwingUnitLeft);
+    line(HeadingStyle(), QStringLiteral("Unit Heading"), kSwingUnitLeft, kSwingDeviationLeft);
+    line(HeadingStyle(), QStringLiteral("Deviation"), kSwingDeviationLeft, kSwingMarkLeft);
+    for (int index = 0; index < CCompassSwing::kLineCount; ++index) {
+        const std::optional<double> unitHeading = values.swing.UnitHeadingAt(index);
+        const std::optional<double> deviation = values.swing.DeviationAt(index);
+        if (!unitHeading || !deviation) {
+            continue;
+        }
+        top += kRowHeight;
+        line(RowStyle(),
+             QStringLiteral("%1").arg(CCompassSwing::LineHeading(index), 3, 10, QLatin1Char('0')),
+             kLeft, kSwingUnitLeft);
+        line(RowStyle(), CompassHeading(*unitHeading), kSwingUnitLeft, kSwingDeviationLeft);
+        line(RowStyle(), Fixed(*deviation), kSwingDeviationLeft, kSwingMarkLeft);
+        if (values.swing.Exceeds(index, values.swingToleranceDeg)) {
+            line(RowStyle(), QStringLiteral("*"), kSwingMarkLeft, kSwingTableRight);
+        }
+    }
+    top += 2 * kRowHeight;
+    line(RowStyle(),
+         QStringLiteral("Max Deviation: %1").arg(Fixed(values.swing.MaxDeviation().value_or(0.0))),
+         kLeft, kSwingTableRight);
+}
+
 } // namespace
 
 void BuildInstallationReport(CInstallationReport& report, const InstallationValues& values,
@@ -203,6 +275,11 @@ void BuildInstallationReport(CInstallationReport& report, const InstallationValu
     // would reach into the footer starts a further page at the first row's top, and the rows
     // after it follow at their usual spacing.
     int section = AddPage(report, CContainer::Type::FirstPage);
+    // The compass swing is always page 2, whether the rows fit on page 1 or not: pages follow
+    // their sections' order, so the rows' further pages come after it.
+    if (!values.swing.Empty()) {
+        AddSwingPage(report, values);
+    }
     double top = kFirstRowTop;
     for (const Row& row : ReportRows(values, mountPicture)) {
         top += row.spaceBefore;

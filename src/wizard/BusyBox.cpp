@@ -1,6 +1,7 @@
 #include "wizard/BusyBox.h"
 
 #include "wizard/Geometry.h"
+#include "wizard/WizardPage.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -27,8 +28,6 @@ public:
                                (ownerless ? Qt::WindowStaysOnTopHint : Qt::Widget)) {
         setObjectName(QStringLiteral("busyBox"));
         setAttribute(Qt::WA_ShowWithoutActivating);
-        // While a step runs, the technician can press nothing else.
-        setWindowModality(Qt::ApplicationModal);
         setAutoFillBackground(false);
         progress.setObjectName(QStringLiteral("busyProgressBar"));
         progress.setTextVisible(false);
@@ -90,6 +89,13 @@ CBusyBox::~CBusyBox() = default;
 
 void CBusyBox::Show() {
     CBusyWindow* box = BoxWindow(window);
+    // In front of a step's wait the technician can press nothing else; a box that stays up
+    // between steps (a power cycle, a collection) leaves its page usable.
+    const auto* page = qobject_cast<const CWizardPage*>(owner.data());
+    const bool modal = !pageUsable && page != nullptr && page->IsStepRunning();
+    if (box->isModal() != modal && !box->isVisible()) {
+        box->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    }
     box->SetText(text);
     const bool withProgress = !box->Progress().isHidden();
     QSize size = DialogUnitsToPixels(box, kBoxWidthUnits,

@@ -36,6 +36,9 @@ public:
     // Widgets the box leaves uncovered when shown: it moves below them, or above them,
     // within its owner's window.
     void KeepClearOf(std::initializer_list<QWidget*> widgets);
+    // A box that stays up between steps (a collection the ticks carry, a power cycle) never
+    // blocks its page; any other is application-modal while it stands in front of a step.
+    void LeavePageUsable() { pageUsable = true; }
     bool IsVisible() const;
     // The box window (tests look at it).
     QWidget* Window() const;
@@ -46,5 +49,6 @@ private:
     QPointer<QWidget> owner;
     std::vector<QPointer<QWidget>> keepClear;
     QString text;
+    bool pageUsable = false;
     std::unique_ptr<QWidget> window;
 };

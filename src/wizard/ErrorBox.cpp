@@ -45,6 +45,15 @@ QCoro::Task<bool> ShowErrorBox(CStepToken token, QString text, QString caption) 
     co_return answer == QMessageBox::Ok;
 }
 
+QCoro::Task<void> ShowLostCommunicationBox(CStepToken token) {
+    const bool answered = co_await ShowErrorBox(
+        std::move(token),
+        QStringLiteral(
+            "Lost communication with the HX410.  Returning to Comm port selection page."),
+        QStringLiteral("Error communicating with HX410."));
+    static_cast<void>(answered); // either answer goes to the connection page
+}
+
 QCoro::Task<void> ShowWriteFailureBox(CStepToken token, QString what, std::string path, int error,
                                       QString consequence, QString caption) {
     const QString reason = error != 0

@@ -21,6 +21,9 @@ QCoro::Task<QMessageBox::StandardButton> ShowMessageBox(CStepToken token, QMessa
 // only inform ignore the answer.
 QCoro::Task<bool> ShowErrorBox(CStepToken token, QString text, QString caption);
 
+// The box of the wizard's recovery path when the unit stops talking, with OK and Cancel.
+QCoro::Task<void> ShowLostCommunicationBox(CStepToken token);
+
 // The warning box for a file that could not be written, with OK: `what` (the sentence that
 // ends in the file's name), the path, the reason (`error`, an errno value, or 0 when the
 // write was cut short) and `consequence`.

@@ -3,6 +3,7 @@
 #include "device/AhrsLink.h"
 #include "wizard/Artwork.h"
 #include "wizard/ArtworkView.h"
+#include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/StandardPages.h"
 #include "wizard/WizardPage.h"
@@ -210,8 +211,9 @@ bool CInstallationWizard::event(QEvent* event) {
     }
     // A step of a page that works with the unit ends at once: nothing it would still do
     // (send, wait, ask) makes sense without the unit.
-    if (!ended && steps.IsRunning() && current >= 0 && pages[current]->LeavesOnLinkLoss() &&
-        !pages[current]->IsReportingLoss() && !services.link.IsLinkAlive()) {
+    if (!ended && steps.IsRunning() && !reportingLoss && current >= 0 &&
+        pages[current]->LeavesOnLinkLoss() && !pages[current]->IsReportingLoss() &&
+        !services.link.IsLinkAlive()) {
         lossPending = true;
         steps.Cancel();
     }
@@ -219,11 +221,18 @@ bool CInstallationWizard::event(QEvent* event) {
 }
 
 QCoro::Task<void> CInstallationWizard::Settle() {
-    if (std::exchange(lossPending, false) && !ended && current >= 0) {
-        requestedPage = -1; // whatever the cancelled step chose, the recovery path decides
-        co_await pages[current]->ReportLostCommunication();
-    }
     while (!ended) {
+        // A step cancelled for a lost link has unwound: the frame's part waits again.
+        steps.Renew();
+        if (std::exchange(lossPending, false)) {
+            // Whatever the cancelled step chose, the recovery path decides.
+            requestedPage = kConnectionPage;
+            requestedEnd = -1;
+            reportingLoss = true;
+            co_await ShowLostCommunicationBox(steps.Token());
+            reportingLoss = false;
+            continue;
+        }
         if (requestedEnd >= 0) {
             const int result = std::exchange(requestedEnd, -1);
             ended = true;
@@ -239,8 +248,11 @@ QCoro::Task<void> CInstallationWizard::Settle() {
         const int index = std::exchange(requestedPage, -1);
         if (current >= 0 && pages[current]->IsActivePage()) {
             co_await pages[current]->Deactivate();
-            if (requestedPage >= 0 || requestedEnd >= 0) {
-                continue; // the page chose another way on its way out
+            if (lossPending || requestedPage >= 0 || requestedEnd >= 0) {
+                if (requestedPage < 0 && requestedEnd < 0) {
+                    requestedPage = index; // where it was going, unless the loss decides
+                }
+                continue; // the page chose another way on its way out, or the link was lost
             }
         }
         if (ended) {

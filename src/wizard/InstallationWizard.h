@@ -52,6 +52,7 @@ public:
     void EndWizard(int exitCode) override;
     bool RunStep(std::function<QCoro::Task<void>()> step) override;
     CStepRunner& Steps() override { return steps; }
+    void LossReported() override { lossPending = false; }
     int CurrentPage() const override { return current; }
     int PreviousPage() const override { return previous; }
     IUiThread& UiThread() override { return uiThread; }
@@ -92,7 +93,8 @@ private:
     int requestedPage = -1; // a page change asked for during the running step
     int requestedEnd = -1;  // an end asked for (its result), else -1
     bool ended = false;
-    bool lossPending = false; // a step was cancelled for a lost link
+    bool lossPending = false;   // a step was cancelled for a lost link
+    bool reportingLoss = false; // the frame's lost-communication box is open
     bool shownOnce = false;
 
     CArtworkView* header = nullptr;

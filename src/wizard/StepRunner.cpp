@@ -25,9 +25,7 @@ bool CStepRunner::Start(StepMaker make, std::function<Step()> afterwards) {
 
 CStepRunner::Step CStepRunner::Run(StepMaker make, std::function<Step()> afterwards) {
     co_await make();
-    if (context->IsCancelled() && !closing) {
-        context = std::make_unique<CStepContext>(link, timeBase);
-    }
+    Renew();
     if (afterwards) {
         co_await afterwards();
     }
@@ -54,6 +52,12 @@ void CStepRunner::Drain() {
         std::function<void()> item = std::move(held.front());
         held.pop_front();
         item();
+    }
+}
+
+void CStepRunner::Renew() {
+    if (context->IsCancelled() && !closing) {
+        context = std::make_unique<CStepContext>(link, timeBase);
     }
 }
 

@@ -41,6 +41,10 @@ public:
     // runner is going.
     void Cancel();
 
+    // After a cancel (not the runner's own end): a fresh context, so what runs next waits
+    // again.
+    void Renew();
+
     // The context of the running step (outside a step: a context of its own).
     CStepContext& Context() { return *context; }
     const CStepToken& Token() const { return context->Token(); }

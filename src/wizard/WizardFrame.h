@@ -34,6 +34,8 @@ public:
     // asked for. False, starting nothing, while another step runs.
     virtual bool RunStep(std::function<QCoro::Task<void>()> step) = 0;
     virtual CStepRunner& Steps() = 0;
+    // A page tells the installer of a lost link itself: the frame does not again.
+    virtual void LossReported() = 0;
     virtual int CurrentPage() const = 0;
     // The page shown before the current one, or -1.
     virtual int PreviousPage() const = 0;

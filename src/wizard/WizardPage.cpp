@@ -28,10 +28,6 @@ std::chrono::milliseconds RealMilliseconds(const CTimeBase& timeBase, double pro
         std::chrono::milliseconds(std::numeric_limits<int>::max()));
 }
 
-const char kLostCommunicationText[] =
-    "Lost communication with the HX410.  Returning to Comm port selection page.";
-const char kLostCommunicationCaption[] = "Error communicating with HX410.";
-
 } // namespace
 
 CWizardPage::CWizardPage(Kind kind, const QString& title, QWidget* parent)
@@ -201,6 +197,10 @@ QCoro::Task<void> CWizardPage::Pause(double programMs) {
     return Steps().Token().Pause(RealMilliseconds(TimeBase(), programMs));
 }
 
+bool CWizardPage::IsStepRunning() const {
+    return frame != nullptr && Steps().IsRunning();
+}
+
 bool CWizardPage::StepCancelled() const {
     return frame == nullptr || Steps().Token().IsCancelled();
 }
@@ -298,8 +298,8 @@ QCoro::Task<bool> CWizardPage::ReportLostCommunication() {
         co_return false; // the notification announced a link that came up
     }
     const QScopedValueRollback reporting(reportingLoss, true);
-    co_await ShowErrorBox(QString::fromUtf8(kLostCommunicationText),
-                          QString::fromUtf8(kLostCommunicationCaption));
+    frame->LossReported();
+    co_await ShowLostCommunicationBox(StepToken());
     GoToPage(kConnectionPage);
     co_return true;
 }

@@ -75,6 +75,8 @@ public:
     // the box of an earlier loss is still open (one box, however often the link drops).
     QCoro::Task<bool> ReportLostCommunication();
     bool IsReportingLoss() const { return reportingLoss; }
+    // Whether the wizard runs a step now (false outside a wizard).
+    bool IsStepRunning() const;
 
     // Frame notifications.
     virtual void OnInit() {}    // once, before the first OnSetActive

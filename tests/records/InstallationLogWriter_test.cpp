@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -49,7 +51,9 @@ const InstallationValues kKnown{.ahrsSerialNumber = "A1234",
                                 .effRoll = {-0.5, 0.75, 3.14159, -2.71828},
                                 .levelMagX = {500.111, 501.222, 502.333, 503.444},
                                 .levelMagY = {-600.0, -601.0, -602.0, -603.0},
-                                .levelMagZ = {7000.996, 7010.0, 7020.0, 7030.0}};
+                                .levelMagZ = {7000.996, 7010.0, 7020.0, 7030.0},
+                                .swing = {},
+                                .swingToleranceDeg = CCompassSwing::kDefaultToleranceDeg};
 
 std::size_t LineCount(const std::string& text) {
     return std::ranges::count(text, '\n');
@@ -171,6 +175,33 @@ TEST(InstallationLogWriterTest, FailuresGiveTheReasonAndLeaveFilesAsTheyWere) {
     }
     EXPECT_EQ(ReadText(dir / "earlier.log"), "an earlier log\n");
     EXPECT_EQ(dir.Names(), (std::set<std::string>{"earlier.log", "fifo"}));
+}
+
+// The swing follows the calibration's lines, in heading order, then the largest deviation;
+// without one the log is as before. Added later, it is appended on its own.
+TEST(InstallationLogWriterTest, TheSwingFollowsTheCalibrationsLines) {
+    InstallationValues values = kKnown;
+    EXPECT_EQ(CInstallationLogWriter::Text(values, kNow).find("Compass Swing"), std::string::npos);
+    values.swing.Record(11, 331.254); // 330
+    values.swing.Record(0, 359.2);    // 000, across north
+    values.swing.Record(3, 92.5);     // 090
+    const std::string swingLines = "Compass Swing Heading 000: -0.80\n"
+                                   "Compass Swing Heading 090: 2.50\n"
+                                   "Compass Swing Heading 330: 1.25\n"
+                                   "Compass Swing Max Deviation: 2.50\n";
+    const std::string text = CInstallationLogWriter::Text(values, kNow);
+    const std::string before = CInstallationLogWriter::Text(kKnown, kNow);
+    EXPECT_EQ(text, before.substr(0, before.size() - 2) + swingLines + "\n\n");
+    EXPECT_EQ(CInstallationLogWriter::SwingText(values.swing), swingLines + "\n\n");
+
+    const CTempDir dir;
+    const std::string path = dir / "installation.log";
+    ASSERT_EQ(CInstallationLogWriter::Append(path, kKnown, kNow), "");
+    ASSERT_EQ(CInstallationLogWriter::AppendSwing(path, values.swing), "");
+    std::ifstream in(path);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(written, before + swingLines + "\n\n");
+    EXPECT_NE(CInstallationLogWriter::AppendSwing(dir / "no-such-folder/log", values.swing), "");
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace {
 
 constexpr double kRow = 1.0 / 6.0;
@@ -230,11 +232,234 @@ TEST_F(InstallationReport, EveryRowIsPrintedAboveTheFooterWithItsValue) {
 
     const QString artifacts = QStringLiteral(HX410_ARTIFACTS_DIR);
     ASSERT_TRUE(QDir().mkpath(artifacts));
-    QFile::remove(artifacts + "/report.pdf");
-    EXPECT_TRUE(QFile::copy(folder.filePath("full.pdf"), artifacts + "/report.pdf"));
+    QFile::remove(artifacts + "/report-sample.pdf");
+    EXPECT_TRUE(QFile::copy(folder.filePath("full.pdf"), artifacts + "/report-sample.pdf"));
     CInstallationReport full;
     BuildInstallationReport(full, Values(5, true), mountPicture);
     EXPECT_TRUE(full.RenderPage(1, 150).save(artifacts + "/report.png"));
+}
+
+// A compass swing with two lines not recorded (090 and 270), one deviation at exactly 2.00
+// (210), one just beyond it (240), and unit headings given below 0 and from 360 on.
+CCompassSwing Swing() {
+    CCompassSwing swing;
+    const std::optional<double> unitHeadings[] = {-0.8,   31.5,         62.75, std::nullopt,
+                                                  120.0,  147.5,        181.0, 208.0,
+                                                  602.01, std::nullopt, 299.5, 333.25};
+    for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
+        if (unitHeadings[line]) {
+            swing.Record(line, *unitHeadings[line]);
+        }
+    }
+    return swing;
+}
+
+// A row of the swing's table as printed: the aircraft's heading, the unit's, the deviation and
+// the mark, as the words in each column.
+struct SwingRow {
+    QString heading;
+    QString unitHeading;
+    QString deviation;
+    QString mark;
+    double top = 0.0;
+};
+
+// The words of page `page` that stand on the line of `at` between `left` and `right` inches.
+QString Between(const PdfText& text, int page, const QRectF& at, double left, double right) {
+    QStringList words;
+    for (const PdfText::Word& word : text.words) {
+        if (word.page == page && std::abs(word.box.top() - at.top()) < kNear &&
+            word.box.left() > left - kNear && word.box.left() < right - kNear) {
+            words << word.text;
+        }
+    }
+    return words.join(' ');
+}
+
+// The rows of the swing's table on `page`: every three-digit heading in the table's first
+// column (the plot's labels stand far to the right), top to bottom.
+std::vector<SwingRow> SwingRows(const PdfText& text, int page) {
+    static const QRegularExpression heading(R"(^\d\d\d$)");
+    std::vector<SwingRow> rows;
+    for (const PdfText::Word& word : text.words) {
+        if (word.page == page && heading.match(word.text).hasMatch() &&
+            std::abs(word.box.left() - 0.3) < kNear) {
+            rows.push_back({word.text, Between(text, page, word.box, 1.2, 2.3),
+                            Between(text, page, word.box, 2.3, 3.1),
+                            Between(text, page, word.box, 3.1, 4.0), word.box.top()});
+        }
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const SwingRow& a, const SwingRow& b) { return a.top < b.top; });
+    return rows;
+}
+
+TEST_F(InstallationReport, ASwingHasPageTwoToItselfUnderTheTitleAndTailNumber) {
+    const QImage mountPicture = CMountPositionList().Find(8)->picture; // 174 x 174
+    const struct {
+        const char* name;
+        int versionClass;
+        QImage picture;
+        int pagesWithout;     // the report without a swing
+        QString firstOnPage3; // the first row that continues after the swing, if any
+        QString lastRowOnPage1;
+    } cases[] = {
+        {"rows-on-one-page", 7, QImage(), 1, "", "Lvl Z Sensor WEST:"},
+        {"rows-on-two-pages", 5, mountPicture, 2, "Eff Roll SOUTH:", "Eff Roll EAST:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallationValues values = Values(c.versionClass, true);
+        CInstallationReport without;
+        BuildInstallationReport(without, values, c.picture);
+        const PdfText plain = Printed(without, QStringLiteral("%1-plain").arg(c.name));
+        EXPECT_EQ(plain.pages, c.pagesWithout);
+        EXPECT_FALSE(plain.Find("Compass Swing"));
+
+        values.swing = Swing();
+        CInstallationReport report;
+        BuildInstallationReport(report, values, c.picture);
+        const PdfText text = Printed(report, c.name);
+        ASSERT_EQ(text.pages, c.pagesWithout + 1);
+        std::size_t from = 0;
+        for (int page = 1; page <= text.pages; ++page) {
+            const auto title = text.Find("Korvan HX410 AHRS Installation Report", from);
+            const auto footer = text.Find(QStringLiteral("Page %1").arg(page));
+            ASSERT_TRUE(title && footer) << page;
+            EXPECT_EQ(title->page, page);
+            EXPECT_NEAR(title->box.top(), 0.2, kNear);
+            EXPECT_EQ(footer->page, page);
+            from = title->end;
+        }
+        for (const PdfText::Word& word : text.words) {
+            EXPECT_TRUE(word.box.bottom() < kFooterTop ||
+                        std::abs(word.box.top() - kFooterTop) < kNear)
+                << word.text.toStdString();
+        }
+
+        // Page 1 is as it was; the rows that do not fit it follow the swing.
+        const auto last = text.Find(c.lastRowOnPage1);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->page, 1);
+        if (!c.firstOnPage3.isEmpty()) {
+            const auto first = text.Find(c.firstOnPage3);
+            ASSERT_TRUE(first);
+            EXPECT_EQ(first->page, 3);
+            EXPECT_NEAR(first->box.top(), 0.7, kNear);
+        }
+
+        // Page 2: the tail number at the first row's place, then the swing.
+        const auto onPage2 = std::find_if(text.words.begin(), text.words.end(),
+                                          [](const PdfText::Word& word) { return word.page == 2; });
+        const struct {
+            QString phrase;
+            double top;
+            QString beside; // the words to the right of it in the table's columns
+        } lines[] = {
+            {"Tail Number:", 0.7, "N123AB"},
+            {"Compass Swing", 0.7 + 2 * kRow, ""},
+            {"Tolerance: 2.00 degrees", 0.7 + 3 * kRow, ""},
+            {"Heading", 0.7 + 5 * kRow, "Unit Heading Deviation"},
+            {"Max Deviation: 3.25", 0.7 + 17 * kRow, ""},
+        };
+        for (const auto& line : lines) {
+            SCOPED_TRACE(line.phrase.toStdString());
+            const auto found =
+                text.Find(line.phrase, static_cast<std::size_t>(onPage2 - text.words.begin()));
+            ASSERT_TRUE(found);
+            EXPECT_EQ(found->page, 2);
+            EXPECT_NEAR(found->box.left(), 0.3, kNear);
+            EXPECT_NEAR(found->box.top(), line.top, kNear);
+            EXPECT_EQ(Between(text, 2, found->box, found->box.right() + kNear, 4.0), line.beside);
+        }
+
+        // Only the recorded lines, in heading order, one row apart under the column heads.
+        const std::vector<SwingRow> expected{
+            {"000", "359.20", "-0.80", ""},  {"030", "31.50", "1.50", ""},
+            {"060", "62.75", "2.75", "*"},   {"120", "120.00", "0.00", ""},
+            {"150", "147.50", "-2.50", "*"}, {"180", "181.00", "1.00", ""},
+            {"210", "208.00", "-2.00", ""},  {"240", "242.01", "2.01", "*"},
+            {"300", "299.50", "-0.50", ""},  {"330", "333.25", "3.25", "*"},
+        };
+        const std::vector<SwingRow> rows = SwingRows(text, 2);
+        ASSERT_EQ(rows.size(), expected.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            SCOPED_TRACE(expected[i].heading.toStdString());
+            EXPECT_EQ(rows[i].heading, expected[i].heading);
+            EXPECT_EQ(rows[i].unitHeading, expected[i].unitHeading);
+            EXPECT_EQ(rows[i].deviation, expected[i].deviation);
+            EXPECT_EQ(rows[i].mark, expected[i].mark);
+            EXPECT_NEAR(rows[i].top, 0.7 + (6 + static_cast<double>(i)) * kRow, kNear);
+        }
+    }
+
+    // The swing's page as a person sees it.
+    InstallationValues values = Values(5, true);
+    values.swing = Swing();
+    CInstallationReport full;
+    BuildInstallationReport(full, values, mountPicture);
+    const QString artifacts = QStringLiteral(HX410_ARTIFACTS_DIR);
+    ASSERT_TRUE(QDir().mkpath(artifacts));
+    EXPECT_TRUE(full.RenderPage(2, 150).save(artifacts + "/report-sample-page-2.png"));
+}
+
+TEST_F(InstallationReport, TheMarkStandsOnExactlyTheRowsBeyondTheTolerance) {
+    const struct {
+        double tolerance;
+        QString said;
+        QStringList marked;
+    } cases[] = {
+        {2.0, "Tolerance: 2.00 degrees", {"060", "150", "240", "330"}},
+        {1.0, "Tolerance: 1.00 degrees", {"030", "060", "150", "210", "240", "330"}},
+        {2.01, "Tolerance: 2.01 degrees", {"060", "150", "330"}},
+        {3.25, "Tolerance: 3.25 degrees", {}},
+        {0.0,
+         "Tolerance: 0.00 degrees",
+         {"000", "030", "060", "150", "180", "210", "240", "300", "330"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said.toStdString());
+        InstallationValues values = Values(7, true);
+        values.swing = Swing();
+        values.swingToleranceDeg = c.tolerance;
+        CInstallationReport report;
+        BuildInstallationReport(report, values, QImage());
+        const PdfText text = Printed(report, "marks");
+        const auto said = text.Find(c.said);
+        ASSERT_TRUE(said);
+        EXPECT_EQ(said->page, 2);
+        QStringList marked;
+        for (const SwingRow& row : SwingRows(text, 2)) {
+            EXPECT_TRUE(row.mark.isEmpty() || row.mark == "*") << row.mark.toStdString();
+            if (!row.mark.isEmpty()) {
+                marked << row.heading;
+            }
+        }
+        EXPECT_EQ(marked, c.marked);
+    }
+}
+
+TEST_F(InstallationReport, UnitHeadingsAreWrittenAsACompassShowsThem) {
+    const struct {
+        double recorded; // at line 000
+        QString unitHeading;
+        QString deviation;
+    } cases[] = {
+        {-0.8, "359.20", "-0.80"}, {359.999, "0.00", "0.00"}, {720.0, "0.00", "0.00"},
+        {-359.5, "0.50", "0.50"},  {1.25, "1.25", "1.25"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recorded);
+        InstallationValues values = Values(7, true);
+        values.swing.Record(0, c.recorded);
+        CInstallationReport report;
+        BuildInstallationReport(report, values, QImage());
+        const std::vector<SwingRow> rows = SwingRows(Printed(report, "headings"), 2);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].heading, "000");
+        EXPECT_EQ(rows[0].unitHeading, c.unitHeading);
+        EXPECT_EQ(rows[0].deviation, c.deviation);
+    }
 }
 
 } // namespace

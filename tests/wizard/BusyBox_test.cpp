@@ -25,7 +25,7 @@ protected:
     BusyBoxTest() {
         wizard.show();
         wizard.GoToPage(kCoarsePage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         wizard.move(137, 91);
         page = wizard.Page(kCoarsePage);
         compass = new QWidget(page);

@@ -5,13 +5,21 @@
 #include "SimPagesFixture.h"
 #include "controls/ColouredField.h"
 #include "records/CalibrationMath.h"
+#include "records/CompassSwing.h"
+#include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "wizard/pages/FinishPage.h"
+#include "wizard/pages/VerifyPage.h"
+
+#include <QPrinter>
 
 #include <QListWidget>
 
 #include <array>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -34,6 +42,71 @@ protected:
     }
     static double MaxOf(const std::vector<std::string>& swing) {
         return swing.empty() ? 1e9 : std::strtod(swing.back().c_str() + 10, nullptr);
+    }
+
+    // On the verification page, the twelve marked lines: turned there, steady, recorded; each
+    // deviation agrees with the simulator's own figure at that heading.
+    void RecordTheSwing(CTestUnit& sim, const std::vector<std::string>& figures) {
+        auto* record = wizard.Page(kVerifyPage)->findChild<QPushButton*>("recordHeadingButton");
+        for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
+            const int heading = CCompassSwing::LineHeading(line);
+            ASSERT_EQ(sim.Command("heading " + std::to_string(heading)).rfind("ok heading", 0), 0u);
+            const double output = std::stod(sim.Value("OutputHeading"));
+            ASSERT_TRUE(RunEventsUntil([&] {
+                return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) < 0.05 &&
+                       record->isEnabled();
+            })) << heading;
+            record->click();
+            ASSERT_TRUE(StepsEnded(wizard));
+            const std::optional<double> deviation = Session().Swing().DeviationAt(line);
+            ASSERT_TRUE(deviation.has_value()) << heading;
+            EXPECT_NEAR(*deviation, SimError(figures, heading), 0.15) << heading;
+        }
+    }
+    // The simulator's heading error at `heading` from its swing listing.
+    static double SimError(const std::vector<std::string>& figures, int heading) {
+        const std::string key = "swing " + std::to_string(heading) + " ";
+        for (const std::string& figure : figures) {
+            if (figure.rfind(key, 0) == 0) {
+                return std::strtod(figure.c_str() + figure.find("error=") + 6, nullptr);
+            }
+        }
+        ADD_FAILURE() << "no swing figure at " << heading;
+        return 1e9;
+    }
+    // Prints the report from the verification page to artifacts/report.pdf, and its second
+    // page (the swing) to a picture.
+    void PrintFromTheVerifyPage() {
+        const std::string pdf = std::string(HX410_ARTIFACTS_DIR) + "/report.pdf";
+        std::filesystem::remove(pdf);
+        auto* verify = static_cast<CVerifyPage*>(wizard.Page(kVerifyPage));
+        verify->SetPrinterChooser(
+            [pdf](QPrinter& printer, QWidget*, CStepToken) -> QCoro::Task<bool> {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(QString::fromStdString(pdf));
+                co_return true;
+            });
+        auto* print = verify->findChild<QPushButton*>("swingPrintButton");
+        ASSERT_TRUE(print->isVisible());
+        print->click();
+        ASSERT_TRUE(StepsEnded(wizard));
+        ASSERT_TRUE(std::filesystem::exists(pdf));
+        const std::string text = Run("pdftotext -f 2 -l 2 '" + pdf + "' - 2>/dev/null");
+        EXPECT_NE(text.find("Compass Swing"), std::string::npos) << text;
+        EXPECT_NE(text.find("N410KT"), std::string::npos) << text;
+        Run("pdftoppm -f 2 -l 2 -r 100 -png -singlefile '" + pdf + "' '" +
+            std::string(HX410_ARTIFACTS_DIR) + "/report-page-2'");
+    }
+    static std::string Run(const std::string& command) {
+        std::string out;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+                out.append(buffer, n);
+            }
+            ::pclose(pipe);
+        }
+        return out;
     }
 
     // On `page`, each cardinal heading in the walk order: turned there, steady, measured.
@@ -88,7 +161,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
 
     // The calibration: the measurement is found, so Calibrate leads to the mount page.
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(WaitConnected());
     ASSERT_TRUE(GoOnBy("calibrateButton", kMountPage));
     auto* list = Find<QListWidget>("mountList");
@@ -104,7 +177,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() & IWizardFrame::kNext; }));
     const auto coarse = ComputeCoarseCorrections(RecordedHeadings(), freeField.z).correction;
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_EQ(sim.Value(std::string("Mfc") + "XYZ"[axis]), std::to_string(coarse[axis]));
@@ -132,7 +205,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     });
     ASSERT_TRUE(StepsEnded(wizard)); // the page has read the unit's location
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kVerifyPage; }));
     std::ifstream log(logPath);
     const std::string logText((std::istreambuf_iterator<char>(log)),
@@ -143,16 +216,35 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
         << logText;
     EXPECT_NE(logText.find("Sensor Bias X: " + std::to_string(coarse[0]) + "\n"),
               std::string::npos);
+    const std::vector<std::string> after = Swing(sim);
+    ASSERT_FALSE(after.empty());
+    RecordTheSwing(sim, after);
+    SaveArtifact(wizard, "page-7-swing");
+    PrintFromTheVerifyPage();
+
     wizard.PressFinish();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_FALSE(wizard.isVisible());
     EXPECT_EQ(wizard.result(), CInstallationWizard::kResultFinished);
     for (const auto& box : answerer.Boxes()) {
         ADD_FAILURE() << box.caption << ": " << box.text;
     }
 
-    const std::vector<std::string> after = Swing(sim);
-    ASSERT_FALSE(after.empty());
+    // The swing recorded at Finish is in the log the finish page saved, after its lines.
+    std::ifstream logAgain(logPath);
+    const std::string withSwing((std::istreambuf_iterator<char>(logAgain)),
+                                std::istreambuf_iterator<char>());
+    EXPECT_EQ(withSwing.rfind(logText, 0), 0u);
+    for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
+        const std::string heading =
+            QStringLiteral("%1").arg(line * 30, 3, 10, QLatin1Char('0')).toStdString();
+        EXPECT_NE(withSwing.find("Compass Swing Heading " + heading + ": ", logText.size()),
+                  std::string::npos)
+            << heading;
+    }
+    EXPECT_NE(withSwing.find("Compass Swing Max Deviation: ", logText.size()), std::string::npos);
+    std::ofstream(std::string(HX410_ARTIFACTS_DIR) + "/installation-with-swing.log") << withSwing;
+
     std::ofstream swing(std::string(HX410_ARTIFACTS_DIR) + "/swing.txt");
     for (const std::string& line : after) {
         swing << line << '\n';

@@ -87,14 +87,14 @@ protected:
             CMagMeasurementFile(kMagSerial).Write(kFreeField.x, kFreeField.y, kFreeField.z));
         ASSERT_TRUE(Connect());
         wizard.GoToPage(kCoarsePage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     }
     void TearDown() override { Link().Close(); }
 
     bool Connect() {
         wizard.GoToPage(kConnectionPage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         return RunEventsUntil(
             [] { return Link().IsLinkAlive() && State().GetMagSerialNumber() == kMagSerial; });
     }
@@ -160,7 +160,7 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
     const auto expected = ComputeCoarseCorrections(RecordedHeadings(), kFreeField.z).correction;
     EXPECT_NE(expected, (std::array<int16_t, 3>{})); // the aircraft's hard iron was found
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     EXPECT_EQ(UnitCorrections(),
               (std::array<std::string, 3>{std::to_string(expected[0]), std::to_string(expected[1]),
@@ -168,7 +168,7 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
 
     // Back from the fine page: the step starts again on a unit without corrections.
     wizard.PressBack();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     EXPECT_TRUE(Afresh());
     EXPECT_EQ(UnitCorrections(), (std::array<std::string, 3>{"0", "0", "0"}));
@@ -208,7 +208,7 @@ TEST_F(CoarsePageTest, NoisyOrMisplacedCollectionsAreRefusedAndTheCleanOnesAreSe
     }
     ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(boxes(), 2u);
     EXPECT_EQ(answerer.Boxes()[1].caption, "Headings do not agree");
     EXPECT_EQ(answerer.Boxes()[1].text.rfind("The East measurement does not agree", 0), 0u);
@@ -227,7 +227,7 @@ TEST_F(CoarsePageTest, NoisyOrMisplacedCollectionsAreRefusedAndTheCleanOnesAreSe
         EXPECT_NEAR(recorded[axis], model[axis], 5) << axis; // the sensor's noise of 3 counts
     }
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     EXPECT_EQ(UnitCorrections(),
               (std::array<std::string, 3>{std::to_string(recorded[0]), std::to_string(recorded[1]),
@@ -267,7 +267,7 @@ TEST_F(CoarsePageTest, ALostLinkEndsTheCollectionAndReturningStartsAfresh) {
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(Connect());
     wizard.GoToPage(kCoarsePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_TRUE(Afresh()); // North's result too
 }
 
@@ -294,7 +294,7 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     CBoxAnswerer answerer(QMessageBox::Ok);
     ASSERT_EQ(sim.Command("power off"), "ok power off");
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_NE(wizard.CurrentPage(), kFinePage);
     // Whatever the send's box did, Next on the connection page stays disabled (it would skip
     // the Calibrate and Pre-Cal checks).
@@ -302,6 +302,7 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     EXPECT_FALSE(NextEnabled());
     ASSERT_FALSE(answerer.Boxes().empty());
     EXPECT_EQ(answerer.Boxes().back().caption, "Error communicating with HX410.");
+    EXPECT_EQ(answerer.Count("Error communicating with HX410."), 1u) << "one box for one loss";
 }
 
 // Versions without the step pass straight on, their corrections zeroed once; a zeroing the
@@ -318,7 +319,7 @@ TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
     {
         const CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.GoToPage(kCoarsePage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error clearing corrections");
@@ -329,11 +330,11 @@ TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
 
     ASSERT_EQ(sim.Command("fault ignore off"), "ok fault ignore off");
     wizard.GoToPage(kCoarsePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
     EXPECT_EQ(sim.Value("MfcX"), "0") << "zeroed on the next pass";
     wizard.PressBack();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
 }
 
@@ -348,7 +349,7 @@ TEST_F(CoarsePageTest, APartlyConfirmedSendIsZeroedBeforeTheNextCollection) {
     {
         const CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.PressNext();
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error setting coarse corrections");
     }
@@ -375,7 +376,7 @@ TEST_F(CoarsePageTest, AFreeFieldFileThatCannotBeReadIsNeverReplacedByAnEarlierR
     ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
     const CBoxAnswerer answerer(QMessageBox::Ok);
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(wizard.CurrentPage(), kCoarsePage);
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Free field measurement missing");

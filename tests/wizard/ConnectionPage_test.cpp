@@ -31,7 +31,7 @@ protected:
 TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
     CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] {
         return ConnectedTo("HX410 V1.62") && Text("magVersionField") == kMagVersion &&
                Usable("preCalButton");
@@ -82,7 +82,7 @@ TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNum
     StartSim({"--mag-serial", kMagSerial});
     const CMagMeasurementFile measurement(kMagSerial);
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
     ASSERT_TRUE(RunEventsUntil([&] { return Usable("preCalButton"); }));
     EXPECT_FALSE(Shown("calibrateButton"));
@@ -95,7 +95,7 @@ TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNum
     SaveArtifact(wizard, "page-1-calibrate");
     AnswerBoxesWith(QMessageBox::Cancel);
     Find<QPushButton>("clearPreCalButton")->click();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].caption, "Clear Free Field Measurement");
     EXPECT_TRUE(measurement.Exists()) << "Cancel leaves the measurement alone";
@@ -105,7 +105,7 @@ TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNum
         const std::string contents = ReadText(measurement.Path());
         AnswerBoxesWith(QMessageBox::Ok);
         Find<QPushButton>("clearPreCalButton")->click();
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         EXPECT_FALSE(measurement.Exists()) << archive;
         EXPECT_EQ(ReadText(directory / ("mag_sn_" + std::string(kMagSerial) + "_" +
                                         std::to_string(archive) + ".txt")),
@@ -122,7 +122,7 @@ TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
     // The serial number is kept when the magnetometer stops answering: its file decides
     // between Calibrate and Pre-Cal.
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([] { return State().GetMagSerialNumber() == kMagSerial; }));
     struct Case {
         const char* button;
@@ -140,7 +140,7 @@ TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
         const std::string what = std::string(c.button) + (c.magnetometer ? " with" : " without");
         sim.Command(c.magnetometer ? "mag on" : "mag off");
         wizard.GoToPage(kConnectionPage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         ASSERT_TRUE(RunEventsUntil([&] {
             const std::string mag = Text("magVersionField");
             return ConnectedTo("HX410 V1.62") && Usable(c.button) &&
@@ -148,7 +148,7 @@ TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {
         })) << what;
         AnswerBoxesWith(QMessageBox::Ok);
         Find<QPushButton>(c.button)->click();
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         EXPECT_EQ(wizard.CurrentPage(), c.page) << what;
         ASSERT_EQ(Boxes().size(), c.magnetometer ? 0u : 1u) << what;
         if (!c.magnetometer) {
@@ -170,7 +170,7 @@ TEST_F(ConnectionPageTest, GoingOnWaitsForTheArincSettingAndClearPreCalForItsCla
     CTestUnit& sim = StartSim({"--mag-serial", kMagSerial});
     ASSERT_TRUE(CMagMeasurementFile(kMagSerial).Write(1, 2, 3));
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] {
         return ConnectedTo("HX410 V1.62") && Usable("calibrateButton") &&
                Shown("clearPreCalButton") && Shown("clearNote");
@@ -207,7 +207,7 @@ TEST_F(ConnectionPageTest, GoingOnWaitsForTheArincSettingAndClearPreCalForItsCla
 TEST_F(ConnectionPageTest, ALinkLostWhileRestoringIsSeenWhenTheRestoreEnds) {
     CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
     Session().KeepEarlierCorrections(State().GetAhrsSerialNumber(), {{}, {1.25, -0.5, 0.75, -2.0}});
     Session().SetRestoreDue(true);
@@ -227,7 +227,7 @@ TEST_F(ConnectionPageTest, ALinkLostWhileRestoringIsSeenWhenTheRestoreEnds) {
     emit ports->activated(ports->currentIndex()); // refreshes, and restores
     // The restore has begun and waits for the first echo: the unit goes silent meanwhile.
     EXPECT_EQ(sim.Command("power off"), "ok power off");
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(captions, std::vector<std::string>{"Error restoring compass corrections"});
     EXPECT_EQ(Text("statusField"), "Not Connected");
     EXPECT_TRUE(Session().RestoreDueFor(State().GetAhrsSerialNumber()))
@@ -239,7 +239,7 @@ TEST_F(ConnectionPageTest, ChoosingAnotherPortDisconnectsAtOnceAndGoingOnSavesIt
     const int second = StartSim({"--ahrs-version", "HX410 V1.45"}).ComNumber();
     Settings().Set("ComPort", first);
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
 
     auto* ports = Find<QComboBox>("portList");
@@ -268,7 +268,7 @@ TEST_F(ConnectionPageTest, AnEmptyTailNumberSendsTheInstallerBackToTheWelcomePag
         Session().SetTailNumber(onTick ? "N410KT" : "");
         wizard.SetWizardButtons(0);
         wizard.GoToPage(kConnectionPage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         EXPECT_EQ(wizard.CurrentPage(), onTick ? kConnectionPage : kWelcomePage) << onTick;
         Session().SetTailNumber("");
         ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kWelcomePage; })) << onTick;
@@ -287,10 +287,10 @@ TEST_F(ConnectionPageTest, AnEmptyTailNumberSendsTheInstallerBackToTheWelcomePag
 TEST_F(ConnectionPageTest, ALostLinkOnAWatchingPageLeadsBackHereOnceAndReconnects) {
     CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
     wizard.GoToPage(kCoarsePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(sim.Command("power off"), "ok power off");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     EXPECT_EQ(Text("statusField"), "Not Connected");
@@ -308,7 +308,7 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     ASSERT_EQ(sim.Command("mag off"), "ok mag off");
     Session().SetSelectedMount(10);
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return !Boxes().empty(); }));
     EXPECT_EQ(Boxes()[0].caption, "Error communicating with RQ270");
     EXPECT_NE(Boxes()[0].text.find("RQ270"), std::string::npos);
@@ -339,7 +339,7 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
         ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
         Session().SetSelectedMount(c.mount);
         wizard.GoToPage(kConnectionPage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == c.page; })) << c.version;
         EXPECT_EQ(Session().SelectedMount(), 0) << c.version;
         // "MOUNT" stores the position, "RESET IMU" puts it into use.
@@ -353,7 +353,7 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     // page of the unit's real version once the line is clean.
     ASSERT_EQ(sim.Command("fault version HX410 V1.62"), "ok fault version HX410 V1.62");
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return ConnectedTo("HX410 V1.62"); }));
     Session().SetSelectedMount(9);
     ASSERT_EQ(sim.Command("power off"), "ok power off");
@@ -382,7 +382,7 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
 TEST_F(ConnectionPageTest, ANoisyLineKeepsTheVersionsTheUnitReported) {
     CTestUnit& sim = StartSim();
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil(
         [&] { return ConnectedTo("HX410 V1.62") && Text("magVersionField") == kMagVersion; }));
     ASSERT_EQ(sim.Command("fault garble 0.20"), "ok fault garble 0.20");

@@ -66,7 +66,7 @@ protected:
         EXPECT_TRUE(CIdentificationFile::Write(CIdentificationFile::Path(),
                                                {"N410KT", "A. Tech", "Korvan Avionics"}));
         wizard.GoToPage(kFinishPage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         if (dialogs) {
             return sim;
         }
@@ -157,7 +157,7 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     }
 
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
     ASSERT_EQ(proposedNames.size(), 1u);
     EXPECT_EQ(proposedNames[0].rfind("Korvan HX410 AHRS Installation Report - N410KT ", 0), 0u);
@@ -176,10 +176,10 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
     wizard.PressBack();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     const std::string second = FileText(logPath).substr(log.size());
     const auto afterDate = [](const std::string& text) {
         return text.substr(text.find("HX410 Serial"));
@@ -200,7 +200,7 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     {
         CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.PressNext();
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         ASSERT_EQ(answerer.Boxes().size(), 1u);
         EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving installation log");
         EXPECT_NE(answerer.Boxes()[0].text.find(logPath), std::string::npos);
@@ -210,22 +210,22 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
 
     wizard.PressBack();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     logPath = temp.Path() + "/installation.log";
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
     EXPECT_NE(FileText(logPath).find("Compass Correction South: -0.50\n"), std::string::npos);
 
     // Cancelling the save dialog is silent.
     wizard.PressBack();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     logPath.clear();
     {
         const CBoxAnswerer answerer(QMessageBox::Ok);
         wizard.PressNext();
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
         EXPECT_TRUE(answerer.Boxes().empty());
     }
@@ -235,12 +235,12 @@ TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     const std::string identification = CIdentificationFile::Path();
     ASSERT_TRUE(CIdentificationFile::Write(identification, {"N77", "A. Tech", "Shop"}));
     wizard.PressBack();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     const CBoxAnswerer answerer(QMessageBox::Ok);
     {
         const CFileSizeLimit full(0);
         wizard.PressNext();
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
     }
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
     ASSERT_EQ(answerer.Boxes().size(), 1u);
@@ -296,7 +296,7 @@ TEST_F(FinishPageTest, TheDialogsOfferOnlyWhatHappens) {
     EXPECT_EQ(std::filesystem::path(proposedPdf).extension(), ".pdf");
 
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
     EXPECT_FALSE(replaceAsked);
     for (const auto& box : answerer.Boxes()) {

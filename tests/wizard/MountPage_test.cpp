@@ -18,7 +18,7 @@ protected:
     CTestUnit& Open() {
         CTestUnit& sim = Connect();
         wizard.GoToPage(kMountPage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         EXPECT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kNext; }));
         return sim;
     }
@@ -82,7 +82,8 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     });
     plugIn.start(5);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
-    StepsEnded(wizard); // the move includes the coarse page's start, with a box of its own
+    EXPECT_TRUE(
+        StepsEnded(wizard)); // the move includes the coarse page's start, with a box of its own
     EXPECT_EQ(mountWhileSilent, "9");
     EXPECT_EQ(sim.Value("Mount"), "11");
     EXPECT_EQ(Session().SelectedMount(), 0);
@@ -104,7 +105,7 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
         CBoxAnswerer answerer(QMessageBox::Ok);
         if (leave == Leave::Away) {
             wizard.GoToPage(kWelcomePage);
-            StepsEnded(wizard);
+            EXPECT_TRUE(StepsEnded(wizard));
         } else {
             if (leave == Leave::RequestUndoneThenSilence) {
                 ChangeMount();

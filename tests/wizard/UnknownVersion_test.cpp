@@ -8,7 +8,7 @@ using UnknownVersionTest = SimWizardTest;
 TEST_F(UnknownVersionTest, AnUnknownHx410VersionEndsTheWizardAfterTheBox) {
     StartSim({"--ahrs-version", "X9.99"});
     wizard.GoToPage(kConnectionPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].caption, "Error - Unknown HX410 Version");

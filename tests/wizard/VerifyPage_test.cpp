@@ -1,6 +1,14 @@
 #include "SimPagesFixture.h"
 
 #include "controls/CompassCtrl.h"
+#include "records/InstallationSession.h"
+
+#include <QLabel>
+#include <QTableWidget>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
 
 #include <functional>
 
@@ -49,14 +57,14 @@ TEST_F(VerifyPageTest, BackSelectsOutputPageE) {
     CTestUnit& sim = Connect();
     ASSERT_TRUE(RunEventsUntil([&] { return Usable("verifyOnlyButton"); }));
     wizard.GoToPage(kFinishPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     wizard.GoToPage(kVerifyPage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(WizardButtons(), IWizardFrame::kBack | IWizardFrame::kFinish);
     ASSERT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "C"; }));
     Find<QPushButton>("backButton")->click();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Page") == "E"; }));
 }
@@ -70,4 +78,142 @@ TEST_F(VerifyPageTest, ALostLinkLeadsToTheConnectionPage) {
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+}
+
+// The compass swing on the verification page.
+class SwingTest : public SimPagesTest {
+protected:
+    // On the verification page by "Verify Only", the aircraft on `heading`.
+    CTestUnit& Open(double heading) {
+        CTestUnit& sim = Connect({"--heading", std::to_string(heading), "--heading-noise", "0"});
+        EXPECT_TRUE(GoOnBy("verifyOnlyButton", kVerifyPage));
+        EXPECT_TRUE(StepsEnded(wizard));
+        return sim;
+    }
+    // Turns the aircraft and records once the unit shows the heading and Record Heading can
+    // be pressed. The unit's heading (not yet calibrated here) is in `shown`.
+    bool RecordAt(CTestUnit& sim, double heading, double* shown = nullptr) {
+        if (!Ok(sim.Command("heading " + std::to_string(heading)))) {
+            return false;
+        }
+        const double output = std::stod(sim.Value("OutputHeading"));
+        if (shown != nullptr) {
+            *shown = output;
+        }
+        const bool usable = RunEventsUntil([&] {
+            return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) < 0.2 &&
+                   Usable("recordHeadingButton");
+        });
+        if (usable) {
+            Find<QPushButton>("recordHeadingButton")->click();
+        }
+        return usable && StepsEnded(wizard);
+    }
+    std::string Cell(int line, int column) {
+        return Find<QTableWidget>("swingTable")->item(line, column)->text().toStdString();
+    }
+};
+
+TEST_F(SwingTest, AHeadingIsRecordedAtTheNearestLineAndRecordingAgainReplacesIt) {
+    CTestUnit& sim = Open(28.5);
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    EXPECT_FALSE(Find<QPushButton>("swingPrintButton")->isVisible());
+    EXPECT_EQ(Find<QLabel>("swingTolerance")->text().toStdString(), "Tolerance: 2.00 degrees");
+    double shown = 0;
+    ASSERT_TRUE(RecordAt(sim, 28.5, &shown));
+    const double first = Session().Swing().UnitHeadingAt(1).value_or(-1);
+    EXPECT_NEAR(first, shown, 0.2);
+    EXPECT_EQ(Cell(1, 1), Fixed2(first));
+    EXPECT_EQ(Cell(1, 2), Fixed2(first - 30));
+    EXPECT_EQ(Cell(1, 3), std::fabs(first - 30) > 2.0 ? "*" : "");
+    EXPECT_TRUE(Find<QPushButton>("swingPrintButton")->isVisible());
+
+    ASSERT_TRUE(RecordAt(sim, 33.5, &shown)); // again at the same line, past the tolerance
+    ASSERT_GT(shown - 30, 2.0);
+    EXPECT_NEAR(Session().Swing().UnitHeadingAt(1).value_or(-1), shown, 0.2);
+    EXPECT_EQ(Session().Swing().RecordedCount(), 1);
+    EXPECT_EQ(Cell(1, 3), "*");
+    ASSERT_TRUE(RecordAt(sim, 355.0, &shown)); // north, across the wrap
+    EXPECT_NEAR(Session().Swing().DeviationAt(0).value_or(99), std::remainder(shown, 360.0), 0.2);
+    EXPECT_TRUE(answerer.Boxes().empty());
+}
+
+TEST_F(SwingTest, ReadingsThatCannotBeRecordedAreRefused) {
+    CTestUnit& sim = Open(42.5);
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    // Far from every line: a box says so and nothing is recorded.
+    double shown = 0;
+    ASSERT_TRUE(RecordAt(sim, 42.5, &shown));
+    ASSERT_FALSE(CCompassSwing::NearestLine(shown).has_value()) << shown;
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Heading not on a marked line");
+    EXPECT_TRUE(Session().Swing().Empty());
+    // Turning, or without the magnetometer, Record Heading cannot be pressed.
+    struct Case {
+        const char* what;
+        const char* fault;
+        const char* back;
+    };
+    for (const Case c :
+         {Case{"turning", "turn 3", "turn 0"}, Case{"mag invalid", "mag off", "mag on"}}) {
+        ASSERT_TRUE(Ok(sim.Command(c.fault))) << c.what;
+        EXPECT_TRUE(RunEventsUntil([&] { return !Usable("recordHeadingButton"); })) << c.what;
+        ASSERT_TRUE(Ok(sim.Command(c.back))) << c.what;
+        ASSERT_TRUE(Ok(sim.Command("heading 90"))) << c.what;
+        EXPECT_TRUE(RunEventsUntil([&] { return Usable("recordHeadingButton"); })) << c.what;
+    }
+}
+
+TEST_F(SwingTest, ALinkLostWhileRecordingLeavesNothingRecorded) {
+    CTestUnit& sim = Open(90);
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    ASSERT_TRUE(RunEventsUntil([&] { return Usable("recordHeadingButton"); }));
+    Find<QPushButton>("recordHeadingButton")->click();
+    ASSERT_TRUE(RunEventsUntil([] { return BusyText().rfind("Recording heading 090", 0) == 0; }));
+    ASSERT_TRUE(Ok(sim.Command("power off")));
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    ASSERT_TRUE(StepsEnded(wizard));
+    EXPECT_TRUE(Session().Swing().Empty());
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+    EXPECT_EQ(BusyText(), "");
+}
+
+// A swing recorded after the log was saved goes into that log at Finish; a log that cannot
+// be added to is said, and the wizard stays.
+TEST_F(SwingTest, FinishAddsTheSwingToTheSavedLog) {
+    const CScratchDirectory logs;
+    struct Case {
+        const char* what;
+        bool writable;
+    };
+    for (const Case c : {Case{"cannot be added to", false}, Case{"added to", true}}) {
+        SCOPED_TRACE(c.what);
+        CTestUnit& sim = Open(120);
+        const std::string log = logs / "installation.log";
+        { std::ofstream(log) << "Saved on the finish page\n"; }
+        std::filesystem::permissions(log, c.writable ? std::filesystem::perms::owner_all
+                                                     : std::filesystem::perms::owner_read);
+        Session().SetSavedLog(c.writable ? log : logs / "no-such-folder/installation.log", false);
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        ASSERT_TRUE(RecordAt(sim, 120.5));
+        wizard.PressFinish();
+        ASSERT_TRUE(StepsEnded(wizard));
+        if (!c.writable) {
+            ASSERT_EQ(answerer.Boxes().size(), 1u);
+            EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving installation log");
+            EXPECT_TRUE(wizard.isVisible());
+            StopUnits();
+            continue;
+        }
+        EXPECT_TRUE(answerer.Boxes().empty());
+        EXPECT_FALSE(wizard.isVisible());
+        std::ifstream in(log);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        const std::string deviation = Fixed2(*Session().Swing().DeviationAt(4));
+        EXPECT_NE(text.find("Saved on the finish page\nCompass Swing Heading 120: " + deviation +
+                            "\nCompass Swing Max Deviation: "),
+                  std::string::npos)
+            << text;
+    }
 }

@@ -47,7 +47,7 @@ TEST_F(WelcomePageTest, EntriesGoToTheFileInItsLineOrderAndComeBack) {
     EXPECT_EQ(Entered("tailNumberEdit"), "") << "a fresh directory has no file";
     Enter("T1", "S1", "I1");
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), "T1\nI1\nS1\n");
     const CInstallationSession::Identification& info = objects.session.Entries();
@@ -56,7 +56,7 @@ TEST_F(WelcomePageTest, EntriesGoToTheFileInItsLineOrderAndComeBack) {
     // A file from a Windows installation, read again on every activation.
     WriteText(directory / "app_intro_info.txt", "T2\r\nI2\r\nS2\r\n");
     wizard.GoToPage(kWelcomePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(Entered("tailNumberEdit"), "T2");
     EXPECT_EQ(Entered("shopNameEdit"), "S2");
     EXPECT_EQ(Entered("installerEdit"), "I2");
@@ -69,7 +69,7 @@ TEST_F(WelcomePageTest, EntriesGoToTheFileInItsLineOrderAndComeBack) {
     }
     Enter(tail, "", "");
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(info.tailNumber, tail.substr(0, 126));
     EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), tail.substr(0, 126) + "\n\n\n");
 }
@@ -95,13 +95,13 @@ TEST_F(WelcomePageTest, AFileThatCannotBeWrittenIsReportedAndNextProceeds) {
             WriteText(path, "T0\nI0\nS0\n");
         }
         wizard.GoToPage(kWelcomePage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         Enter("N12345", "", "");
         const CBoxAnswerer answerer(QMessageBox::Ok);
         {
             const CFileSizeLimit limit(c.sizeLimit);
             wizard.PressNext();
-            StepsEnded(wizard);
+            EXPECT_TRUE(StepsEnded(wizard));
         }
         ASSERT_TRUE(StepsEnded(wizard));
         EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
@@ -153,12 +153,12 @@ TEST_F(WelcomePageTest, EntriesTakeNoControlCharacters) {
 
     WriteText(directory / "app_intro_info.txt", "N\x1b[2J1\r\nI\x07\tI\nS\x7fS\n");
     wizard.GoToPage(kWelcomePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(Entered("tailNumberEdit"), "N[2J1");
     EXPECT_EQ(Entered("installerEdit"), "II");
     EXPECT_EQ(Entered("shopNameEdit"), "SS");
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(ReadText(directory / "app_intro_info.txt"), "N[2J1\nII\nSS\n");
 }
 
@@ -175,16 +175,16 @@ TEST_F(WelcomePageTest, EntriesThatAreNotUtf8ComeBackUnchanged) {
     EXPECT_EQ(Edit("installerEdit")->text(), QStringLiteral("M\u00FCller"));
     EXPECT_EQ(Edit("shopNameEdit")->text(), QStringLiteral("S\u00E9")); // no C1 control shown
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(ReadText(path), file);
     EXPECT_EQ(objects.session.Entries().installer, "M\xFC"
                                                    "ller");
 
     wizard.GoToPage(kWelcomePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     Edit("tailNumberEdit")->setText(QStringLiteral("N\u00D82"));
     wizard.PressNext();
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(ReadText(path), "N\xC3\x98"
                               "2\nM\xFC"
                               "ller\nS\xC3\xA9\x85\n");
@@ -200,7 +200,7 @@ TEST_F(WelcomePageTest, ShowsTheFolderOfTheFilesAndWhetherItCanBeWritten) {
     for (const std::string& folder : {scratch, std::string("/proc")}) {
         ASSERT_EQ(::chdir(folder.c_str()), 0);
         wizard.GoToPage(kWelcomePage);
-        StepsEnded(wizard);
+        EXPECT_TRUE(StepsEnded(wizard));
         const std::string text =
             wizard.findChild<QLabel*>(QStringLiteral("folderLabel"))->text().toStdString();
         EXPECT_NE(text.find(folder), std::string::npos) << text;

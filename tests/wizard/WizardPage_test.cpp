@@ -43,7 +43,7 @@ protected:
 TEST_F(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnectionPage) {
     CLinkPage& fine = Page(kFinePage);
     wizard.GoToPage(kFinePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     ASSERT_FALSE(objects.link.IsLinkAlive());
     fine.reportLoss = true;
     fine.Subscribe();
@@ -68,7 +68,7 @@ TEST_F(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnecti
 TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     CLinkPage& page = Page(kFinePage);
     wizard.GoToPage(kFinePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     page.Subscribe();
     objects.link.NotifySubscribers(); // posted: nothing runs before the event loop
     EXPECT_EQ(page.messages, 0);
@@ -79,7 +79,7 @@ TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
     page.PostMessage(CWizardPage::kDeviceUpdateMessage);
     page.PostMessage(CWizardPage::kPageMessage);
     wizard.GoToPage(kCoarsePage);
-    StepsEnded(wizard);
+    EXPECT_TRUE(StepsEnded(wizard));
     {
         auto* gone = new CLinkPage(nullptr);
         gone->AttachFrame(&wizard);

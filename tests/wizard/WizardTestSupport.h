@@ -19,6 +19,7 @@
 #include "records/TempDir.h"
 #include "wizard/PageWidgets.h"
 
+#include <algorithm>
 #include <array>
 
 #include <unistd.h>
@@ -93,6 +94,11 @@ public:
     }
 
     const std::vector<Box>& Boxes() const { return boxes; }
+    // How many boxes had this caption.
+    std::size_t Count(const std::string& caption) const {
+        return static_cast<std::size_t>(std::count_if(
+            boxes.begin(), boxes.end(), [&](const Box& box) { return box.caption == caption; }));
+    }
 
 private:
     QTimer poll;

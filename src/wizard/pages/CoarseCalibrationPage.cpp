@@ -58,6 +58,7 @@ CCoarseCalibrationPage::CCoarseCalibrationPage(QWidget* parent)
         cardinals[heading].box =
             std::make_unique<CBusyBox>(this, QStringLiteral("Collecting %1 Data...")
                                                  .arg(QString::fromLatin1(kHeadingNames[heading])));
+        cardinals[heading].box->LeavePageUsable(); // the ticks carry the collection
     }
     BuildControls();
     // A collection's box leaves the compass, the headings' results and the rate meter in view.

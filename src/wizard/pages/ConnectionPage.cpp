@@ -170,7 +170,8 @@ void CConnectionPage::BuildControls() {
     const auto speedChosen = [this] { RunAction([this] { return OnSpeedChosen(); }); };
     connect(highSpeed, &QRadioButton::clicked, this, speedChosen);
     connect(lowSpeed, &QRadioButton::clicked, this, speedChosen);
-    connect(maintenanceWord, &QCheckBox::clicked, this, &CConnectionPage::OnMaintenanceWordClicked);
+    connect(maintenanceWord, &QCheckBox::clicked, this,
+            [this] { RunAction([this] { return OnMaintenanceWordClicked(); }); });
     const auto calibrateChosen = [this] { RunAction([this] { return OnCalibrate(); }); };
     connect(calibrate, &QPushButton::clicked, this, calibrateChosen);
     connect(preCal, &QPushButton::clicked, this, calibrateChosen);
@@ -613,10 +614,11 @@ CConnectionPage::Step CConnectionPage::OnSpeedChosen() {
     }
 }
 
-void CConnectionPage::OnMaintenanceWordClicked() {
+CConnectionPage::Step CConnectionPage::OnMaintenanceWordClicked() {
     lastArincOutput = Link().State().GetArincOutput();
     Link().ToggleArincOutput();
     maintenanceWord->setEnabled(false);
+    co_return;
 }
 
 QCoro::Task<bool> CConnectionPage::MagnetometerAnswers(double waitBeforeReturnMs) {

@@ -69,7 +69,7 @@ private:
 
     Step OnPortChanged(int index);
     Step OnSpeedChosen();
-    void OnMaintenanceWordClicked();
+    Step OnMaintenanceWordClicked();
     Step OnCalibrate();
     Step OnVerifyOnly();
     Step OnClearPreCal();

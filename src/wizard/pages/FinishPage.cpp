@@ -20,9 +20,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -41,16 +38,6 @@ std::tm LocalNow() {
     return local;
 }
 
-// The report is printed whole: a page range chosen here would not be honoured.
-QCoro::Task<bool> AskForPrinter(QPrinter& printer, QWidget* owner, CStepToken token) {
-    QPrintDialog dialog(&printer, owner);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, true); // a PDF without a printer
-    const int answer = co_await CDialogAwaiter(dialog, std::move(token), QDialog::Rejected);
-    co_return answer == QDialog::Accepted;
-}
-
 // The log is appended to a file that exists, so the dialog asks no question about
 // replacing one; its title says what happens instead.
 QCoro::Task<QString> AskForLogFile(QString proposedName, QWidget* owner, CStepToken token) {
@@ -62,7 +49,8 @@ QCoro::Task<QString> AskForLogFile(QString proposedName, QWidget* owner, CStepTo
     dialog.setNameFilters({QStringLiteral("Log (*.log)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("log"));
     dialog.selectFile(proposedName);
-    const int answer = co_await CDialogAwaiter(dialog, std::move(token), QDialog::Rejected);
+    CDialogAwaiter answered(dialog, std::move(token), QDialog::Rejected);
+    const int answer = co_await answered;
     if (answer != QDialog::Accepted) {
         co_return QString();
     }
@@ -76,14 +64,8 @@ QString Fixed2(double value) {
 } // namespace
 
 CFinishPage::CFinishPage(QWidget* parent)
-    : CWizardPage(Kind::Interior, QString(), parent),
-      printer(std::make_unique<QPrinter>(QPrinter::HighResolution)), choosePrinter(AskForPrinter),
-      chooseLogFile(AskForLogFile) {
+    : CWizardPage(Kind::Interior, QString(), parent), chooseLogFile(AskForLogFile) {
     setObjectName(QStringLiteral("finishPage"));
-    const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
-    if (!defaultPrinter.isNull()) {
-        printer->setPrinterName(defaultPrinter.printerName());
-    }
     BuildControls();
 }
 
@@ -265,32 +247,12 @@ CFinishPage::Step CFinishPage::OnPrintReport() {
     }
     locked = true;
     CInstallationReport report;
-    BuildInstallationReport(report, values, picture);
-    // The dialog names a PDF file after the document.
-    printer->setDocName(report.GetName());
-    ProposePdfFile(report.GetName());
-    const bool chosen = co_await choosePrinter(*printer, this, StepToken());
-    const bool printed = !chosen || report.Print(*printer);
+    BuildInstallationReport(report, WithSwing(), picture);
+    const QString failure = co_await printer.Print(report, this, directory, StepToken());
     locked = false;
-    if (!printed) {
-        co_await ShowErrorBox(
-            QStringLiteral("The report could not be printed on %1.\nCheck the printer "
-                           "and press Print Report again.")
-                .arg(printer->outputFileName().isEmpty() ? printer->printerName()
-                                                         : printer->outputFileName()),
-            QStringLiteral("Error printing report"));
+    if (!failure.isEmpty()) {
+        co_await ShowErrorBox(failure, QStringLiteral("Error printing report"));
     }
-}
-
-// A PDF goes to the working folder, beside the log and the measurement files, unless one
-// was chosen before. Only while the output is a PDF already: a file name given to a printer
-// would send its output to that file.
-void CFinishPage::ProposePdfFile(const QString& documentName) {
-    if (printer->outputFormat() != QPrinter::PdfFormat || !printer->outputFileName().isEmpty()) {
-        return;
-    }
-    const std::string name = SafeFileNamePart(documentName.toStdString()) + ".pdf";
-    printer->setOutputFileName(QString::fromStdString(JoinPath(directory, name)));
 }
 
 CFinishPage::Answer CFinishPage::OnWizardNext() {
@@ -316,7 +278,11 @@ CFinishPage::Step CFinishPage::SaveLog() {
     if (path.isEmpty()) {
         co_return;
     }
-    const std::string error = CInstallationLogWriter::Append(path.toStdString(), values, now);
+    const InstallationValues logged = WithSwing();
+    const std::string error = CInstallationLogWriter::Append(path.toStdString(), logged, now);
+    if (error.empty()) {
+        Session().SetSavedLog(path.toStdString(), !logged.swing.Empty());
+    }
     if (!error.empty()) {
         co_await ShowErrorBox(
             QStringLiteral("The installation log could not be saved to\n%1\n(%2).\n\n"
@@ -325,6 +291,14 @@ CFinishPage::Step CFinishPage::SaveLog() {
                 .arg(path, QString::fromStdString(error)),
             QStringLiteral("Error saving installation log"));
     }
+}
+
+// The values with the compass swing recorded so far (a visit back from the verification page).
+InstallationValues CFinishPage::WithSwing() const {
+    InstallationValues withSwing = values;
+    withSwing.swing = Session().Swing();
+    withSwing.swingToleranceDeg = CCompassSwing::ToleranceDeg(Settings());
+    return withSwing;
 }
 
 // The next aircraft keeps the installer and the shop, and is asked for its tail number.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/InstallationValues.h"
+#include "wizard/ReportPrinter.h"
 #include "wizard/WizardPage.h"
 
 #include <QImage>
@@ -13,7 +14,6 @@
 class CAhrsLink;
 class CMountPictureView;
 class QGridLayout;
-class QPrinter;
 
 // Page 6: the calibration values the HX410 now holds and the picture of its mount position.
 // "Print Report" prints the installation report as often as wanted; Next saves the
@@ -28,9 +28,6 @@ class CFinishPage : public CWizardPage {
     Q_OBJECT
 
 public:
-    // Lets the technician choose and set up the printer; false when cancelled.
-    using PrinterChooser =
-        std::function<QCoro::Task<bool>(QPrinter& printer, QWidget* owner, CStepToken token)>;
     // Asks where to save the log, proposing a file name; empty when cancelled.
     using LogFileChooser =
         std::function<QCoro::Task<QString>(QString proposedName, QWidget* owner, CStepToken token)>;
@@ -46,11 +43,13 @@ public:
     Answer OnWizardNext() override;
 
     // The dialogs, replaceable so that tests can answer them.
-    void SetPrinterChooser(PrinterChooser chooser) { choosePrinter = std::move(chooser); }
+    void SetPrinterChooser(CReportPrinter::Chooser chooser) {
+        printer.SetChooser(std::move(chooser));
+    }
     void SetLogFileChooser(LogFileChooser chooser) { chooseLogFile = std::move(chooser); }
 
     const InstallationValues& Values() const { return values; }
-    QPrinter& Printer() const { return *printer; }
+    QPrinter& Printer() const { return printer.Printer(); }
 
 private:
     // One line of the summary: a label and its value; an empty label leaves a gap.
@@ -65,14 +64,13 @@ private:
     std::vector<SummaryRow> SummaryRows() const;
     void ShowSummary();
     Step OnPrintReport();
-    void ProposePdfFile(const QString& documentName);
     Step SaveLog();
+    InstallationValues WithSwing() const;
     Step PrepareIdentificationFile();
 
     QGridLayout* summary = nullptr;
     CMountPictureView* mountPicture = nullptr;
-    std::unique_ptr<QPrinter> printer;
-    PrinterChooser choosePrinter;
+    CReportPrinter printer;
     LogFileChooser chooseLogFile;
     std::string directory;
     InstallationValues values;

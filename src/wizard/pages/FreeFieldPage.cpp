@@ -34,6 +34,7 @@ const char* const kAxisNames[] = {"X", "Y", "Z"};
 CFreeFieldPage::CFreeFieldPage(QWidget* parent)
     : CWizardPage(Kind::Interior, QString(), parent),
       collectingBox(this, QStringLiteral("Collecting Free Field Data...")) {
+    collectingBox.LeavePageUsable();
     setObjectName(QStringLiteral("freeFieldPage"));
     BuildControls();
 }

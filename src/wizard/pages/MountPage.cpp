@@ -35,6 +35,8 @@ CMountPage::CMountPage(QWidget* parent)
     : CWizardPage(Kind::Interior, QString(), parent),
       switchOffBox(this, QStringLiteral("Turn OFF power to HX410...")),
       switchOnBox(this, QStringLiteral("Turn ON  power to HX410 to Continue...")) {
+    switchOffBox.LeavePageUsable();
+    switchOnBox.LeavePageUsable();
     setObjectName(QStringLiteral("mountPage"));
     switchOffBox.SetFont(BoldFontOfHeight(this, 14));
     switchOnBox.SetFont(BoldFontOfHeight(this, 14));

@@ -1,0 +1,89 @@
+#include "records/CompassSwing.h"
+
+#include "records/SettingsStore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// `deg` in (-180, 180].
+double Signed(double deg) {
+    double wrapped = std::fmod(deg, 360.0);
+    if (wrapped <= -180.0) {
+        wrapped += 360.0;
+    } else if (wrapped > 180.0) {
+        wrapped -= 360.0;
+    }
+    return wrapped;
+}
+
+bool IsLine(int line) {
+    return line >= 0 && line < CCompassSwing::kLineCount;
+}
+
+} // namespace
+
+std::optional<int> CCompassSwing::NearestLine(double unitHeadingDeg) {
+    if (!std::isfinite(unitHeadingDeg)) {
+        return std::nullopt;
+    }
+    const double steps = std::round(unitHeadingDeg / kLineSpacingDeg);
+    const int line =
+        static_cast<int>(std::fmod(std::fmod(steps, kLineCount) + kLineCount, kLineCount));
+    if (std::fabs(Signed(unitHeadingDeg - LineHeading(line))) > kCaptureDeg) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+double CCompassSwing::ToleranceDeg(const CSettingsStore& settings) {
+    constexpr auto kDefaultTenths = static_cast<std::uint8_t>(kDefaultToleranceDeg * 10);
+    return settings.Get(kToleranceKey, kDefaultTenths) / 10.0;
+}
+
+int CCompassSwing::LineHeading(int line) {
+    return line * kLineSpacingDeg;
+}
+
+void CCompassSwing::Record(int line, double unitHeadingDeg) {
+    if (IsLine(line) && std::isfinite(unitHeadingDeg)) {
+        unitHeadings[line] = unitHeadingDeg;
+    }
+}
+
+std::optional<double> CCompassSwing::UnitHeadingAt(int line) const {
+    return IsLine(line) ? unitHeadings[line] : std::nullopt;
+}
+
+std::optional<double> CCompassSwing::DeviationAt(int line) const {
+    const std::optional<double> heading = UnitHeadingAt(line);
+    if (!heading) {
+        return std::nullopt;
+    }
+    return Signed(*heading - LineHeading(line));
+}
+
+std::optional<double> CCompassSwing::MaxDeviation() const {
+    std::optional<double> largest;
+    for (int line = 0; line < kLineCount; ++line) {
+        if (const std::optional<double> deviation = DeviationAt(line)) {
+            largest = std::max(largest.value_or(0.0), std::fabs(*deviation));
+        }
+    }
+    return largest;
+}
+
+bool CCompassSwing::Exceeds(int line, double toleranceDeg) const {
+    const std::optional<double> deviation = DeviationAt(line);
+    return deviation && std::fabs(*deviation) > toleranceDeg;
+}
+
+int CCompassSwing::RecordedCount() const {
+    int count = 0;
+    for (const std::optional<double>& heading : unitHeadings) {
+        count += heading ? 1 : 0;
+    }
+    return count;
+}
