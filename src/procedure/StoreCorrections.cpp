@@ -38,7 +38,10 @@ QCoro::Task<StepOutcome> EraseAndStoreMcc(CStepContext& context) {
         // Erased: the store follows whatever happens in the pause (a cancel, a silence), or
         // the unit would be left without any corrections.
         const StepOutcome paused = co_await Delay(context, CAhrsLink::kMccPauseMs);
-        static_cast<void>(paused);
+        if (paused == StepOutcome::Cancelled) {
+            link.WriteStoreMcc(); // the link outlives the context, which may be gone
+            co_return StepOutcome::Cancelled;
+        }
     }
     if (!link.WriteStoreMcc()) {
         co_return StepOutcome::LinkLost;

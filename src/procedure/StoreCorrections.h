@@ -14,7 +14,9 @@
 //
 // Done once the store banner came (a link lost in the last pause does not undo the store);
 // TimedOut when a banner did not come within its bound; LinkLost when the link is not alive
-// at the start or after a pause or during a banner's wait, or the store line could not be
-// written; Cancelled at once when the step is cancelled, after which the context may be
-// gone. Nothing is written after a wait that did not end in Done.
+// at the start or during a banner's wait, or the store line could not be written;
+// Cancelled at once when the step is cancelled, after which the context may be gone.
+// Nothing is written after a wait that did not end in Done, with one exception: once the
+// erase was acknowledged, "STORE MCC" is always written (also after a cancel or a silence
+// in the pause), so the unit is never left erased by this step.
 QCoro::Task<StepOutcome> EraseAndStoreMcc(CStepContext& context);

@@ -76,8 +76,9 @@ std::optional<double> CCompassSwing::MaxDeviation() const {
 }
 
 bool CCompassSwing::Exceeds(int line, double toleranceDeg) const {
+    // Judged as printed, to the hundredth: "2.00" is never marked beyond a 2.00 tolerance.
     const std::optional<double> deviation = DeviationAt(line);
-    return deviation && std::fabs(*deviation) > toleranceDeg;
+    return deviation && std::round(std::fabs(*deviation) * 100) > std::round(toleranceDeg * 100);
 }
 
 int CCompassSwing::RecordedCount() const {

@@ -213,16 +213,17 @@ std::string AppendText(const std::string& path, std::string_view text) {
     return reason;
 }
 
-// One line per recorded heading, then the largest deviation; nothing without a swing.
-void WriteSwing(CLogText& log, const CCompassSwing& swing) {
+// One line per heading of `lines`, then the largest deviation of the whole swing; nothing
+// without a swing.
+void WriteSwing(CLogText& log, const CCompassSwing& lines, const CCompassSwing& whole) {
     for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
-        if (const std::optional<double> deviation = swing.DeviationAt(line)) {
+        if (const std::optional<double> deviation = lines.DeviationAt(line)) {
             std::string heading = std::to_string(CCompassSwing::LineHeading(line));
             heading.insert(0, 3 - heading.size(), '0');
             log.Line("Compass Swing Heading " + heading + ": ", Real(*deviation));
         }
     }
-    if (const std::optional<double> largest = swing.MaxDeviation()) {
+    if (const std::optional<double> largest = whole.MaxDeviation(); largest && !lines.Empty()) {
         log.Line("Compass Swing Max Deviation: ", Real(*largest));
     }
 }
@@ -247,15 +248,16 @@ std::string CInstallationLogWriter::Text(const InstallationValues& values, const
     WriteIdentification(log, values, now);
     WriteCorrections(log, values);
     WriteMeasurements(log, values);
-    WriteSwing(log, values.swing);
+    WriteSwing(log, values.swing, values.swing);
     log.Line("");
     log.Line("");
     return log.Take();
 }
 
-std::string CInstallationLogWriter::SwingText(const CCompassSwing& swing) {
+std::string CInstallationLogWriter::SwingText(const CCompassSwing& lines,
+                                              const CCompassSwing& whole) {
     CLogText log;
-    WriteSwing(log, swing);
+    WriteSwing(log, lines, whole);
     log.Line("");
     log.Line("");
     return log.Take();
@@ -266,7 +268,7 @@ std::string CInstallationLogWriter::Append(const std::string& path,
     return AppendText(path, Text(values, now));
 }
 
-std::string CInstallationLogWriter::AppendSwing(const std::string& path,
-                                                const CCompassSwing& swing) {
-    return AppendText(path, SwingText(swing));
+std::string CInstallationLogWriter::AppendSwing(const std::string& path, const CCompassSwing& lines,
+                                                const CCompassSwing& whole) {
+    return AppendText(path, SwingText(lines, whole));
 }

@@ -24,9 +24,11 @@ public:
     static std::string Append(const std::string& path, const InstallationValues& values,
                               const std::tm& now);
 
-    // The swing's lines as Text() writes them after the calibration's, followed by two empty
-    // lines: for a swing recorded after the log was saved.
-    static std::string SwingText(const CCompassSwing& swing);
+    // The lines of the headings in `lines` as Text() writes them after the calibration's,
+    // then the largest deviation of `whole`, and two empty lines: for headings recorded after
+    // the log was saved.
+    static std::string SwingText(const CCompassSwing& lines, const CCompassSwing& whole);
     // Appends SwingText() to the log at `path`, as Append does.
-    static std::string AppendSwing(const std::string& path, const CCompassSwing& swing);
+    static std::string AppendSwing(const std::string& path, const CCompassSwing& lines,
+                                   const CCompassSwing& whole);
 };

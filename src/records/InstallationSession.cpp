@@ -147,22 +147,48 @@ InstallationValues CInstallationSession::ValuesWith(const CAhrsState& state,
 void CInstallationSession::Thaw() {
     frozen.reset();
     ClearSwing();
-    savedLog.clear();
 }
 
-void CInstallationSession::RecordSwing(int line, double unitHeadingDeg) {
+CCompassSwing CInstallationSession::SwingOf(std::string_view ahrsSerialNumber) const {
+    return ahrsSerialNumber == swingSerial ? swing : CCompassSwing();
+}
+
+void CInstallationSession::RecordSwing(std::string_view ahrsSerialNumber, int line,
+                                       double unitHeadingDeg) {
+    if (ahrsSerialNumber != swingSerial) {
+        ClearSwing(); // another unit's swing and log are not this one's
+        swingSerial = ahrsSerialNumber;
+    }
     swing.Record(line, unitHeadingDeg);
-    swingUnlogged = true;
+    unlogged.Record(line, unitHeadingDeg);
 }
 
 void CInstallationSession::ClearSwing() {
     swing = CCompassSwing();
-    swingUnlogged = false;
+    unlogged = CCompassSwing();
+    savedLog.clear();
 }
 
-void CInstallationSession::SetSavedLog(std::string path, bool withSwing) {
-    savedLog = std::move(path);
-    if (withSwing) {
-        swingUnlogged = false;
+void CInstallationSession::SetSavedLog(std::string_view ahrsSerialNumber, std::string path,
+                                       const CCompassSwing& logged) {
+    if (ahrsSerialNumber != swingSerial) {
+        ClearSwing();
+        swingSerial = ahrsSerialNumber;
     }
+    savedLog = std::move(path);
+    unlogged = CCompassSwing();
+    for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
+        const std::optional<double> held = swing.UnitHeadingAt(line);
+        if (held && held != logged.UnitHeadingAt(line)) {
+            unlogged.Record(line, *held);
+        }
+    }
+}
+
+std::string CInstallationSession::SavedLogOf(std::string_view ahrsSerialNumber) const {
+    return ahrsSerialNumber == swingSerial ? savedLog : std::string();
+}
+
+CCompassSwing CInstallationSession::UnloggedSwingOf(std::string_view ahrsSerialNumber) const {
+    return ahrsSerialNumber == swingSerial ? unlogged : CCompassSwing();
 }

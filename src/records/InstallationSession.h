@@ -100,16 +100,18 @@ public:
     void Thaw();
     std::optional<InstallationValues> FrozenFor(std::string_view ahrsSerialNumber) const;
 
-    // The compass swing recorded after the calibration; a new calibration starts it afresh.
-    const CCompassSwing& Swing() const { return swing; }
-    void RecordSwing(int line, double unitHeadingDeg);
+    // The compass swing recorded after the calibration, by the HX410's serial number (another
+    // unit has none); a new calibration starts it afresh.
+    CCompassSwing SwingOf(std::string_view ahrsSerialNumber) const;
+    void RecordSwing(std::string_view ahrsSerialNumber, int line, double unitHeadingDeg);
     void ClearSwing();
-    // The log saved on the finish page (empty: none yet), and whether the swing has
-    // headings that it does not hold yet.
-    void SetSavedLog(std::string path, bool withSwing);
-    const std::string& SavedLog() const { return savedLog; }
-    bool SwingUnlogged() const { return swingUnlogged; }
-    void SetSwingLogged() { swingUnlogged = false; }
+    // The log saved on the finish page for that unit (empty: none), with the swing as it held
+    // it; the lines recorded since, which it does not hold yet.
+    void SetSavedLog(std::string_view ahrsSerialNumber, std::string path,
+                     const CCompassSwing& logged);
+    std::string SavedLogOf(std::string_view ahrsSerialNumber) const;
+    CCompassSwing UnloggedSwingOf(std::string_view ahrsSerialNumber) const;
+    void SetSwingLogged() { unlogged = CCompassSwing(); }
 
     // The unit's values and this session's measurements and entries, as the log and the
     // report record them (the mount label is the caller's to fill).
@@ -127,7 +129,8 @@ private:
     int selectedMount = kNoMount;
     int pendingPage = kNoPage;
     std::optional<InstallationValues> frozen;
+    std::string swingSerial;
     CCompassSwing swing;
+    CCompassSwing unlogged; // recorded since the log was saved
     std::string savedLog;
-    bool swingUnlogged = false;
 };

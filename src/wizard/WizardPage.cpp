@@ -298,7 +298,9 @@ QCoro::Task<bool> CWizardPage::ReportLostCommunication() {
         co_return false; // the notification announced a link that came up
     }
     const QScopedValueRollback reporting(reportingLoss, true);
-    frame->LossReported();
+    if (!StepCancelled()) {
+        frame->LossReported(); // this box is the one the installer sees
+    }
     co_await ShowLostCommunicationBox(StepToken());
     GoToPage(kConnectionPage);
     co_return true;

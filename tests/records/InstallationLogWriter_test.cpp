@@ -192,16 +192,22 @@ TEST(InstallationLogWriterTest, TheSwingFollowsTheCalibrationsLines) {
     const std::string text = CInstallationLogWriter::Text(values, kNow);
     const std::string before = CInstallationLogWriter::Text(kKnown, kNow);
     EXPECT_EQ(text, before.substr(0, before.size() - 2) + swingLines + "\n\n");
-    EXPECT_EQ(CInstallationLogWriter::SwingText(values.swing), swingLines + "\n\n");
+    EXPECT_EQ(CInstallationLogWriter::SwingText(values.swing, values.swing), swingLines + "\n\n");
+    CCompassSwing again; // 090 recorded again after the save: only its line, and the max
+    again.Record(3, 91.0);
+    EXPECT_EQ(CInstallationLogWriter::SwingText(again, values.swing),
+              "Compass Swing Heading 090: 1.00\nCompass Swing Max Deviation: 2.50\n\n\n");
 
     const CTempDir dir;
     const std::string path = dir / "installation.log";
     ASSERT_EQ(CInstallationLogWriter::Append(path, kKnown, kNow), "");
-    ASSERT_EQ(CInstallationLogWriter::AppendSwing(path, values.swing), "");
+    ASSERT_EQ(CInstallationLogWriter::AppendSwing(path, values.swing, values.swing), "");
     std::ifstream in(path);
     const std::string written((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(written, before + swingLines + "\n\n");
-    EXPECT_NE(CInstallationLogWriter::AppendSwing(dir / "no-such-folder/log", values.swing), "");
+    EXPECT_NE(
+        CInstallationLogWriter::AppendSwing(dir / "no-such-folder/log", values.swing, values.swing),
+        "");
 }
 
 } // namespace

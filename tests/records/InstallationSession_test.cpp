@@ -99,4 +99,34 @@ TEST(InstallationSession, PendingPageIsTakenOnce) {
     EXPECT_EQ(session.TakePendingPage(), CInstallationSession::kNoPage);
 }
 
+// The swing and the saved log belong to the HX410 they were recorded on; the log holds the
+// swing as it was saved, and only what is recorded again afterwards is still to be logged.
+TEST(InstallationSessionSwingTest, TheSwingAndTheLogBelongToTheirUnit) {
+    CInstallationSession session;
+    session.RecordSwing("A1", 0, 0.5);
+    session.RecordSwing("A1", 3, 91.0);
+    CCompassSwing logged = session.SwingOf("A1");
+    session.SetSavedLog("A1", "a.log", logged);
+    EXPECT_TRUE(session.UnloggedSwingOf("A1").Empty());
+    session.RecordSwing("A1", 3, 89.5); // recorded again after the save
+    const CCompassSwing unlogged = session.UnloggedSwingOf("A1");
+    EXPECT_EQ(unlogged.RecordedCount(), 1);
+    EXPECT_EQ(unlogged.UnitHeadingAt(3), 89.5);
+    EXPECT_EQ(session.SavedLogOf("A1"), "a.log");
+
+    // Another unit sees neither; recording on it starts afresh.
+    EXPECT_TRUE(session.SwingOf("B2").Empty());
+    EXPECT_EQ(session.SavedLogOf("B2"), "");
+    session.RecordSwing("B2", 1, 30.5);
+    EXPECT_EQ(session.SwingOf("B2").RecordedCount(), 1);
+    EXPECT_TRUE(session.SwingOf("A1").Empty());
+    EXPECT_EQ(session.SavedLogOf("A1"), "");
+
+    // A log saved with a swing that already held a heading leaves it logged.
+    session.Thaw();
+    session.RecordSwing("C3", 2, 60.0);
+    session.SetSavedLog("C3", "c.log", session.SwingOf("C3"));
+    EXPECT_TRUE(session.UnloggedSwingOf("C3").Empty());
+}
+
 } // namespace

@@ -58,7 +58,8 @@ protected:
             })) << heading;
             record->click();
             ASSERT_TRUE(StepsEnded(wizard));
-            const std::optional<double> deviation = Session().Swing().DeviationAt(line);
+            const std::optional<double> deviation =
+                Session().SwingOf(State().GetAhrsSerialNumber()).DeviationAt(line);
             ASSERT_TRUE(deviation.has_value()) << heading;
             EXPECT_NEAR(*deviation, SimError(figures, heading), 0.15) << heading;
         }

@@ -121,7 +121,8 @@ TEST_F(SwingTest, AHeadingIsRecordedAtTheNearestLineAndRecordingAgainReplacesIt)
     EXPECT_EQ(Find<QLabel>("swingTolerance")->text().toStdString(), "Tolerance: 2.00 degrees");
     double shown = 0;
     ASSERT_TRUE(RecordAt(sim, 28.5, &shown));
-    const double first = Session().Swing().UnitHeadingAt(1).value_or(-1);
+    const double first =
+        Session().SwingOf(State().GetAhrsSerialNumber()).UnitHeadingAt(1).value_or(-1);
     EXPECT_NEAR(first, shown, 0.2);
     EXPECT_EQ(Cell(1, 1), Fixed2(first));
     EXPECT_EQ(Cell(1, 2), Fixed2(first - 30));
@@ -130,11 +131,13 @@ TEST_F(SwingTest, AHeadingIsRecordedAtTheNearestLineAndRecordingAgainReplacesIt)
 
     ASSERT_TRUE(RecordAt(sim, 33.5, &shown)); // again at the same line, past the tolerance
     ASSERT_GT(shown - 30, 2.0);
-    EXPECT_NEAR(Session().Swing().UnitHeadingAt(1).value_or(-1), shown, 0.2);
-    EXPECT_EQ(Session().Swing().RecordedCount(), 1);
+    EXPECT_NEAR(Session().SwingOf(State().GetAhrsSerialNumber()).UnitHeadingAt(1).value_or(-1),
+                shown, 0.2);
+    EXPECT_EQ(Session().SwingOf(State().GetAhrsSerialNumber()).RecordedCount(), 1);
     EXPECT_EQ(Cell(1, 3), "*");
     ASSERT_TRUE(RecordAt(sim, 355.0, &shown)); // north, across the wrap
-    EXPECT_NEAR(Session().Swing().DeviationAt(0).value_or(99), std::remainder(shown, 360.0), 0.2);
+    EXPECT_NEAR(Session().SwingOf(State().GetAhrsSerialNumber()).DeviationAt(0).value_or(99),
+                std::remainder(shown, 360.0), 0.2);
     EXPECT_TRUE(answerer.Boxes().empty());
 }
 
@@ -147,7 +150,7 @@ TEST_F(SwingTest, ReadingsThatCannotBeRecordedAreRefused) {
     ASSERT_FALSE(CCompassSwing::NearestLine(shown).has_value()) << shown;
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Heading not on a marked line");
-    EXPECT_TRUE(Session().Swing().Empty());
+    EXPECT_TRUE(Session().SwingOf(State().GetAhrsSerialNumber()).Empty());
     // Turning, or without the magnetometer, Record Heading cannot be pressed.
     struct Case {
         const char* what;
@@ -173,7 +176,7 @@ TEST_F(SwingTest, ALinkLostWhileRecordingLeavesNothingRecorded) {
     ASSERT_TRUE(Ok(sim.Command("power off")));
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     ASSERT_TRUE(StepsEnded(wizard));
-    EXPECT_TRUE(Session().Swing().Empty());
+    EXPECT_TRUE(Session().SwingOf(State().GetAhrsSerialNumber()).Empty());
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
     EXPECT_EQ(BusyText(), "");
@@ -194,7 +197,8 @@ TEST_F(SwingTest, FinishAddsTheSwingToTheSavedLog) {
         { std::ofstream(log) << "Saved on the finish page\n"; }
         std::filesystem::permissions(log, c.writable ? std::filesystem::perms::owner_all
                                                      : std::filesystem::perms::owner_read);
-        Session().SetSavedLog(c.writable ? log : logs / "no-such-folder/installation.log", false);
+        Session().SetSavedLog(State().GetAhrsSerialNumber(),
+                              c.writable ? log : logs / "no-such-folder/installation.log", {});
         const CBoxAnswerer answerer(QMessageBox::Ok);
         ASSERT_TRUE(RecordAt(sim, 120.5));
         wizard.PressFinish();
@@ -210,7 +214,8 @@ TEST_F(SwingTest, FinishAddsTheSwingToTheSavedLog) {
         EXPECT_FALSE(wizard.isVisible());
         std::ifstream in(log);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
-        const std::string deviation = Fixed2(*Session().Swing().DeviationAt(4));
+        const std::string deviation =
+            Fixed2(*Session().SwingOf(State().GetAhrsSerialNumber()).DeviationAt(4));
         EXPECT_NE(text.find("Saved on the finish page\nCompass Swing Heading 120: " + deviation +
                             "\nCompass Swing Max Deviation: "),
                   std::string::npos)

@@ -281,7 +281,7 @@ CFinishPage::Step CFinishPage::SaveLog() {
     const InstallationValues logged = WithSwing();
     const std::string error = CInstallationLogWriter::Append(path.toStdString(), logged, now);
     if (error.empty()) {
-        Session().SetSavedLog(path.toStdString(), !logged.swing.Empty());
+        Session().SetSavedLog(values.ahrsSerialNumber, path.toStdString(), logged.swing);
     }
     if (!error.empty()) {
         co_await ShowErrorBox(
@@ -296,7 +296,7 @@ CFinishPage::Step CFinishPage::SaveLog() {
 // The values with the compass swing recorded so far (a visit back from the verification page).
 InstallationValues CFinishPage::WithSwing() const {
     InstallationValues withSwing = values;
-    withSwing.swing = Session().Swing();
+    withSwing.swing = Session().SwingOf(values.ahrsSerialNumber);
     withSwing.swingToleranceDeg = CCompassSwing::ToleranceDeg(Settings());
     return withSwing;
 }

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include <string>
@@ -299,6 +300,9 @@ CMountPage::Step CMountPage::OnProceed() {
     if (cycle != Cycle::Proceeding || !changeRequested || !IsActivePage()) {
         co_return;
     }
+    // The position being sent cannot be changed under it.
+    mountList->setEnabled(false);
+    const auto enableAgain = qScopeGuard([this] { mountList->setEnabled(true); });
     cycle = Cycle::None;
     if (mount < kFirstMount || mount > kLastMount) {
         CancelCycle();

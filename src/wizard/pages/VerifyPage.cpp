@@ -120,13 +120,12 @@ QWidget* CVerifyPage::BuildSwing() {
     swingTable->setObjectName(QStringLiteral("swingTable"));
     swingTable->setAccessibleName(QStringLiteral("Compass swing"));
     swingTable->setHorizontalHeaderLabels({QStringLiteral("Heading"), QStringLiteral("Unit"),
-                                           QStringLiteral("Deviation"), QString()});
+                                           QStringLiteral("Deviation"), QStringLiteral("Mark")});
     swingTable->verticalHeader()->hide();
     swingTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2);
     swingTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     swingTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     swingTable->setSelectionMode(QAbstractItemView::NoSelection);
-    swingTable->setFocusPolicy(Qt::NoFocus);
     swingTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     swingTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     swingTable->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
@@ -220,7 +219,7 @@ void CVerifyPage::ShowLive() {
 }
 
 void CVerifyPage::ShowSwing() {
-    const CCompassSwing& swing = Session().Swing();
+    const CCompassSwing swing = Session().SwingOf(Link().State().GetAhrsSerialNumber());
     const double tolerance = CCompassSwing::ToleranceDeg(Settings());
     toleranceLabel->setText(QStringLiteral("Tolerance: %1 degrees")
                                 .arg(QString::fromStdString(FixedPoint(tolerance, 2))));
@@ -250,27 +249,33 @@ CVerifyPage::Step CVerifyPage::OnRecordHeading() {
             QStringLiteral("Heading not on a marked line"));
         co_return;
     }
+    const std::string serial = Link().State().GetAhrsSerialNumber();
     recordingBox.SetText(QStringLiteral("Recording heading %1...")
                              .arg(ThreeDigits(CCompassSwing::LineHeading(*line))));
     recordingBox.SetProgress(0, kSwingSamples);
     recordingBox.Show();
     const std::optional<double> mean = co_await CollectHeading();
     recordingBox.Hide();
-    if (!mean) {
+    if (!mean || Link().State().GetAhrsSerialNumber() != serial) {
         co_return; // left or lost: nothing half-recorded stays
     }
-    Session().RecordSwing(*line, *mean);
+    Session().RecordSwing(serial, *line, *mean);
     ShowSwing();
 }
 
 QCoro::Task<std::optional<double>> CVerifyPage::CollectHeading() {
+    const CAhrsState& state = Link().State();
     std::vector<double> headings;
     for (int sample = 0; sample < kSwingSamples; ++sample) {
-        co_await Pause(kSwingSampleMs);
-        if (StepCancelled() || !Link().IsLinkAlive() || !IsActivePage()) {
+        // Each sample a new one from the unit, which keeps showing the page it is read from.
+        const std::uint32_t before = state.GetAvgHeadingCount();
+        const bool fresh = co_await WaitUntil([&] { return state.GetAvgHeadingCount() != before; },
+                                              kSwingSampleBoundMs);
+        if (!fresh || StepCancelled() || !Link().IsLinkAlive() || !IsActivePage()) {
             co_return std::nullopt;
         }
-        headings.push_back(Link().State().GetAvgHeading());
+        Link().CheckOutputPage();
+        headings.push_back(state.GetAvgHeading());
         recordingBox.SetProgress(sample + 1, kSwingSamples);
     }
     co_return MeanHeading(headings);
@@ -290,7 +295,7 @@ InstallationValues CVerifyPage::ReportValues() const {
     if (const MountPosition* mount = MountPositions().Find(values.mountPosition)) {
         values.mountLabel = mount->label.toStdString();
     }
-    values.swing = Session().Swing();
+    values.swing = Session().SwingOf(values.ahrsSerialNumber);
     values.swingToleranceDeg = CCompassSwing::ToleranceDeg(Settings());
     return values;
 }
@@ -309,21 +314,25 @@ CVerifyPage::Step CVerifyPage::OnPrintReport() {
 // A swing recorded after the log was saved on the finish page goes into that log.
 CVerifyPage::Answer CVerifyPage::OnWizardFinish() {
     CInstallationSession& session = Session();
-    if (!session.SwingUnlogged() || session.SavedLog().empty()) {
+    const std::string serial = Link().State().GetAhrsSerialNumber();
+    const std::string log = session.SavedLogOf(serial);
+    const CCompassSwing unlogged = session.UnloggedSwingOf(serial);
+    if (unlogged.Empty() || log.empty()) {
         co_return kProceed;
     }
+    // Only the headings the log does not hold yet, and the largest deviation of them all.
     const std::string error =
-        CInstallationLogWriter::AppendSwing(session.SavedLog(), session.Swing());
+        CInstallationLogWriter::AppendSwing(log, unlogged, session.SwingOf(serial));
     if (error.empty()) {
         session.SetSwingLogged();
         co_return kProceed;
     }
-    co_await ShowErrorBox(
+    const bool stay = co_await ShowErrorBox(
         QStringLiteral("The compass swing could not be added to the installation log\n%1\n(%2)."
-                       "\n\nTo save the log with the swing elsewhere, press Back, then Next on "
-                       "the finish page.")
-            .arg(QString::fromStdString(Utf8FromBytes(session.SavedLog())),
-                 QString::fromStdString(error)),
+                       "\n\nPress OK to stay (Back, then Next on the finish page saves the log "
+                       "with the swing elsewhere), or Cancel to finish without the swing in the "
+                       "log.")
+            .arg(QString::fromStdString(Utf8FromBytes(log)), QString::fromStdString(error)),
         QStringLiteral("Error saving installation log"));
-    co_return kStay;
+    co_return stay ? kStay : kProceed;
 }

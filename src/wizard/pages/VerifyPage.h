@@ -34,8 +34,8 @@ public:
     static constexpr double kRateFullScale = 0.5;
     static constexpr double kRateGreenFraction = 0.2;
     static constexpr int kSwingSamples = 10;
-    static constexpr double kSwingSampleMs = 1000; // one sample a page tick
-    static constexpr double kSteadyRate = 0.05;    // degrees a second, as the fine step
+    static constexpr double kSwingSampleBoundMs = 3000; // for each new sample from the unit
+    static constexpr double kSteadyRate = 0.05;         // degrees a second, as the fine step
 
     explicit CVerifyPage(QWidget* parent = nullptr);
 
