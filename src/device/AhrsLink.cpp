@@ -7,8 +7,8 @@
 
 CAhrsLink::CAhrsLink(IUiThread& uiThread, CTimeBase timeBase, ComPortPlaces places,
                      std::unique_ptr<ITransport> transport)
-    : uiThread(uiThread), timeBase(timeBase),
-      port(state, uiThread, timeBase, std::move(places), std::move(transport)) {}
+    : timeBase(timeBase), port(state, uiThread, timeBase, std::move(places), std::move(transport)) {
+}
 
 CAhrsLink::~CAhrsLink() {
     // The listener and the silence timer call back into this object: end them first.

@@ -31,7 +31,7 @@ public:
     static constexpr double kMccPauseMs = 2000;
     static constexpr double kMccAckTimeoutMs = 10000;
 
-    // A link whose notifications and waits go through `uiThread`, which must outlive it.
+    // A link whose silence timer runs on `uiThread`, which must outlive it.
     // Without a transport it talks through the serial port that the COM map names.
     CAhrsLink(IUiThread& uiThread, CTimeBase timeBase = CTimeBase(),
               ComPortPlaces places = ComPortPlaces::Default(),
@@ -102,7 +102,6 @@ private:
     void OnLinkUp();
     void OnLinkLost();
 
-    IUiThread& uiThread;
     CTimeBase timeBase;
     CAhrsState state;
     CAhrsPort port;
