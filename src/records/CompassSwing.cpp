@@ -8,17 +8,6 @@
 
 namespace {
 
-// `deg` in (-180, 180].
-double Signed(double deg) {
-    double wrapped = std::fmod(deg, 360.0);
-    if (wrapped <= -180.0) {
-        wrapped += 360.0;
-    } else if (wrapped > 180.0) {
-        wrapped -= 360.0;
-    }
-    return wrapped;
-}
-
 bool IsLine(int line) {
     return line >= 0 && line < CCompassSwing::kLineCount;
 }
@@ -32,7 +21,7 @@ std::optional<int> CCompassSwing::NearestLine(double unitHeadingDeg) {
     const double steps = std::round(unitHeadingDeg / kLineSpacingDeg);
     const int line =
         static_cast<int>(std::fmod(std::fmod(steps, kLineCount) + kLineCount, kLineCount));
-    if (std::fabs(Signed(unitHeadingDeg - LineHeading(line))) > kCaptureDeg) {
+    if (std::fabs(SignedDegrees(unitHeadingDeg - LineHeading(line))) > kCaptureDeg) {
         return std::nullopt;
     }
     return line;
@@ -45,6 +34,21 @@ double CCompassSwing::ToleranceDeg(const CSettingsStore& settings) {
 
 int CCompassSwing::LineHeading(int line) {
     return line * kLineSpacingDeg;
+}
+
+std::string CCompassSwing::LineLabel(int line) {
+    std::string label = std::to_string(LineHeading(line));
+    return std::string(label.size() < 3 ? 3 - label.size() : 0, '0') + label;
+}
+
+double CCompassSwing::SignedDegrees(double deg) {
+    double wrapped = std::fmod(deg, 360.0);
+    if (wrapped <= -180.0) {
+        wrapped += 360.0;
+    } else if (wrapped > 180.0) {
+        wrapped -= 360.0;
+    }
+    return wrapped;
 }
 
 void CCompassSwing::Record(int line, double unitHeadingDeg) {
@@ -62,7 +66,7 @@ std::optional<double> CCompassSwing::DeviationAt(int line) const {
     if (!heading) {
         return std::nullopt;
     }
-    return Signed(*heading - LineHeading(line));
+    return SignedDegrees(*heading - LineHeading(line));
 }
 
 std::optional<double> CCompassSwing::MaxDeviation() const {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 class CSettingsStore;
 
@@ -26,8 +27,11 @@ public:
     // The line nearest to `unitHeadingDeg` (its index), or none when the heading is more
     // than kCaptureDeg from every line or not a number.
     static std::optional<int> NearestLine(double unitHeadingDeg);
-    // The aircraft's heading of line `line`: 0, 30, ..., 330.
+    // The aircraft's heading of line `line`: 0, 30, ..., 330; as a label, "000" to "330".
     static int LineHeading(int line);
+    static std::string LineLabel(int line);
+    // An angle in (-180, 180].
+    static double SignedDegrees(double deg);
 
     // Records (or records again) the unit's heading at `line`; a line out of range or a
     // heading that is not a number is ignored.

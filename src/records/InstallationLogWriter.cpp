@@ -218,9 +218,8 @@ std::string AppendText(const std::string& path, std::string_view text) {
 void WriteSwing(CLogText& log, const CCompassSwing& lines, const CCompassSwing& whole) {
     for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
         if (const std::optional<double> deviation = lines.DeviationAt(line)) {
-            std::string heading = std::to_string(CCompassSwing::LineHeading(line));
-            heading.insert(0, 3 - heading.size(), '0');
-            log.Line("Compass Swing Heading " + heading + ": ", Real(*deviation));
+            log.Line("Compass Swing Heading " + CCompassSwing::LineLabel(line) + ": ",
+                     Real(*deviation));
         }
     }
     if (const std::optional<double> largest = whole.MaxDeviation(); largest && !lines.Empty()) {

@@ -124,12 +124,16 @@ int CInstallationSession::TakePendingPage() {
     return page;
 }
 
+void CInstallationSession::WithEntries(InstallationValues& values) const {
+    values.tailNumber = entries.tailNumber;
+    values.installer = entries.installer;
+    values.shopName = entries.shopName;
+}
+
 InstallationValues CInstallationSession::ValuesWith(const CAhrsState& state,
                                                     const std::string& directory) const {
     InstallationValues v = TakeInstallationValues(state, directory);
-    v.tailNumber = entries.tailNumber;
-    v.installer = entries.installer;
-    v.shopName = entries.shopName;
+    WithEntries(v);
     for (int heading = 0; heading < 4; ++heading) {
         const CoarseHeading& c = coarse[heading];
         v.rawMagX[heading] = c.measurement.x;

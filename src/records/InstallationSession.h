@@ -113,6 +113,9 @@ public:
     CCompassSwing UnloggedSwingOf(std::string_view ahrsSerialNumber) const;
     void SetSwingLogged() { unlogged = CCompassSwing(); }
 
+    // The installer's entries as they are now, into `values`.
+    void WithEntries(InstallationValues& values) const;
+
     // The unit's values and this session's measurements and entries, as the log and the
     // report record them (the mount label is the caller's to fill).
     InstallationValues ValuesWith(const CAhrsState& state, const std::string& directory) const;

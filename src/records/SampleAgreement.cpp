@@ -1,5 +1,7 @@
 #include "records/SampleAgreement.h"
 
+#include "records/CompassSwing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -20,17 +22,6 @@ double MedianOf(std::vector<double> values) {
     return (lower + upper) / 2.0;
 }
 
-// Angle folded into (-180, 180].
-double Signed(double degrees) {
-    double folded = std::fmod(degrees, 360.0);
-    if (folded > 180.0) {
-        folded -= 360.0;
-    } else if (folded <= -180.0) {
-        folded += 360.0;
-    }
-    return folded;
-}
-
 // Headings as offsets from their circular mean, so that a collection across north is one
 // cluster. The mean of unit vectors leans towards the majority, so a wild heading cannot
 // split the others across the fold.
@@ -45,7 +36,7 @@ std::vector<double> Unwrapped(std::span<const double> headings) {
     std::vector<double> offsets;
     offsets.reserve(headings.size());
     for (const double heading : headings) {
-        offsets.push_back(Signed(heading - centre));
+        offsets.push_back(CCompassSwing::SignedDegrees(heading - centre));
     }
     return offsets;
 }
@@ -83,8 +74,9 @@ std::optional<std::size_t> CSampleAgreement::FarSample(std::span<const double> v
 
 bool CSampleAgreement::StayNear(std::span<const double> values, double reference) const {
     for (const double value : values) {
-        const double difference =
-            scale == Scale::Degrees360 ? Signed(value - reference) : value - reference;
+        const double difference = scale == Scale::Degrees360
+                                      ? CCompassSwing::SignedDegrees(value - reference)
+                                      : value - reference;
         if (!(std::fabs(difference) <= kFactor * floor)) {
             return false;
         }

@@ -248,9 +248,8 @@ void AddSwingPage(CReportGenerator& report, const InstallationValues& values) {
             continue;
         }
         top += kRowHeight;
-        line(RowStyle(),
-             QStringLiteral("%1").arg(CCompassSwing::LineHeading(index), 3, 10, QLatin1Char('0')),
-             kLeft, kSwingUnitLeft);
+        line(RowStyle(), QString::fromStdString(CCompassSwing::LineLabel(index)), kLeft,
+             kSwingUnitLeft);
         line(RowStyle(), CompassHeading(*unitHeading), kSwingUnitLeft, kSwingDeviationLeft);
         line(RowStyle(), Fixed(*deviation), kSwingDeviationLeft, kSwingMarkLeft);
         if (values.swing.Exceeds(index, values.swingToleranceDeg)) {

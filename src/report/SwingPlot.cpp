@@ -54,7 +54,7 @@ struct Geometry {
 };
 
 QString LineLabel(int line) {
-    return QStringLiteral("%1").arg(CCompassSwing::LineHeading(line), 3, 10, QLatin1Char('0'));
+    return QString::fromStdString(CCompassSwing::LineLabel(line));
 }
 
 // The painter's font, at most kLabelHeightShare of `side` tall on the painter's device.

@@ -181,9 +181,7 @@ bool CInstallationWizard::GoToPage(int index) {
         return false;
     }
     requestedPage = index;
-    if (!steps.IsRunning()) {
-        RunStep([]() -> QCoro::Task<void> { co_return; });
-    }
+    SettleUnlessStepRuns();
     return true;
 }
 
@@ -192,6 +190,11 @@ void CInstallationWizard::EndWizard(int exitCode) {
         return;
     }
     requestedEnd = exitCode;
+    SettleUnlessStepRuns();
+}
+
+// A request while a step runs is carried out when it ends; otherwise at once.
+void CInstallationWizard::SettleUnlessStepRuns() {
     if (!steps.IsRunning()) {
         RunStep([]() -> QCoro::Task<void> { co_return; });
     }

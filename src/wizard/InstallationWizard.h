@@ -80,6 +80,7 @@ private:
     void ShowPageKind(const CWizardPage& page);
     QCoro::Task<void> Move(int from, int step, CWizardPage::Answer answer);
     QCoro::Task<void> EndAfter(int from, CWizardPage::Answer answer, int result);
+    void SettleUnlessStepRuns();
     // Carries out the page change or end that the step just ended asked for.
     QCoro::Task<void> Settle();
     void PlaceNotice();

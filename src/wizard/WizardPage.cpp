@@ -1,6 +1,7 @@
 #include "wizard/WizardPage.h"
 
 #include "device/AhrsLink.h"
+#include "procedure/StepWaits.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/PageIndex.h"
 #include "wizard/StepRunner.h"
@@ -19,14 +20,6 @@ namespace {
 
 // How often an awaited condition is looked at, in real time.
 constexpr std::chrono::milliseconds kWaitPoll(2);
-
-// The real time of a program duration, rounded up so that a pause never ends early.
-std::chrono::milliseconds RealMilliseconds(const CTimeBase& timeBase, double programMs) {
-    const auto real = std::chrono::ceil<std::chrono::milliseconds>(timeBase.ToReal(programMs));
-    return std::clamp<std::chrono::milliseconds>(
-        real, std::chrono::milliseconds(0),
-        std::chrono::milliseconds(std::numeric_limits<int>::max()));
-}
 
 } // namespace
 
@@ -161,11 +154,6 @@ int CWizardPage::PreviousPage() const {
     return frame != nullptr ? frame->PreviousPage() : -1;
 }
 
-IUiThread& CWizardPage::UiThread() const {
-    Q_ASSERT(frame != nullptr);
-    return frame->UiThread();
-}
-
 void CWizardPage::EndWizard(int exitCode) {
     if (frame != nullptr && active) {
         frame->EndWizard(exitCode);
@@ -194,7 +182,7 @@ QCoro::Task<bool> CWizardPage::WaitUntil(std::function<bool()> done, double prog
 }
 
 QCoro::Task<void> CWizardPage::Pause(double programMs) {
-    return Steps().Token().Pause(RealMilliseconds(TimeBase(), programMs));
+    return Steps().Token().Pause(RealPause(TimeBase(), programMs));
 }
 
 bool CWizardPage::IsStepRunning() const {

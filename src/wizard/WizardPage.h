@@ -107,8 +107,6 @@ protected:
     void EndWizard(int exitCode);
     // The page shown before this one (-1 when none).
     int PreviousPage() const;
-    // The wizard's UI thread (outside a wizard: none may be asked for).
-    IUiThread& UiThread() const;
 
     // Runs `action` as a step (a control's handler): nothing happens while a step runs, as
     // a press during a wait does nothing.

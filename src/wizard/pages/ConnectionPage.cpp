@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -289,22 +288,9 @@ CConnectionPage::Step CConnectionPage::OnMessage(int message) {
     }
 }
 
+// A notification that comes during a refresh waits for the step to end and then refreshes
+// again: no refresh runs inside another.
 CConnectionPage::Step CConnectionPage::Refresh() {
-    // A notification handled while one of this refresh's boxes is open would start a
-    // second refresh inside the first: it is noted, and the first one looks at the link
-    // again once it is through.
-    if (refreshing) {
-        refreshDue = true;
-        co_return;
-    }
-    const QScopedValueRollback guard(refreshing, true);
-    do {
-        refreshDue = false;
-        co_await RefreshOnce();
-    } while (refreshDue && IsActivePage() && !StepCancelled());
-}
-
-CConnectionPage::Step CConnectionPage::RefreshOnce() {
     if (LeaveWhenNoTailNumber()) {
         co_return;
     }

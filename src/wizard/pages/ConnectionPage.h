@@ -50,7 +50,6 @@ private:
     void BuildControls();
     void FillPortList();
     Step Refresh();
-    Step RefreshOnce();
     bool LeaveWhenNoTailNumber();
     void ShowNotConnected();
     QCoro::Task<bool> RestoreCompassCorrections();
@@ -97,8 +96,6 @@ private:
     QPushButton* calibrate = nullptr;
     QPushButton* verifyOnly = nullptr;
     double lastArincOutput = -1.0;
-    int busyPort = 0; // the saved port, when another program holds it
-    bool refreshing = false;
-    bool refreshDue = false;         // a notification came while refreshing
+    int busyPort = 0;                // the saved port, when another program holds it
     bool mountAwaitsVersion = false; // a pending mount met no version taken yet
 };

@@ -148,10 +148,7 @@ CFinishPage::Step CFinishPage::OnSetActive() {
 // shown.
 void CFinishPage::ShowValues(const InstallationValues& taken) {
     values = taken;
-    const CInstallationSession::Identification& entries = Session().Entries();
-    values.tailNumber = entries.tailNumber;
-    values.shopName = entries.shopName;
-    values.installer = entries.installer;
+    Session().WithEntries(values);
     values.mountLabel.reset();
     picture = QImage();
     if (const MountPosition* mount = MountPositions().Find(values.mountPosition)) {

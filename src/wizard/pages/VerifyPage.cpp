@@ -35,10 +35,6 @@ QString Fixed2(double value) {
     return QString::fromStdString(FixedPoint(value, 2));
 }
 
-QString ThreeDigits(int heading) {
-    return QStringLiteral("%1").arg(heading, 3, 10, QLatin1Char('0'));
-}
-
 // The mean of headings near one another, across north: each is taken relative to the first.
 double MeanHeading(const std::vector<double>& headings) {
     if (headings.empty()) {
@@ -46,7 +42,7 @@ double MeanHeading(const std::vector<double>& headings) {
     }
     double sum = 0.0;
     for (const double heading : headings) {
-        sum += std::remainder(heading - headings.front(), 360.0);
+        sum += CCompassSwing::SignedDegrees(heading - headings.front());
     }
     const double mean = headings.front() + sum / static_cast<double>(headings.size());
     return std::fmod(std::fmod(mean, 360.0) + 360.0, 360.0);
@@ -155,7 +151,7 @@ QWidget* CVerifyPage::BuildSwing() {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             swingTable->setItem(line, column, item);
         }
-        swingTable->item(line, 0)->setText(ThreeDigits(CCompassSwing::LineHeading(line)));
+        swingTable->item(line, 0)->setText(QString::fromStdString(CCompassSwing::LineLabel(line)));
     }
     return group;
 }
@@ -251,7 +247,7 @@ CVerifyPage::Step CVerifyPage::OnRecordHeading() {
     }
     const std::string serial = Link().State().GetAhrsSerialNumber();
     recordingBox.SetText(QStringLiteral("Recording heading %1...")
-                             .arg(ThreeDigits(CCompassSwing::LineHeading(*line))));
+                             .arg(QString::fromStdString(CCompassSwing::LineLabel(*line))));
     recordingBox.SetProgress(0, kSwingSamples);
     recordingBox.Show();
     const std::optional<double> mean = co_await CollectHeading();
@@ -288,10 +284,7 @@ InstallationValues CVerifyPage::ReportValues() const {
     InstallationValues values = Session()
                                     .FrozenFor(state.GetAhrsSerialNumber())
                                     .value_or(Session().ValuesWith(state, CurrentDirectory()));
-    const CInstallationSession::Identification& entries = Session().Entries();
-    values.tailNumber = entries.tailNumber;
-    values.shopName = entries.shopName;
-    values.installer = entries.installer;
+    Session().WithEntries(values);
     if (const MountPosition* mount = MountPositions().Find(values.mountPosition)) {
         values.mountLabel = mount->label.toStdString();
     }
