@@ -6,11 +6,7 @@
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
 #include "device/VersionCapabilities.h"
-#include "procedure/PollForEcho.h"
-#include "records/CoarseCrossCheck.h"
 #include "records/InstallationSession.h"
-#include "records/MagMeasurementFile.h"
-#include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
@@ -183,7 +179,6 @@ void CCoarseCalibrationPage::OnInit() {
     EnableCalibrate(false);
     nextNote->hide();
     statusPanel->Refresh(Link().State());
-    live.mount = Link().State().GetMountPosition();
 }
 
 CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnSetActive() {
@@ -204,7 +199,7 @@ CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnSetActive() {
     // Only this magnetometer's own file counts: an earlier one's values never stay in use.
     // A file of zeros holds no measurement (the earth's field is never zero), and the
     // corrections would be computed against a vertical of nothing.
-    LoadFreeField();
+    CCoarseRun::LoadFreeField(Link(), Session());
     compass->ShowNeedle(true);
     compass->setEnabled(true);
     compass->SetHeading(0.0);
@@ -220,31 +215,16 @@ CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnSetActive() {
     rateMeter->SetValue(steadiness.Rate());
     StartPageTimer();
     // Without a link nothing could confirm them; the first Calibrate press tries again.
-    correctionsZeroed = false;
     if (Link().IsLinkAlive()) {
-        correctionsZeroed = co_await ZeroCorrections(kTryAgainByCalibrate);
-    }
-}
-
-// The free field in use is this magnetometer's file, or none.
-void CCoarseCalibrationPage::LoadFreeField() {
-    const std::string serial = Link().State().GetMagSerialNumber();
-    int16_t x = 0, y = 0, z = 0;
-    if (CMagMeasurementFile(serial).Read(x, y, z) && (x != 0 || y != 0 || z != 0)) {
-        Session().SetFreeField(serial, {x, y, z});
-    } else {
-        Session().ClearFreeField();
+        co_await ZeroCorrections(kTryAgainByCalibrate);
     }
 }
 
 // Every visit begins the step anew: no heading collected, neutral result fields.
 void CCoarseCalibrationPage::StartAfresh() {
+    run.StartAfresh();
     for (int heading = 0; heading < 4; ++heading) {
         Cardinal& cardinal = cardinals[heading];
-        cardinal.samples.Clear();
-        cardinal.samplesToGo = 0;
-        cardinal.measurement = {};
-        cardinal.collected = false;
         cardinal.unsteady = false;
         cardinal.result->clear();
         if (cardinal.result->IsValid()) {
@@ -252,8 +232,6 @@ void CCoarseCalibrationPage::StartAfresh() {
         }
     }
     nextNote->hide();
-    allHeadingsCollected = false;
-    coarseCorrection = {};
 }
 
 CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnKillActive() {
@@ -265,65 +243,39 @@ CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnKillActive() {
 
 // A collection that has not finished is abandoned: its box goes and its samples with it.
 void CCoarseCalibrationPage::EndCollections() {
+    run.AbandonCollections();
     for (Cardinal& cardinal : cardinals) {
-        cardinal.samplesToGo = 0;
-        cardinal.samples.Clear();
         cardinal.unsteady = false;
         cardinal.box->Hide();
     }
 }
 
-// Zeroes the three field corrections, then the four compass corrections, each confirmed
-// by the unit's echo within a bound. False (after telling the installer) at the first one
-// not confirmed, with `then` for what happens next. The corrections the unit held before
-// the first zeroing are kept in the session, for the fine page to restore.
+// Zeroes the unit's corrections (see CCoarseRun::ZeroCorrections) behind a busy box. False
+// (after telling the installer) when one was not confirmed, with `then` for what happens next.
 QCoro::Task<bool> CCoarseCalibrationPage::ZeroCorrections(QString then) {
-    CAhrsState& state = Link().State();
-    if (Link().IsLinkAlive()) {
-        Session().KeepEarlierCorrections(state.GetAhrsSerialNumber(),
-                                         CInstallationSession::CorrectionsOf(state));
-    }
     CBusyBox box(this, QStringLiteral("Clearing corrections on HX410..."));
     box.Show();
-    for (int axis = 0; axis < 3; ++axis) {
-        const EchoPollResult result = co_await PollForEcho(
-            StepContext(), kMfcPollMs, kEchoBoundMs,
-            [&] { return Link().SendMagFieldCorrection(axis, 0); },
-            [&] { return state.GetMagFieldCorrectionReports(axis); },
-            [&] { return state.GetMagFieldCorrection(axis) == 0; });
-        if (result != EchoPollResult::Confirmed) {
-            box.Hide();
-            co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
-                                                 "correction of 0.\n%2\n%3")
-                                      .arg(QString::fromLatin1(kAxisNames[axis]),
-                                           QString::fromLatin1(EchoPollMessage(result)), then),
-                                  QStringLiteral("Error clearing corrections"));
-            co_return false;
-        }
+    const CorrectionEcho echo = co_await run.ZeroCorrections(StepContext(), Session());
+    if (echo.Confirmed()) {
+        co_return true;
     }
-    for (const int heading : kCompassWalk) {
-        const EchoPollResult result = co_await PollForEcho(
-            StepContext(), kMccPollMs, kEchoBoundMs, [&] { return Link().SendMcc(heading, 0.0); },
-            [&] { return state.GetMccReports(heading); },
-            [&] { return std::fabs(state.GetMcc(heading)) <= kMccZeroTolerance; });
-        if (result != EchoPollResult::Confirmed) {
-            box.Hide();
-            co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass "
-                                                 "correction of 0.00.\n%2\n%3")
-                                      .arg(QString::fromLatin1(kHeadingNames[heading]),
-                                           QString::fromLatin1(EchoPollMessage(result)), then),
-                                  QStringLiteral("Error clearing corrections"));
-            co_return false;
-        }
-    }
-    co_return true;
+    box.Hide();
+    const bool field = echo.kind == CorrectionEcho::Kind::Field;
+    const QString text = field ? QStringLiteral("The HX410 did not confirm the %1 magnetic field "
+                                                "correction of 0.\n%2\n%3")
+                               : QStringLiteral("The HX410 did not confirm the %1 compass "
+                                                "correction of 0.00.\n%2\n%3");
+    const char* const name = field ? kAxisNames[echo.index] : kHeadingNames[echo.index];
+    co_await ShowErrorBox(text.arg(QString::fromLatin1(name),
+                                   QString::fromLatin1(EchoPollMessage(echo.result)), then),
+                          QStringLiteral("Error clearing corrections"));
+    co_return false;
 }
 
 void CCoarseCalibrationPage::ReadLiveValues() {
     const CAhrsState& state = Link().State();
     live.pitch = state.GetPitch();
     live.roll = state.GetRoll();
-    live.mount = state.GetMountPosition();
     for (int axis = 0; axis < 3; ++axis) {
         live.counts[axis] = static_cast<std::int16_t>(state.GetAvgCount(axis));
     }
@@ -385,46 +337,38 @@ CStatusPanel::Status CCoarseCalibrationPage::ShowLive(double heading) {
     return statusPanel->Refresh(Link().State());
 }
 
+// Adds the tick's sample to the heading's collection, if one runs, and shows how it went.
 void CCoarseCalibrationPage::CollectionStep(int heading) {
     Cardinal& cardinal = cardinals[heading];
-    if (cardinal.samplesToGo <= 0) {
+    const CCoarseRun::Collection collection = run.AddSample(heading, live, Session());
+    if (collection == CCoarseRun::Collection::Idle) {
         return;
     }
-    --cardinal.samplesToGo;
-    cardinal.samples.Add(live.counts[0], live.counts[1], live.counts[2], live.level[0],
-                         live.level[1], live.pitch, live.roll);
-    cardinal.box->SetProgress(static_cast<int>(cardinal.samples.Size()), kSamplesPerCollection);
-    if (cardinal.samplesToGo == 0) {
-        FinishCollection(heading);
+    const bool last = collection != CCoarseRun::Collection::Collecting;
+    cardinal.box->SetProgress(last ? CCoarseRun::kSamplesPerCollection
+                                   : run.SamplesCollected(heading),
+                              CCoarseRun::kSamplesPerCollection);
+    if (!last) {
+        return;
     }
-}
-
-void CCoarseCalibrationPage::FinishCollection(int heading) {
-    Cardinal& cardinal = cardinals[heading];
-    if (!CountsAndAttitudeAgree(cardinal.samples)) {
-        // A sample apart from the others is not the aircraft: nothing of it is recorded.
-        cardinal.samples.Clear();
-        cardinal.box->Hide();
+    if (collection == CCoarseRun::Collection::Unsteady) {
         cardinal.unsteady = true;
-        return;
+    } else {
+        cardinal.result->SetValid();
+        cardinal.result->setText(QStringLiteral("OK"));
     }
-    cardinal.measurement = MeasureHeading(cardinal.samples);
-    Session().SetCoarseHeading(heading, cardinal.measurement, MeanLevelOfSamples(cardinal.samples));
-    cardinal.collected = true;
-    cardinal.result->SetValid();
-    cardinal.result->setText(QStringLiteral("OK"));
     cardinal.box->Hide();
 }
 
 void CCoarseCalibrationPage::ShowWhetherAllCollected() {
     bool all = true;
     for (const Cardinal& cardinal : cardinals) {
-        all = all && cardinal.collected && cardinal.result->IsValid();
+        all = all && cardinal.result->IsValid();
     }
+    all = all && run.AllCollected();
     nextNote->setVisible(all);
     if (all) {
         SetWizardButtons(IWizardFrame::kNext);
-        allHeadingsCollected = true;
     }
 }
 
@@ -452,13 +396,11 @@ CCoarseCalibrationPage::Step CCoarseCalibrationPage::ReportUnsteadyCollections()
 // withdrawn and Next waits for it.
 CCoarseCalibrationPage::Step CCoarseCalibrationPage::RefuseHeadings(CoarseCrossCheck check) {
     for (int heading = 0; heading < 4; ++heading) {
-        if (check.suspect == -1 || check.suspect == heading) {
-            cardinals[heading].collected = false;
+        if (!run.IsCollected(heading)) {
             cardinals[heading].result->clear();
             ResetResultField(heading);
         }
     }
-    allHeadingsCollected = false;
     nextNote->hide();
     if (check.suspect == -1) {
         co_await ShowErrorBox(
@@ -479,9 +421,9 @@ CCoarseCalibrationPage::Step CCoarseCalibrationPage::RefuseHeadings(CoarseCrossC
 }
 
 CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnCalibrateHeading(int heading) {
-    if (!correctionsZeroed) {
-        correctionsZeroed = co_await ZeroCorrections(kTryAgainByCalibrate);
-        if (!correctionsZeroed) {
+    if (!run.CorrectionsZeroed()) {
+        const bool zeroed = co_await ZeroCorrections(kTryAgainByCalibrate);
+        if (!zeroed) {
             co_return;
         }
     }
@@ -490,15 +432,13 @@ CCoarseCalibrationPage::Step CCoarseCalibrationPage::OnCalibrateHeading(int head
                               QString::fromUtf8(kRangeWarningCaption));
         co_return;
     }
-    Cardinal& cardinal = cardinals[heading];
-    cardinal.samples.Clear();
-    cardinal.samplesToGo = kSamplesPerCollection;
-    cardinal.box->SetProgress(0, kSamplesPerCollection);
-    cardinal.box->Show();
+    run.StartCollection(heading);
+    cardinals[heading].box->SetProgress(0, CCoarseRun::kSamplesPerCollection);
+    cardinals[heading].box->Show();
 }
 
 CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardNext() {
-    if (!allHeadingsCollected) {
+    if (!run.AllCollected()) {
         co_return kStay;
     }
     const std::optional<FreeFieldValues> freeField =
@@ -512,27 +452,23 @@ CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardNext() {
         co_return kStay;
     }
     SetWizardButtons(0);
-    std::array<HeadingMeasurement, 4> byHeading;
-    for (int heading = 0; heading < 4; ++heading) {
-        byHeading[heading] = cardinals[heading].measurement;
-    }
-    const CoarseCrossCheck check = CheckCoarseHeadings(byHeading, *freeField);
+    const CoarseCrossCheck check = run.CheckHeadings(*freeField);
     if (!check.agree) {
         co_await RefuseHeadings(check);
         co_return kStay;
     }
     CBusyBox box(this, QStringLiteral("Setting coarse corrections on HX410..."));
     box.Show();
-    const CoarseCorrectionResult result = ComputeCoarseCorrections(byHeading, freeField->z);
-    Session().SetCoarseResult(byHeading, result);
-    coarseCorrection = result.correction;
-    // From here the unit may hold some of them: a heading collected again is measured only
-    // after zeroing again.
-    correctionsZeroed = false;
-    const QString failure = co_await SendCorrections(coarseCorrection);
+    const CorrectionEcho echo = co_await run.SendCorrections(StepContext(), Session(), *freeField);
     box.Hide();
-    if (!failure.isEmpty()) {
-        co_await ShowErrorBox(failure, QStringLiteral("Error setting coarse corrections"));
+    if (!echo.Confirmed()) {
+        co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
+                                             "correction of %2.\n%3\nThe coarse corrections are "
+                                             "not all set: press Next to send them again.")
+                                  .arg(QString::fromLatin1(kAxisNames[echo.index]))
+                                  .arg(static_cast<std::int16_t>(echo.value))
+                                  .arg(QString::fromLatin1(EchoPollMessage(echo.result))),
+                              QStringLiteral("Error setting coarse corrections"));
         if (IsActivePage()) { // not when a lost link has gone to the connection page
             SetWizardButtons(IWizardFrame::kNext);
         }
@@ -541,40 +477,13 @@ CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardNext() {
     co_return kProceed;
 }
 
-// Sets the corrections axis by axis, each confirmed by the unit's echo within a bound.
-// Empty when all were confirmed, else what to tell the installer about the first that was not.
-QCoro::Task<QString>
-CCoarseCalibrationPage::SendCorrections(std::array<std::int16_t, 3> corrections) {
-    CAhrsState& state = Link().State();
-    for (int axis = 0; axis < 3; ++axis) {
-        const std::int16_t value = corrections[axis];
-        const EchoPollResult result = co_await PollForEcho(
-            StepContext(), kMfcPollMs, kEchoBoundMs,
-            [&] { return Link().SendMagFieldCorrection(axis, value); },
-            [&] { return state.GetMagFieldCorrectionReports(axis); },
-            [&] { return state.GetMagFieldCorrection(axis) == value; });
-        if (result != EchoPollResult::Confirmed) {
-            co_return QStringLiteral(
-                "The HX410 did not confirm the %1 magnetic field correction of "
-                "%2.\n%3\nThe coarse corrections are not all set: press Next "
-                "to send them again.")
-                .arg(QString::fromLatin1(kAxisNames[axis]))
-                .arg(value)
-                .arg(QString::fromLatin1(EchoPollMessage(result)));
-        }
-    }
-    co_return QString();
-}
-
 CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardBack() {
     const QMessageBox::StandardButton answer = co_await ShowMessageBox(
         QMessageBox::Question,
         QStringLiteral("Do you want to delete free field measurments and repeat collection?"),
         QStringLiteral("Collect Free Field Again?"), QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes) {
-        CMagMeasurementFile(Link().State().GetMagSerialNumber()).Delete();
-        Session().ClearFreeField();
-        co_await Pause(kDeleteSettleMs);
+        co_await CCoarseRun::DeleteFreeField(StepContext(), Session());
     }
     co_return kProceed;
 }

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "controls/StatusPanel.h"
-#include "records/CalibrationMath.h"
+#include "procedure/CoarseRun.h"
 #include "records/HeadingSteadiness.h"
-#include "records/MagSampleSet.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
@@ -33,13 +32,7 @@ class CCoarseCalibrationPage : public CWizardPage {
     Q_OBJECT
 
 public:
-    static constexpr int kSamplesPerCollection = 10;
     static constexpr double kLeaveSettleMs = 1500;
-    static constexpr double kDeleteSettleMs = 2000;
-    static constexpr double kMfcPollMs = 150;
-    static constexpr double kMccPollMs = 150;
-    static constexpr double kEchoBoundMs = 5000; // for each correction's echo
-    static constexpr double kMccZeroTolerance = 0.03;
 
     explicit CCoarseCalibrationPage(QWidget* parent = nullptr);
     ~CCoarseCalibrationPage() override;
@@ -65,28 +58,16 @@ private:
         QPushButton* button = nullptr;
         CColouredField* result = nullptr;
         std::unique_ptr<CBusyBox> box;
-        CMagSampleSet samples;
-        int samplesToGo = 0;
-        HeadingMeasurement measurement;
-        bool collected = false;
         bool unsteady = false; // the last collection's samples did not agree, not yet told
-    };
-    struct LiveValues {
-        double pitch = 0, roll = 0;
-        std::int32_t mount = 0;
-        std::array<std::int16_t, 3> counts{};
-        std::array<std::int16_t, 2> level{};
     };
 
     void BuildControls();
     QWidget* BuildCardinal(int heading);
     QWidget* BuildHeadingDisplay();
     QWidget* BuildCounts();
-    void LoadFreeField();
     void StartAfresh();
     void ResetResultField(int heading);
     QCoro::Task<bool> ZeroCorrections(QString then);
-    QCoro::Task<QString> SendCorrections(std::array<std::int16_t, 3> corrections);
     void EndCollections();
     void ReadLiveValues();
     void ShowLiveValues();
@@ -94,7 +75,6 @@ private:
     void ShowFrameOf(double heading);
     void EnableCalibrate(bool enabled);
     void CollectionStep(int heading);
-    void FinishCollection(int heading);
     void ShowWhetherAllCollected();
     Step ReportUnsteadyCollections();
     Step RefuseHeadings(CoarseCrossCheck check);
@@ -107,11 +87,9 @@ private:
     QLabel* nextNote = nullptr;
     std::array<Cardinal, 4> cardinals;
 
-    LiveValues live;
+    CCoarseRun run;
+    CoarseSample live;
     double currentHeading = 0.0;
     CHeadingSteadiness steadiness;
-    std::array<std::int16_t, 3> coarseCorrection{};
-    bool correctionsZeroed = false;
-    bool allHeadingsCollected = false;
     bool passedOnce = false; // classes 0 to 2: corrections zeroed once, on a pass
 };

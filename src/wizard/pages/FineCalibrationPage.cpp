@@ -7,12 +7,8 @@
 #include "device/AhrsLink.h"
 #include "device/FixedPoint.h"
 #include "device/VersionCapabilities.h"
-#include "procedure/PollForEcho.h"
-#include "procedure/StoreCorrections.h"
 #include "records/CalibrationMath.h"
-#include "records/FineErrorCheck.h"
 #include "records/InstallationSession.h"
-#include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
@@ -33,7 +29,6 @@
 
 namespace {
 
-constexpr std::array<int, 4> kIndexOrder{kHeadingNorth, kHeadingSouth, kHeadingEast, kHeadingWest};
 constexpr int kFieldLength = 31;
 const char kStoreFailure[] = "Failed to store compass correction values to RQ270.";
 const char kStoreFailureCaption[] = "Error storing values";
@@ -199,14 +194,8 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnSetActive() {
     CAhrsState& state = Link().State();
     storeButton->hide();
     SetWizardButtons(IWizardFrame::kBack | IWizardFrame::kNext);
-    // The corrections held before the calibration (unless the coarse page kept them before
-    // it zeroed any): the connection page writes them back if the link is lost before new
-    // ones are stored.
-    if (Link().IsLinkAlive()) {
-        Session().KeepEarlierCorrections(state.GetAhrsSerialNumber(),
-                                         CInstallationSession::CorrectionsOf(state));
-    }
-    Session().SetRestoreDue(true);
+    // The connection page writes them back if the link is lost before new ones are stored.
+    CFineRun::KeepEarlierCorrections(Link(), Session());
     Subscribe(); // a link lost while the corrections are zeroed is reported afterwards
     co_await StartAfresh();
     locationBlock->setVisible(TakesLocation());
@@ -235,20 +224,55 @@ CFineCalibrationPage::Step CFineCalibrationPage::StartAfresh() {
         cardinal.result->SetNeutral();
         cardinal.result->clear();
     }
-    compassCorrection = {};
     allHeadingsMeasured = false;
-    configurationStored = false;
-    Session().ClearFineErrors();
+    run.StartAfresh(Session());
     // Without a link nothing could confirm them; the first Calibrate press tries again.
-    correctionsZeroed = false;
     if (Link().IsLinkAlive()) {
-        correctionsZeroed = co_await ZeroCorrections();
+        co_await ZeroCorrections();
     }
 }
 
 QCoro::Task<bool> CFineCalibrationPage::ZeroCorrections() {
-    const bool zeroed = co_await SendCompassCorrections({}, Sending::Zero);
-    co_return zeroed;
+    CBusyBox box(this, QStringLiteral("Clearing compass corrections..."));
+    box.Show();
+    const CorrectionEcho echo = co_await run.ZeroCorrections(StepContext());
+    box.Hide();
+    if (!echo.Confirmed()) {
+        co_await ReportCompassEcho(echo, Then::Calibrate);
+    }
+    co_return echo.Confirmed();
+}
+
+// The compass corrections held before the calibration go back, for Back and for a Next
+// without new measurements.
+QCoro::Task<bool> CFineCalibrationPage::RestoreEarlierCorrections(Then then) {
+    CBusyBox box(this, QStringLiteral("Restoring compass corrections..."));
+    box.Show();
+    const CorrectionEcho echo = co_await run.RestoreEarlierCorrections(StepContext(), Session());
+    box.Hide();
+    if (!echo.Confirmed()) {
+        co_await ReportCompassEcho(echo, then);
+    }
+    co_return echo.Confirmed();
+}
+
+// Tells the installer which compass correction the unit did not confirm (nothing when the
+// step was cancelled, which shows no box).
+CFineCalibrationPage::Step CFineCalibrationPage::ReportCompassEcho(const CorrectionEcho& echo,
+                                                                   Then then) {
+    if (echo.result == EchoPollResult::Cancelled) {
+        co_return;
+    }
+    static const char* const kThen[] = {"Press a Calibrate button to try again.",
+                                        "Press Back to try again.", "Press Next to try again.",
+                                        "Nothing was stored: try again."};
+    co_await ShowErrorBox(
+        QStringLiteral("The HX410 did not confirm the %1 compass correction of %2.\n%3\n%4")
+            .arg(QString::fromLatin1(kHeadingNames[echo.index]),
+                 QString::fromStdString(FixedPoint(echo.value, 2)),
+                 QString::fromLatin1(EchoPollMessage(echo.result)),
+                 QString::fromLatin1(kThen[static_cast<int>(then)])),
+        QStringLiteral("Error setting compass corrections"));
 }
 
 CFineCalibrationPage::Step CFineCalibrationPage::OnKillActive() {
@@ -268,18 +292,15 @@ CFineCalibrationPage::Step CFineCalibrationPage::ShowLocationFromUnit() {
     if (!Link().IsLinkAlive()) {
         co_return;
     }
-    {
-        CBusyBox box(this, QStringLiteral("Reading latitude and magnetic variation from HX410..."));
-        box.Show();
-        Link().SelectOutputPage('E');
-        co_await Pause(kPageEReadMs);
-    }
-    if (!Link().IsLinkAlive()) {
+    CBusyBox box(this, QStringLiteral("Reading latitude and magnetic variation from HX410..."));
+    box.Show();
+    const std::optional<Location> held = co_await CFineRun::ReadLocation(StepContext());
+    box.Hide();
+    if (!held) {
         co_return;
     }
-    const CAhrsState& state = Link().State();
-    variationEdit->setText(QString::fromStdString(FixedPoint(state.GetMagneticVariation(), 2)));
-    latitudeEdit->setText(QString::fromStdString(FixedPoint(state.GetLatitude(), 6)));
+    variationEdit->setText(QString::fromStdString(FixedPoint(held->variation, 2)));
+    latitudeEdit->setText(QString::fromStdString(FixedPoint(held->latitude, 6)));
 }
 
 // The two fields as numbers within their ranges; otherwise the installer is told which
@@ -309,88 +330,16 @@ QCoro::Task<std::optional<CFineCalibrationPage::Location>> CFineCalibrationPage:
     co_return location;
 }
 
-CFineCalibrationPage::Step CFineCalibrationPage::SendLocation(Location location,
-                                                              bool suspendParsing) {
-    const auto send = [&](auto command) {
-        if (suspendParsing) {
-            Link().SetParsingSuspended(true);
-        }
-        command();
-        Link().SetParsingSuspended(false);
-    };
-    send([&] { Link().SendLatitude(location.latitude); });
-    co_await Pause(kLatitudeSettleMs);
-    send([&] { Link().SendMagvar(location.variation); });
-    co_await Pause(kVariationSettleMs);
-}
-
-// Sets the four compass corrections, each confirmed by the unit's echo within a bound: new
-// ones in the order N, E, S, W to within the two decimals sent, the others in index order
-// exactly. The page's own busy box shows meanwhile, or `shown`, the caller's. False (after
-// hiding the busy box and telling the installer what was not confirmed) at the first one
-// not confirmed.
-QCoro::Task<bool> CFineCalibrationPage::SendCompassCorrections(std::array<double, 4> values,
-                                                               Sending sending, CBusyBox* shown) {
-    const bool fresh = sending == Sending::New;
-    if (sending != Sending::Zero) {
-        // The unit may hold these, or some of them, from here on: a heading measured again
-        // is measured only after zeroing again.
-        correctionsZeroed = false;
-    }
-    const double pollMs = sending == Sending::Zero ? kZeroPollMs : kSendPollMs;
-    const double tolerance = fresh ? kSendTolerance : 0.0;
-    CBusyBox own(this, sending == Sending::Zero
-                           ? QStringLiteral("Clearing compass corrections...")
-                           : QStringLiteral("Restoring compass corrections..."));
-    CBusyBox& box = shown != nullptr ? *shown : own;
-    box.Show();
-    const CAhrsState& state = Link().State();
-    for (const int heading : fresh ? kCompassWalk : kIndexOrder) {
-        const double value = std::round(values[heading] * 100.0) / 100.0;
-        const EchoPollResult result = co_await PollForEcho(
-            StepContext(), pollMs, kEchoBoundMs,
-            [&] {
-                Link().SetParsingSuspended(true);
-                const bool sent = Link().SendMcc(heading, value);
-                Link().SetParsingSuspended(false);
-                return sent;
-            },
-            [&] { return state.GetMccReports(heading); },
-            [&] { return std::fabs(state.GetMcc(heading) - value) <= tolerance; });
-        if (result != EchoPollResult::Confirmed) {
-            static const char* const kThen[] = {
-                "Press a Calibrate button to try again.", "Press Back to try again.",
-                "Press Next to try again.", "Nothing was stored: try again."};
-            box.Hide();
-            co_await ShowErrorBox(
-                QStringLiteral("The HX410 did not confirm the %1 compass correction "
-                               "of %2.\n%3\n%4")
-                    .arg(QString::fromLatin1(kHeadingNames[heading]),
-                         QString::fromStdString(FixedPoint(value, 2)),
-                         QString::fromLatin1(EchoPollMessage(result)),
-                         QString::fromLatin1(kThen[static_cast<int>(sending)])),
-                QStringLiteral("Error setting compass corrections"));
-            co_return false;
-        }
-    }
-    own.Hide();
-    co_return true;
-}
-
-// Computes the compass corrections from the four errors, sends them and has the RQ270's
-// configuration module store them, while `shown` is up. False, after hiding it and a box,
-// when any of it failed.
+// Computes the new compass corrections, sets them and has the RQ270's configuration module
+// store them, while `shown` is up. False, after hiding it and a box, when any of it failed.
 QCoro::Task<bool> CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown) {
-    if (StepCancelled()) {
-        co_return false; // the wizard is closing: nothing is stored
-    }
-    compassCorrection = ComputeCompassCorrections(Session().FineErrors());
-    const bool sent = co_await SendCompassCorrections(compassCorrection, Sending::New, &shown);
-    if (!sent) {
+    const CFineRun::Storing storing = co_await run.StoreNewCorrections(StepContext(), Session());
+    if (!storing.echo.Confirmed()) {
+        shown.Hide();
+        co_await ReportCompassEcho(storing.echo, Then::Store);
         co_return false;
     }
-    const StepOutcome stored = co_await EraseAndStoreMcc(StepContext());
-    if (stored != StepOutcome::Done) {
+    if (storing.stored != StepOutcome::Done) {
         shown.Hide();
         co_await ReportStoreFailure();
         co_return false;
@@ -398,72 +347,24 @@ QCoro::Task<bool> CFineCalibrationPage::StoreCompassCorrections(CBusyBox& shown)
     co_return true;
 }
 
-CInstallationSession::Corrections CFineCalibrationPage::UnitCorrections() const {
-    return CInstallationSession::CorrectionsOf(Link().State());
-}
-
-// The compass corrections the unit held before the calibration, for Back and for a Next
-// without new measurements.
-std::array<double, 4> CFineCalibrationPage::EarlierCompassCorrections() const {
-    const std::optional<CInstallationSession::Corrections> earlier =
-        Session().EarlierCorrectionsOf(Link().State().GetAhrsSerialNumber());
-    return earlier ? earlier->mcc : std::array<double, 4>{};
-}
-
-// Resets the magnetometer and compares the corrections the unit reports before and after:
-// the stored ones are those it reloads. A link lost meanwhile never counts as kept (its
-// record was reset); the lost-communication path reports it.
+// The stored corrections are those the unit reloads across a magnetometer reset. A link
+// lost meanwhile never counts as kept (its record was reset); the lost-communication path
+// reports it.
 QCoro::Task<bool> CFineCalibrationPage::VerifyAcrossMagReset(QString boxText, double waitMs,
                                                              std::optional<Location> entered) {
-    if (StepCancelled()) {
-        co_return false; // the wizard is closing: the magnetometer is not reset
-    }
-    const CInstallationSession::Corrections before = UnitCorrections();
-    Link().SetParsingSuspended(true);
-    Link().ResetErrors();
-    Link().ResetMagPower();
-    Link().SetParsingSuspended(false);
     CBusyBox box(this, boxText);
-    box.Show();
-    co_await Pause(waitMs);
-    const CInstallationSession::Corrections after = UnitCorrections();
-    bool locationKept = true;
-    if (entered) {
-        locationKept = co_await LocationReadBack(*entered);
-    }
+    const CFineRun::Verification verification = co_await CFineRun::VerifyAcrossMagReset(
+        StepContext(), waitMs, entered, [&box] { box.Show(); });
     box.Hide();
-    if (!Link().IsLinkAlive()) {
-        co_return false;
-    }
-    if (after != before || !locationKept) {
+    if (verification == CFineRun::Verification::NotKept) {
         co_await ReportStoreFailure();
-        co_return false;
     }
-    co_return true;
-}
-
-QCoro::Task<bool> CFineCalibrationPage::LocationReadBack(Location entered) {
-    Link().SelectOutputPage('E');
-    co_await Pause(kPageEReadMs);
-    const CAhrsState& state = Link().State();
-    const bool kept =
-        std::fabs(state.GetLatitude() - entered.latitude) < kReadBackTolerance &&
-        std::fabs(state.GetMagneticVariation() - entered.variation) < kReadBackTolerance;
-    Link().SelectOutputPage('C');
-    co_return kept;
+    co_return verification == CFineRun::Verification::Kept;
 }
 
 CFineCalibrationPage::Step CFineCalibrationPage::ReportStoreFailure() {
     co_await ShowErrorBox(QString::fromLatin1(kStoreFailure),
                           QString::fromLatin1(kStoreFailureCaption));
-}
-
-// The new corrections are in the configuration module: they are now the ones to keep, and
-// nothing must write the earlier ones back.
-void CFineCalibrationPage::Stored() {
-    configurationStored = true;
-    Session().ReplaceEarlierCorrections(Link().State().GetAhrsSerialNumber(), UnitCorrections());
-    Session().Thaw(); // the finish page takes the values of this calibration
 }
 
 void CFineCalibrationPage::ShowFrameOf(double heading) {
@@ -520,10 +421,10 @@ void CFineCalibrationPage::ShowWhetherAllMeasured() {
 }
 
 CFineCalibrationPage::Step CFineCalibrationPage::OnCalibrateHeading(int heading) {
-    if (!correctionsZeroed) {
+    if (!run.CorrectionsZeroed()) {
         // The heading shown was taken with the earlier corrections: it is measured again
         // once the unit is steady without them.
-        correctionsZeroed = co_await ZeroCorrections();
+        co_await ZeroCorrections();
         EnableCalibrate(false);
         co_return;
     }
@@ -539,12 +440,13 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnCalibrateHeading(int heading)
         co_return;
     }
     measurementBox.Show();
-    const bool steadyThroughout = co_await HeadingHeldWhileRecording(fineHeading);
+    const CFineRun::Recording recording =
+        co_await run.RecordError(StepContext(), Session(), heading, fineHeading, error);
     measurementBox.Hide();
-    if (!Link().IsLinkAlive()) {
+    if (recording == CFineRun::Recording::LinkLost) {
         co_return; // the record was reset meanwhile; the lost-communication path reports it
     }
-    if (!steadyThroughout) {
+    if (recording == CFineRun::Recording::Unsteady) {
         co_await ShowErrorBox(
             QStringLiteral("The heading was not steady while the %1 error was recorded: "
                            "it jumped by more than the unit's noise (a poor cable, or "
@@ -554,40 +456,15 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnCalibrateHeading(int heading)
             QStringLiteral("Readings not steady"));
         co_return;
     }
-    Cardinal& cardinal = cardinals[heading];
-    cardinal.result->SetValid();
-    Session().SetFineError(heading, error);
-    cardinal.result->setText(QStringLiteral("OK"));
+    cardinals[heading].result->SetValid();
+    cardinals[heading].result->setText(QStringLiteral("OK"));
     ShowWhetherAllMeasured();
-}
-
-// The headings through the recording's wait, one every kRecordSampleMs, must stay with the
-// heading of the press, as a steady aircraft's do.
-QCoro::Task<bool> CFineCalibrationPage::HeadingHeldWhileRecording(double pressed) {
-    std::vector<double> headings;
-    for (double waited = 0; waited < kMeasurementSettleMs; waited += kRecordSampleMs) {
-        co_await Pause(kRecordSampleMs);
-        headings.push_back(Link().State().GetAvgHeading());
-    }
-    const CSampleAgreement agreement(CSampleAgreement::kHeadingFloor,
-                                     CSampleAgreement::Scale::Degrees360);
-    co_return agreement.StayNear(headings, pressed);
 }
 
 // A new error must fit those already recorded at the other headings; otherwise the
 // installer is told and nothing is recorded.
 QCoro::Task<bool> CFineCalibrationPage::AgreesWithRecordedErrors(int heading, double error) {
-    std::array<std::optional<double>, 4> recorded;
-    for (int i = 0; i < 4; ++i) {
-        if (cardinals[i].result->IsValid()) {
-            recorded[i] = Session().FineError(i);
-        }
-    }
-    // The unit holds field corrections when a coarse step has taken the hard iron out; the
-    // coarse page zeroes them for the versions without that step.
-    const CInstallationSession::Corrections held = UnitCorrections();
-    const bool hardIronCorrected = held.mfc != decltype(held.mfc){};
-    const FineAgreement agreement = CheckFineError(heading, error, recorded, hardIronCorrected);
+    const FineAgreement agreement = run.CheckError(Link(), Session(), heading, error);
     if (agreement == FineAgreement::Agrees) {
         co_return true;
     }
@@ -623,7 +500,7 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnStoreConfiguration() {
         CBusyBox box(this, QStringLiteral("Recording configuration module..."));
         box.Show();
         if (location) {
-            co_await SendLocation(*location, /*suspendParsing=*/false);
+            co_await CFineRun::SendLocation(StepContext(), *location, /*suspendParsing=*/false);
         }
         const bool stored = co_await StoreCompassCorrections(box);
         if (stored) {
@@ -637,7 +514,7 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnStoreConfiguration() {
     const bool kept = co_await VerifyAcrossMagReset(
         QStringLiteral("Verifying RQ270 configuration module..."), kVerifyResetMs, location);
     if (kept) {
-        Stored();
+        CFineRun::Stored(Link(), Session());
         GoToPage(kFinishPage);
     }
 }
@@ -650,7 +527,7 @@ CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardNext() {
             if (!location) {
                 co_return kStay;
             }
-            co_await SendLocation(*location, /*suspendParsing=*/true);
+            co_await CFineRun::SendLocation(StepContext(), *location, /*suspendParsing=*/true);
         }
         CBusyBox box(this, QStringLiteral("Recording new settings on HX410..."));
         box.Show();
@@ -665,8 +542,7 @@ CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardNext() {
     } else {
         // Without new measurements Next verifies the corrections held before this step,
         // which the page zeroed on entry: they go back first.
-        const bool restored =
-            co_await SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForNext);
+        const bool restored = co_await RestoreEarlierCorrections(Then::Next);
         if (!restored) {
             co_return kStay;
         }
@@ -677,14 +553,13 @@ CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardNext() {
     if (!kept) {
         co_return kStay;
     }
-    Stored();
+    CFineRun::Stored(Link(), Session());
     co_return kProceed;
 }
 
 CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardBack() {
     // Back leaves the unit with the compass corrections it held before this step.
-    const bool restored =
-        co_await SendCompassCorrections(EarlierCompassCorrections(), Sending::RestoreForBack);
+    const bool restored = co_await RestoreEarlierCorrections(Then::Back);
     if (!restored) {
         co_return kStay;
     }

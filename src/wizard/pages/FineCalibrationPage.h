@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/StatusPanel.h"
-#include "records/InstallationSession.h"
+#include "procedure/FineRun.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
@@ -34,21 +34,11 @@ public:
     static constexpr double kSteadyRate = 0.05;
     static constexpr double kRateFullScale = 0.5;
     static constexpr double kRateGreenFraction = 0.05;
-    static constexpr double kMeasurementSettleMs = 2000;
-    static constexpr double kRecordSampleMs = 250; // heading checks while a heading is recorded
-    static constexpr double kLatitudeSettleMs = 500;
-    static constexpr double kVariationSettleMs = 1500;
-    static constexpr double kPageEReadMs = 2500;
     static constexpr double kStoreSettleMs = 2500;
     static constexpr double kVerifyResetMs = 5000;
     static constexpr double kNextSettleMs = 500;
     static constexpr double kNextLeadMs = 1500;
     static constexpr double kNextResetMs = 6500;
-    static constexpr double kZeroPollMs = 10;
-    static constexpr double kSendPollMs = 25;
-    static constexpr double kEchoBoundMs = 5000; // for each compass correction's echo
-    static constexpr double kSendTolerance = 0.02;
-    static constexpr double kReadBackTolerance = 0.02;
 
     explicit CFineCalibrationPage(QWidget* parent = nullptr);
     ~CFineCalibrationPage() override;
@@ -72,42 +62,31 @@ private:
         QPushButton* button = nullptr;
         CColouredField* result = nullptr;
     };
-    // Latitude and magnetic variation as typed, for units that take them.
-    struct Location {
-        double latitude = 0.0;
-        double variation = 0.0;
-    };
+    using Location = CFineRun::Location;
 
     void BuildControls();
     QWidget* BuildCardinal(int heading);
     QWidget* BuildHeadingDisplay();
     QWidget* BuildLocation();
     Step StartAfresh();
-    // Why a set of compass corrections is sent: zeroed for the measurement, the earlier ones
-    // restored for Back or for Next's verification, or the new ones to be stored.
-    enum class Sending { Zero, RestoreForBack, RestoreForNext, New };
-    QCoro::Task<bool> SendCompassCorrections(std::array<double, 4> values, Sending sending,
-                                             CBusyBox* shown = nullptr);
+    // What a failed send of compass corrections asks the installer to do.
+    enum class Then { Calibrate, Back, Next, Store };
+    Step ReportCompassEcho(const CorrectionEcho& echo, Then then);
     QCoro::Task<bool> ZeroCorrections();
+    QCoro::Task<bool> RestoreEarlierCorrections(Then then);
     bool TakesLocation() const;
     Step ShowLocationFromUnit();
     QCoro::Task<std::optional<Location>> ReadLocation();
-    Step SendLocation(Location location, bool suspendParsing);
     QCoro::Task<bool> StoreCompassCorrections(CBusyBox& shown);
     QCoro::Task<bool> VerifyAcrossMagReset(QString boxText, double waitMs,
                                            std::optional<Location> entered);
-    QCoro::Task<bool> LocationReadBack(Location entered);
     Step ReportStoreFailure();
-    void Stored();
-    CInstallationSession::Corrections UnitCorrections() const;
-    std::array<double, 4> EarlierCompassCorrections() const;
     CStatusPanel::Status ShowLive();
     void ShowFrameOf(double heading);
     void EnableCalibrate(bool enabled);
     void ShowWhetherAllMeasured();
     Step OnCalibrateHeading(int heading);
     QCoro::Task<bool> AgreesWithRecordedErrors(int heading, double error);
-    QCoro::Task<bool> HeadingHeldWhileRecording(double pressed);
     Step OnStoreConfiguration();
 
     CCompassCtrl* compass = nullptr;
@@ -124,8 +103,6 @@ private:
     double fineHeading = 0.0;
     double fineHeadingRate = 0.0;
     bool steady = false;
-    std::array<double, 4> compassCorrection{};
-    bool correctionsZeroed = false;
+    CFineRun run;
     bool allHeadingsMeasured = false;
-    bool configurationStored = false;
 };
