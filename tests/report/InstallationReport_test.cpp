@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -18,6 +19,21 @@ constexpr double kRow = 1.0 / 6.0;
 constexpr double kFooterTop = 10.45;
 constexpr double kNear = PdfText::kNear;
 const QString kTitle = QStringLiteral("Korvan HX410 AHRS Installation Report");
+
+// Rows of the report below as printed, by their labels (South holds -0.004).
+const std::pair<QString, QString> kValues[] = {{"HX410 Serial Number:", "A1234"},
+                                               {"Install Software Version:", "1.0.0"},
+                                               {"Tail Number:", "N123AB"},
+                                               {"Shop Name:", "[%page%] Avionics [%bold%]"},
+                                               {"Installer:", QStringLiteral("M\u00FCller")},
+                                               {"Mount Position:", "Connector Forward"},
+                                               {"Compass Correction North:", "1.25"},
+                                               {"Compass Correction South:", "0.00"},
+                                               {"Magnetic Variance:", "-12.30"},
+                                               {"Raw X Sensor EAST:", "1013.00"},
+                                               {"Eff Roll SOUTH:", "0.75"},
+                                               {"Lvl Z Sensor WEST:", "7030.00"}};
+const QRegularExpression kPrinted(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d$)");
 
 QImage Red(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
@@ -106,79 +122,14 @@ protected:
         EXPECT_TRUE(text);
         return text.value_or(PdfText{});
     }
-    PdfText Printed(const InstallationValues& values, const QImage& picture, const QString& name) {
-        CInstallationReport report;
-        return Printed(values, picture, name, report);
-    }
 
     QTemporaryDir folder;
 };
 
-TEST_F(InstallationReport, RowsStandAtTheirPlacesFromThePapersEdge) {
-    InstallationValues values = SampleValues();
-    values.versionClass = 2;                        // no free-field and bias rows
-    values.tailNumber = "N123\nAB\x1b";             // pasted: no row of its own, nothing raw
-    values.installer = "M\xFCller\r\n";             // from an 8-bit identification file
-    values.shopName = "[%page%] Avionics [%bold%]"; // typed: printed as it stands
-    CInstallationReport report;
-    const PdfText text = Printed(values, Red(100, 80), "rows", report);
-    ASSERT_EQ(text.pages, 1);
-    EXPECT_TRUE(text.title.startsWith(kTitle + " - "));
-
-    const double mountRow = 0.7 + 10 * kRow;
-    const double northRow = 0.7 + 11 * kRow + 1.2 + kRow; // under the 80-pixel picture
-    constexpr double kCentred = -1.0;                     // centred between 0.3 and 8.2 in
-    const struct {
-        QString phrase;
-        double left;
-        double top;
-        QString value; // the words beside it in the value column
-    } cases[] = {
-        {kTitle, kCentred, 0.2, ""},
-        {"Date:", 0.3, 0.7, "(date)"},
-        {"HX410 Serial Number:", 0.3, 0.7 + kRow, "A1234"},
-        {"Install Software Version:", 0.3, 0.7 + 5 * kRow, "1.0.0"},
-        {"Tail Number:", 0.3, 0.7 + 7 * kRow, "N123AB"},
-        {"Shop Name:", 0.3, 0.7 + 8 * kRow, "[%page%] Avionics [%bold%]"},
-        {"Installer:", 0.3, 0.7 + 9 * kRow, QStringLiteral("M\u00FCller")},
-        {"Mount Position:", 0.3, mountRow, "Connector Forward"},
-        {"Compass Correction North:", 0.3, northRow, "1.25"},
-        {"Compass Correction South:", 0.3, northRow + kRow, "0.00"}, // -0.004
-        {"Raw X Sensor EAST:", 0.3, northRow + 7 * kRow, "1013.00"},
-        {"Eff Roll SOUTH:", 0.3, northRow + 24 * kRow, "0.75"},
-        {"Lvl Z Sensor WEST:", 0.3, northRow + 37 * kRow, "7030.00"},
-        {"Page 1", kCentred, kFooterTop, ""},
-    };
-    static const QRegularExpression printed(R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d$)");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.phrase.toStdString());
-        const auto found = text.Find(c.phrase);
-        ASSERT_TRUE(found);
-        const double left = c.left == kCentred ? 4.25 - found->box.width() / 2 : c.left;
-        EXPECT_NEAR(found->box.left(), left, kNear);
-        EXPECT_NEAR(found->box.top(), c.top, kNear);
-        const QString value = text.Between(1, found->box, 2.3, 8.5);
-        if (c.value == "(date)") {
-            EXPECT_TRUE(printed.match(value).hasMatch()) << value.toStdString();
-        } else if (!c.value.isEmpty()) {
-            EXPECT_EQ(value, c.value);
-        }
-    }
-
-    // The picture stands under the mount row at 0.015 in per pixel.
-    const QImage page = report.RenderPage(1, 100);
-    const auto at = [&](double x, double y) {
-        return page.pixel(qRound(x * 100), qRound(y * 100));
-    };
-    EXPECT_EQ(at(2.3 + 0.75, mountRow + kRow + 0.6), qRgb(255, 0, 0));
-    for (const QPointF outside : {QPointF(2.25, 3.0), QPointF(3.85, 3.0), QPointF(3.0, 3.8)}) {
-        EXPECT_EQ(at(outside.x(), outside.y()), qRgb(255, 255, 255)) << outside.x();
-    }
-}
-
-// Rows that do not fit page 1 continue on the next page, after the swing's page when there
-// is a swing; the swing's page carries the tail number, the table and the largest deviation.
-TEST_F(InstallationReport, EveryRowIsPrintedOnceAboveTheFooterAndASwingHasAPageToItself) {
+// Rows stand at their places from the paper's edge, one row apart but for the mount's picture;
+// those that do not fit page 1 continue on the next page, after the swing's page when there
+// is a swing. The swing's page carries the tail number, the table and the largest deviation.
+TEST_F(InstallationReport, EveryRowIsPrintedOnceInItsPlaceAndASwingHasAPageToItself) {
     const QImage mountPicture = CMountPositionList().Find(8)->picture; // 174 x 174
     const struct {
         const char* name;
@@ -188,16 +139,15 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceAboveTheFooterAndASwingHasAPageT
         bool swing;
         int pages;
         QString firstOnNextPage;
-        const char* artifact; // a page kept for a person to look at
-        int artifactPage;
+        const char* artifact = nullptr; // page 1, or the swing's, kept for a person to see
     } cases[] = {
-        {"full", 5, true, mountPicture, false, 2, "Eff Roll SOUTH:", "report.png", 1},
+        {"full", 5, true, mountPicture, false, 2, "Eff Roll SOUTH:", "report.png"},
         {"no-field-corrections", 8, true, mountPicture, false, 2, "Lvl Y Sensor NORTH:"},
         {"no-picture", 7, true, QImage(), false, 1, ""},
         {"small-picture", 3, false, Red(100, 40), false, 1, ""},
         {"swing-after-the-rows", 7, true, QImage(), true, 2, ""},
         {"swing-between-the-rows", 5, true, mountPicture, true, 3,
-         "Eff Roll SOUTH:", "report-sample-page-2.png", 2},
+         "Eff Roll SOUTH:", "report-sample-page-2.png"},
     };
     const QString artifacts = QStringLiteral(HX410_ARTIFACTS_DIR);
     ASSERT_TRUE(QDir().mkpath(artifacts));
@@ -211,11 +161,15 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceAboveTheFooterAndASwingHasAPageT
         if (c.swing) {
             values.swing = Swing();
         }
+        values.tailNumber = "N123\nAB\x1b";             // pasted: no row of its own, nothing raw
+        values.installer = "M\xFCller\r\n";             // from an 8-bit identification file
+        values.shopName = "[%page%] Avionics [%bold%]"; // typed: printed as it stands
         CInstallationReport report;
         const PdfText text = Printed(values, c.picture, c.name, report);
         ASSERT_EQ(text.pages, c.pages);
+        EXPECT_TRUE(text.title.startsWith(kTitle + " - "));
         if (c.artifact != nullptr) {
-            EXPECT_TRUE(report.RenderPage(c.artifactPage, 150).save(artifacts + "/" + c.artifact));
+            EXPECT_TRUE(report.RenderPage(c.swing ? 2 : 1, 150).save(artifacts + "/" + c.artifact));
         }
         EXPECT_EQ(text.Find("Compass Swing").has_value(), c.swing);
         std::size_t from = 0;
@@ -225,8 +179,10 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceAboveTheFooterAndASwingHasAPageT
             ASSERT_TRUE(title && footer) << page;
             EXPECT_EQ(title->page, page);
             EXPECT_NEAR(title->box.top(), 0.2, kNear);
+            EXPECT_NEAR(title->box.center().x(), 4.25, kNear); // centred between 0.3 and 8.2 in
             EXPECT_EQ(footer->page, page);
             EXPECT_NEAR(footer->box.top(), kFooterTop, kNear);
+            EXPECT_NEAR(footer->box.center().x(), 4.25, kNear);
             from = title->end;
         }
         for (const PdfText::Word& word : text.words) {
@@ -236,10 +192,11 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceAboveTheFooterAndASwingHasAPageT
                 << word.text.toStdString();
         }
 
-        // Each row once (the swing's page repeats the tail number), in order, with its value
-        // beside it. A row that does not fit starts its page at the first row's place.
+        // Each row once (the swing's page repeats the tail number), in order, with its value.
+        const double pictureGap = c.picture.isNull() ? 0.0 : kRow + c.picture.height() * 0.015;
         const int nextPage = c.swing ? 3 : 2;
         std::optional<PdfText::Found> previous;
+        QString previousLabel;
         const bool corrects = c.versionClass >= 3 && c.versionClass <= 7;
         for (const QString& label : RowLabels(corrects && c.freeField, corrects)) {
             SCOPED_TRACE(label.toStdString());
@@ -247,19 +204,44 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceAboveTheFooterAndASwingHasAPageT
             ASSERT_TRUE(row);
             const auto again = text.Find(label, row->end);
             EXPECT_TRUE(!again || (c.swing && label == "Tail Number:" && again->page == 2));
-            EXPECT_FALSE(text.Between(row->page, row->box, 2.3, 8.5).isEmpty());
-            if (label == c.firstOnNextPage) {
-                EXPECT_EQ(row->page, nextPage);
-                EXPECT_NEAR(row->box.top(), 0.7, kNear);
-                EXPECT_EQ(previous->page, 1);
-                EXPECT_GT(previous->box.top() + 2 * kRow, kFooterTop); // it would have crossed
-            } else if (previous && row->page == nextPage) {
-                EXPECT_NEAR(row->box.top(), previous->box.top() + kRow, kNear);
+            const QString value = text.Between(row->page, row->box, 2.3, 8.5);
+            if (label == "Date:") {
+                EXPECT_TRUE(kPrinted.match(value).hasMatch()) << value.toStdString();
             } else {
-                EXPECT_EQ(row->page, previous ? previous->page : 1);
-                EXPECT_TRUE(!previous || row->box.top() > previous->box.top() + kRow - kNear);
+                EXPECT_FALSE(value.isEmpty());
             }
+            for (const auto& [withValue, expected] : kValues) {
+                EXPECT_TRUE(label != withValue || value == expected) << value.toStdString();
+            }
+            EXPECT_NEAR(row->box.left(), 0.3, kNear);
+            int page = 1;
+            double top = 0.7;
+            if (label == c.firstOnNextPage) {
+                page = nextPage;
+                EXPECT_GT(previous->box.top() + 2 * kRow, kFooterTop); // it would have crossed
+            } else if (previous) {
+                page = previous->page;
+                top = previous->box.top() + kRow;
+                top += previousLabel == "Install Software Version:" ? kRow : 0.0;
+                top += previousLabel == "Mount Position:" ? pictureGap : 0.0;
+            }
+            EXPECT_EQ(row->page, page);
+            EXPECT_NEAR(row->box.top(), top, kNear);
             previous = row;
+            previousLabel = label;
+        }
+        if (!c.picture.isNull() && c.picture.pixel(0, 0) == qRgb(255, 0, 0)) {
+            // The picture stands under the mount row in the value column, 0.015 in per pixel.
+            const QImage page = report.RenderPage(1, 100);
+            const double top = text.Find("Mount Position:")->box.top() + kRow;
+            const auto at = [&](double x, double y) {
+                return page.pixel(qRound(x * 100), qRound((top + y) * 100));
+            };
+            EXPECT_EQ(at(2.3 + 0.75, 0.3), qRgb(255, 0, 0));
+            for (const QPointF outside :
+                 {QPointF(2.25, 0.3), QPointF(3.85, 0.3), QPointF(3, 0.65)}) {
+                EXPECT_EQ(at(outside.x(), outside.y()), qRgb(255, 255, 255)) << outside.x();
+            }
         }
         if (!c.swing) {
             continue;
@@ -333,7 +315,8 @@ TEST_F(InstallationReport, MarksFollowTheToleranceAndUnitHeadingsReadAsOnACompas
         values.versionClass = 7;
         values.swing = Swing(c.atNorth);
         values.swingToleranceDeg = c.tolerance;
-        const PdfText text = Printed(values, QImage(), "marks");
+        CInstallationReport report;
+        const PdfText text = Printed(values, QImage(), "marks", report);
         const auto said = text.Find(c.said);
         ASSERT_TRUE(said);
         EXPECT_EQ(said->page, 2);

@@ -6,36 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
-#include <poll.h>
+#include <fcntl.h>
 #include <regex>
 
 namespace {
 
 // Reads the port until a screen line starts with `prefix`; that line, or "" after 20 s.
 std::string WaitForPrefix(int fd, const std::string& prefix) {
-    std::string pending;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < until) {
-        pollfd p{fd, POLLIN, 0};
-        char chunk[2048];
-        if (::poll(&p, 1, 100) <= 0) {
-            continue;
-        }
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n <= 0) {
-            return "";
-        }
-        pending.append(chunk, static_cast<std::size_t>(n));
-        const auto lastEsc = pending.rfind('\x1b');
-        const std::string line = FindLine(ScreenLines(pending.substr(0, lastEsc)), prefix);
-        if (!line.empty()) {
-            return line;
-        }
-        pending.erase(0, lastEsc == std::string::npos ? 0 : lastEsc);
-    }
-    return "";
+    std::string line;
+    ReadPort(fd, [&](const std::string& received) {
+        line = FindLine(ScreenLines(received.substr(0, received.rfind('\x1b'))), prefix);
+        return !line.empty();
+    });
+    return line;
 }
 
 std::string ReadLink(const std::string& link) {
