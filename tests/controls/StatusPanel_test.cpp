@@ -43,9 +43,6 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
         state.SetStatusWord(c.word);
         state.SetDataText("Warm-up 37 s");
         CStatusPanel panel({.mask = c.mask, .showAttitude = true});
-        const QRgb neutral = panel.palette().color(QPalette::Base).rgb();
-        EXPECT_EQ(ShownBackground(panel, *panel.AhrsStatusField()), neutral);
-
         const CStatusPanel::Status status = panel.Refresh(state);
         EXPECT_EQ(status.ahrsValid, QLatin1String(c.ahrs) == QLatin1String("Valid"));
         EXPECT_EQ(status.magValid, QLatin1String(c.mag) == QLatin1String("Valid"));

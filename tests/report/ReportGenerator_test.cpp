@@ -95,13 +95,7 @@ QImage Drawn(const CDrawObject& object) {
 }
 
 int InkIn(const QImage& image, const QRect& box) {
-    int ink = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        for (int x = box.left(); x <= box.right(); ++x) {
-            ink += qGray(image.pixel(x, y)) < 160;
-        }
-    }
-    return ink;
+    return static_cast<int>(Pixels(image, box, [](QRgb p) { return qGray(p) < 160; }).size());
 }
 
 TEST(DrawLabel, TextWrapsInsideItsRectangleAndIsCutOffBelowIt) {

@@ -51,19 +51,6 @@ QPoint Towards(QPointF centre, double headingDeg, double radius) {
     return QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())));
 }
 
-// The pixels in `box` that are `wanted`.
-std::vector<QPointF> Pixels(const QImage& image, const QRect& box, const Wanted& wanted) {
-    std::vector<QPointF> pixels;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        for (int x = box.left(); x <= box.right(); ++x) {
-            if (wanted(image.pixel(x, y))) {
-                pixels.emplace_back(x, y);
-            }
-        }
-    }
-    return pixels;
-}
-
 // The first and last distance from `centre` along `headingDeg`, out to `reach`, at which a
 // pixel is `wanted`; with `firstRun`, where the first run of such pixels ends.
 std::optional<std::pair<double, double>> Span(const QImage& image, QPointF centre,
