@@ -35,8 +35,7 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
         {0x10CF, CStatusPanel::kMeasuringMask, "Valid", "Invalid", nullptr},
         {0x1000, CStatusPanel::kMeasuringMask, "Invalid (0x1000)", "Invalid", "status-invalid"},
         {0, CStatusPanel::kMeasuringMask, "Invalid (0x0)", "Valid", nullptr},
-        {0xFFFFEFFF, CStatusPanel::kMeasuringMask, "Valid", "Valid", nullptr},
-    };
+        {0xFFFFEFFF, CStatusPanel::kMeasuringMask, "Valid", "Valid", nullptr}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.word << " mask " << c.mask);
         CAhrsState state;

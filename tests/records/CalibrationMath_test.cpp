@@ -29,14 +29,11 @@ TEST(CalibrationMathTest, MeansTruncateTowardZero) {
 }
 
 TEST(CalibrationMathTest, TruncateToCountIsDefinedForEveryInput) {
-    const struct {
-        double value;
-        int16_t expected;
-    } cases[] = {{-1.5, -1},         {12.9, 12},     {-0.5, 0},        {32767.9, 32767},
-                 {-32768.9, -32768}, {1e300, 32767}, {-1e300, -32768}, {kInf, 32767},
-                 {-kInf, -32768},    {kNaN, 0}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(TruncateToCount(c.value), c.expected) << c.value;
+    const std::pair<double, int16_t> cases[] = {
+        {-1.5, -1},     {12.9, 12},       {-0.5, 0},     {32767.9, 32767}, {-32768.9, -32768},
+        {1e300, 32767}, {-1e300, -32768}, {kInf, 32767}, {-kInf, -32768},  {kNaN, 0}};
+    for (const auto& [value, expected] : cases) {
+        EXPECT_EQ(TruncateToCount(value), expected) << value;
     }
 }
 

@@ -140,15 +140,13 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceInItsPlaceAndASwingHasAPageToIts
         int pages;
         QString firstOnNextPage;
         const char* artifact = nullptr; // page 1, or the swing's, kept for a person to see
-    } cases[] = {
-        {"full", 5, true, mountPicture, false, 2, "Eff Roll SOUTH:", "report.png"},
-        {"no-field-corrections", 8, true, mountPicture, false, 2, "Lvl Y Sensor NORTH:"},
-        {"no-picture", 7, true, QImage(), false, 1, ""},
-        {"small-picture", 3, false, Red(100, 40), false, 1, ""},
-        {"swing-after-the-rows", 7, true, QImage(), true, 2, ""},
-        {"swing-between-the-rows", 5, true, mountPicture, true, 3,
-         "Eff Roll SOUTH:", "report-sample-page-2.png"},
-    };
+    } cases[] = {{"full", 5, true, mountPicture, false, 2, "Eff Roll SOUTH:", "report.png"},
+                 {"no-field-corrections", 8, true, mountPicture, false, 2, "Lvl Y Sensor NORTH:"},
+                 {"no-picture", 7, true, QImage(), false, 1, ""},
+                 {"small-picture", 3, false, Red(100, 40), false, 1, ""},
+                 {"swing-after-the-rows", 7, true, QImage(), true, 2, ""},
+                 {"swing-between-the-rows", 5, true, mountPicture, true, 3,
+                  "Eff Roll SOUTH:", "report-sample-page-2.png"}};
     const QString artifacts = QStringLiteral(HX410_ARTIFACTS_DIR);
     ASSERT_TRUE(QDir().mkpath(artifacts));
     for (const auto& c : cases) {
@@ -253,13 +251,11 @@ TEST_F(InstallationReport, EveryRowIsPrintedOnceInItsPlaceAndASwingHasAPageToIts
             QString phrase;
             double top;
             QString beside; // the words to the right of it in the table's columns
-        } lines[] = {
-            {"Tail Number:", 0.7, "N123AB"},
-            {"Compass Swing", 0.7 + 2 * kRow, ""},
-            {"Tolerance: 2.00 degrees", 0.7 + 3 * kRow, ""},
-            {"Heading", 0.7 + 5 * kRow, "Unit Heading Deviation"},
-            {"Max Deviation: 3.25", 0.7 + 17 * kRow, ""},
-        };
+        } lines[] = {{"Tail Number:", 0.7, "N123AB"},
+                     {"Compass Swing", 0.7 + 2 * kRow, ""},
+                     {"Tolerance: 2.00 degrees", 0.7 + 3 * kRow, ""},
+                     {"Heading", 0.7 + 5 * kRow, "Unit Heading Deviation"},
+                     {"Max Deviation: 3.25", 0.7 + 17 * kRow, ""}};
         for (const auto& line : lines) {
             SCOPED_TRACE(line.phrase.toStdString());
             const auto found = text.Find(line.phrase, onPage2 - text.words.begin());
@@ -300,8 +296,7 @@ TEST_F(InstallationReport, MarksFollowTheToleranceAndUnitHeadingsReadAsOnACompas
         {0.0, 720.0, "Tolerance: 0.00 degrees", "000|0.00|0.00|",
          "030 060 150 180 210 240 300 330"},
         {1.0, -359.5, "Tolerance: 1.00 degrees", "000|0.50|0.50|", "030 060 150 210 240 330"},
-        {2.0, 1.25, "Tolerance: 2.00 degrees", "000|1.25|1.25|", "060 150 240 330"},
-    };
+        {2.0, 1.25, "Tolerance: 2.00 degrees", "000|1.25|1.25|", "060 150 240 330"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.said.toStdString());
         InstallationValues values = SampleValues();

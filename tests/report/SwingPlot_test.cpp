@@ -82,14 +82,12 @@ TEST(SwingPlot, PaintsNothingOutsideItsAreaAndLabelsTheCompassPoints) {
         QRectF area;
         int fontPixels;
         bool labelled;
-    } cases[] = {
-        {"square", QRectF(60, 40, 300, 300), 14, true},
-        {"wide", QRectF(20, 100, 380, 200), 14, true},
-        {"tall", QRectF(150, 10, 120, 360), 14, true},
-        {"font-too-large", QRectF(60, 40, 300, 300), 90, true},
-        {"fractional", QRectF(60.5, 40.25, 250.5, 251.75), 14, true},
-        {"tiny", QRectF(200, 200, 24, 24), 14, false},
-    };
+    } cases[] = {{"square", QRectF(60, 40, 300, 300), 14, true},
+                 {"wide", QRectF(20, 100, 380, 200), 14, true},
+                 {"tall", QRectF(150, 10, 120, 360), 14, true},
+                 {"font-too-large", QRectF(60, 40, 300, 300), 90, true},
+                 {"fractional", QRectF(60.5, 40.25, 250.5, 251.75), 14, true},
+                 {"tiny", QRectF(200, 200, 24, 24), 14, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QImage image = Painted(QSize(420, 380), c.area, swing, 2.0, c.fontPixels);
