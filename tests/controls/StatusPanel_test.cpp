@@ -55,13 +55,15 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
     }
 }
 
-// Before the unit's first status word the fields say nothing, rather than "Invalid (0x0)".
+// Before a refresh and before the unit's first status word the fields say nothing, rather
+// than "Invalid (0x0)".
 TEST(StatusPanel, NoStatusReadShowsNeutralFields) {
     CAhrsState state;
     state.SetStatusWord(0xCF);
     state.Reset(); // the link was lost
     CStatusPanel panel({});
     const QRgb neutral = panel.palette().color(QPalette::Base).rgb();
+    EXPECT_EQ(ShownBackground(panel, *panel.AhrsStatusField()), neutral) << "before a refresh";
     const CStatusPanel::Status status = panel.Refresh(state);
     EXPECT_FALSE(status.ahrsValid || status.magValid);
     EXPECT_EQ(FieldText(panel, "ahrsStatusField"), "");

@@ -44,8 +44,11 @@ TEST(SimUnit, MalformedCommandsChangeNothing) {
     }
 }
 
+// The magnetic variation takes effect at once, the mount from the next IMU reset.
 TEST(SimUnit, MountIsReportedFromTheNextImuReset) {
     Unit u;
+    u.Send("MAGVAR 7.25");
+    EXPECT_EQ(u.Sample().magvar, 7.25);
     u.Send("MOUNT 11.0");
     EXPECT_EQ(u.Sample().mount, 9);
     u.Send("RESET IMU");
