@@ -12,16 +12,6 @@ bool IsRed(QRgb pixel) {
     return qRed(pixel) > 200 && qGreen(pixel) < 80 && qBlue(pixel) < 80;
 }
 
-int Count(const QImage& image, const QRect& box, bool (*test)(QRgb)) {
-    int count = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        for (int x = box.left(); x <= box.right(); ++x) {
-            count += test(image.pixel(x, y));
-        }
-    }
-    return count;
-}
-
 // The device pixel `distance` pixels from the centre towards `degrees` clockwise from the top.
 QPoint Towards(QSize size, double degrees, double distance) {
     const double a = degrees * M_PI / 180.0;
@@ -53,7 +43,7 @@ TEST(CompassCtrl, CardWithoutNeedleWhenDisabledOrHidden) {
         compass.setEnabled(enabled);
         compass.ShowNeedle(!enabled);
         const QImage image = Render(compass);
-        EXPECT_EQ(Count(image, image.rect(), IsRed), 0);
+        EXPECT_TRUE(Pixels(image, image.rect(), IsRed).empty());
         // The face is the largest circle centred in the area; beside it the dialog colour.
         EXPECT_EQ(image.pixel(20, 100), compass.palette().color(QPalette::Window).rgb());
         EXPECT_EQ(image.pixel(Towards(compass.size(), 22.5, 50)),
@@ -61,7 +51,8 @@ TEST(CompassCtrl, CardWithoutNeedleWhenDisabledOrHidden) {
         // Each letter stands just inside the rim (a spoke alone darkens 25 of these pixels).
         for (const double angle : {0.0, 90.0, 180.0, 270.0}) {
             const QRect box(Towards(compass.size(), angle, 84) - QPoint(12, 12), QSize(25, 25));
-            EXPECT_GT(Count(image, box, [](QRgb p) { return qGray(p) < 100; }), 35) << angle;
+            EXPECT_GT(Pixels(image, box, [](QRgb p) { return qGray(p) < 100; }).size(), 35u)
+                << angle;
         }
     }
 }

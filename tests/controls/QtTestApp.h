@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 // The QApplication every widget test needs, alive from before the first test to after the
 // last, so gtest_main's main() serves.
@@ -38,4 +40,18 @@ inline QImage Render(QWidget& widget, const char* artifact = nullptr) {
         EXPECT_TRUE(image.save(folder + QStringLiteral("/controls-%1.png").arg(artifact)));
     }
     return image;
+}
+
+// The pixels of `image` in `box` for which `wanted` holds.
+inline std::vector<QPointF> Pixels(const QImage& image, const QRect& box,
+                                   const std::function<bool(QRgb)>& wanted) {
+    std::vector<QPointF> pixels;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (wanted(image.pixel(x, y))) {
+                pixels.emplace_back(x, y);
+            }
+        }
+    }
+    return pixels;
 }

@@ -35,17 +35,13 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
         {0x10CF, CStatusPanel::kMeasuringMask, "Valid", "Invalid", nullptr},
         {0x1000, CStatusPanel::kMeasuringMask, "Invalid (0x1000)", "Invalid", "status-invalid"},
         {0, CStatusPanel::kMeasuringMask, "Invalid (0x0)", "Valid", nullptr},
-        {0xFFFFEFFF, CStatusPanel::kMeasuringMask, "Valid", "Valid", nullptr},
-    };
+        {0xFFFFEFFF, CStatusPanel::kMeasuringMask, "Valid", "Valid", nullptr}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.word << " mask " << c.mask);
         CAhrsState state;
         state.SetStatusWord(c.word);
         state.SetDataText("Warm-up 37 s");
         CStatusPanel panel({.mask = c.mask, .showAttitude = true});
-        const QRgb neutral = panel.palette().color(QPalette::Base).rgb();
-        EXPECT_EQ(ShownBackground(panel, *panel.AhrsStatusField()), neutral);
-
         const CStatusPanel::Status status = panel.Refresh(state);
         EXPECT_EQ(status.ahrsValid, QLatin1String(c.ahrs) == QLatin1String("Valid"));
         EXPECT_EQ(status.magValid, QLatin1String(c.mag) == QLatin1String("Valid"));
@@ -59,13 +55,15 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
     }
 }
 
-// Before the unit's first status word the fields say nothing, rather than "Invalid (0x0)".
+// Before a refresh and before the unit's first status word the fields say nothing, rather
+// than "Invalid (0x0)".
 TEST(StatusPanel, NoStatusReadShowsNeutralFields) {
     CAhrsState state;
     state.SetStatusWord(0xCF);
     state.Reset(); // the link was lost
     CStatusPanel panel({});
     const QRgb neutral = panel.palette().color(QPalette::Base).rgb();
+    EXPECT_EQ(ShownBackground(panel, *panel.AhrsStatusField()), neutral) << "before a refresh";
     const CStatusPanel::Status status = panel.Refresh(state);
     EXPECT_FALSE(status.ahrsValid || status.magValid);
     EXPECT_EQ(FieldText(panel, "ahrsStatusField"), "");

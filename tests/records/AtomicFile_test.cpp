@@ -11,21 +11,14 @@
 
 namespace {
 
-TEST(AtomicFileTest, ReplacesTheWholeFile) {
+// A write replaces the whole file; one a full disk cuts short leaves the file as it was and
+// no temporary file behind.
+TEST(AtomicFileTest, ReplacesTheWholeFileOrNothing) {
     CTempDir dir;
     const std::string path = dir / "a.txt";
     WriteText(path, "an older and much longer content\n");
     ASSERT_TRUE(CAtomicFile::Write(path, "new\n"));
     EXPECT_EQ(ReadText(path), "new\n");
-    ASSERT_TRUE(CAtomicFile::Write(path, ""));
-    EXPECT_EQ(ReadText(path), "");
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"a.txt"});
-}
-
-TEST(AtomicFileTest, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
-    CTempDir dir;
-    const std::string path = dir / "a.txt";
-    WriteText(path, "old\n");
     bool written = true;
     {
         const CFileSizeLimit limit(100);
@@ -33,7 +26,9 @@ TEST(AtomicFileTest, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
         written = CAtomicFile::Write(path, std::string(4096, 'x'));
     }
     EXPECT_FALSE(written);
-    EXPECT_EQ(ReadText(path), "old\n");
+    EXPECT_EQ(ReadText(path), "new\n");
+    ASSERT_TRUE(CAtomicFile::Write(path, ""));
+    EXPECT_EQ(ReadText(path), "");
     EXPECT_EQ(dir.Names(), std::set<std::string>{"a.txt"});
 }
 

@@ -29,14 +29,11 @@ TEST(CalibrationMathTest, MeansTruncateTowardZero) {
 }
 
 TEST(CalibrationMathTest, TruncateToCountIsDefinedForEveryInput) {
-    const struct {
-        double value;
-        int16_t expected;
-    } cases[] = {{-1.5, -1},         {12.9, 12},     {-0.5, 0},        {32767.9, 32767},
-                 {-32768.9, -32768}, {1e300, 32767}, {-1e300, -32768}, {kInf, 32767},
-                 {-kInf, -32768},    {kNaN, 0}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(TruncateToCount(c.value), c.expected) << c.value;
+    const std::pair<double, int16_t> cases[] = {
+        {-1.5, -1},     {12.9, 12},       {-0.5, 0},     {32767.9, 32767}, {-32768.9, -32768},
+        {1e300, 32767}, {-1e300, -32768}, {kInf, 32767}, {-kInf, -32768},  {kNaN, 0}};
+    for (const auto& [value, expected] : cases) {
+        EXPECT_EQ(TruncateToCount(value), expected) << value;
     }
 }
 
@@ -54,26 +51,20 @@ TEST(CalibrationMathTest, CardinalErrorHasNoFurtherWrapping) {
     }
 }
 
+// An unknown heading index never gives an error in range.
 TEST(CalibrationMathTest, RangeLimits) {
     const struct {
-        double error;
-        bool coarse;
-        bool fine;
-    } cases[] = {{0.0, true, true},
-                 {44.999, true, false},
-                 {45.0, false, false},
-                 {-45.0, false, false},
-                 {20.0, true, true},
-                 {-20.0, true, true},
-                 {20.0001, true, false},
-                 {kNaN, false, false},
-                 {kInf, false, false},
-                 // An unknown heading index never gives an error in range.
-                 {CardinalError(0.0, -1), false, false},
-                 {CardinalError(0.0, 4), false, false}};
+        bool coarse, fine;
+        std::vector<double> errors;
+    } cases[] = {
+        {true, true, {0.0, 20.0, -20.0}},
+        {true, false, {44.999, 20.0001}},
+        {false, false, {45.0, -45.0, kNaN, kInf, CardinalError(0, -1), CardinalError(0, 4)}}};
     for (const auto& c : cases) {
-        EXPECT_EQ(IsCoarseErrorInRange(c.error), c.coarse) << c.error;
-        EXPECT_EQ(IsFineErrorInRange(c.error), c.fine) << c.error;
+        for (const double error : c.errors) {
+            EXPECT_EQ(IsCoarseErrorInRange(error), c.coarse) << error;
+            EXPECT_EQ(IsFineErrorInRange(error), c.fine) << error;
+        }
     }
 }
 
@@ -143,8 +134,8 @@ TEST(CalibrationMathTest, CoarseCorrectionsCancelHardIronOnTiltedAircraft) {
     }
 }
 
+// By heading index N, S, E, W; an error outside the correction's domain gives no number.
 TEST(CalibrationMathTest, CompassCorrectionsTakeTheirPartnerBySignOfError) {
-    // Errors and expected corrections by heading index N, S, E, W.
     const struct {
         std::array<double, 4> errors, expected;
     } cases[] = {{{2.0, -1.0, 0.5, -3.0}, {2.034091, -1.016854, 0.508380, -3.068966}},
@@ -157,13 +148,9 @@ TEST(CalibrationMathTest, CompassCorrectionsTakeTheirPartnerBySignOfError) {
             EXPECT_NEAR(result[i], c.expected[i], 5e-7) << "index " << i;
         }
     }
-}
-
-TEST(CalibrationMathTest, CompassCorrectionOutsideItsDomainIsNotANumber) {
     for (const double bad : {90.0, -90.0, 120.0, kInf, kNaN}) {
         const std::array<double, 4> c = ComputeCompassCorrections({bad, 1.0, 1.0, 1.0});
-        EXPECT_TRUE(std::isnan(c[kHeadingNorth])) << bad;
-        EXPECT_TRUE(std::isfinite(c[kHeadingSouth])) << bad;
+        EXPECT_TRUE(std::isnan(c[kHeadingNorth]) && std::isfinite(c[kHeadingSouth])) << bad;
     }
 }
 

@@ -90,8 +90,7 @@ TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
         {"West pitch off by 20 degrees", {}, tilted, westPitch, false, kHeadingWest},
         {"South collected on East", {}, {}, southOnEast, false, kHeadingSouth},
         {"never turned", {}, {}, neverTurned, false, -1},
-        {"no free field", {}, {}, noFreeField, false, -1},
-    };
+        {"no free field", {}, {}, noFreeField, false, -1}};
     for (const auto& c : cases) {
         Measured run = Measure(c.params, c.stand);
         c.spoil(run);

@@ -12,10 +12,7 @@
 namespace {
 
 TEST(CompassSwingTest, AReadingBelongsToTheNearestLineWithinTheCapture) {
-    const struct {
-        double heading;
-        std::optional<int> line;
-    } cases[] = {
+    const std::pair<double, std::optional<int>> cases[] = {
         {0.0, 0},
         {359.5, 0},
         {9.9, 0},
@@ -28,10 +25,9 @@ TEST(CompassSwingTest, AReadingBelongsToTheNearestLineWithinTheCapture) {
         {344.9, {}},
         {350.0, 0},
         {std::nan(""), {}},
-        {std::numeric_limits<double>::infinity(), {}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CCompassSwing::NearestLine(c.heading), c.line) << c.heading;
+        {std::numeric_limits<double>::infinity(), {}}};
+    for (const auto& [heading, line] : cases) {
+        EXPECT_EQ(CCompassSwing::NearestLine(heading), line) << heading;
     }
 }
 

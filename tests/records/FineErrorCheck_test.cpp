@@ -54,8 +54,7 @@ TEST(FineErrorCheckTest, AnErrorThatCannotBelongToTheCompassIsRefused) {
          FarFromOthers},
         // East read as -18: the four no longer describe one compass.
         {"a wrong error among uncorrected ones", kHeadingEast, -18.0, noEast, false, NotOneCompass},
-        {"not a number", kHeadingEast, std::nan(""), {}, false, FarFromOthers},
-    };
+        {"not a number", kHeadingEast, std::nan(""), {}, false, FarFromOthers}};
     for (const auto& c : cases) {
         EXPECT_EQ(CheckFineError(c.heading, c.error, c.recorded, c.coarse), c.expected) << c.what;
     }

@@ -71,8 +71,7 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
         {"a heading that jumps across north", headings, With(acrossNorth, 3, 2.51), 3},
         {"a wild heading opposite the others", headings, {270, 90.01, 89.99, 90, 90.02}, 0},
         // The same numbers without the wrap: two clusters, one far from the other.
-        {"headings read as plain numbers", plainHeadings, acrossNorth, 2},
-    };
+        {"headings read as plain numbers", plainHeadings, acrossNorth, 2}};
     for (const auto& c : cases) {
         EXPECT_EQ(c.judge.FarSample(c.values), c.far) << c.what;
     }
@@ -84,20 +83,19 @@ TEST(SampleAgreementTest, AHeldReadingStaysNearTheValueRecorded) {
         std::vector<double> values;
         double reference;
         bool near;
-    } cases[] = {
-        {"steady", {90.01, 90.02, 90.0, 89.99, 90.01}, 90.0, true},
-        {"steady across north", {359.99, 0.02, 0.01, 359.98}, 0.0, true},
-        {"a step half way", {90.0, 90.0, 91.5, 93.0, 94.0, 94.0}, 90.0, false},
-        {"a transient jump", {90.0, 92.2, 90.6, 90.1, 90.0}, 90.0, false},
-        {"recorded during the jump", {90.0, 90.0, 90.0, 90.0}, 92.25, false},
-        {"a number that is not one", {90.0, kNaN}, 90.0, false},
-    };
+    } cases[] = {{"steady", {90.01, 90.02, 90.0, 89.99, 90.01}, 90.0, true},
+                 {"steady across north", {359.99, 0.02, 0.01, 359.98}, 0.0, true},
+                 {"a step half way", {90.0, 90.0, 91.5, 93.0, 94.0, 94.0}, 90.0, false},
+                 {"a transient jump", {90.0, 92.2, 90.6, 90.1, 90.0}, 90.0, false},
+                 {"recorded during the jump", {90.0, 90.0, 90.0, 90.0}, 92.25, false},
+                 {"a number that is not one", {90.0, kNaN}, 90.0, false}};
     const CSampleAgreement headings(CSampleAgreement::kHeadingFloor, Scale::Degrees360);
     for (const auto& c : cases) {
         EXPECT_EQ(headings.StayNear(c.values, c.reference), c.near) << c.what;
     }
 }
 
+// Level counts enter no mean: their wild values are not judged.
 TEST(SampleAgreementTest, CollectionsJudgeTheValuesTheirMeansUse) {
     const auto collection = [](std::size_t wildIndex, int16_t wildZ, double wildPitch) {
         CMagSampleSet samples;
@@ -113,12 +111,9 @@ TEST(SampleAgreementTest, CollectionsJudgeTheValuesTheirMeansUse) {
         CMagSampleSet samples;
         bool counts;
         bool countsAndAttitude;
-    } cases[] = {
-        // Level counts enter no mean: their wild values are not judged.
-        {"clean", collection(0, 22600, 1.5), true, true},
-        {"a wild Z", collection(5, -22600, 1.5), false, false},
-        {"a wild pitch", collection(5, 22600, 11.5), true, false},
-    };
+    } cases[] = {{"clean", collection(0, 22600, 1.5), true, true},
+                 {"a wild Z", collection(5, -22600, 1.5), false, false},
+                 {"a wild pitch", collection(5, 22600, 11.5), true, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(CountsAgree(c.samples), c.counts) << c.what;
         EXPECT_EQ(CountsAndAttitudeAgree(c.samples), c.countsAndAttitude) << c.what;

@@ -31,22 +31,19 @@ TEST(SettingsStoreTest, NoFileGivesDefaultsAndOnlySaveWritesIt) {
 }
 
 TEST(SettingsStoreTest, ValueText) {
-    const struct {
-        const char* text;
-        uint8_t value;
-    } cases[] = {{"300", 44},
-                 {"-1", 255},
-                 {" \t+7x", 7},
-                 {"12 5", 12},
-                 {"abc", 0},
-                 {"", 0},
-                 {"--1", 0},
-                 {"0300", 44},
-                 {"1e3", 1},
-                 {"99999999999999999999999", 255},
-                 {"-99999999999999999999999", 1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ParseSettingValue(c.text), c.value) << '"' << c.text << '"';
+    const std::pair<const char*, uint8_t> cases[] = {{"300", 44},
+                                                     {"-1", 255},
+                                                     {" \t+7x", 7},
+                                                     {"12 5", 12},
+                                                     {"abc", 0},
+                                                     {"", 0},
+                                                     {"--1", 0},
+                                                     {"0300", 44},
+                                                     {"1e3", 1},
+                                                     {"99999999999999999999999", 255},
+                                                     {"-99999999999999999999999", 1}};
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(ParseSettingValue(text), value) << '"' << text << '"';
     }
 }
 

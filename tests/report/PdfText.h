@@ -13,6 +13,8 @@
 // The words of a PDF as `pdftotext -bbox-layout` finds them, boxed in inches from the paper's
 // top-left corner.
 struct PdfText {
+    static constexpr double kNear = 0.01; // pdftotext boxes a word from the top of its row
+
     struct Word {
         int page = 0; // from 1
         QString text;
@@ -48,16 +50,17 @@ struct PdfText {
         return std::nullopt;
     }
 
-    // The words on the line of `found` that start `left` inches or more from the paper's edge.
-    QString Beside(const Found& found, double left, double near) const {
-        QStringList beside;
+    // The words on page `page` in line with `at` that start between `left` and `right` inches
+    // from the paper's left edge.
+    QString Between(int page, const QRectF& at, double left, double right) const {
+        QStringList between;
         for (const Word& word : words) {
-            if (word.page == found.page && std::abs(word.box.top() - found.box.top()) < near &&
-                word.box.left() > left - near) {
-                beside << word.text;
+            if (word.page == page && std::abs(word.box.top() - at.top()) < kNear &&
+                word.box.left() > left - kNear && word.box.left() < right - kNear) {
+                between << word.text;
             }
         }
-        return beside.join(' ');
+        return between.join(' ');
     }
 };
 

@@ -25,9 +25,8 @@ TEST(PageContext, InchesAndPointsBecomeDevicePixelsFromThePapersEdge) {
         SCOPED_TRACE(testing::Message() << c.resolution << " dpi, size " << c.size);
         EXPECT_EQ(CPageContext(c.resolution, {}, 1, kPrinted).CellHeight(c.size), c.cell);
         for (const bool bold : {false, true}) {
-            TextStyle style;
-            style.bold = bold;
-            EXPECT_NEAR(QFontMetricsF(CDrawLabel::MakeFont(style, c.cell)).height(), c.cell, 1.0);
+            const QFont font = CDrawLabel::MakeFont(TextStyle{.bold = bold}, c.cell);
+            EXPECT_NEAR(QFontMetricsF(font).height(), c.cell, 1.0);
         }
     }
 }
@@ -58,15 +57,13 @@ TEST(ReportGenerator, EachPageDrawsTheLastSectionThatCoversIt) {
     const struct {
         std::vector<T> types;
         std::vector<int> sectionOnPage; // from page 1
-    } cases[] = {
-        {{T::FirstPage}, {0}},
-        {{T::Flowing}, {0}},
-        {{T::FirstPage, T::SinglePage, T::SinglePage}, {0, 1, 2}},
-        {{T::FirstPage, T::FirstPage}, {1}},
-        {{T::Flowing, T::FirstPage}, {1}},
-        {{T::SinglePage, T::Flowing}, {0, 1}},
-        {{}, {}},
-    };
+    } cases[] = {{{T::FirstPage}, {0}},
+                 {{T::Flowing}, {0}},
+                 {{T::FirstPage, T::SinglePage, T::SinglePage}, {0, 1, 2}},
+                 {{T::FirstPage, T::FirstPage}, {1}},
+                 {{T::Flowing, T::FirstPage}, {1}},
+                 {{T::SinglePage, T::Flowing}, {0, 1}},
+                 {{}, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.types.size() << " sections");
         std::vector<std::pair<int, int>> drawn, expected;
@@ -98,13 +95,7 @@ QImage Drawn(const CDrawObject& object) {
 }
 
 int InkIn(const QImage& image, const QRect& box) {
-    int ink = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        for (int x = box.left(); x <= box.right(); ++x) {
-            ink += qGray(image.pixel(x, y)) < 160;
-        }
-    }
-    return ink;
+    return static_cast<int>(Pixels(image, box, [](QRgb p) { return qGray(p) < 160; }).size());
 }
 
 TEST(DrawLabel, TextWrapsInsideItsRectangleAndIsCutOffBelowIt) {
@@ -130,12 +121,9 @@ TEST(DrawField, StyleKeywordsAreTakenOutOfTheText) {
     for (const auto& c : cases) {
         CDrawField field(TextStyle{});
         field.SetText(c.text);
-        TextStyle style;
-        style.bold = c.bold;
-        style.italic = c.italic;
-        CDrawLabel label(style);
-        label.SetText("Heading");
         field.SetRect(0.1, 0.1, 3.9, 0.9);
+        CDrawLabel label(TextStyle{.bold = c.bold, .italic = c.italic});
+        label.SetText("Heading");
         label.SetRect(0.1, 0.1, 3.9, 0.9);
         EXPECT_EQ(Drawn(field), Drawn(label)) << c.text.toStdString();
     }

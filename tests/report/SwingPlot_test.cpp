@@ -8,12 +8,18 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <numeric>
 #include <optional>
 #include <utility>
 
 namespace {
 
+using Wanted = std::function<bool(QRgb)>;
 constexpr QRgb kPaper = 0xffffffff;
+const Wanted kInk = [](QRgb pixel) { return pixel != kPaper; };
+const Wanted kBlack = [](QRgb p) { return qRed(p) < 40 && qGreen(p) < 40 && qBlue(p) < 40; };
+const Wanted kRed = [](QRgb pixel) { return pixel == kSwingBeyondColour; };
+const Wanted kBand = [](QRgb pixel) { return pixel == kSwingBandColour; };
 
 // `swing` painted into `area` of a white image of `size`, its labels from a font of `fontPixels`.
 QImage Painted(QSize size, const QRectF& area, const CCompassSwing& swing, double toleranceDeg,
@@ -45,22 +51,10 @@ QPoint Towards(QPointF centre, double headingDeg, double radius) {
     return QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())));
 }
 
-// The heading from `centre` to `point`, in [0, 360).
-double HeadingOf(QPointF centre, QPointF point) {
-    const double deg =
-        std::atan2(point.x() - centre.x(), centre.y() - point.y()) * 180.0 / std::numbers::pi;
-    return deg < 0.0 ? deg + 360.0 : deg;
-}
-
-bool IsBlack(QRgb pixel) {
-    return qRed(pixel) < 40 && qGreen(pixel) < 40 && qBlue(pixel) < 40;
-}
-
 // The first and last distance from `centre` along `headingDeg`, out to `reach`, at which a
 // pixel is `wanted`; with `firstRun`, where the first run of such pixels ends.
 std::optional<std::pair<double, double>> Span(const QImage& image, QPointF centre,
-                                              double headingDeg, double reach,
-                                              const std::function<bool(QRgb)>& wanted,
+                                              double headingDeg, double reach, const Wanted& wanted,
                                               bool firstRun = false) {
     std::optional<std::pair<double, double>> span;
     for (double r = 0.0; r <= reach; r += 0.25) {
@@ -78,81 +72,39 @@ double Middle(const std::pair<double, double>& span) {
     return (span.first + span.second) / 2.0;
 }
 
-// The middle of the pixels of `colour`, when there are any.
-std::optional<QPointF> Centroid(const QImage& image, QRgb colour) {
-    QPointF sum;
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) == colour) {
-                sum += QPointF(x, y);
-                ++count;
-            }
-        }
-    }
-    return count > 0 ? std::optional(sum / count) : std::nullopt;
-}
-
 TEST(SwingPlot, PaintsNothingOutsideItsAreaAndLabelsTheCompassPoints) {
-    const CCompassSwing swing = SwingOf({{0, 0.5},
-                                         {1, -1.0},
-                                         {2, 3.5},
-                                         {3, -4.0},
-                                         {4, 1.0},
-                                         {5, 0.0},
-                                         {6, -2.5},
-                                         {7, 1.5},
-                                         {8, -0.5},
-                                         {9, 4.0},
-                                         {10, 2.0},
-                                         {11, -1.5}});
+    const std::vector<std::pair<int, double>> deviations{
+        {0, 0.5},  {1, -1.0}, {2, 3.5},  {3, -4.0}, {4, 1.0},  {5, 0.0},
+        {6, -2.5}, {7, 1.5},  {8, -0.5}, {9, 4.0},  {10, 2.0}, {11, -1.5}};
+    const CCompassSwing swing = SwingOf(deviations);
     const struct {
         const char* name;
         QRectF area;
         int fontPixels;
         bool labelled;
-    } cases[] = {
-        {"square", QRectF(60, 40, 300, 300), 14, true},
-        {"wide", QRectF(20, 100, 380, 200), 14, true},
-        {"tall", QRectF(150, 10, 120, 360), 14, true},
-        {"font-too-large", QRectF(60, 40, 300, 300), 90, true},
-        {"fractional", QRectF(60.5, 40.25, 250.5, 251.75), 14, true},
-        {"tiny", QRectF(200, 200, 24, 24), 14, false},
-    };
+    } cases[] = {{"square", QRectF(60, 40, 300, 300), 14, true},
+                 {"wide", QRectF(20, 100, 380, 200), 14, true},
+                 {"tall", QRectF(150, 10, 120, 360), 14, true},
+                 {"font-too-large", QRectF(60, 40, 300, 300), 90, true},
+                 {"fractional", QRectF(60.5, 40.25, 250.5, 251.75), 14, true},
+                 {"tiny", QRectF(200, 200, 24, 24), 14, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QImage image = Painted(QSize(420, 380), c.area, swing, 2.0, c.fontPixels);
-        int inside = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const bool within = c.area.intersects(QRectF(x, y, 1, 1));
-                if (!within) {
-                    ASSERT_EQ(image.pixel(x, y), kPaper) << x << ", " << y;
-                } else if (image.pixel(x, y) != kPaper) {
-                    ++inside;
-                }
-            }
-        }
-        EXPECT_GT(inside, 0);
+        const std::size_t ink = Pixels(image, image.rect(), kInk).size();
+        EXPECT_GT(ink, 0u);
+        EXPECT_EQ(Pixels(image, c.area.toAlignedRect(), kInk).size(), ink);
         if (!c.labelled) {
             continue;
         }
         // "000" at the top of the square, "090" at its right, and so on: something beyond the
         // rim and its points, beside the middle of each side of the square.
         const double side = std::min(c.area.width(), c.area.height());
-        const QPointF centre = c.area.center();
         for (const double heading : {0.0, 90.0, 180.0, 270.0}) {
-            SCOPED_TRACE(heading);
-            int drawn = 0;
-            for (double r = side * 0.43; r < side * 0.5; r += 0.5) {
-                for (double across = -side * 0.08; across <= side * 0.08; across += 0.5) {
-                    const double rad = heading * std::numbers::pi / 180.0;
-                    const QPointF at = centre + QPointF(std::sin(rad), -std::cos(rad)) * r +
-                                       QPointF(std::cos(rad), std::sin(rad)) * across;
-                    drawn += image.pixel(at.toPoint()) != kPaper ? 1 : 0;
-                }
-            }
-            EXPECT_GT(drawn, 5);
+            const bool across = heading == 90.0 || heading == 270.0;
+            QRectF box(QPointF(), across ? QSizeF(0.07, 0.16) * side : QSizeF(0.16, 0.07) * side);
+            box.moveCenter(Towards(c.area.center(), heading, side * 0.465));
+            EXPECT_GT(Pixels(image, box.toRect(), kInk).size(), 2u) << heading;
         }
     }
 }
@@ -165,14 +117,10 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
         double tolerance;
         int redLine;
         double beyond;
-    } cases[] = {
-        {2.0, 2, 2.0}, {0.5, 0, 3.0}, {5.0, 6, -2.0}, {2.0, 11, -3.0}, {1.0, 3, 1.5},
-    };
+    } cases[] = {{2.0, 2, 2.0}, {0.5, 0, 3.0}, {5.0, 6, -2.0}, {2.0, 11, -3.0}, {1.0, 3, 1.5}};
     const QRectF area(10, 10, 400, 400);
     const QPointF centre = area.center();
     const double reach = 200.0;
-    const auto isRed = [](QRgb pixel) { return pixel == kSwingBeyondColour; };
-    const auto isBand = [](QRgb pixel) { return pixel == kSwingBandColour; };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "tolerance " << c.tolerance << ", line " << c.redLine);
         const double t = c.tolerance;
@@ -180,13 +128,13 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
             Painted(QSize(420, 420), area,
                     SwingOf({{4, 0.0}, {8, t}, {10, -t}, {c.redLine, c.beyond * t}}), t);
 
-        const auto zero = Span(image, centre, 120.0, reach, IsBlack, true);
-        const auto plus = Span(image, centre, 240.0, reach, IsBlack, true);
-        const auto minus = Span(image, centre, 300.0, reach, IsBlack, true);
+        const auto zero = Span(image, centre, 120.0, reach, kBlack, true);
+        const auto plus = Span(image, centre, 240.0, reach, kBlack, true);
+        const auto minus = Span(image, centre, 300.0, reach, kBlack, true);
         const double redHeading = CCompassSwing::LineHeading(c.redLine);
-        const auto red = Span(image, centre, redHeading, reach, isRed, true);
+        const auto red = Span(image, centre, redHeading, reach, kRed, true);
         // Half-way between the lines 000 and 030: no spoke, point or label on the way out.
-        const auto band = Span(image, centre, 15.0, reach, isBand);
+        const auto band = Span(image, centre, 15.0, reach, kBand);
         ASSERT_TRUE(zero && plus && minus && red && band);
 
         EXPECT_NEAR(Middle(*band), Middle(*zero), 1.5);
@@ -198,25 +146,19 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
         EXPECT_NEAR(Middle(*zero) - Middle(*minus), perTolerance, 1.5);
         EXPECT_NEAR(Middle(*red) - Middle(*zero), c.beyond * perTolerance, 2.0);
 
-        // The red square is the one point beyond the tolerance: all red is round its heading.
-        const std::optional<QPointF> redMiddle = Centroid(image, kSwingBeyondColour);
-        ASSERT_TRUE(redMiddle);
-        const double off =
-            std::fabs(std::remainder(HeadingOf(centre, *redMiddle) - redHeading, 360.0));
-        EXPECT_LT(off, 1.0);
-        EXPECT_NEAR(QLineF(centre, *redMiddle).length(), Middle(*red), 1.5);
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                if (isRed(image.pixel(x, y))) {
-                    ASSERT_LT(QLineF(QPointF(x, y), *redMiddle).length(), 12.0) << x << ", " << y;
-                }
-            }
+        // The red square is the one point beyond the tolerance: all red is round its place.
+        const std::vector<QPointF> reds = Pixels(image, image.rect(), kRed);
+        ASSERT_FALSE(reds.empty());
+        const QPointF redMiddle =
+            std::accumulate(reds.begin(), reds.end(), QPointF()) / static_cast<double>(reds.size());
+        EXPECT_LT(QLineF(redMiddle, Towards(centre, redHeading, Middle(*red))).length(), 2.5);
+        for (const QPointF& pixel : reds) {
+            ASSERT_LT(QLineF(pixel, redMiddle).length(), 12.0) << pixel.x() << ", " << pixel.y();
         }
     }
 }
 
 TEST(SwingPlot, NoToleranceNoBandAndAnEmptySwingOnlyTheFrame) {
-    const QRectF area(0, 0, 300, 300);
     const CCompassSwing swing = SwingOf({{0, 1.0}, {3, -1.0}});
     const struct {
         const char* name;
@@ -224,17 +166,14 @@ TEST(SwingPlot, NoToleranceNoBandAndAnEmptySwingOnlyTheFrame) {
         double tolerance;
         bool band;
         bool red;
-    } cases[] = {
-        {"no tolerance", swing, 0.0, false, true},
-        {"tolerance", swing, 1.0, true, false},
-        {"not a number", swing, std::nan(""), false, false},
-        {"empty", CCompassSwing(), 2.0, true, false},
-    };
+    } cases[] = {{"no tolerance", swing, 0.0, false, true},
+                 {"tolerance", swing, 1.0, true, false},
+                 {"not a number", swing, std::nan(""), false, false},
+                 {"empty", CCompassSwing(), 2.0, true, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QImage image = Painted(QSize(300, 300), area, c.swing, c.tolerance);
-        EXPECT_EQ(Centroid(image, kSwingBandColour).has_value(), c.band);
-        EXPECT_EQ(Centroid(image, kSwingBeyondColour).has_value(), c.red);
+        const QImage image = Painted(QSize(300, 300), QRectF(0, 0, 300, 300), c.swing, c.tolerance);
+        EXPECT_EQ(!Pixels(image, image.rect(), kBand).empty(), c.band) << c.name;
+        EXPECT_EQ(!Pixels(image, image.rect(), kRed).empty(), c.red) << c.name;
     }
 }
 

@@ -5,35 +5,26 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-struct ReaderCase {
-    const char* name;
-    std::vector<std::string> chunks;
-    std::vector<std::string> lines;
-    std::string pending;
-};
-
-std::vector<ReaderCase> Cases() {
-    return {{"one line", {"MFC X 12\r"}, {"MFC X 12"}, ""},
-            {"page with three returns", {"PAGE F\r\r\r"}, {"PAGE F"}, ""},
-            {"split across chunks", {"MC", "C N 1.5", "0\rLAT 4"}, {"MCC N 1.50"}, "LAT 4"},
-            {"line feeds ignored",
-             {"RESET IMU\r\n", "\nARINC 1.0\n\r"},
-             {"RESET IMU", "ARINC 1.0"},
-             ""},
-            {"no return yet", {"STORE MCC"}, {}, "STORE MCC"},
-            {"two in one chunk", {"ERASE MCC\rSTORE MCC\r"}, {"ERASE MCC", "STORE MCC"}, ""},
-            {"overlong line dropped up to its return",
-             {std::string(300, 'A'), "B\rA429 H\r"},
-             {"A429 H"},
-             ""}};
-}
-
-} // namespace
-
 TEST(CommandReader, SplitsAtCarriageReturns) {
-    for (const ReaderCase& c : Cases()) {
+    const struct {
+        const char* name;
+        std::vector<std::string> chunks;
+        std::vector<std::string> lines;
+        std::string pending;
+    } cases[] = {{"one line", {"MFC X 12\r"}, {"MFC X 12"}, ""},
+                 {"page with three returns", {"PAGE F\r\r\r"}, {"PAGE F"}, ""},
+                 {"split across chunks", {"MC", "C N 1.5", "0\rLAT 4"}, {"MCC N 1.50"}, "LAT 4"},
+                 {"line feeds ignored",
+                  {"RESET IMU\r\n", "\nARINC 1.0\n\r"},
+                  {"RESET IMU", "ARINC 1.0"},
+                  ""},
+                 {"no return yet", {"STORE MCC"}, {}, "STORE MCC"},
+                 {"two in one chunk", {"ERASE MCC\rSTORE MCC\r"}, {"ERASE MCC", "STORE MCC"}, ""},
+                 {"overlong line dropped up to its return",
+                  {std::string(300, 'A'), "B\rA429 H\r"},
+                  {"A429 H"},
+                  ""}};
+    for (const auto& c : cases) {
         CCommandReader reader;
         std::vector<std::string> lines;
         for (const std::string& chunk : c.chunks) {

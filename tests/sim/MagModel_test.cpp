@@ -30,20 +30,17 @@ TEST(MagModel, CleanInstallationReadsTheTrueHeadingAtAnyAttitude) {
 
 TEST(MagModel, CompassCorrectionInterpolatesBetweenCardinals) {
     const std::array<double, 4> mcc{2.0, -1.0, 0.5, -3.0}; // N, S, E, W
-    struct Case {
-        double heading, correction;
-    } cases[] = {{90.0, 0.5},
-                 {180.0, -1.0},
-                 {45.0, 1.25},
-                 {135.0, -0.25},
-                 {225.0, -2.0},
-                 {315.0, -0.5},
-                 {359.99, 2.0 - 5.0 * 0.01 / 90.0},
-                 {360.0, 2.0},
-                 {-90.0, -3.0}};
-    for (const Case& c : cases) {
-        EXPECT_NEAR(CMagModel::CompassCorrectionAt(c.heading, mcc), c.correction, 1e-9)
-            << c.heading;
+    const std::pair<double, double> cases[] = {{90.0, 0.5},
+                                               {180.0, -1.0},
+                                               {45.0, 1.25},
+                                               {135.0, -0.25},
+                                               {225.0, -2.0},
+                                               {315.0, -0.5},
+                                               {359.99, 2.0 - 5.0 * 0.01 / 90.0},
+                                               {360.0, 2.0},
+                                               {-90.0, -3.0}};
+    for (const auto& [heading, correction] : cases) {
+        EXPECT_NEAR(CMagModel::CompassCorrectionAt(heading, mcc), correction, 1e-9) << heading;
     }
     EXPECT_NEAR(CMagModel::ApplyCompassCorrection(1.0, {3.0, 0, 3.0, 3.0}), 358.0, 1e-9);
 }

@@ -6,25 +6,20 @@
 #include <cmath>
 #include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
 constexpr double kReady = 60000.0; // past warm-up and magnetometer start
 
-SimUnitConfig QuietConfig() {
-    SimUnitConfig c;
-    c.countNoise = 0.0;
-    c.headingNoise = 0.0;
-    return c;
-}
-
+// A ready unit without noise.
 struct Unit {
-    CSimUnit unit{QuietConfig(), MagModelParams(), 0.0};
+    CSimUnit unit{SimUnitConfig{.countNoise = 0.0, .headingNoise = 0.0}, MagModelParams(), 0.0};
     double now = kReady;
 
     void Send(const std::string& line) { unit.HandlePortLine(line, now); }
     UnitReadout Sample() { return unit.Sample(now); }
+    // Lets `ms` pass, during which the unit's acknowledgements fall due.
+    void Wait(double ms) { unit.TakeDueBanners(now += ms); }
 };
 
 auto Settings(const UnitReadout& r) {
@@ -49,8 +44,11 @@ TEST(SimUnit, MalformedCommandsChangeNothing) {
     }
 }
 
+// The magnetic variation takes effect at once, the mount from the next IMU reset.
 TEST(SimUnit, MountIsReportedFromTheNextImuReset) {
     Unit u;
+    u.Send("MAGVAR 7.25");
+    EXPECT_EQ(u.Sample().magvar, 7.25);
     u.Send("MOUNT 11.0");
     EXPECT_EQ(u.Sample().mount, 9);
     u.Send("RESET IMU");
@@ -60,40 +58,36 @@ TEST(SimUnit, MountIsReportedFromTheNextImuReset) {
     EXPECT_EQ(u.Sample().status, kStatusValid);
 }
 
+// Compass corrections and the A429 speed are lost with the magnetometer's power until an
+// erase and a store keep them; a store is lost when the magnetometer is unplugged.
 TEST(SimUnit, CompassCorrectionsAreVolatileUntilStored) {
     Unit u;
     u.Send("MCC N 1.25");
     u.Send("A429 H");
     u.Send("RESET MAG POWER");
-    UnitReadout r = u.Sample();
-    EXPECT_EQ(r.magVersion, "-----");
-    EXPECT_NE(r.status & kStatusMagInvalid, 0u);
+    EXPECT_EQ(u.Sample().magVersion, "-----");
+    EXPECT_NE(u.Sample().status & kStatusMagInvalid, 0u);
     u.now += 4000.0;
-    r = u.Sample();
+    UnitReadout r = u.Sample();
     EXPECT_EQ(r.magVersion, "RQ270 V2.10");
-    EXPECT_EQ(r.mcc[0], 0.0) << "unstored correction survives a magnetometer reset";
-    EXPECT_EQ(r.a429, 0.0);
+    EXPECT_EQ(std::tuple(r.mcc[0], r.a429), std::tuple(0.0, 0.0));
 
     u.Send("MCC N 1.25");
     u.Send("A429 H");
     u.Send("ERASE MCC");
-    u.unit.TakeDueBanners(u.now += 3000.0);
+    u.Wait(3000.0);
     u.Send("STORE MCC");
-    u.unit.TakeDueBanners(u.now += 3000.0);
+    u.Wait(3000.0);
     u.Send("MCC N 7.00"); // working copy only
     u.Send("RESET MAG POWER");
     u.now += 4000.0;
     r = u.Sample();
-    EXPECT_EQ(r.mcc[0], 1.25);
-    EXPECT_EQ(r.a429, 1.0);
-}
+    EXPECT_EQ(std::tuple(r.mcc[0], r.a429), std::tuple(1.25, 1.0));
 
-TEST(SimUnit, StoreWithTheMagnetometerUnpluggedIsNeitherDoneNorAcknowledged) {
-    Unit u;
     u.Send("MCC W 2.00");
     u.Send("STORE MCC");
     u.unit.SetMagPresent(false, u.now);
-    EXPECT_TRUE(u.unit.TakeDueBanners(u.now + 3000.0).empty());
+    EXPECT_TRUE(u.unit.TakeDueBanners(u.now + 3000.0).empty()) << "acknowledged unplugged";
     EXPECT_EQ(u.unit.StoredMcc()[3], 0.0);
     EXPECT_NE(u.Sample().status & kStatusMagInvalid, 0u);
 }
@@ -124,7 +118,9 @@ TEST(SimUnit, PowerCycleLosesVolatileStateAndWarmsUp) {
     EXPECT_TRUE(r.dataLine.empty());
 }
 
-TEST(SimUnit, RawHeadingIgnoresCorrectionsAndAverageAppliesThem) {
+// The raw heading ignores the corrections and the averaged one applies them; a turn moves
+// the heading with program time, across north.
+TEST(SimUnit, HeadingsFollowCorrectionsAndTurns) {
     Unit u;
     u.unit.SetHeading(45.0);
     const UnitReadout plain = u.Sample();
@@ -135,10 +131,7 @@ TEST(SimUnit, RawHeadingIgnoresCorrectionsAndAverageAppliesThem) {
     EXPECT_NEAR(corrected.magRaw, plain.magRaw, 0.01);
     EXPECT_GT(std::fabs(corrected.magAvg - plain.magAvg), 1.0);
     EXPECT_EQ(corrected.avg.x - plain.avg.x, -600);
-}
 
-TEST(SimUnit, TurnMovesTheHeadingWithProgramTimeAcrossNorth) {
-    Unit u;
     u.unit.Advance(u.now);
     u.unit.SetHeading(350.0);
     u.unit.SetTurnRate(3.0);

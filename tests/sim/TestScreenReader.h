@@ -1,8 +1,12 @@
 #pragma once
 
 #include <cctype>
+#include <chrono>
+#include <functional>
+#include <poll.h>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 // A deliberately small reader of the unit's terminal screen for the tests: lines end at
@@ -43,4 +47,23 @@ inline std::string FindLine(const std::vector<std::string>& lines, std::string_v
         }
     }
     return {};
+}
+
+// What the port `fd` gives until `done` holds for all of it, or 20 real seconds have passed.
+inline std::string ReadPort(int fd, const std::function<bool(const std::string&)>& done) {
+    std::string received;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done(received) && std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        char chunk[2048];
+        if (::poll(&p, 1, 100) <= 0) {
+            continue;
+        }
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        received.append(chunk, static_cast<std::size_t>(n));
+    }
+    return received;
 }
