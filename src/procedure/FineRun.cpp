@@ -82,6 +82,9 @@ QCoro::Task<CFineRun::Recording> CFineRun::RecordError(CStepContext& context,
     std::vector<double> headings;
     for (double waited = 0; waited < kMeasurementSettleMs; waited += kRecordSampleMs) {
         co_await Rest(token, clock, kRecordSampleMs);
+        if (token.IsCancelled()) {
+            co_return Recording::Cancelled; // the context may be gone
+        }
         headings.push_back(link.State().GetAvgHeading());
     }
     if (!link.IsLinkAlive()) {
@@ -163,11 +166,17 @@ CFineRun::VerifyAcrossMagReset(CStepContext& context, double waitMs,
         resetSent();
     }
     co_await Rest(token, clock, waitMs);
+    if (token.IsCancelled()) {
+        co_return Verification::Cancelled; // nothing more is sent; the context may be gone
+    }
     const CInstallationSession::Corrections after = CInstallationSession::CorrectionsOf(state);
     bool locationKept = true;
     if (entered) {
         link.SelectOutputPage('E');
         co_await Rest(token, clock, kPageEReadMs);
+        if (token.IsCancelled()) {
+            co_return Verification::Cancelled;
+        }
         locationKept =
             std::fabs(state.GetLatitude() - entered->latitude) < kReadBackTolerance &&
             std::fabs(state.GetMagneticVariation() - entered->variation) < kReadBackTolerance;
@@ -176,7 +185,7 @@ CFineRun::VerifyAcrossMagReset(CStepContext& context, double waitMs,
     if (!link.IsLinkAlive()) {
         co_return Verification::LinkLost;
     }
-    co_return after == before&& locationKept ? Verification::Kept : Verification::NotKept;
+    co_return (after == before && locationKept) ? Verification::Kept : Verification::NotKept;
 }
 
 void CFineRun::Stored(CAhrsLink& link, CInstallationSession& session) {

@@ -40,9 +40,10 @@ public:
     };
     // How recording a heading's error ended.
     enum class Recording {
-        Recorded, // the heading stayed steady: the error is in the session
-        Unsteady, // the heading moved meanwhile: nothing was recorded
-        LinkLost, // the record was reset meanwhile: nothing was recorded
+        Recorded,  // the heading stayed steady: the error is in the session
+        Unsteady,  // the heading moved meanwhile: nothing was recorded
+        LinkLost,  // the record was reset meanwhile: nothing was recorded
+        Cancelled, // the step was cancelled meanwhile: nothing was recorded
     };
     // How storing the new corrections ended: the sends' end, then (once all were
     // confirmed) the store's.
@@ -55,7 +56,7 @@ public:
         Kept,      // the unit reloaded what it reported before (and the location entered)
         NotKept,   // it reloaded something else
         LinkLost,  // the record was reset meanwhile, so nothing can be compared
-        Cancelled, // the step was cancelled before the reset: nothing was sent
+        Cancelled, // the step was cancelled: nothing more was sent after the cancel
     };
 
     // Keeps in the session the corrections the unit holds now (unless the coarse step kept

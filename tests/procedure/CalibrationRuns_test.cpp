@@ -6,7 +6,10 @@
 #include "procedure/ProcedureFixture.h"
 #include "records/InstallationSession.h"
 
+#include <QTimer>
+
 #include <array>
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -97,6 +100,28 @@ TEST_F(CalibrationRunsTest, ACancelledStepNeitherStoresNorResetsAnything) {
     EXPECT_FALSE(reset);
     RunUntil([] { return false; }, 2000); // time for the echo of anything sent
     EXPECT_EQ(Mcc(), (std::array{kHeld, kHeld, kHeld, kHeld}));
+}
+
+// A cancel (the link lost) while a step waits: nothing is recorded, and the unit is not
+// switched to output page E, nor back to C, behind the connection page.
+TEST_F(CalibrationRunsTest, AStepCancelledWhileItWaitsRecordsAndSendsNothingMore) {
+    OpenOnPageC();
+    const auto cancelSoon = [&] {
+        context = std::make_unique<CStepContext>(*link, timeBase);
+        const auto soon =
+            std::chrono::duration_cast<std::chrono::milliseconds>(timeBase.ToReal(500));
+        QTimer::singleShot(soon, [this] { context->Cancel(); });
+    };
+    cancelSoon();
+    const double heading = link->State().GetAvgHeading();
+    EXPECT_EQ(Finish(fine.RecordError(*context, session, kHeadingNorth, heading, 0.5)),
+              CFineRun::Recording::Cancelled);
+    EXPECT_EQ(session.FineError(kHeadingNorth), 0.0);
+    cancelSoon();
+    EXPECT_EQ(Finish(CFineRun::VerifyAcrossMagReset(*context, 8000, CFineRun::Location{}, {})),
+              CFineRun::Verification::Cancelled);
+    RunUntil([] { return false; }, 3000);
+    EXPECT_EQ(unit->Command("state").find("Page=E"), std::string::npos);
 }
 
 // The unit reloads its corrections across the reset; the location it reports afterwards

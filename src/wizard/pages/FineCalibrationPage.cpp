@@ -443,8 +443,8 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnCalibrateHeading(int heading)
     const CFineRun::Recording recording =
         co_await run.RecordError(StepContext(), Session(), heading, fineHeading, error);
     measurementBox.Hide();
-    if (recording == CFineRun::Recording::LinkLost) {
-        co_return; // the record was reset meanwhile; the lost-communication path reports it
+    if (recording == CFineRun::Recording::LinkLost || recording == CFineRun::Recording::Cancelled) {
+        co_return; // the lost-communication path reports it
     }
     if (recording == CFineRun::Recording::Unsteady) {
         co_await ShowErrorBox(
