@@ -75,17 +75,6 @@ protected:
     bool WaitForNotes(std::size_t count, double programMs = 60000) {
         return RunUntil([&] { return page->Count() >= count; }, programMs);
     }
-    // Opens `port` and waits for the link and for the RQ270's identity, which the unit
-    // shows on page F a few seconds after its power-on.
-    void OpenAndIdentify(int port) {
-        ASSERT_TRUE(link->Open(static_cast<std::uint8_t>(port)));
-        ASSERT_TRUE(WaitForNotes(1));
-        ASSERT_TRUE(link->SelectOutputPage('F'));
-        ASSERT_TRUE(RunUntil([&] {
-            const std::string mag = link->State().GetMagVersion();
-            return !mag.empty() && mag != "-----" && !link->State().GetMagSerialNumber().empty();
-        }));
-    }
 
     CTimeBase timeBase;
     CPlainUiThread ui;

@@ -1,6 +1,4 @@
-// The link over an in-memory transport: no device, no second process, and every
-// silence and pause on the test's time base. The test plays the unit and the reader.
-
+// The link over an in-memory transport, every silence and pause on the test's time base.
 #include "device/LinkFixture.h"
 #include "device/MemoryTransport.h"
 
@@ -53,8 +51,10 @@ TEST_F(LinkTransport, TheLinkComesUpOnARecognisedLineAndIsLostOnceAfterTheSilenc
     EXPECT_EQ(link->State().GetMountPosition(), 9);
     EXPECT_EQ(link->State().GetRoll(), -1.25);
     EXPECT_EQ(link->State().GetPitch(), 0.0);
+    ui.RunFor(CAhrsPort::kSilenceMs / 2); // not lost inside the silence time
+    EXPECT_EQ(page->Count(), 1u);
 
-    ui.RunFor(CAhrsPort::kSilenceMs + 1000);
+    ui.RunFor(CAhrsPort::kSilenceMs);
     EXPECT_EQ(page->Received(), (std::vector{kUp, kLost}));
     EXPECT_EQ(link->State().GetMountPosition(), 0); // the record was reset
     ui.RunFor(3 * CAhrsPort::kSilenceMs);           // lost once only
