@@ -78,9 +78,10 @@ void RunCases(const std::vector<DispatchCase>& cases) {
     }
 }
 
-// The plain row of each keyword is checked by the captures' expected decodes; these are
-// the rows' prefix clashes, the order of the table where keywords start others or sit
-// beside the rules without keyword, and the value-reading rules.
+// The plain row of each keyword, and the garbled lines of a noisy cable, are checked by the
+// captures' expected decodes; these are the rows' prefix clashes, the order of the table
+// where keywords start others or sit beside the rules without keyword, and the
+// value-reading rules.
 TEST(Dispatch, PrefixClashesTableOrderAndValueReading) {
     RunCases({
         {"Mv 2.0\xa0\xff", true,
@@ -90,15 +91,8 @@ TEST(Dispatch, PrefixClashesTableOrderAndValueReading) {
         {"[3;1H\x1b   ", false, [](auto&) {}},
         {"Av [1;1H", true, [](auto& s) { EXPECT_EQ(s.GetReportedAhrsVersion(), ""); }},
         {"Avx 1", false, [](auto& s) { EXPECT_EQ(s.GetReportedAhrsVersion(), ""); }},
-        {"Sn 0", true, [](auto& s) { EXPECT_EQ(s.GetReportedMagSerialNumber(), ""); }},
         {"AN 10", true, [](auto& s) { EXPECT_FALSE(s.GetAnFlag()); }},
-        {"Lat: 45.5", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetColonLineText(), "");
-             EXPECT_DOUBLE_EQ(s.GetLatitude(), 0);
-         }},
         {"123 ABC", true, [](auto& s) { EXPECT_EQ(s.GetDataText(), "123 ABC"); }},
-        {"+3.5", false, [](auto& s) { EXPECT_EQ(s.GetDataText(), ""); }},
         {"hello", false, [](auto&) {}},
         {"ROLL T 12", false, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetRoll(), 0); }},
         {"PITCH T 12", false, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetPitch(), 0); }},
@@ -177,7 +171,6 @@ TEST(Dispatch, PrefixClashesTableOrderAndValueReading) {
 TEST(Dispatch, UnreadableValuesLeaveTheRecordUnchanged) {
     RunCases({
         {"PITCH nan", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetPitch(), 0); }},
-        {"ROLL inf", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetRoll(), 0); }},
         {"Lat 1e400", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetLatitude(), 0); }},
         {"MCC N -1e309", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMcc(0), 0); }},
         {"Mag Avg 361", true,
@@ -188,14 +181,7 @@ TEST(Dispatch, UnreadableValuesLeaveTheRecordUnchanged) {
          }},
         {"Mag Avg -0.5", true, [](auto& s) { EXPECT_EQ(s.GetAvgHeadingCount(), 0U); }},
         {"Mag Avg", true, [](auto& s) { EXPECT_EQ(s.GetAvgHeadingCount(), 0U); }},
-        // A garbled heading between two good ones cannot push the filter out of range.
-        {"Mag Avg 10\x1bMag Avg 99999\x1bMag Avg 20", true,
-         [](auto& s) {
-             EXPECT_DOUBLE_EQ(s.GetAvgHeading(), 12.5);
-             EXPECT_EQ(s.GetAvgHeadingCount(), 2U);
-         }},
         {"Mag Raw 1e300", true, [](auto& s) { EXPECT_DOUBLE_EQ(s.GetMagRawHeading(), 0); }},
-        {"X AVG 1e300", true, [](auto& s) { EXPECT_EQ(s.GetAvgCount(0), 0); }},
         {"Y AVG -inf", true, [](auto& s) { EXPECT_EQ(s.GetAvgCount(1), 0); }},
         {"MAG XL 3e9", true, [](auto& s) { EXPECT_EQ(s.GetMagLevel(0), 0); }},
         {"MNT 99999999999999999999", true, [](auto& s) { EXPECT_EQ(s.GetMountPosition(), 0); }},
@@ -208,13 +194,6 @@ TEST(Dispatch, UnreadableValuesLeaveTheRecordUnchanged) {
              EXPECT_EQ(s.GetStatusCount(), 1U);
          }},
         {"STAT -1", true, [](auto& s) { EXPECT_EQ(s.GetStatusCount(), 1U); }},
-        // An unreadable status line counts but keeps the previous word.
-        {"STAT CF\x1bSTAT zz", true,
-         [](auto& s) {
-             EXPECT_EQ(s.GetStatusWord(), 0xCFU);
-             EXPECT_TRUE(s.GetStatusBit0());
-             EXPECT_EQ(s.GetStatusCount(), 2U);
-         }},
     });
 }
 

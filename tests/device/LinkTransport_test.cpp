@@ -184,13 +184,7 @@ TEST_F(LinkTransport, EachCommandWritesItsExactBytesAndNonsenseOrAClosedPortNoth
         EXPECT_EQ(c.command(*link), !c.bytes.empty());
         EXPECT_EQ(transport->TakeWritten(), c.bytes);
     }
-    ASSERT_TRUE(link->Close());
-    EXPECT_FALSE(link->ResetImu());
-    EXPECT_EQ(transport->TakeWritten(), "");
-}
-
-TEST_F(LinkTransport, ToggleArincOutputFlipsAKnownStateAndClearsTheCounters) {
-    ASSERT_TRUE(link->Open(kPort));
+    // ARINC output flips a known state and clears the counters.
     for (const auto& [output, bytes] : {std::pair{0.0, "ARINC 1.0\r"},
                                         {0.49, "ARINC 1.0\r"},
                                         {0.5, "ARINC 0.0\r"},
@@ -207,11 +201,9 @@ TEST_F(LinkTransport, ToggleArincOutputFlipsAKnownStateAndClearsTheCounters) {
             EXPECT_EQ(link->State().GetArincCount(), 0u);
         }
     }
-}
-
-TEST_F(LinkTransport, CheckOutputPageSelectsPageCOnlyWhenStatusLinesOutrunHeadingLines) {
-    ASSERT_TRUE(link->Open(kPort));
+    // Page C is selected only when status lines outrun heading lines by more than two.
     CAhrsState& state = link->State();
+    state.ClearCounters();
     state.SetStatusWord(0xCF);
     state.SetStatusWord(0xCF);
     link->CheckOutputPage(); // 2 - 0: nothing
@@ -220,11 +212,13 @@ TEST_F(LinkTransport, CheckOutputPageSelectsPageCOnlyWhenStatusLinesOutrunHeadin
     link->CheckOutputPage(); // 3 - 0 > 2
     EXPECT_EQ(transport->TakeWritten(), "PAGE C\r\r\r");
     EXPECT_EQ(state.GetStatusCount(), 0u);
-
     for (int i = 0; i < 3; ++i) {
         state.AddAvgHeadingSample(12); // more headings than status lines: negative
     }
     link->CheckOutputPage();
+    EXPECT_EQ(transport->TakeWritten(), "");
+    ASSERT_TRUE(link->Close());
+    EXPECT_FALSE(link->ResetImu());
     EXPECT_EQ(transport->TakeWritten(), "");
 }
 

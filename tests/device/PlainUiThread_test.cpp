@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr double kScale = 50.0;
 
-TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimer) {
+// Tasks run in post order before a due timer; RunUntil keeps its bound while tasks keep
+// coming.
+TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimerAndRunUntilKeepsItsBound) {
     CPlainUiThread ui{CTimeBase(kScale)};
     std::string order;
     ui.StartTimer(1, 0, [&] { order += 'T'; });
@@ -23,6 +23,9 @@ TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimer) {
     ui.Post([&] { order += 'c'; });
     EXPECT_TRUE(ui.RunUntil([&] { return order.size() == 4; }, 5000));
     EXPECT_EQ(order, "abcT");
+    std::function<void()> again = [&] { ui.Post(again); };
+    ui.Post(again);
+    EXPECT_FALSE(ui.RunUntil([] { return false; }, 500));
 }
 
 TEST(PlainUiThread, TimersExpireOnceAtTheirTimeAndRestartOrStopReplacesThem) {
@@ -65,13 +68,6 @@ TEST(PlainUiThread, OwnThreadRunsTasksAndTimersThereAndStopJoins) {
     EXPECT_FALSE(ui.IsUiThread());
     ui.Stop();
     ui.Stop(); // a second stop is harmless
-}
-
-TEST(PlainUiThread, RunUntilReturnsAtItsBoundWhileTasksKeepComing) {
-    CPlainUiThread ui{CTimeBase(kScale)};
-    std::function<void()> again = [&] { ui.Post(again); };
-    ui.Post(again);
-    EXPECT_FALSE(ui.RunUntil([] { return false; }, 500));
 }
 
 } // namespace
