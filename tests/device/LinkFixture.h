@@ -69,11 +69,10 @@ protected:
         std::filesystem::create_symlink(device, std::filesystem::path(places.portsDir) /
                                                     ("COM" + std::to_string(number)));
     }
-    bool RunUntil(const std::function<bool()>& done, double programMs = 60000) {
-        return ui.RunUntil(done, programMs);
-    }
-    bool WaitForNotes(std::size_t count, double programMs = 60000) {
-        return RunUntil([&] { return page->Count() >= count; }, programMs);
+    // Within a minute of program time, more than any wait of the link.
+    bool RunUntil(const std::function<bool()>& done) { return ui.RunUntil(done, 60000); }
+    bool WaitForNotes(std::size_t count) {
+        return RunUntil([&] { return page->Count() >= count; });
     }
 
     CTimeBase timeBase;
