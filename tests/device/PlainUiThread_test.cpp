@@ -32,14 +32,13 @@ TEST(PlainUiThread, TimersExpireOnceAtTheirTimeAndRestartOrStopReplacesThem) {
     CPlainUiThread ui{CTimeBase(kScale)};
     std::vector<int> fired;
     ui.StartTimer(2, 3000, [&] { fired.push_back(1); });
-    ui.RunFor(2000);
     // The restart replaces the first; far enough out that a loaded machine cannot reach it.
     ui.StartTimer(2, 30000, [&] { fired.push_back(2); });
     ui.StartTimer(3, 1000, [&] { fired.push_back(3); });
     ui.StopTimer(3);
     ui.StartTimer(4, 0, [&] { fired.push_back(4); });
     ui.Post([&] { ui.StopTimer(4); }); // runs before the due timer, which is then cancelled
-    ui.RunFor(2000); // 4000 after the first start: the first would have fired by now
+    ui.RunFor(4000);                   // the first would have fired by now
     EXPECT_TRUE(fired.empty());
     EXPECT_TRUE(ui.RunUntil([&] { return !fired.empty(); }, 60000));
     ui.RunFor(6000);
