@@ -1,10 +1,12 @@
-// The link on a real serial port (a pseudo-terminal): the listener thread and the port's
-// lock, which the in-memory transport does not have.
+// The link on real pseudo-terminals: the listener thread and the port's lock, which the
+// in-memory transport does not have, and hx410-sim's adapter going away and coming back.
 #include "device/LinkFixture.h"
 #include "device/PtyPeer.h"
 #include "device/SerialPort.h"
+#include "device/SimPeer.h"
 
 #include <cerrno>
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -74,6 +76,34 @@ TEST_F(AhrsLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
     unit.join();
     ui.RunFor(2 * CAhrsPort::kSilenceMs); // nothing of the destroyed link may run
     EXPECT_EQ(ui.RunPending(), 0u);
+}
+
+// At a quarter of the pace of the other link tests: the 5000 ms silence time is a second
+// of real time, which neither process loses by accident on a loaded machine.
+class LinkWithSim : public CLinkFixture {
+protected:
+    LinkWithSim() : CLinkFixture(5.0) {}
+    void TearDown() override {
+        link.reset();
+        sim.reset();
+    }
+
+    std::unique_ptr<CSimPeer> sim;
+};
+
+TEST_F(LinkWithSim, UnplugClosesAndReopensThePortOnceAndDataFlowsAgain) {
+    sim = std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, timeBase.Scale(),
+                                     std::vector<std::string>{"--warmup", "0"});
+    ASSERT_TRUE(sim->Ok());
+    ASSERT_TRUE(link->Open(static_cast<std::uint8_t>(sim->ComNumber())));
+    ASSERT_TRUE(WaitForNotes(1));
+    EXPECT_FALSE(sim->Command("unplug").empty());
+    ASSERT_TRUE(RunUntil([&] { return link->Port().ReopenCount() == 1 && link->Port().IsOpen(); }));
+    ASSERT_TRUE(link->SelectOutputPage('C')); // commands reach the new port
+    EXPECT_FALSE(sim->Command("pitch 4.5").empty());
+    EXPECT_TRUE(RunUntil([&] { return std::fabs(link->State().GetPitch() - 4.5) < 0.3; }));
+    EXPECT_EQ(link->Port().ReopenCount(), 1u);
+    EXPECT_EQ(page->Received(), std::vector{kUp}); // back within the silence time
 }
 
 } // namespace

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace {
 
-TEST(AhrsState, HeadingFilterUnwrapsAcrossNorth) {
+TEST(AhrsState, HeadingFilterUnwrapsAcrossNorthAndTheErrorTakesTheShortWay) {
     struct Case {
         double first, second, heading, rate;
     } const cases[] = {
@@ -29,18 +33,12 @@ TEST(AhrsState, HeadingFilterUnwrapsAcrossNorth) {
     }
     EXPECT_DOUBLE_EQ(state.GetAvgHeading(), 105);
     EXPECT_DOUBLE_EQ(state.GetAvgHeadingRate(), 2.5);
-}
 
-TEST(AhrsState, HeadingErrorTakesTheShortWay) {
-    struct Case {
-        double output, corrected, error;
-    };
-    for (const Case c : {Case{355, 5, 10}, Case{180, 0, -180}, Case{5, 355, -10}, Case{0, 180, 180},
-                         Case{10, 20, 10}}) {
-        CAhrsState state;
-        state.SetOutputHeading(c.output);
-        state.SetMagCorrHeading(c.corrected);
-        EXPECT_DOUBLE_EQ(state.GetHeadingError(), c.error) << c.output << " " << c.corrected;
+    for (const auto& [output, corrected, error] :
+         {std::tuple{355, 5, 10}, {180, 0, -180}, {5, 355, -10}, {0, 180, 180}, {10, 20, 10}}) {
+        state.SetOutputHeading(output);
+        state.SetMagCorrHeading(corrected);
+        EXPECT_DOUBLE_EQ(state.GetHeadingError(), error) << output << " " << corrected;
     }
 }
 
@@ -72,17 +70,10 @@ TEST(AhrsState, ReportedTextsAreTakenOnlyOnceTheyRepeat) {
     } cases[] = {
         {"seen once", {"1.62"}, ""},
         {"seen twice", {"1.62", "1.62"}, "1.62"},
-        {"noise alone",
-         {"1.6\xb2",
-          "1\x0e"
-          "62",
-          "1.6\xb2"},
-         ""},
         {"noise between two reports", {"1.62", "1.6\xb2", "1.62"}, ""},
         {"noise after a taken text", {"1.62", "1.62", "1.6\xb2", "1.62", "\xff.62"}, "1.62"},
         {"a change seen once", {"1.62", "1.62", "1.45"}, "1.62"},
         {"a change seen twice", {"1.62", "1.62", "1.45", "1.45"}, "1.45"},
-        {"a change back", {"1.45", "1.45", "1.62", "1.62", "1.62"}, "1.62"},
     };
     for (const TextField& field : kTextFields) {
         for (const auto& c : cases) {
@@ -95,13 +86,7 @@ TEST(AhrsState, ReportedTextsAreTakenOnlyOnceTheyRepeat) {
             EXPECT_EQ((state.*field.reported)(), c.reports.back());
         }
     }
-}
-
-TEST(AhrsState, SerialNumberZeroKeepsTheKnownOne) {
-    for (const TextField& field : kTextFields) {
-        if (std::string(field.name).find("Serial") == std::string::npos) {
-            continue;
-        }
+    for (const TextField& field : {kTextFields[2], kTextFields[3]}) {
         SCOPED_TRACE(field.name);
         CAhrsState state;
         for (const char* report : {"12345", "0", "12345", "0"}) { // "0" is no report at all
@@ -120,6 +105,7 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     for (int i = 0; i < 2; ++i) {
         state.SetAhrsVersion("1.52");
         state.SetAhrsSerialNumber("S1");
+        state.SetMagSerialNumber("M1");
     }
     state.SetAhrsSerialNumber("S2"); // once before the loss and once after: not taken
     state.SetAhrsVersionClass(4);
@@ -132,7 +118,6 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
 
     state.Reset();
 
-    EXPECT_EQ(state.GetAhrsVersion(), "");
     EXPECT_EQ(state.GetReportedAhrsVersion(), "");
     state.SetAhrsVersion("1.52");
     EXPECT_EQ(state.GetAhrsVersion(), "") << "a report before the loss does not count after it";
@@ -141,6 +126,7 @@ TEST(AhrsState, ResetRestoresResetValuesAndKeepsTheKeptFields) {
     EXPECT_DOUBLE_EQ(state.GetMcc(1), 0);
     EXPECT_EQ(state.GetLatitudeCount(), 0u); // the 0 it reads is not the unit's
     EXPECT_EQ(state.GetAhrsSerialNumber(), "S1");
+    EXPECT_EQ(state.GetMagSerialNumber(), "M1");
     EXPECT_EQ(state.GetAhrsVersionClass(), 4);
     // The filter starts again: the first sample sets the heading directly.
     state.AddAvgHeadingSample(200);
@@ -165,10 +151,6 @@ TEST(AhrsState, IndicesOutOfRangeReadZeroAndWriteNothing) {
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST(AhrsVersion, ClassesByTextWithEarlierRulesFirst) {
     const struct {
         const char* text;
@@ -180,8 +162,7 @@ TEST(AhrsVersion, ClassesByTextWithEarlierRulesFirst) {
         {"1.5 then 1.55", 8}, // only the first occurrence of a prefix is read
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(AhrsVersionClassOf(c.text), c.versionClass);
+        EXPECT_EQ(AhrsVersionClassOf(c.text), c.versionClass) << c.text;
     }
 }
 
@@ -208,36 +189,19 @@ TEST(AhrsVersion, FiveUnknownVersionsInARowAreReportedOnce) {
 TEST(AhrsVersion, OnlyATakenUnknownVersionCountsTowardsTheReport) {
     const struct {
         const char* what;
-        std::vector<std::string> before;  // reports before the ticks
         std::vector<std::string> perTick; // reports between two ticks
         int versionClass;
         bool reported;
     } cases[] = {
-        {"nothing reported", {}, {}, 8, false},
-        {"noise only",
-         {},
-         {"H\xff"
-          "410 V9.62",
-          "HX410 V\x01.62"},
-         8,
-         false},
-        {"noise after a known version",
-         {"1.62", "1.62"},
-         {"1.\xb6"
-          "2",
-          "x.62"},
-         7,
-         false},
-        {"an unknown version seen once a tick", {}, {"X9.99", "1.62"}, 8, false},
-        {"an unknown version", {}, {"X9.99", "X9.99"}, 8, true},
-        {"a known version", {}, {"1.62", "1.62"}, 7, false},
+        {"nothing reported", {}, 8, false},
+        {"noise only", {"HX410 V\xff.62", "HX410 V\x01.62"}, 8, false},
+        {"an unknown version seen once a tick", {"X9.99", "1.62"}, 8, false},
+        {"an unknown version", {"X9.99", "X9.99"}, 8, true},
+        {"a known version", {"1.62", "1.62"}, 7, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CAhrsState state;
-        for (const std::string& report : c.before) {
-            state.SetAhrsVersion(report);
-        }
         bool reported = false;
         for (int tick = 0; tick < 10; ++tick) {
             for (const std::string& report : c.perTick) {
@@ -248,11 +212,8 @@ TEST(AhrsVersion, OnlyATakenUnknownVersionCountsTowardsTheReport) {
         }
         EXPECT_EQ(reported, c.reported);
     }
-}
-
-// After a lost link the version is heard again only after two reports; meanwhile the
-// other pages still work with the class of the version the unit reported before.
-TEST(AhrsVersion, NoVersionYetKeepsTheClassOfTheLastOne) {
+    // After a lost link the version is heard again only after two reports; meanwhile the
+    // other pages still work with the class of the version the unit reported before.
     CAhrsState state;
     state.SetAhrsVersion("1.62");
     state.SetAhrsVersion("1.62");

@@ -1,7 +1,7 @@
 #pragma once
 
-// A program run by a test: its standard input and output (and, when asked, its standard
-// error) are pipes to the test. Every read and wait is bounded in real time.
+// A program run by a test, its standard input and output (and, when asked, its standard
+// error) piped to the test. Every read and wait is bounded in real time.
 
 #include <chrono>
 #include <csignal>
@@ -53,9 +53,7 @@ public:
             ::_exit(127);
         }
         for (int fd : {in[0], out[1], err[1]}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
+            Close(fd);
         }
         toChild = in[1];
         fds[0] = out[0];
@@ -65,13 +63,7 @@ public:
     CChildProcess(const CChildProcess&) = delete;
     CChildProcess& operator=(const CChildProcess&) = delete;
 
-    // Ends the child's standard input.
-    void CloseInput() {
-        if (toChild >= 0) {
-            ::close(toChild);
-            toChild = -1;
-        }
-    }
+    void CloseInput() { Close(toChild); }
     bool Send(const std::string& text) {
         return toChild >= 0 && ::write(toChild, text.data(), text.size()) == ssize_t(text.size());
     }
@@ -88,8 +80,8 @@ public:
     bool WaitForOutput(const std::string& text, int realMs = 60000) {
         return ReadUntil([&] { return out.find(text) != std::string::npos; }, realMs);
     }
-    // Closes the input, reads all output and returns the exit status; a child that has
-    // not ended within `realMs` is killed, which gives -1.
+    // Closes the input, reads all output and returns the exit status; a child still running
+    // after `realMs` is killed, which gives -1.
     int Finish(int realMs = 60000) {
         CloseInput();
         const auto until = Clock::now() + std::chrono::milliseconds(realMs);
@@ -102,12 +94,8 @@ public:
             ::usleep(10000);
         }
         pid = -1;
-        for (int& fd : fds) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
-            fd = -1;
-        }
+        Close(fds[0]);
+        Close(fds[1]);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     const std::string& Out() const { return out; }
@@ -117,6 +105,12 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    static void Close(int& fd) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        fd = -1;
+    }
     // Reads both pipes until `done` holds; false at the deadline or when both have ended.
     bool ReadUntil(const std::function<bool()>& done, int realMs) {
         const auto until = Clock::now() + std::chrono::milliseconds(realMs);
@@ -137,8 +131,7 @@ private:
                 if (got > 0) {
                     (i == 0 ? out : err).append(buffer, static_cast<std::size_t>(got));
                 } else {
-                    ::close(fds[i]);
-                    fds[i] = -1;
+                    Close(fds[i]);
                 }
             }
         }

@@ -69,22 +69,10 @@ protected:
         std::filesystem::create_symlink(device, std::filesystem::path(places.portsDir) /
                                                     ("COM" + std::to_string(number)));
     }
-    bool RunUntil(const std::function<bool()>& done, double programMs = 60000) {
-        return ui.RunUntil(done, programMs);
-    }
-    bool WaitForNotes(std::size_t count, double programMs = 60000) {
-        return RunUntil([&] { return page->Count() >= count; }, programMs);
-    }
-    // Opens `port` and waits for the link and for the RQ270's identity, which the unit
-    // shows on page F a few seconds after its power-on.
-    void OpenAndIdentify(int port) {
-        ASSERT_TRUE(link->Open(static_cast<std::uint8_t>(port)));
-        ASSERT_TRUE(WaitForNotes(1));
-        ASSERT_TRUE(link->SelectOutputPage('F'));
-        ASSERT_TRUE(RunUntil([&] {
-            const std::string mag = link->State().GetMagVersion();
-            return !mag.empty() && mag != "-----" && !link->State().GetMagSerialNumber().empty();
-        }));
+    // Within a minute of program time, more than any wait of the link.
+    bool RunUntil(const std::function<bool()>& done) { return ui.RunUntil(done, 60000); }
+    bool WaitForNotes(std::size_t count) {
+        return RunUntil([&] { return page->Count() >= count; });
     }
 
     CTimeBase timeBase;

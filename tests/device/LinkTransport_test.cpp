@@ -1,6 +1,4 @@
-// The link over an in-memory transport: no device, no second process, and every
-// silence and pause on the test's time base. The test plays the unit and the reader.
-
+// The link over an in-memory transport, every silence and pause on the test's time base.
 #include "device/LinkFixture.h"
 #include "device/MemoryTransport.h"
 
@@ -53,8 +51,10 @@ TEST_F(LinkTransport, TheLinkComesUpOnARecognisedLineAndIsLostOnceAfterTheSilenc
     EXPECT_EQ(link->State().GetMountPosition(), 9);
     EXPECT_EQ(link->State().GetRoll(), -1.25);
     EXPECT_EQ(link->State().GetPitch(), 0.0);
+    ui.RunFor(CAhrsPort::kSilenceMs / 2); // not lost inside the silence time
+    EXPECT_EQ(page->Count(), 1u);
 
-    ui.RunFor(CAhrsPort::kSilenceMs + 1000);
+    ui.RunFor(CAhrsPort::kSilenceMs);
     EXPECT_EQ(page->Received(), (std::vector{kUp, kLost}));
     EXPECT_EQ(link->State().GetMountPosition(), 0); // the record was reset
     ui.RunFor(3 * CAhrsPort::kSilenceMs);           // lost once only
@@ -184,13 +184,7 @@ TEST_F(LinkTransport, EachCommandWritesItsExactBytesAndNonsenseOrAClosedPortNoth
         EXPECT_EQ(c.command(*link), !c.bytes.empty());
         EXPECT_EQ(transport->TakeWritten(), c.bytes);
     }
-    ASSERT_TRUE(link->Close());
-    EXPECT_FALSE(link->ResetImu());
-    EXPECT_EQ(transport->TakeWritten(), "");
-}
-
-TEST_F(LinkTransport, ToggleArincOutputFlipsAKnownStateAndClearsTheCounters) {
-    ASSERT_TRUE(link->Open(kPort));
+    // ARINC output flips a known state and clears the counters.
     for (const auto& [output, bytes] : {std::pair{0.0, "ARINC 1.0\r"},
                                         {0.49, "ARINC 1.0\r"},
                                         {0.5, "ARINC 0.0\r"},
@@ -207,11 +201,9 @@ TEST_F(LinkTransport, ToggleArincOutputFlipsAKnownStateAndClearsTheCounters) {
             EXPECT_EQ(link->State().GetArincCount(), 0u);
         }
     }
-}
-
-TEST_F(LinkTransport, CheckOutputPageSelectsPageCOnlyWhenStatusLinesOutrunHeadingLines) {
-    ASSERT_TRUE(link->Open(kPort));
+    // Page C is selected only when status lines outrun heading lines by more than two.
     CAhrsState& state = link->State();
+    state.ClearCounters();
     state.SetStatusWord(0xCF);
     state.SetStatusWord(0xCF);
     link->CheckOutputPage(); // 2 - 0: nothing
@@ -220,11 +212,13 @@ TEST_F(LinkTransport, CheckOutputPageSelectsPageCOnlyWhenStatusLinesOutrunHeadin
     link->CheckOutputPage(); // 3 - 0 > 2
     EXPECT_EQ(transport->TakeWritten(), "PAGE C\r\r\r");
     EXPECT_EQ(state.GetStatusCount(), 0u);
-
     for (int i = 0; i < 3; ++i) {
         state.AddAvgHeadingSample(12); // more headings than status lines: negative
     }
     link->CheckOutputPage();
+    EXPECT_EQ(transport->TakeWritten(), "");
+    ASSERT_TRUE(link->Close());
+    EXPECT_FALSE(link->ResetImu());
     EXPECT_EQ(transport->TakeWritten(), "");
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// A transport without a device: the test plays the unit's side and the reader thread.
-// Deliver and Fail run the receiver on the calling thread, as a serial port's listener
-// would on its own; what the link writes is kept for the test to take.
+// A transport without a device: the test plays the unit and the reader thread. Deliver and
+// Fail run the receiver on the calling thread, as a serial port's listener does on its own;
+// what the link writes is kept for the test to take.
 
 #include "device/TimeBase.h"
 #include "device/Transport.h"
@@ -50,21 +50,18 @@ public:
     int Probe(const std::string& devicePath) const override {
         return devicePath.empty() ? ENOENT : 0;
     }
-    // Close during the pause ends it at once (Close forgets the receiver).
+    // Close ends the pause at once; after HoldPausesUntilClose only Close ends it.
     bool PauseReader(double programMs) override {
         std::unique_lock lock(mutex);
         ++pauses;
+        const auto closing = [this] { return receiver == nullptr; };
         if (holdPauses) {
-            closed.wait(lock, [this] { return receiver == nullptr; });
+            closed.wait(lock, closing);
             return false;
         }
-        return !timeBase.WaitFor(closed, lock, programMs, [this] { return receiver == nullptr; });
+        return !timeBase.WaitFor(closed, lock, programMs, closing);
     }
-    // From now on a pause lasts until Close, however long the machine takes to get there.
-    void HoldPausesUntilClose() {
-        std::lock_guard lock(mutex);
-        holdPauses = true;
-    }
+    void HoldPausesUntilClose() { holdPauses = true; }
     void HoldReads(double programMs) override { timeBase.Sleep(programMs); }
     int Reopen(const std::string& devicePath) override {
         std::lock_guard lock(mutex);
@@ -81,18 +78,14 @@ public:
     }
     // A hang-up: the device closes and the receiver hears of it.
     void Fail(int error) {
-        ITransportReceiver* target = nullptr;
-        {
-            std::lock_guard lock(mutex);
-            if (!open) {
-                return;
-            }
+        std::unique_lock lock(mutex);
+        if (ITransportReceiver* target = open ? receiver : nullptr) {
             open = false;
-            target = receiver;
+            lock.unlock();
+            target->OnFailed(error);
         }
-        target->OnFailed(error);
     }
-    // Paths that cannot be opened from now on (a pulled adapter).
+    // A path that cannot be opened from now on (a pulled adapter).
     void Refuse(const std::string& devicePath) {
         std::lock_guard lock(mutex);
         refused.insert(devicePath);
@@ -105,25 +98,20 @@ public:
         std::lock_guard lock(mutex);
         return opened;
     }
-    // How many pauses the receiver began after a failure.
     int Pauses() const { return pauses.load(); }
 
 private:
     int OpenLocked(const std::string& devicePath) {
         opened.push_back(devicePath);
-        if (devicePath.empty() || refused.count(devicePath) != 0) {
-            open = false;
-            return ENOENT;
-        }
-        open = true;
-        return 0;
+        open = !devicePath.empty() && refused.count(devicePath) == 0;
+        return open ? 0 : ENOENT;
     }
 
     CTimeBase timeBase;
     mutable std::mutex mutex;
     std::condition_variable closed;
     std::atomic<int> pauses{0};
-    bool holdPauses = false;
+    std::atomic<bool> holdPauses{false};
     bool open = false;
     ITransportReceiver* receiver = nullptr;
     std::set<std::string> refused;

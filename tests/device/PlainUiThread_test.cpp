@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr double kScale = 50.0;
 
-TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimer) {
+// Tasks run in post order before a due timer; RunUntil keeps its bound while tasks keep
+// coming.
+TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimerAndRunUntilKeepsItsBound) {
     CPlainUiThread ui{CTimeBase(kScale)};
     std::string order;
     ui.StartTimer(1, 0, [&] { order += 'T'; });
@@ -23,20 +23,22 @@ TEST(PlainUiThread, TasksRunInPostOrderBeforeADueTimer) {
     ui.Post([&] { order += 'c'; });
     EXPECT_TRUE(ui.RunUntil([&] { return order.size() == 4; }, 5000));
     EXPECT_EQ(order, "abcT");
+    std::function<void()> again = [&] { ui.Post(again); };
+    ui.Post(again);
+    EXPECT_FALSE(ui.RunUntil([] { return false; }, 500));
 }
 
 TEST(PlainUiThread, TimersExpireOnceAtTheirTimeAndRestartOrStopReplacesThem) {
     CPlainUiThread ui{CTimeBase(kScale)};
     std::vector<int> fired;
     ui.StartTimer(2, 3000, [&] { fired.push_back(1); });
-    ui.RunFor(2000);
     // The restart replaces the first; far enough out that a loaded machine cannot reach it.
     ui.StartTimer(2, 30000, [&] { fired.push_back(2); });
     ui.StartTimer(3, 1000, [&] { fired.push_back(3); });
     ui.StopTimer(3);
     ui.StartTimer(4, 0, [&] { fired.push_back(4); });
     ui.Post([&] { ui.StopTimer(4); }); // runs before the due timer, which is then cancelled
-    ui.RunFor(2000); // 4000 after the first start: the first would have fired by now
+    ui.RunFor(4000);                   // the first would have fired by now
     EXPECT_TRUE(fired.empty());
     EXPECT_TRUE(ui.RunUntil([&] { return !fired.empty(); }, 60000));
     ui.RunFor(6000);
@@ -65,13 +67,6 @@ TEST(PlainUiThread, OwnThreadRunsTasksAndTimersThereAndStopJoins) {
     EXPECT_FALSE(ui.IsUiThread());
     ui.Stop();
     ui.Stop(); // a second stop is harmless
-}
-
-TEST(PlainUiThread, RunUntilReturnsAtItsBoundWhileTasksKeepComing) {
-    CPlainUiThread ui{CTimeBase(kScale)};
-    std::function<void()> again = [&] { ui.Post(again); };
-    ui.Post(again);
-    EXPECT_FALSE(ui.RunUntil([] { return false; }, 500));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -21,12 +22,14 @@ termios SlaveSettings(const CPtyPeer& peer) {
     return settings;
 }
 
+// Open makes the line raw at 38400, framing set later applies and nonsense is refused;
+// close restores what the line had before.
 TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     CPtyPeer peer;
     ASSERT_TRUE(peer.Ok());
     termios before = SlaveSettings(peer);
     before.c_lflag |= ICANON | ECHO;
-    cfsetospeed(&before, B9600);
+    cfsetospeed(&before, B19200);
     ASSERT_EQ(::tcsetattr(peer.Master(), TCSANOW, &before), 0);
 
     CSerialPort port(kTimeBase);
@@ -39,9 +42,19 @@ TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     EXPECT_EQ(open.c_iflag & (IXON | IXOFF | ICRNL), 0u);
     EXPECT_EQ(open.c_oflag & OPOST, 0u);
 
+    ASSERT_EQ(port.SetLineSettings(9600, 8, CSerialPort::Parity::None, 2), 0);
+    const termios framed = SlaveSettings(peer);
+    EXPECT_EQ(cfgetospeed(&framed), B9600);
+    EXPECT_EQ(framed.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
+    for (const auto& [baud, dataBits, stopBits] :
+         {std::tuple{12345u, 8, 1}, {38400u, 9, 1}, {38400u, 8, 3}}) {
+        EXPECT_EQ(port.SetLineSettings(baud, dataBits, CSerialPort::Parity::None, stopBits),
+                  EINVAL);
+    }
+
     ASSERT_EQ(port.CloseDevice(), 0);
     const termios after = SlaveSettings(peer);
-    EXPECT_EQ(cfgetospeed(&after), B9600);
+    EXPECT_EQ(cfgetospeed(&after), B19200);
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
 }
 
@@ -69,7 +82,7 @@ private:
 
 TEST(SerialPort, CloseLetsQueuedBytesGoOutAtThePortSpeedWithinABound) {
     // A queue that empties is waited for in real time, so a loaded machine never meets the
-    // bound; one that never empties meets it fast. Bytes that cannot leave are discarded.
+    // bound; one that never empties meets it fast.
     const struct {
         std::vector<int> queue;
         double scale;
@@ -104,29 +117,25 @@ TEST(SerialPort, CloseLetsQueuedBytesGoOutAtThePortSpeedWithinABound) {
 }
 
 TEST(SerialPort, FailuresReturnTheSystemError) {
-    char fileName[] = "/tmp/hx410-not-a-tty-XXXXXX";
-    const int file = ::mkstemp(fileName);
-    ASSERT_GE(file, 0);
-    ::close(file);
     for (const auto& [path, error] : {std::pair<std::string, int>{"/nonexistent/ttyUSB9", ENOENT},
                                       {"", ENOENT},
-                                      {fileName, ENOTTY}}) {
+                                      {"/dev/null", ENOTTY}}) {
         CSerialPort port(kTimeBase);
         EXPECT_EQ(port.OpenDevice(path), error) << path;
         EXPECT_EQ(port.LastError(), error) << path;
         EXPECT_FALSE(port.IsOpen()) << path;
     }
-    ::unlink(fileName);
-
     CSerialPort closed(kTimeBase);
     EXPECT_EQ(closed.Write("RESET IMU\r", 10), EBADF);
     EXPECT_EQ(closed.SetLineSettings(38400, 8, CSerialPort::Parity::None, 1), EBADF);
 }
 
-TEST(SerialPort, WriteCompletesALineLargerThanTheDeviceQueue) {
+// A line larger than the device queue goes out whole while the far end reads; with nobody
+// reading, the write times out instead of hanging.
+TEST(SerialPort, WriteCompletesALargeLineAndTimesOutWhenNothingIsRead) {
     CPtyPeer peer;
     ASSERT_TRUE(peer.Ok());
-    CSerialPort port; // in real time: the reader may stall a while on a loaded machine
+    CSerialPort port(kTimeBase);
     ASSERT_EQ(port.OpenDevice(peer.SlavePath()), 0);
     std::string line(256 * 1024, 'x');
     for (std::size_t i = 0; i < line.size(); i += 97) {
@@ -135,46 +144,19 @@ TEST(SerialPort, WriteCompletesALineLargerThanTheDeviceQueue) {
     std::string received;
     std::thread reader([&] { received = peer.Receive(line.size(), 20000); });
     std::size_t written = 0;
-    EXPECT_EQ(port.Write(line.data(), line.size(), &written), 0);
+    // Twenty real seconds: the reader may stall a while on a loaded machine.
+    EXPECT_EQ(port.Write(line.data(), line.size(), &written, 20000 * kTimeBase.Scale()), 0);
     reader.join();
     EXPECT_EQ(written, line.size());
     EXPECT_EQ(received, line);
-}
 
-TEST(SerialPort, WriteThatCannotProgressTimesOutInsteadOfHanging) {
-    CPtyPeer peer;
-    ASSERT_TRUE(peer.Ok());
-    CSerialPort port(kTimeBase);
-    ASSERT_EQ(port.OpenDevice(peer.SlavePath()), 0);
-    const std::string flood(4 * 1024 * 1024, 'z'); // nobody reads the far end
-    std::size_t written = 0;
+    const std::string flood(4 * 1024 * 1024, 'z');
     EXPECT_EQ(port.Write(flood.data(), flood.size(), &written, 2000), ETIMEDOUT);
     EXPECT_LT(written, flood.size());
     EXPECT_EQ(port.LastError(), ETIMEDOUT);
 }
 
-TEST(SerialPort, SetLineSettingsAppliesFramingAndRejectsNonsense) {
-    CPtyPeer peer;
-    ASSERT_TRUE(peer.Ok());
-    CSerialPort port(kTimeBase);
-    ASSERT_EQ(port.OpenDevice(peer.SlavePath()), 0);
-    ASSERT_EQ(port.SetLineSettings(9600, 8, CSerialPort::Parity::None, 2), 0);
-    const termios settings = SlaveSettings(peer);
-    EXPECT_EQ(cfgetospeed(&settings), B9600);
-    EXPECT_EQ(settings.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
-    struct Case {
-        unsigned baud;
-        int dataBits;
-        int stopBits;
-    } const bad[] = {{12345, 8, 1}, {38400, 9, 1}, {38400, 8, 3}};
-    for (const Case& c : bad) {
-        EXPECT_EQ(port.SetLineSettings(c.baud, c.dataBits, CSerialPort::Parity::None, c.stopBits),
-                  EINVAL);
-    }
-}
-
-// Holds every read for kHoldMs after it, as the link's port does, and keeps what came
-// and when.
+// Holds every read for kHoldMs after it, as the link's port does; keeps what came and when.
 class CHoldingReceiver : public ITransportReceiver {
 public:
     static constexpr double kHoldMs = 200; // program time: 10 real milliseconds
@@ -184,7 +166,7 @@ public:
     void OnReceived(std::string_view bytes) override {
         {
             std::lock_guard lock(mutex);
-            reads.push_back({kTimeBase.NowMs(), std::string(bytes)});
+            readTimes.push_back(kTimeBase.NowMs());
             text += bytes;
         }
         arrived.notify_all();
@@ -198,13 +180,9 @@ public:
                                 [&] { return text.size() >= size; });
     }
 
-    struct Read {
-        double atMs;
-        std::string bytes;
-    };
     std::mutex mutex;
     std::condition_variable arrived;
-    std::vector<Read> reads;
+    std::vector<double> readTimes;
     std::string text;
 
 private:
@@ -233,8 +211,8 @@ TEST(SerialPort, AHeldReadComesNoSoonerThanTheHoldAndLosesNothing) {
     port.Close();
     std::lock_guard lock(receiver.mutex);
     EXPECT_EQ(receiver.text, sent);
-    for (std::size_t i = 1; i < receiver.reads.size(); ++i) {
-        EXPECT_GE(receiver.reads[i].atMs - receiver.reads[i - 1].atMs, CHoldingReceiver::kHoldMs)
+    for (std::size_t i = 1; i < receiver.readTimes.size(); ++i) {
+        EXPECT_GE(receiver.readTimes[i] - receiver.readTimes[i - 1], CHoldingReceiver::kHoldMs)
             << "read " << i;
     }
 }
