@@ -1,9 +1,9 @@
 #pragma once
 
+#include "procedure/MountChange.h"
 #include "wizard/WizardPage.h"
 
 #include <cstdint>
-#include <optional>
 
 class CAhrsLink;
 class QCheckBox;
@@ -28,7 +28,7 @@ public:
     static constexpr double kMountSettleMs = 1500;
     static constexpr double kMagVersionPollMs = 500;
     static constexpr double kMagVersionBoundMs = 30000;
-    static constexpr double kCommandGapMs = 330;
+    static constexpr double kCommandGapMs = kMountCommandGapMs;
     static constexpr double kRestoreBoundMs = 5000;
     static constexpr double kRestorePollMs = 25;
     static constexpr double kSpeedStoreDelayMs = 1500;
@@ -52,10 +52,7 @@ private:
     Step Refresh();
     bool LeaveWhenNoTailNumber();
     void ShowNotConnected();
-    QCoro::Task<bool> RestoreCompassCorrections();
-    // The version class, or nothing when an unknown version is ending the program.
-    QCoro::Task<std::optional<std::int32_t>> ClassifyWithRetries();
-    QCoro::Task<std::optional<std::int32_t>> ClassifyOnce();
+    Step RestoreCompassCorrections();
     QCoro::Task<bool> CompletePendingMount();
     void ShowSpeedSelection(std::int32_t versionClass);
     void ShowMaintenanceWord(std::int32_t versionClass, Pass pass);

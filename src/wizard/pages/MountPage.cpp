@@ -1,6 +1,7 @@
 #include "wizard/pages/MountPage.h"
 
 #include "device/AhrsLink.h"
+#include "procedure/MountChange.h"
 #include "records/InstallationSession.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
@@ -16,19 +17,11 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
-#include <string>
-
 namespace {
 
 constexpr int kNoMount = CInstallationSession::kNoMount;
 constexpr int kFirstMount = 8;
 constexpr int kLastMount = 11;
-
-// The RQ270 has reported a version: not before its first report (an empty text) and not
-// while it answers "-----".
-bool MagVersionReported(const std::string& text) {
-    return !text.empty() && text.find("-----") == std::string::npos;
-}
 
 } // namespace
 
@@ -274,15 +267,8 @@ void CMountPage::StartProceeding() {
 // Waits, within a bound, for the unit and then its magnetometer to answer. False (after
 // telling the installer) when they did not.
 QCoro::Task<bool> CMountPage::UnitReady() {
-    const CAhrsState& state = Link().State();
-    bool ready = co_await WaitUntil([&] { return Link().IsLinkAlive(); }, kLinkPollBoundMs);
-    if (ready) {
-        // A unit back from power-off shows its default output page, without the versions.
-        Link().SelectOutputPage('F');
-        ready = co_await WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); },
-                                   kLinkPollBoundMs);
-    }
-    if (ready) {
+    const StepOutcome ready = co_await AwaitUnitAfterPowerOn(StepContext(), kLinkPollBoundMs);
+    if (ready == StepOutcome::Done) {
         co_return true;
     }
     switchOnBox.Hide();
@@ -313,18 +299,11 @@ CMountPage::Step CMountPage::OnProceed() {
         GoToPage(kConnectionPage);
         co_return;
     }
-    co_await Pause(kSettleMs);
-    if (StepCancelled()) {
+    const StepOutcome sent = co_await SendMount(StepContext(), Session(), mount, kSettleMs);
+    if (sent != StepOutcome::Done) {
         co_return;
     }
-    Link().SendMount(mount);
-    Session().SetSelectedMount(kNoMount);
     changeRequested = false;
-    co_await Pause(kCommandGapMs);
-    Link().ResetErrors();
-    co_await Pause(kCommandGapMs);
-    Link().ResetImu();
-    co_await Pause(kCommandGapMs);
     switchOnBox.Hide();
     GoToPage(kCoarsePage);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "procedure/MountChange.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
@@ -18,7 +19,7 @@ public:
     static constexpr int kGiveUpTicks = 30;
     static constexpr double kLinkPollBoundMs = 30000;
     static constexpr double kSettleMs = 3000;
-    static constexpr double kCommandGapMs = 330;
+    static constexpr double kCommandGapMs = kMountCommandGapMs;
 
     explicit CMountPage(QWidget* parent = nullptr);
     ~CMountPage() override; // the magnetometer's power reset, once the page was shown
