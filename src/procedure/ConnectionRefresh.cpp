@@ -1,7 +1,6 @@
 #include "procedure/ConnectionRefresh.h"
 
 #include "device/AhrsLink.h"
-#include "device/VersionCapabilities.h"
 #include "procedure/PatientWaits.h"
 #include "procedure/StepWaits.h"
 #include "procedure/StoreCorrections.h"
@@ -35,6 +34,7 @@ QCoro::Task<CorrectionsRestore> RestoreEarlierCorrections(CStepContext& context,
 VersionClassification ClassifyReportedVersion(CAhrsState& state) {
     VersionClassification classified;
     classified.versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
+    classified.capabilities = VersionCapabilities::Of(classified.versionClass);
     classified.unknownReported = state.TakeUnknownVersionReport();
     return classified;
 }
@@ -52,8 +52,8 @@ QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
     for (int attempt = 1;; ++attempt) {
         const std::string classifiedText = state.GetAhrsVersion();
         const VersionClassification classified = ClassifyReportedVersion(state);
-        if (classified.unknownReported || VersionCapabilities::Of(classified.versionClass).known ||
-            attempt >= tries || token.IsCancelled()) {
+        if (classified.unknownReported || classified.capabilities.known || attempt >= tries ||
+            token.IsCancelled()) {
             co_return classified;
         }
         // A version taken on its second report is tried at once; an unchanged one waits the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/VersionCapabilities.h"
 #include "procedure/PollForEcho.h"
 #include "procedure/StepContext.h"
 #include "procedure/StepOutcome.h"
@@ -23,9 +24,10 @@ struct CorrectionsRestore {
     double value = 0.0; // the value sent for it
 };
 
-// The version class the unit's reported version text belongs to.
+// The version class the unit's reported version text belongs to, and what it offers.
 struct VersionClassification {
     std::int32_t versionClass = 0;
+    VersionCapabilities capabilities;
     // The version has been unknown for too many reports: the program is to end.
     bool unknownReported = false;
 };

@@ -303,23 +303,23 @@ CConnectionPage::Step CConnectionPage::Refresh() {
         co_await ReportUnknownVersion();
         co_return; // the program is ending
     }
-    const std::int32_t versionClass = classified.versionClass;
+    const VersionCapabilities& offered = classified.capabilities;
     // The version decides the page after a pending mount change. Without a version taken
     // yet (a noisy line), the mount waits for the first tick that has one.
     const bool mountPending = Session().SelectedMount() != CInstallationSession::kNoMount;
-    mountAwaitsVersion = mountPending && !VersionCapabilities::Of(versionClass).known;
+    mountAwaitsVersion = mountPending && !offered.known;
     if (mountPending && !mountAwaitsVersion) {
         const bool sent = co_await CompletePendingMount();
         if (sent) {
-            GoToPage(VersionCapabilities::Of(versionClass).freeFieldStep ? kCoarsePage : kFinePage);
+            GoToPage(offered.freeFieldStep ? kCoarsePage : kFinePage);
         }
     }
     speedHeading->show();
-    ShowSpeedSelection(versionClass);
+    ShowSpeedSelection(offered);
     highSpeed->show();
     lowSpeed->show();
-    ShowMaintenanceWord(versionClass, Pass::Refresh);
-    ShowFinalButtons(versionClass);
+    ShowMaintenanceWord(offered, Pass::Refresh);
+    ShowFinalButtons(offered);
     for (QWidget* widget : std::initializer_list<QWidget*>{ahrsVersionField, magVersionField,
                                                            ahrsVersionLabel, magVersionLabel}) {
         widget->show();
@@ -385,8 +385,8 @@ QCoro::Task<bool> CConnectionPage::CompletePendingMount() {
     co_return sent == StepOutcome::Done;
 }
 
-void CConnectionPage::ShowSpeedSelection(std::int32_t versionClass) {
-    if (!VersionCapabilities::Of(versionClass).selectableA429Speed) {
+void CConnectionPage::ShowSpeedSelection(const VersionCapabilities& offered) {
+    if (!offered.selectableA429Speed) {
         speedNote->show();
         highSpeed->setEnabled(false);
         lowSpeed->setEnabled(false);
@@ -410,8 +410,8 @@ void CConnectionPage::EnableGoOn(bool enabled) {
     verifyOnly->setEnabled(enabled);
 }
 
-void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) {
-    if (!VersionCapabilities::Of(versionClass).maintenanceWord) {
+void CConnectionPage::ShowMaintenanceWord(const VersionCapabilities& offered, Pass pass) {
+    if (!offered.maintenanceWord) {
         maintenanceWord->hide();
         maintenanceNote->hide();
         diagnosticNote->hide();
@@ -439,11 +439,11 @@ void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) 
     maintenanceWord->show();
     maintenanceNote->show();
     diagnosticNote->show();
-    ShowGoOnButton(versionClass);
+    ShowGoOnButton(offered);
 }
 
-void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
-    if (!VersionCapabilities::Of(versionClass).freeFieldStep) {
+void CConnectionPage::ShowGoOnButton(const VersionCapabilities& offered) {
+    if (!offered.freeFieldStep) {
         calibrate->hide(); // class 2; the final buttons show "Calibrate" again
         preCal->show();
         clearPreCal->hide(); // no free-field measurement to clear
@@ -463,13 +463,12 @@ void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
     }
 }
 
-void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {
-    const VersionCapabilities capabilities = VersionCapabilities::Of(versionClass);
-    if (capabilities.goOnWithoutMaintenanceWord) {
+void CConnectionPage::ShowFinalButtons(const VersionCapabilities& offered) {
+    if (offered.goOnWithoutMaintenanceWord) {
         calibrate->setEnabled(true);
         verifyOnly->setEnabled(true);
     }
-    if (capabilities.calibrateFromMount) {
+    if (offered.calibrateFromMount) {
         calibrate->show();
         preCal->hide();
         Session().SetPendingPage(kMountPage);
@@ -490,14 +489,14 @@ CConnectionPage::Step CConnectionPage::OnTick() {
         co_await ReportUnknownVersion();
         co_return; // the program is ending
     }
-    const std::int32_t versionClass = classified.versionClass;
-    if (mountAwaitsVersion && VersionCapabilities::Of(versionClass).known) {
+    const VersionCapabilities& offered = classified.capabilities;
+    if (mountAwaitsVersion && offered.known) {
         co_await Refresh(); // the refresh that had no version yet, now with one
         co_return;
     }
-    ShowSpeedSelection(versionClass);
-    ShowMaintenanceWord(versionClass, Pass::Tick);
-    ShowFinalButtons(versionClass);
+    ShowSpeedSelection(offered);
+    ShowMaintenanceWord(offered, Pass::Tick);
+    ShowFinalButtons(offered);
 }
 
 CConnectionPage::Step CConnectionPage::OnPortChanged(int index) {

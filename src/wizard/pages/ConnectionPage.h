@@ -1,9 +1,6 @@
 #pragma once
 
-#include "procedure/MountChange.h"
 #include "wizard/WizardPage.h"
-
-#include <cstdint>
 
 class CAhrsLink;
 class QCheckBox;
@@ -12,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+struct VersionCapabilities;
 
 // Page 1: the installer picks the PC serial port; the page opens the link (again on every
 // activation), shows the connection status and both software versions, classifies the
@@ -26,9 +24,7 @@ public:
     static constexpr double kClassifyRetryMs = 500;
     static constexpr int kClassifyTries = 5;
     static constexpr double kMountSettleMs = 1500;
-    static constexpr double kMagVersionPollMs = 500;
     static constexpr double kMagVersionBoundMs = 30000;
-    static constexpr double kCommandGapMs = kMountCommandGapMs;
     static constexpr double kRestoreBoundMs = 5000;
     static constexpr double kRestorePollMs = 25;
     static constexpr double kSpeedStoreDelayMs = 1500;
@@ -54,10 +50,10 @@ private:
     void ShowNotConnected();
     Step RestoreCompassCorrections();
     QCoro::Task<bool> CompletePendingMount();
-    void ShowSpeedSelection(std::int32_t versionClass);
-    void ShowMaintenanceWord(std::int32_t versionClass, Pass pass);
-    void ShowGoOnButton(std::int32_t versionClass);
-    void ShowFinalButtons(std::int32_t versionClass);
+    void ShowSpeedSelection(const VersionCapabilities& offered);
+    void ShowMaintenanceWord(const VersionCapabilities& offered, Pass pass);
+    void ShowGoOnButton(const VersionCapabilities& offered);
+    void ShowFinalButtons(const VersionCapabilities& offered);
     void EnableGoOn(bool enabled);
     void ShowVersions();
     void SetStatusText(const QString& text);
