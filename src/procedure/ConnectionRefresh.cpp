@@ -40,7 +40,7 @@ VersionClassification ClassifyReportedVersion(CAhrsState& state) {
 }
 
 QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
-                                                         std::function<void()> versionsShown,
+                                                         std::function<void()> showVersions,
                                                          int tries, double retryMs) {
     // The link outlives the context, which a cancel may take away.
     CAhrsLink& link = context.Link();
@@ -48,7 +48,7 @@ QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
     CAhrsState& state = link.State();
     link.SelectOutputPage('F');
     state.ClearCounters();
-    versionsShown();
+    showVersions();
     for (int attempt = 1;; ++attempt) {
         const std::string classifiedText = state.GetAhrsVersion();
         const VersionClassification classified = ClassifyReportedVersion(state);
@@ -60,7 +60,7 @@ QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
         // whole interval.
         co_await WaitPatiently(
             context, [&] { return state.GetAhrsVersion() != classifiedText; }, retryMs);
-        versionsShown();
+        showVersions();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/AhrsVersion.h"
 #include "device/VersionCapabilities.h"
 #include "procedure/PollForEcho.h"
 #include "procedure/StepContext.h"
@@ -26,7 +27,7 @@ struct CorrectionsRestore {
 
 // The version class the unit's reported version text belongs to, and what it offers.
 struct VersionClassification {
-    std::int32_t versionClass = 0;
+    std::int32_t versionClass = kUnknownVersionClass;
     VersionCapabilities capabilities;
     // The version has been unknown for too many reports: the program is to end.
     bool unknownReported = false;
@@ -47,13 +48,13 @@ QCoro::Task<CorrectionsRestore> RestoreEarlierCorrections(CStepContext& context,
 VersionClassification ClassifyReportedVersion(CAhrsState& state);
 
 // Selects output page F, which shows both versions, and clears the counters; calls
-// `versionsShown` (to show the versions reported so far) and classifies them. An unknown
+// `showVersions` to show the versions reported so far, and classifies them. An unknown
 // class is tried again up to `tries` times in all, each after the reported version changed
-// or `retryMs` passed, with `versionsShown` called after each wait: a version is taken on
+// or `retryMs` passed, with `showVersions` called after each wait: a version is taken on
 // its second report, so the first one may not have been taken yet. Ends early when the step
 // is cancelled or an unknown version is to be reported.
 QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
-                                                         std::function<void()> versionsShown,
+                                                         std::function<void()> showVersions,
                                                          int tries, double retryMs);
 
 // Sets the ARINC 429 speed, pauses `settleMs` and makes the unit keep its settings through a
