@@ -6,6 +6,7 @@
 #include "device/VersionCapabilities.h"
 #include "procedure/ConnectionRefresh.h"
 #include "procedure/MountChange.h"
+#include "procedure/PortOffer.h"
 #include "records/CalibrationMath.h"
 #include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
@@ -210,34 +211,26 @@ CConnectionPage::Step CConnectionPage::OnKillActive() {
 
 void CConnectionPage::FillPortList() {
     const int saved = Settings().Get(kComPortKey, 0);
-    const ComPortScan scan = Link().ScanComPorts();
+    const PortOffer offer = OfferPorts(Link(), saved);
     portList->clear();
     portList->setCurrentIndex(-1);
-    busyPort = 0;
-    for (const int number : scan.ports) {
+    for (const int number : offer.scan.ports) {
         portList->addItem(QStringLiteral("COM%1").arg(number), number);
         if (number == saved) {
             portList->setCurrentIndex(portList->count() - 1);
-            if (!Link().IsPortOpen()) {
-                Link().Open(static_cast<std::uint8_t>(number));
-            }
         }
     }
     if (portList->findData(saved) < 0) {
-        portList->setCurrentIndex(-1);
-        const std::string path = DevicePathOfPort(Link().Port().Places(), saved);
-        if (saved != 0 && !path.empty() && ProbeComPort(path) == EBUSY) {
-            busyPort = saved;
-        }
+        portList->setCurrentIndex(-1); // not the first port the list shows by itself
     }
     QStringList hints;
-    if (busyPort != 0) {
+    if (offer.busyPort != 0) {
         hints << QStringLiteral("COM%1, the port used last time, is in use by another program. "
                                 "Close that program, then choose the port again.")
-                     .arg(busyPort);
+                     .arg(offer.busyPort);
     }
-    if (!scan.noPermission.empty()) {
-        hints << QString::fromStdString(NoPermissionHint(scan.noPermission));
+    if (!offer.scan.noPermission.empty()) {
+        hints << QString::fromStdString(NoPermissionHint(offer.scan.noPermission));
     }
     SetHint(hints.join(QLatin1Char('\n')));
 }

@@ -89,6 +89,5 @@ private:
     QPushButton* calibrate = nullptr;
     QPushButton* verifyOnly = nullptr;
     double lastArincOutput = -1.0;
-    int busyPort = 0;                // the saved port, when another program holds it
     bool mountAwaitsVersion = false; // a pending mount met no version taken yet
 };
