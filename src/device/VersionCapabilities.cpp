@@ -9,6 +9,7 @@ VersionCapabilities VersionCapabilities::Of(std::int32_t versionClass) {
         return known >= first && known <= last;
     };
     VersionCapabilities capabilities;
+    capabilities.known = within(0, 7);
     capabilities.selectableA429Speed = within(6, 7);
     capabilities.maintenanceWord = within(2, 7);
     capabilities.freeFieldStep = within(3, 7);

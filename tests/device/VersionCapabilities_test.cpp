@@ -8,27 +8,28 @@ namespace {
 
 struct Row {
     std::int32_t versionClass;
-    bool speed, maintenance, freeField, coarse, goOnAtOnce, fromMount, location, mfc;
+    bool known, speed, maintenance, freeField, coarse, goOnAtOnce, fromMount, location, mfc;
 };
 
 TEST(VersionCapabilities, EachClassOffersItsOwnSteps) {
     const Row rows[] = {
-        // class  speed  maint  free   coarse goOn   mount  loc    mfc
-        {-1, false, false, false, true, false, false, false, false},
-        {0, false, false, false, false, true, true, true, false},
-        {1, false, false, false, false, true, true, true, false},
-        {2, false, true, false, false, false, true, false, false},
-        {3, false, true, true, true, false, false, false, true},
-        {4, false, true, true, true, false, false, false, true},
-        {5, false, true, true, true, false, false, false, true},
-        {6, true, true, true, true, false, false, false, true},
-        {7, true, true, true, true, false, false, false, true},
-        {8, false, false, false, true, false, false, false, false},
-        {9, false, false, false, true, false, false, false, false},
+        // class  known  speed  maint  free   coarse goOn   mount  loc    mfc
+        {-1, false, false, false, false, true, false, false, false, false},
+        {0, true, false, false, false, false, true, true, true, false},
+        {1, true, false, false, false, false, true, true, true, false},
+        {2, true, false, true, false, false, false, true, false, false},
+        {3, true, false, true, true, true, false, false, false, true},
+        {4, true, false, true, true, true, false, false, false, true},
+        {5, true, false, true, true, true, false, false, false, true},
+        {6, true, true, true, true, true, false, false, false, true},
+        {7, true, true, true, true, true, false, false, false, true},
+        {8, false, false, false, false, true, false, false, false, false},
+        {9, false, false, false, false, true, false, false, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.versionClass);
         const VersionCapabilities c = VersionCapabilities::Of(row.versionClass);
+        EXPECT_EQ(c.known, row.known);
         EXPECT_EQ(c.selectableA429Speed, row.speed);
         EXPECT_EQ(c.maintenanceWord, row.maintenance);
         EXPECT_EQ(c.freeFieldStep, row.freeField);

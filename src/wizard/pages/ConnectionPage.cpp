@@ -4,8 +4,10 @@
 #include "device/AhrsVersion.h"
 #include "device/FixedPoint.h"
 #include "device/VersionCapabilities.h"
-#include "procedure/PollForEcho.h"
-#include "procedure/StoreCorrections.h"
+#include "procedure/ConnectionRefresh.h"
+#include "procedure/MountChange.h"
+#include "procedure/PortOffer.h"
+#include "records/CalibrationMath.h"
 #include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SettingsStore.h"
@@ -26,11 +28,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cmath>
-#include <optional>
 
 namespace {
 
@@ -45,12 +43,6 @@ QLabel* MakeTextLabel(const QString& text, const QString& name) {
 
 QLineEdit* MakeField(QLabel* buddy, const QString& name) {
     return MakeReadOnlyField(new QLineEdit, buddy, name);
-}
-
-// The RQ270 has reported a version: not before its first report (an empty text, as after
-// a reset of the record) and not while it answers "-----".
-bool MagVersionReported(const std::string& text) {
-    return !text.empty() && text.find("-----") == std::string::npos;
 }
 
 } // namespace
@@ -219,34 +211,26 @@ CConnectionPage::Step CConnectionPage::OnKillActive() {
 
 void CConnectionPage::FillPortList() {
     const int saved = Settings().Get(kComPortKey, 0);
-    const ComPortScan scan = Link().ScanComPorts();
+    const PortOffer offer = OfferPorts(Link(), saved);
     portList->clear();
     portList->setCurrentIndex(-1);
-    busyPort = 0;
-    for (const int number : scan.ports) {
+    for (const int number : offer.scan.ports) {
         portList->addItem(QStringLiteral("COM%1").arg(number), number);
         if (number == saved) {
             portList->setCurrentIndex(portList->count() - 1);
-            if (!Link().IsPortOpen()) {
-                Link().Open(static_cast<std::uint8_t>(number));
-            }
         }
     }
     if (portList->findData(saved) < 0) {
-        portList->setCurrentIndex(-1);
-        const std::string path = DevicePathOfPort(Link().Port().Places(), saved);
-        if (saved != 0 && !path.empty() && ProbeComPort(path) == EBUSY) {
-            busyPort = saved;
-        }
+        portList->setCurrentIndex(-1); // not the first port the list shows by itself
     }
     QStringList hints;
-    if (busyPort != 0) {
+    if (offer.busyPort != 0) {
         hints << QStringLiteral("COM%1, the port used last time, is in use by another program. "
                                 "Close that program, then choose the port again.")
-                     .arg(busyPort);
+                     .arg(offer.busyPort);
     }
-    if (!scan.noPermission.empty()) {
-        hints << QString::fromStdString(NoPermissionHint(scan.noPermission));
+    if (!offer.scan.noPermission.empty()) {
+        hints << QString::fromStdString(NoPermissionHint(offer.scan.noPermission));
     }
     SetHint(hints.join(QLatin1Char('\n')));
 }
@@ -298,42 +282,37 @@ CConnectionPage::Step CConnectionPage::Refresh() {
         ShowNotConnected();
         co_return;
     }
-    CAhrsState& state = Link().State();
-    if (Session().RestoreDueFor(state.GetAhrsSerialNumber())) {
-        const bool restored = co_await RestoreCompassCorrections();
-        if (restored) {
-            Session().SetRestoreDue(false);
-        }
+    if (Session().RestoreDueFor(Link().State().GetAhrsSerialNumber())) {
+        co_await RestoreCompassCorrections();
     }
     if (!Link().IsLinkAlive() || StepCancelled()) {
         ShowNotConnected(); // lost while restoring: nothing to classify
         co_return;
     }
-    Link().SelectOutputPage('F');
-    state.ClearCounters();
     SetStatusText(QStringLiteral("Connected"));
-    ShowVersions();
-    const std::optional<std::int32_t> classified = co_await ClassifyWithRetries();
-    if (!classified) {
+    const VersionClassification classified = co_await ClassifyConnectedUnit(
+        StepContext(), [this] { ShowVersions(); }, kClassifyTries, kClassifyRetryMs);
+    if (classified.unknownReported) {
+        co_await ReportUnknownVersion();
         co_return; // the program is ending
     }
-    const std::int32_t versionClass = *classified;
+    const VersionCapabilities& offered = classified.capabilities;
     // The version decides the page after a pending mount change. Without a version taken
     // yet (a noisy line), the mount waits for the first tick that has one.
     const bool mountPending = Session().SelectedMount() != CInstallationSession::kNoMount;
-    mountAwaitsVersion = mountPending && versionClass == kUnknownVersionClass;
+    mountAwaitsVersion = mountPending && !offered.known;
     if (mountPending && !mountAwaitsVersion) {
         const bool sent = co_await CompletePendingMount();
         if (sent) {
-            GoToPage(VersionCapabilities::Of(versionClass).freeFieldStep ? kCoarsePage : kFinePage);
+            GoToPage(offered.freeFieldStep ? kCoarsePage : kFinePage);
         }
     }
     speedHeading->show();
-    ShowSpeedSelection(versionClass);
+    ShowSpeedSelection(offered);
     highSpeed->show();
     lowSpeed->show();
-    ShowMaintenanceWord(versionClass, Pass::Refresh);
-    ShowFinalButtons(versionClass);
+    ShowMaintenanceWord(offered, Pass::Refresh);
+    ShowFinalButtons(offered);
     for (QWidget* widget : std::initializer_list<QWidget*>{ahrsVersionField, magVersionField,
                                                            ahrsVersionLabel, magVersionLabel}) {
         widget->show();
@@ -347,62 +326,23 @@ void CConnectionPage::ShowVersions() {
 }
 
 // Writes back the compass corrections that the fine calibration page had replaced before
-// the link was lost, each confirmed by the unit's echo. False (after telling the
-// installer) when one was not confirmed; the reference is then kept for the next try.
-QCoro::Task<bool> CConnectionPage::RestoreCompassCorrections() {
-    CAhrsState& state = Link().State();
-    const CInstallationSession::Corrections earlier =
-        *Session().EarlierCorrectionsOf(state.GetAhrsSerialNumber());
+// the link was lost. Tells the installer when one was not confirmed; the reference is then
+// kept for the next try.
+CConnectionPage::Step CConnectionPage::RestoreCompassCorrections() {
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
-    for (const int heading : kCompassWalk) {
-        // The unit echoes the value as sent, with two decimals.
-        const double value = std::round(earlier.mcc[heading] * 100) / 100;
-        const EchoPollResult result = co_await PollForEcho(
-            StepContext(), kRestorePollMs, kRestoreBoundMs,
-            [&] { return Link().SendMcc(heading, value); },
-            [&] { return state.GetMccReports(heading); },
-            [&] { return state.GetMcc(heading) == value; });
-        if (result != EchoPollResult::Confirmed) {
-            box.Hide();
-            co_await ShowErrorBox(
-                QStringLiteral("The HX410 did not confirm the %1 compass correction "
-                               "(%2) that was being restored.\nCheck the connection, "
-                               "then choose the COM port again.")
-                    .arg(QString::fromLatin1(kHeadingNames[heading]),
-                         QString::fromStdString(FixedPoint(value, 2))),
-                QStringLiteral("Error restoring compass corrections"));
-            co_return false;
-        }
+    const CorrectionsRestore restore = co_await RestoreEarlierCorrections(
+        StepContext(), Session(), kRestorePollMs, kRestoreBoundMs);
+    if (restore.result == EchoPollResult::Confirmed) {
+        co_return;
     }
-    co_return true;
-}
-
-QCoro::Task<std::optional<std::int32_t>> CConnectionPage::ClassifyWithRetries() {
-    const CAhrsState& state = Link().State();
-    for (int attempt = 1;; ++attempt) {
-        const std::string classified = state.GetAhrsVersion();
-        const std::optional<std::int32_t> versionClass = co_await ClassifyOnce();
-        // Bounded even when the program has already reported an unknown version once.
-        if (!versionClass || *versionClass != kUnknownVersionClass || attempt >= kClassifyTries ||
-            StepCancelled()) {
-            co_return versionClass;
-        }
-        // A version is taken on its second report: the next try follows it at once rather
-        // than a whole interval later. An unchanged version waits the whole interval.
-        co_await WaitUntil([&] { return state.GetAhrsVersion() != classified; }, kClassifyRetryMs);
-        ShowVersions();
-    }
-}
-
-QCoro::Task<std::optional<std::int32_t>> CConnectionPage::ClassifyOnce() {
-    CAhrsState& state = Link().State();
-    const std::int32_t versionClass = state.ClassifyAhrsVersion(state.GetAhrsVersion());
-    if (state.TakeUnknownVersionReport()) {
-        co_await ReportUnknownVersion();
-        co_return std::nullopt;
-    }
-    co_return versionClass;
+    box.Hide();
+    co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
+                                         "(%2) that was being restored.\nCheck the connection, "
+                                         "then choose the COM port again.")
+                              .arg(QString::fromLatin1(kHeadingNames[restore.heading]),
+                                   QString::fromStdString(FixedPoint(restore.value, 2))),
+                          QStringLiteral("Error restoring compass corrections"));
 }
 
 CConnectionPage::Step CConnectionPage::ReportUnknownVersion() {
@@ -418,13 +358,11 @@ CConnectionPage::Step CConnectionPage::ReportUnknownVersion() {
 // version. False (after telling the installer) when it did not within the bound; the
 // mount then stays pending for the next refresh.
 QCoro::Task<bool> CConnectionPage::CompletePendingMount() {
-    CAhrsState& state = Link().State();
     CBusyBox box(this, QStringLiteral("Sending the new mount position to HX410..."));
     box.Show();
-    co_await Pause(kMountSettleMs);
-    const bool reported = co_await WaitUntil(
-        [&] { return MagVersionReported(state.GetMagVersion()); }, kMagVersionBoundMs);
-    if (!reported) {
+    const StepOutcome reported =
+        co_await AwaitMagnetometer(StepContext(), kMountSettleMs, kMagVersionBoundMs);
+    if (reported != StepOutcome::Done) {
         box.Hide();
         co_await ShowErrorBox(
             QStringLiteral("The RQ270 did not report its software version within %1 "
@@ -435,22 +373,13 @@ QCoro::Task<bool> CConnectionPage::CompletePendingMount() {
             QStringLiteral("Error communicating with RQ270"));
         co_return false;
     }
-    co_await Pause(kMountSettleMs);
-    if (StepCancelled()) {
-        co_return false;
-    }
-    Link().SendMount(Session().SelectedMount());
-    Session().SetSelectedMount(CInstallationSession::kNoMount);
-    co_await Pause(kCommandGapMs);
-    Link().ResetErrors();
-    co_await Pause(kCommandGapMs);
-    Link().ResetImu();
-    co_await Pause(kCommandGapMs);
-    co_return true;
+    const StepOutcome sent =
+        co_await SendMount(StepContext(), Session(), Session().SelectedMount(), kMountSettleMs);
+    co_return sent == StepOutcome::Done;
 }
 
-void CConnectionPage::ShowSpeedSelection(std::int32_t versionClass) {
-    if (!VersionCapabilities::Of(versionClass).selectableA429Speed) {
+void CConnectionPage::ShowSpeedSelection(const VersionCapabilities& offered) {
+    if (!offered.selectableA429Speed) {
         speedNote->show();
         highSpeed->setEnabled(false);
         lowSpeed->setEnabled(false);
@@ -474,8 +403,8 @@ void CConnectionPage::EnableGoOn(bool enabled) {
     verifyOnly->setEnabled(enabled);
 }
 
-void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) {
-    if (!VersionCapabilities::Of(versionClass).maintenanceWord) {
+void CConnectionPage::ShowMaintenanceWord(const VersionCapabilities& offered, Pass pass) {
+    if (!offered.maintenanceWord) {
         maintenanceWord->hide();
         maintenanceNote->hide();
         diagnosticNote->hide();
@@ -503,11 +432,11 @@ void CConnectionPage::ShowMaintenanceWord(std::int32_t versionClass, Pass pass) 
     maintenanceWord->show();
     maintenanceNote->show();
     diagnosticNote->show();
-    ShowGoOnButton(versionClass);
+    ShowGoOnButton(offered);
 }
 
-void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
-    if (!VersionCapabilities::Of(versionClass).freeFieldStep) {
+void CConnectionPage::ShowGoOnButton(const VersionCapabilities& offered) {
+    if (!offered.freeFieldStep) {
         calibrate->hide(); // class 2; the final buttons show "Calibrate" again
         preCal->show();
         clearPreCal->hide(); // no free-field measurement to clear
@@ -527,13 +456,12 @@ void CConnectionPage::ShowGoOnButton(std::int32_t versionClass) {
     }
 }
 
-void CConnectionPage::ShowFinalButtons(std::int32_t versionClass) {
-    const VersionCapabilities capabilities = VersionCapabilities::Of(versionClass);
-    if (capabilities.goOnWithoutMaintenanceWord) {
+void CConnectionPage::ShowFinalButtons(const VersionCapabilities& offered) {
+    if (offered.goOnWithoutMaintenanceWord) {
         calibrate->setEnabled(true);
         verifyOnly->setEnabled(true);
     }
-    if (capabilities.calibrateFromMount) {
+    if (offered.calibrateFromMount) {
         calibrate->show();
         preCal->hide();
         Session().SetPendingPage(kMountPage);
@@ -549,17 +477,19 @@ CConnectionPage::Step CConnectionPage::OnTick() {
         co_return;
     }
     ShowVersions();
-    const std::optional<std::int32_t> versionClass = co_await ClassifyOnce();
-    if (!versionClass) {
+    const VersionClassification classified = ClassifyReportedVersion(Link().State());
+    if (classified.unknownReported) {
+        co_await ReportUnknownVersion();
         co_return; // the program is ending
     }
-    if (mountAwaitsVersion && *versionClass != kUnknownVersionClass) {
+    const VersionCapabilities& offered = classified.capabilities;
+    if (mountAwaitsVersion && offered.known) {
         co_await Refresh(); // the refresh that had no version yet, now with one
         co_return;
     }
-    ShowSpeedSelection(*versionClass);
-    ShowMaintenanceWord(*versionClass, Pass::Tick);
-    ShowFinalButtons(*versionClass);
+    ShowSpeedSelection(offered);
+    ShowMaintenanceWord(offered, Pass::Tick);
+    ShowFinalButtons(offered);
 }
 
 CConnectionPage::Step CConnectionPage::OnPortChanged(int index) {
@@ -589,9 +519,8 @@ CConnectionPage::Step CConnectionPage::OnSpeedChosen() {
     lowSpeed->setEnabled(false);
     CBusyBox box(this, QStringLiteral("Storing the ARINC 429 speed selection..."));
     box.Show();
-    Link().SetA429Speed(highSpeed->isChecked());
-    co_await Pause(kSpeedStoreDelayMs);
-    const StepOutcome outcome = co_await EraseAndStoreMcc(StepContext());
+    const StepOutcome outcome =
+        co_await StoreA429Speed(StepContext(), highSpeed->isChecked(), kSpeedStoreDelayMs);
     const bool stored = outcome == StepOutcome::Done;
     box.Hide();
     if (!stored) {

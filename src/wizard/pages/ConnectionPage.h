@@ -2,9 +2,6 @@
 
 #include "wizard/WizardPage.h"
 
-#include <cstdint>
-#include <optional>
-
 class CAhrsLink;
 class QCheckBox;
 class QComboBox;
@@ -12,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+struct VersionCapabilities;
 
 // Page 1: the installer picks the PC serial port; the page opens the link (again on every
 // activation), shows the connection status and both software versions, classifies the
@@ -26,9 +24,7 @@ public:
     static constexpr double kClassifyRetryMs = 500;
     static constexpr int kClassifyTries = 5;
     static constexpr double kMountSettleMs = 1500;
-    static constexpr double kMagVersionPollMs = 500;
     static constexpr double kMagVersionBoundMs = 30000;
-    static constexpr double kCommandGapMs = 330;
     static constexpr double kRestoreBoundMs = 5000;
     static constexpr double kRestorePollMs = 25;
     static constexpr double kSpeedStoreDelayMs = 1500;
@@ -52,15 +48,12 @@ private:
     Step Refresh();
     bool LeaveWhenNoTailNumber();
     void ShowNotConnected();
-    QCoro::Task<bool> RestoreCompassCorrections();
-    // The version class, or nothing when an unknown version is ending the program.
-    QCoro::Task<std::optional<std::int32_t>> ClassifyWithRetries();
-    QCoro::Task<std::optional<std::int32_t>> ClassifyOnce();
+    Step RestoreCompassCorrections();
     QCoro::Task<bool> CompletePendingMount();
-    void ShowSpeedSelection(std::int32_t versionClass);
-    void ShowMaintenanceWord(std::int32_t versionClass, Pass pass);
-    void ShowGoOnButton(std::int32_t versionClass);
-    void ShowFinalButtons(std::int32_t versionClass);
+    void ShowSpeedSelection(const VersionCapabilities& offered);
+    void ShowMaintenanceWord(const VersionCapabilities& offered, Pass pass);
+    void ShowGoOnButton(const VersionCapabilities& offered);
+    void ShowFinalButtons(const VersionCapabilities& offered);
     void EnableGoOn(bool enabled);
     void ShowVersions();
     void SetStatusText(const QString& text);
@@ -96,6 +89,5 @@ private:
     QPushButton* calibrate = nullptr;
     QPushButton* verifyOnly = nullptr;
     double lastArincOutput = -1.0;
-    int busyPort = 0;                // the saved port, when another program holds it
     bool mountAwaitsVersion = false; // a pending mount met no version taken yet
 };

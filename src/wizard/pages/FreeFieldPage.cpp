@@ -3,10 +3,7 @@
 #include "controls/ColouredField.h"
 #include "controls/StatusPanel.h"
 #include "device/AhrsLink.h"
-#include "records/CalibrationMath.h"
 #include "records/InstallationSession.h"
-#include "records/MagMeasurementFile.h"
-#include "records/SampleAgreement.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
 #include "wizard/PageIndex.h"
@@ -20,7 +17,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cerrno>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -128,8 +125,7 @@ CFreeFieldPage::Step CFreeFieldPage::OnSetActive() {
         PostMessage(kPageMessage);
         co_return;
     }
-    freeField = {};
-    collectionCount = 0;
+    measurement.Reset();
     for (CColouredField* field : resultFields) {
         field->SetNeutral(); // no result of an earlier visit stands for this one
     }
@@ -138,7 +134,7 @@ CFreeFieldPage::Step CFreeFieldPage::OnSetActive() {
     Subscribe();
     Link().SelectOutputPage('C');
     Link().State().ClearCounters();
-    ShowReading(ReadUnit());
+    ShowReading(CFreeFieldMeasurement::Read(Link().State()));
     executeButton->setEnabled(false);
     StartPageTimer();
     co_return;
@@ -146,15 +142,9 @@ CFreeFieldPage::Step CFreeFieldPage::OnSetActive() {
 
 // The magnetometer's stored measurement, shown as the result. False when it has none.
 bool CFreeFieldPage::LoadMeasurement() {
-    const CMagMeasurementFile file(Link().State().GetMagSerialNumber());
-    std::int16_t x = 0;
-    std::int16_t y = 0;
-    std::int16_t z = 0;
-    if (!file.Read(x, y, z)) {
+    if (!measurement.Load(Link().State().GetMagSerialNumber())) {
         return false;
     }
-    freeField = {x, y, z};
-    collectionCount = 1;
     ShowResult();
     executeButton->setEnabled(false);
     return true;
@@ -183,17 +173,15 @@ CFreeFieldPage::Step CFreeFieldPage::OnMessage(int message) {
 
 // The samples themselves come from the ticks that follow.
 CFreeFieldPage::Step CFreeFieldPage::OnExecute() {
-    samples.Clear();
-    samplesToGo = kSamplesPerCollection;
+    measurement.Start();
     collectingBox.SetProgress(0, kSamplesPerCollection);
     collectingBox.Show();
     co_return;
 }
 
 void CFreeFieldPage::AbandonCollection() {
-    samplesToGo = 0;
+    measurement.Abandon();
     unsteady = false;
-    samples.Clear();
     collectingBox.Hide();
 }
 
@@ -205,11 +193,11 @@ CFreeFieldPage::Step CFreeFieldPage::OnTick() {
         executeButton->setEnabled(true);
     }
     Link().CheckOutputPage();
-    const Reading reading = ReadUnit();
+    const Reading reading = CFreeFieldMeasurement::Read(Link().State());
     ShowReading(reading);
     TakeSample(reading);
     // The measurement is saved under the magnetometer's serial number, once it is known.
-    if (collectionCount >= 1 && !Link().State().GetMagSerialNumber().empty()) {
+    if (measurement.HasValues() && !Link().State().GetMagSerialNumber().empty()) {
         SetWizardButtons(IWizardFrame::kFinish);
     }
     if (unsteady) {
@@ -225,20 +213,6 @@ CFreeFieldPage::Step CFreeFieldPage::OnTick() {
     }
 }
 
-CFreeFieldPage::Reading CFreeFieldPage::ReadUnit() const {
-    const CAhrsState& state = Link().State();
-    Reading reading;
-    for (int axis = 0; axis < 3; ++axis) {
-        reading.count[axis] = static_cast<std::int16_t>(state.GetAvgCount(axis));
-    }
-    for (int index = 0; index < 2; ++index) {
-        reading.level[index] = static_cast<std::int16_t>(state.GetMagLevel(index));
-    }
-    reading.pitch = state.GetPitch();
-    reading.roll = state.GetRoll();
-    return reading;
-}
-
 void CFreeFieldPage::ShowReading(const Reading& reading) {
     for (std::size_t i = 0; i < 3; ++i) {
         countFields[i]->setText(QString::number(reading.count[i]));
@@ -249,40 +223,25 @@ void CFreeFieldPage::ShowReading(const Reading& reading) {
 }
 
 void CFreeFieldPage::TakeSample(const Reading& reading) {
-    if (samplesToGo <= 0) {
+    using Progress = CFreeFieldMeasurement::Progress;
+    const Progress progress = measurement.Add(reading);
+    if (progress == Progress::Idle) {
         return;
     }
-    --samplesToGo;
-    samples.Add(reading.count[0], reading.count[1], reading.count[2], reading.level[0],
-                reading.level[1], reading.pitch, reading.roll);
-    collectingBox.SetProgress(kSamplesPerCollection - samplesToGo, kSamplesPerCollection);
-    if (samplesToGo == 0) {
-        CompleteCollection();
-    }
-}
-
-void CFreeFieldPage::CompleteCollection() {
-    if (!CountsAgree(samples)) {
-        // A sample apart from the others is not the field: nothing of it is recorded, and an
-        // earlier result stands as it was.
-        samples.Clear();
+    collectingBox.SetProgress(measurement.Taken(), kSamplesPerCollection);
+    if (progress == Progress::Unsteady) {
         collectingBox.Hide();
         unsteady = true;
-        return;
+    } else if (progress == Progress::Measured) {
+        ShowResult();
+        collectingBox.Hide();
+        finishNote->show();
     }
-    const FreeFieldValues means = ComputeFreeField(samples);
-    freeField = {means.x, means.y, means.z};
-    if (collectionCount < 1) {
-        ++collectionCount;
-    }
-    ShowResult();
-    collectingBox.Hide();
-    finishNote->show();
 }
 
 void CFreeFieldPage::ShowResult() {
     for (std::size_t i = 0; i < resultFields.size(); ++i) {
-        resultFields[i]->setText(QString::asprintf("%d", freeField[i]));
+        resultFields[i]->setText(QString::asprintf("%d", measurement.Values()[i]));
         resultFields[i]->SetValid();
     }
 }
@@ -292,12 +251,11 @@ CFreeFieldPage::Answer CFreeFieldPage::OnWizardFinish() {
     CBusyBox savingBox(this, QStringLiteral("Saving free-field values to file..."));
     savingBox.Show();
     SetWizardButtons(0);
-    const CMagMeasurementFile file(Link().State().GetMagSerialNumber());
-    errno = 0;
-    if (!file.Write(freeField[0], freeField[1], freeField[2])) {
-        const int error = errno;
+    const std::optional<CFreeFieldMeasurement::SaveFailure> failure =
+        measurement.Save(Link().State().GetMagSerialNumber());
+    if (failure) {
         savingBox.Hide();
-        co_await ReportSaveFailure(QString::fromStdString(file.Path()), error);
+        co_await ReportSaveFailure(QString::fromStdString(failure->path), failure->error);
         // The page stays, with Finish ready for another try once the cause is fixed.
         SetWizardButtons(IWizardFrame::kFinish);
         co_return kStay;

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "records/MagSampleSet.h"
+#include "procedure/FreeFieldMeasurement.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
 #include <array>
-#include <cstdint>
 
 class CAhrsLink;
 class CColouredField;
@@ -22,7 +21,7 @@ class CFreeFieldPage : public CWizardPage {
     Q_OBJECT
 
 public:
-    static constexpr int kSamplesPerCollection = 10;
+    static constexpr int kSamplesPerCollection = CFreeFieldMeasurement::kSamples;
     static constexpr double kLeaveSettleMs = 1500;
     static constexpr double kSavedShowMs = 2000;
 
@@ -40,12 +39,7 @@ protected:
     Step OnTick() override;
 
 private:
-    struct Reading {
-        std::array<std::int16_t, 3> count{};
-        std::array<std::int16_t, 2> level{};
-        double pitch = 0.0;
-        double roll = 0.0;
-    };
+    using Reading = CFreeFieldMeasurement::Reading;
 
     void BuildControls();
     bool LoadMeasurement();
@@ -53,9 +47,7 @@ private:
     // Ends a running collection without a result: the box goes, the samples are dropped.
     void AbandonCollection();
     void TakeSample(const Reading& reading);
-    void CompleteCollection();
     void ShowResult();
-    Reading ReadUnit() const;
     void ShowReading(const Reading& reading);
     Step ReportSaveFailure(QString path, int error);
 
@@ -65,10 +57,7 @@ private:
     std::array<CColouredField*, 3> resultFields{};
     QLabel* finishNote = nullptr;
 
-    std::array<std::int16_t, 3> freeField{}; // X, Y, Z
-    int collectionCount = 0;
-    int samplesToGo = 0;
+    CFreeFieldMeasurement measurement;
     bool unsteady = false; // the last collection's samples did not agree, not yet told
-    CMagSampleSet samples;
     CBusyBox collectingBox;
 };

@@ -1,6 +1,7 @@
 #include "wizard/pages/MountPage.h"
 
 #include "device/AhrsLink.h"
+#include "procedure/MountChange.h"
 #include "records/InstallationSession.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/Geometry.h"
@@ -16,19 +17,11 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
-#include <string>
-
 namespace {
 
 constexpr int kNoMount = CInstallationSession::kNoMount;
 constexpr int kFirstMount = 8;
 constexpr int kLastMount = 11;
-
-// The RQ270 has reported a version: not before its first report (an empty text) and not
-// while it answers "-----".
-bool MagVersionReported(const std::string& text) {
-    return !text.empty() && text.find("-----") == std::string::npos;
-}
 
 } // namespace
 
@@ -111,9 +104,8 @@ void CMountPage::OnInit() {
 }
 
 CMountPage::Step CMountPage::OnSetActive() {
-    cycle = Cycle::None;
+    powerCycle.End();
     changeRequested = false;
-    ticks = 0;
     Subscribe();
     currentMount = Link().State().GetMountPosition();
     MarkCurrentMount();
@@ -184,7 +176,7 @@ void CMountPage::OnMountSelected() {
     // Another position: during a power cycle it becomes the one sent; otherwise it waits
     // for "Change Mount".
     session.SetSelectedMount(id);
-    changeMount->setVisible(cycle == Cycle::None);
+    changeMount->setVisible(powerCycle.Current() == CPowerCycle::Stage::None);
 }
 
 void CMountPage::OnChangeMount() {
@@ -192,13 +184,13 @@ void CMountPage::OnChangeMount() {
         return;
     }
     changeRequested = true;
-    cycle = Cycle::SwitchOff;
+    powerCycle.Request();
     changeMount->hide();
     switchOffBox.Show();
 }
 
 void CMountPage::CancelCycle() {
-    cycle = Cycle::None;
+    powerCycle.End();
     StopPageTimer();
     switchOffBox.Hide();
     switchOnBox.Hide();
@@ -213,25 +205,20 @@ CMountPage::Step CMountPage::OnMessage(int message) {
 }
 
 CMountPage::Step CMountPage::OnLinkChanged() {
-    if (Link().IsLinkAlive()) {
-        if (cycle == Cycle::SwitchOn) {
-            StartProceeding();
-        }
-        co_return;
-    }
-    switch (cycle) {
-    case Cycle::SwitchOff: // switched off as asked
-        cycle = Cycle::SwitchOn;
+    switch (powerCycle.LinkChanged(Link().IsLinkAlive())) {
+    case CPowerCycle::Next::AskSwitchOn:
         switchOffBox.Hide();
         switchOnBox.Show();
-        ticks = 0;
         StartPageTimer();
         co_return;
-    case Cycle::SwitchOn:
-    case Cycle::Proceeding:
+    case CPowerCycle::Next::Proceed:
+        StartProceeding();
         co_return;
-    case Cycle::None:
+    case CPowerCycle::Next::ReportLoss:
         co_await ReportLostLink();
+        co_return;
+    case CPowerCycle::Next::GiveUp:
+    case CPowerCycle::Next::Nothing:
         co_return;
     }
 }
@@ -249,40 +236,33 @@ CMountPage::Step CMountPage::ReportLostLink() {
 }
 
 CMountPage::Step CMountPage::OnTick() {
-    if (cycle != Cycle::SwitchOn) {
-        co_return;
-    }
-    if (Link().IsLinkAlive()) {
+    switch (powerCycle.Tick(Link().IsLinkAlive())) {
+    case CPowerCycle::Next::Proceed:
         StartProceeding();
         co_return;
-    }
-    if (ticks >= kGiveUpTicks) {
+    case CPowerCycle::Next::GiveUp:
         // The change stays requested: the connection page completes it once the unit answers.
         CancelCycle();
         GoToPage(kConnectionPage);
         co_return;
+    case CPowerCycle::Next::AskSwitchOn:
+    case CPowerCycle::Next::ReportLoss:
+    case CPowerCycle::Next::Nothing:
+        co_return;
     }
-    ++ticks;
 }
 
+// The position is sent from a step of its own, once the notification has been handled.
 void CMountPage::StartProceeding() {
     StopPageTimer();
-    cycle = Cycle::Proceeding;
     PostMessage(kPageMessage);
 }
 
 // Waits, within a bound, for the unit and then its magnetometer to answer. False (after
 // telling the installer) when they did not.
 QCoro::Task<bool> CMountPage::UnitReady() {
-    const CAhrsState& state = Link().State();
-    bool ready = co_await WaitUntil([&] { return Link().IsLinkAlive(); }, kLinkPollBoundMs);
-    if (ready) {
-        // A unit back from power-off shows its default output page, without the versions.
-        Link().SelectOutputPage('F');
-        ready = co_await WaitUntil([&] { return MagVersionReported(state.GetMagVersion()); },
-                                   kLinkPollBoundMs);
-    }
-    if (ready) {
+    const StepOutcome ready = co_await AwaitUnitAfterPowerOn(StepContext(), kLinkPollBoundMs);
+    if (ready == StepOutcome::Done) {
         co_return true;
     }
     switchOnBox.Hide();
@@ -297,13 +277,14 @@ QCoro::Task<bool> CMountPage::UnitReady() {
 
 CMountPage::Step CMountPage::OnProceed() {
     const int mount = Session().SelectedMount();
-    if (cycle != Cycle::Proceeding || !changeRequested || !IsActivePage()) {
+    if (powerCycle.Current() != CPowerCycle::Stage::Proceeding || !changeRequested ||
+        !IsActivePage()) {
         co_return;
     }
     // The position being sent cannot be changed under it.
     mountList->setEnabled(false);
     const auto enableAgain = qScopeGuard([this] { mountList->setEnabled(true); });
-    cycle = Cycle::None;
+    powerCycle.End();
     if (mount < kFirstMount || mount > kLastMount) {
         CancelCycle();
         co_return;
@@ -313,18 +294,11 @@ CMountPage::Step CMountPage::OnProceed() {
         GoToPage(kConnectionPage);
         co_return;
     }
-    co_await Pause(kSettleMs);
-    if (StepCancelled()) {
+    const StepOutcome sent = co_await SendMount(StepContext(), Session(), mount, kSettleMs);
+    if (sent != StepOutcome::Done) {
         co_return;
     }
-    Link().SendMount(mount);
-    Session().SetSelectedMount(kNoMount);
     changeRequested = false;
-    co_await Pause(kCommandGapMs);
-    Link().ResetErrors();
-    co_await Pause(kCommandGapMs);
-    Link().ResetImu();
-    co_await Pause(kCommandGapMs);
     switchOnBox.Hide();
     GoToPage(kCoarsePage);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "procedure/MountChange.h"
+#include "procedure/PowerCycle.h"
 #include "wizard/BusyBox.h"
 #include "wizard/WizardPage.h"
 
@@ -15,10 +17,10 @@ class CMountPage : public CWizardPage {
     Q_OBJECT
 
 public:
-    static constexpr int kGiveUpTicks = 30;
+    static constexpr int kGiveUpTicks = CPowerCycle::kGiveUpTicks;
     static constexpr double kLinkPollBoundMs = 30000;
     static constexpr double kSettleMs = 3000;
-    static constexpr double kCommandGapMs = 330;
+    static constexpr double kCommandGapMs = kMountCommandGapMs;
 
     explicit CMountPage(QWidget* parent = nullptr);
     ~CMountPage() override; // the magnetometer's power reset, once the page was shown
@@ -33,14 +35,6 @@ protected:
     Step OnTick() override;
 
 private:
-    // Where a requested mount change stands.
-    enum class Cycle {
-        None,       // no change requested
-        SwitchOff,  // waiting for the unit to go silent
-        SwitchOn,   // unit off, waiting for it to answer again; the tick runs
-        Proceeding, // unit back, the proceed message posted
-    };
-
     void BuildControls();
     void MarkCurrentMount();
     int SelectedId() const;
@@ -56,9 +50,8 @@ private:
     QListWidget* mountList = nullptr;
     QPushButton* changeMount = nullptr;
     int currentMount = 0;
-    Cycle cycle = Cycle::None;
+    CPowerCycle powerCycle;
     bool changeRequested = false; // SelectedMount comes from "Change Mount"
-    int ticks = 0;
     bool shown = false;
     CBusyBox switchOffBox;
     CBusyBox switchOnBox;

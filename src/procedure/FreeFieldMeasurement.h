@@ -1,0 +1,69 @@
+#pragma once
+
+#include "records/MagSampleSet.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class CAhrsState;
+
+// The free-field measurement of the RQ270: a collection of kSamples readings of its counts,
+// whose means become the free-field values when the samples agree, and the measurement
+// file that keeps the values under the magnetometer's serial number. It has no waits of its
+// own: the page's tick brings one reading at a time, so the page stays usable meanwhile.
+class CFreeFieldMeasurement {
+public:
+    static constexpr int kSamples = 10;
+
+    // What the unit shows now.
+    struct Reading {
+        std::array<std::int16_t, 3> count{}; // averaged X, Y, Z counts
+        std::array<std::int16_t, 2> level{}; // XL, YL
+        double pitch = 0.0;
+        double roll = 0.0;
+    };
+
+    // Where a collection stands after a reading.
+    enum class Progress {
+        Idle,     // no collection runs: the reading was not taken
+        Sampling, // taken, more to come
+        Measured, // the last one, and the samples agreed: their means are the values now
+        Unsteady, // the last one, and a sample was apart from the others: nothing of the
+                  // collection is recorded, earlier values stand
+    };
+
+    // Where saving the values failed.
+    struct SaveFailure {
+        std::string path;
+        int error = 0; // errno, 0 when the file was not written completely
+    };
+
+    static Reading Read(const CAhrsState& state);
+
+    // Forgets the values and any collection.
+    void Reset();
+    // Begins a collection; samples of an earlier one are dropped.
+    void Start();
+    // Ends a running collection without a result.
+    void Abandon();
+    Progress Add(const Reading& reading);
+    // The readings taken by the collection that runs or ended last.
+    int Taken() const { return kSamples - samplesToGo; }
+
+    // Whether there are values, from a collection or from the file.
+    bool HasValues() const { return hasValues; }
+    const std::array<std::int16_t, 3>& Values() const { return values; } // X, Y, Z
+
+    // Takes the values stored for the magnetometer `magSerial`. False when it has none.
+    bool Load(const std::string& magSerial);
+    // Stores the values for the magnetometer `magSerial`.
+    std::optional<SaveFailure> Save(const std::string& magSerial) const;
+
+private:
+    std::array<std::int16_t, 3> values{};
+    bool hasValues = false;
+    int samplesToGo = 0;
+    CMagSampleSet samples;
+};
