@@ -8,27 +8,22 @@
 #include "records/InstallationSession.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
-QCoro::Task<CorrectionsRestore> RestoreEarlierCorrections(CStepContext& context,
-                                                          CInstallationSession& session,
-                                                          double pollMs, double boundMs) {
-    CAhrsLink& link = context.Link();
-    CAhrsState& state = link.State();
-    const CInstallationSession::Corrections earlier =
-        *session.EarlierCorrectionsOf(state.GetAhrsSerialNumber());
-    for (const int heading : kCompassWalk) {
-        const double value = std::round(earlier.mcc[heading] * 100) / 100;
-        const EchoPollResult result = co_await PollForEcho(
-            context, pollMs, boundMs, [&] { return link.SendMcc(heading, value); },
-            [&] { return state.GetMccReports(heading); },
-            [&] { return state.GetMcc(heading) == value; });
-        if (result != EchoPollResult::Confirmed) {
-            co_return CorrectionsRestore{result, heading, value};
-        }
+QCoro::Task<CorrectionEcho>
+RestoreEarlierCorrections(CStepContext& context, CInstallationSession& session, EchoPacing pacing) {
+    const std::optional<CInstallationSession::Corrections> earlier =
+        session.EarlierCorrectionsOf(context.Link().State().GetAhrsSerialNumber());
+    if (!earlier) {
+        co_return CorrectionEcho{}; // nothing kept for this unit: nothing to write back
     }
-    session.SetRestoreDue(false);
-    co_return CorrectionsRestore{};
+    const CorrectionEcho echo =
+        co_await SetCompassCorrections(context, earlier->mcc, {kCompassWalk, pacing, 0.0, false});
+    if (echo.Confirmed()) {
+        session.SetRestoreDue(false);
+    }
+    co_return echo;
 }
 
 VersionClassification ClassifyReportedVersion(CAhrsState& state) {

@@ -2,7 +2,7 @@
 
 #include "device/AhrsVersion.h"
 #include "device/VersionCapabilities.h"
-#include "procedure/PollForEcho.h"
+#include "procedure/CorrectionEchoes.h"
 #include "procedure/StepContext.h"
 #include "procedure/StepOutcome.h"
 
@@ -18,13 +18,6 @@ class CInstallationSession;
 // corrections a lost link interrupted, classify the reported HX410 version, and store the
 // ARINC 429 speed the installer chose. Durations are program milliseconds.
 
-// How writing back the earlier compass corrections ended.
-struct CorrectionsRestore {
-    EchoPollResult result = EchoPollResult::Confirmed; // the first unconfirmed one's, if any
-    int heading = 0;    // the heading index of the correction not confirmed
-    double value = 0.0; // the value sent for it
-};
-
 // The version class the unit's reported version text belongs to, and what it offers.
 struct VersionClassification {
     std::int32_t versionClass = kUnknownVersionClass;
@@ -34,14 +27,12 @@ struct VersionClassification {
 };
 
 // Writes back, in the compass walk, the corrections the session kept for the connected
-// unit before the fine calibration replaced them, each confirmed by the unit's echo (see
-// PollForEcho) within `boundMs`, looked at every `pollMs`. The values are sent with two
-// decimals, as the unit echoes them. Stops at the first correction not confirmed; once all
-// are, the restore is no longer due. The session must hold the unit's corrections
-// (RestoreDueFor).
-QCoro::Task<CorrectionsRestore> RestoreEarlierCorrections(CStepContext& context,
-                                                          CInstallationSession& session,
-                                                          double pollMs, double boundMs);
+// unit before the fine calibration replaced them, each confirmed by the unit's echo with
+// the same two decimals (see SetCompassCorrections). Stops at the first correction not
+// confirmed; once all are, the restore is no longer due. With nothing kept for the unit,
+// nothing is sent.
+QCoro::Task<CorrectionEcho>
+RestoreEarlierCorrections(CStepContext& context, CInstallationSession& session, EchoPacing pacing);
 
 // Classifies the version text the unit reports now and tells whether an unknown version is
 // to be reported (CAhrsState::ClassifyAhrsVersion, TakeUnknownVersionReport).

@@ -331,16 +331,16 @@ void CConnectionPage::ShowVersions() {
 CConnectionPage::Step CConnectionPage::RestoreCompassCorrections() {
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
-    const CorrectionsRestore restore = co_await RestoreEarlierCorrections(
-        StepContext(), Session(), kRestorePollMs, kRestoreBoundMs);
-    if (restore.result == EchoPollResult::Confirmed) {
+    const CorrectionEcho restore = co_await RestoreEarlierCorrections(
+        StepContext(), Session(), {kRestorePollMs, kRestoreBoundMs});
+    if (restore.Confirmed()) {
         co_return;
     }
     box.Hide();
     co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 compass correction "
                                          "(%2) that was being restored.\nCheck the connection, "
                                          "then choose the COM port again.")
-                              .arg(QString::fromLatin1(kHeadingNames[restore.heading]),
+                              .arg(QString::fromLatin1(kHeadingNames[restore.index]),
                                    QString::fromStdString(FixedPoint(restore.value, 2))),
                           QStringLiteral("Error restoring compass corrections"));
 }
