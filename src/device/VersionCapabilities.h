@@ -5,7 +5,7 @@
 // What each HX410 version class (AhrsVersionClassOf: 0..7 known, 8 unknown) offers, in one
 // place. A class outside 0..8 offers what the unknown class 8 does.
 struct VersionCapabilities {
-    // The version text is one the program knows (classes 0 to 7), so the steps above are the
+    // The version text is one the program knows (classes 0 to 7), so the capabilities below are the
     // unit's own; an unknown one (not taken yet on a noisy line, say) decides nothing.
     bool known = false;
     // The connection page lets the installer choose the ARINC 429 speed: classes 6 and 7.

@@ -11,8 +11,9 @@
 #include <optional>
 #include <string>
 
-QCoro::Task<CorrectionEcho>
-RestoreEarlierCorrections(CStepContext& context, CInstallationSession& session, EchoPacing pacing) {
+QCoro::Task<CorrectionEcho> WriteBackInterruptedCorrections(CStepContext& context,
+                                                            CInstallationSession& session,
+                                                            EchoPacing pacing) {
     const std::optional<CInstallationSession::Corrections> earlier =
         session.EarlierCorrectionsOf(context.Link().State().GetAhrsSerialNumber());
     if (!earlier) {
@@ -41,9 +42,14 @@ QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
     CAhrsLink& link = context.Link();
     const CStepToken token = context.Token();
     CAhrsState& state = link.State();
+    if (token.IsCancelled()) {
+        co_return VersionClassification{};
+    }
     link.SelectOutputPage('F');
     state.ClearCounters();
-    showVersions();
+    if (showVersions) {
+        showVersions();
+    }
     for (int attempt = 1;; ++attempt) {
         const std::string classifiedText = state.GetAhrsVersion();
         const VersionClassification classified = ClassifyReportedVersion(state);
@@ -53,13 +59,21 @@ QCoro::Task<VersionClassification> ClassifyConnectedUnit(CStepContext& context,
         }
         // A version taken on its second report is tried at once; an unchanged one waits the
         // whole interval.
-        co_await WaitPatiently(
+        const StepOutcome waited = co_await WaitPatiently(
             context, [&] { return state.GetAhrsVersion() != classifiedText; }, retryMs);
-        showVersions();
+        if (waited == StepOutcome::Cancelled) {
+            co_return VersionClassification{}; // nothing taken, nothing reported
+        }
+        if (showVersions) {
+            showVersions();
+        }
     }
 }
 
 QCoro::Task<StepOutcome> StoreA429Speed(CStepContext& context, bool high, double settleMs) {
+    if (const StepOutcome interrupted = context.Interruption(); interrupted != StepOutcome::Done) {
+        co_return interrupted;
+    }
     context.Link().SetA429Speed(high);
     const StepOutcome settled = co_await Delay(context, settleMs);
     if (settled != StepOutcome::Done) {

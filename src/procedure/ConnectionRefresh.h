@@ -31,8 +31,9 @@ struct VersionClassification {
 // the same two decimals (see SetCompassCorrections). Stops at the first correction not
 // confirmed; once all are, the restore is no longer due. With nothing kept for the unit,
 // nothing is sent.
-QCoro::Task<CorrectionEcho>
-RestoreEarlierCorrections(CStepContext& context, CInstallationSession& session, EchoPacing pacing);
+QCoro::Task<CorrectionEcho> WriteBackInterruptedCorrections(CStepContext& context,
+                                                            CInstallationSession& session,
+                                                            EchoPacing pacing);
 
 // Classifies the version text the unit reports now and tells whether an unknown version is
 // to be reported (CAhrsState::ClassifyAhrsVersion, TakeUnknownVersionReport).

@@ -15,7 +15,7 @@ namespace {
 constexpr std::array<int, 4> kIndexOrder{kHeadingNorth, kHeadingSouth, kHeadingEast, kHeadingWest};
 
 // A pause of the step `token` belongs to, which needs no context: after a cancel it may be
-// gone, and these steps still finish what they began.
+// gone, so the steps look at the token after every pause and touch nothing more.
 QCoro::Task<void> Rest(const CStepToken& token, const CTimeBase& clock, double programMs) {
     return token.Pause(RealPause(clock, programMs));
 }
@@ -101,19 +101,22 @@ QCoro::Task<CFineRun::Recording> CFineRun::RecordError(CStepContext& context,
 }
 
 QCoro::Task<std::optional<CFineRun::Location>> CFineRun::ReadLocation(CStepContext& context) {
+    if (context.IsCancelled()) {
+        co_return std::nullopt;
+    }
     CAhrsLink& link = context.Link();
     const CStepToken token = context.Token();
     link.SelectOutputPage('E');
     co_await Rest(token, context.TimeBase(), kPageEReadMs);
-    if (!link.IsLinkAlive()) {
+    if (token.IsCancelled() || !link.IsLinkAlive()) {
         co_return std::nullopt;
     }
     const CAhrsState& state = link.State();
     co_return Location{state.GetLatitude(), state.GetMagneticVariation()};
 }
 
-QCoro::Task<void> CFineRun::SendLocation(CStepContext& context, Location location,
-                                         bool suspendParsing) {
+QCoro::Task<StepOutcome> CFineRun::SendLocation(CStepContext& context, Location location,
+                                                bool suspendParsing) {
     CAhrsLink& link = context.Link();
     const CStepToken token = context.Token();
     const CTimeBase clock = context.TimeBase();
@@ -124,10 +127,17 @@ QCoro::Task<void> CFineRun::SendLocation(CStepContext& context, Location locatio
         command();
         link.SetParsingSuspended(false);
     };
+    if (token.IsCancelled()) {
+        co_return StepOutcome::Cancelled;
+    }
     send([&] { link.SendLatitude(location.latitude); });
     co_await Rest(token, clock, kLatitudeSettleMs);
+    if (token.IsCancelled()) {
+        co_return StepOutcome::Cancelled; // the context may be gone
+    }
     send([&] { link.SendMagvar(location.variation); });
     co_await Rest(token, clock, kVariationSettleMs);
+    co_return token.IsCancelled() ? StepOutcome::Cancelled : StepOutcome::Done;
 }
 
 QCoro::Task<CFineRun::Storing> CFineRun::StoreNewCorrections(CStepContext& context,

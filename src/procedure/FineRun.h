@@ -86,11 +86,13 @@ public:
     QCoro::Task<Recording> RecordError(CStepContext& context, CInstallationSession& session,
                                        int heading, double pressed, double error);
 
-    // The location the unit holds, read on its output page E; none when the link was lost.
+    // The location the unit holds, read on its output page E; none when the link was lost
+    // or the step cancelled.
     static QCoro::Task<std::optional<Location>> ReadLocation(CStepContext& context);
     // Sends the latitude, then the magnetic variation, each followed by its settling time.
-    static QCoro::Task<void> SendLocation(CStepContext& context, Location location,
-                                          bool suspendParsing);
+    // Cancelled, with nothing more sent, as soon as the step is cancelled; else Done.
+    static QCoro::Task<StepOutcome> SendLocation(CStepContext& context, Location location,
+                                                 bool suspendParsing);
 
     // Computes the compass corrections from the four errors, sets them (N, E, S, W, to
     // within the two decimals sent) and has the configuration module store them. Nothing

@@ -22,13 +22,13 @@ QCoro::Task<StepOutcome> WaitPatiently(CStepContext& context, std::function<bool
                                        double boundMs) {
     const CStepToken token = context.Token();
     const CTimeBase clock = context.TimeBase();
-    const double untilMs = clock.NowMs() + std::max(boundMs, 0.0);
+    const double untilMs = clock.NowMs() + SaneBoundMs(boundMs);
     for (;;) {
-        if (condition && condition()) {
-            co_return StepOutcome::Done;
-        }
         if (token.IsCancelled()) {
             co_return StepOutcome::Cancelled; // the context may be gone
+        }
+        if (condition && condition()) {
+            co_return StepOutcome::Done;
         }
         if (!(clock.NowMs() < untilMs)) {
             co_return StepOutcome::TimedOut;

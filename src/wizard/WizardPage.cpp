@@ -1,6 +1,7 @@
 #include "wizard/WizardPage.h"
 
 #include "device/AhrsLink.h"
+#include "procedure/PatientWaits.h"
 #include "procedure/StepWaits.h"
 #include "wizard/ErrorBox.h"
 #include "wizard/PageIndex.h"
@@ -15,13 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-
-namespace {
-
-// How often an awaited condition is looked at, in real time.
-constexpr std::chrono::milliseconds kWaitPoll(2);
-
-} // namespace
 
 CWizardPage::CWizardPage(Kind kind, const QString& title, QWidget* parent)
     : QWidget(parent), kind(kind), title(title) {
@@ -167,18 +161,8 @@ void CWizardPage::RunAction(std::function<Step()> action) {
 }
 
 QCoro::Task<bool> CWizardPage::WaitUntil(std::function<bool()> done, double programMs) {
-    const CStepToken token = Steps().Token();
-    const CTimeBase clock = TimeBase();
-    const double untilMs = clock.NowMs() + std::max(programMs, 0.0);
-    for (;;) {
-        if (done && done()) {
-            co_return true;
-        }
-        if (!(clock.NowMs() < untilMs) || token.IsCancelled()) {
-            co_return done&& done();
-        }
-        co_await token.Pause(kWaitPoll);
-    }
+    const StepOutcome outcome = co_await WaitPatiently(StepContext(), std::move(done), programMs);
+    co_return outcome == StepOutcome::Done;
 }
 
 QCoro::Task<void> CWizardPage::Pause(double programMs) {

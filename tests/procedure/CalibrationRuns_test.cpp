@@ -98,8 +98,21 @@ TEST_F(CalibrationRunsTest, ACancelledStepNeitherStoresNorResetsAnything) {
         Finish(CFineRun::VerifyAcrossMagReset(*context, 5000, std::nullopt, [&] { reset = true; })),
         CFineRun::Verification::Cancelled);
     EXPECT_FALSE(reset);
+    const std::string before = unit->Command("state");
+    EXPECT_EQ(Finish(CFineRun::SendLocation(*context, {12.5, 3.25}, false)),
+              StepOutcome::Cancelled);
+    const auto read = Finish(CFineRun::ReadLocation(*context));
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(*read);
     RunUntil([] { return false; }, 2000); // time for the echo of anything sent
     EXPECT_EQ(Mcc(), (std::array{kHeld, kHeld, kHeld, kHeld}));
+    for (const char* value : {"\nLatitude=", "\nMagneticVariation=", "\nPage="}) {
+        const auto line = [&](const std::string& state) {
+            const std::size_t at = state.find(value);
+            return state.substr(at, state.find('\n', at) - at);
+        };
+        EXPECT_EQ(line(unit->Command("state")), line(before)) << value;
+    }
 }
 
 // A cancel (the link lost) while a step waits: nothing is recorded, and the unit is not

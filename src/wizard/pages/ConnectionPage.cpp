@@ -292,6 +292,9 @@ CConnectionPage::Step CConnectionPage::Refresh() {
     SetStatusText(QStringLiteral("Connected"));
     const VersionClassification classified = co_await ClassifyConnectedUnit(
         StepContext(), [this] { ShowVersions(); }, kClassifyTries, kClassifyRetryMs);
+    if (StepCancelled()) {
+        co_return;
+    }
     if (classified.unknownReported) {
         co_await ReportUnknownVersion();
         co_return; // the program is ending
@@ -331,7 +334,7 @@ void CConnectionPage::ShowVersions() {
 CConnectionPage::Step CConnectionPage::RestoreCompassCorrections() {
     CBusyBox box(this, QStringLiteral("Restoring compass corrections on HX410..."));
     box.Show();
-    const CorrectionEcho restore = co_await RestoreEarlierCorrections(
+    const CorrectionEcho restore = co_await WriteBackInterruptedCorrections(
         StepContext(), Session(), {kRestorePollMs, kRestoreBoundMs});
     if (restore.Confirmed()) {
         co_return;

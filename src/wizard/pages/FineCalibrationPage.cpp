@@ -258,9 +258,8 @@ QCoro::Task<bool> CFineCalibrationPage::RestoreEarlierCorrections(Then then) {
 
 // Tells the installer which compass correction the unit did not confirm (nothing when the
 // step was cancelled, which shows no box).
-CFineCalibrationPage::Step CFineCalibrationPage::ReportCompassEcho(const CorrectionEcho& echo,
-                                                                   Then then) {
-    if (echo.result == EchoPollResult::Cancelled) {
+CFineCalibrationPage::Step CFineCalibrationPage::ReportCompassEcho(CorrectionEcho echo, Then then) {
+    if (echo.result == EchoPollResult::Cancelled || echo.index < 0 || echo.index >= 4) {
         co_return;
     }
     static const char* const kThen[] = {"Press a Calibrate button to try again.",
@@ -500,7 +499,11 @@ CFineCalibrationPage::Step CFineCalibrationPage::OnStoreConfiguration() {
         CBusyBox box(this, QStringLiteral("Recording configuration module..."));
         box.Show();
         if (location) {
-            co_await CFineRun::SendLocation(StepContext(), *location, /*suspendParsing=*/false);
+            const StepOutcome sent =
+                co_await CFineRun::SendLocation(StepContext(), *location, /*suspendParsing=*/false);
+            if (sent == StepOutcome::Cancelled) {
+                co_return;
+            }
         }
         const bool stored = co_await StoreCompassCorrections(box);
         if (stored) {
@@ -527,7 +530,11 @@ CFineCalibrationPage::Answer CFineCalibrationPage::OnWizardNext() {
             if (!location) {
                 co_return kStay;
             }
-            co_await CFineRun::SendLocation(StepContext(), *location, /*suspendParsing=*/true);
+            const StepOutcome sent =
+                co_await CFineRun::SendLocation(StepContext(), *location, /*suspendParsing=*/true);
+            if (sent == StepOutcome::Cancelled) {
+                co_return kStay;
+            }
         }
         CBusyBox box(this, QStringLiteral("Recording new settings on HX410..."));
         box.Show();

@@ -71,7 +71,7 @@ private:
     Step StartAfresh();
     // What a failed send of compass corrections asks the installer to do.
     enum class Then { Calibrate, Back, Next, Store };
-    Step ReportCompassEcho(const CorrectionEcho& echo, Then then);
+    Step ReportCompassEcho(CorrectionEcho echo, Then then);
     QCoro::Task<bool> ZeroCorrections();
     QCoro::Task<bool> RestoreEarlierCorrections(Then then);
     bool TakesLocation() const;
