@@ -1,6 +1,5 @@
 #include "wizard/WizardPage.h"
 
-#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "device/AhrsLink.h"
 #include "wizard/InstallationWizard.h"
