@@ -2,7 +2,6 @@
 // and fine steps and the store, with the swing before and after (artifacts/swing.txt).
 
 #include "SimulatedLinkSuite.h"
-#include "controls/ColouredField.h"
 #include "records/CompassSwing.h"
 #include "records/MagMeasurementFile.h"
 #include "wizard/pages/FinishPage.h"

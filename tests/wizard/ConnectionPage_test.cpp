@@ -43,6 +43,7 @@ protected:
     std::optional<CBoxAnswerer> answerer{std::in_place, QMessageBox::Ok};
 };
 
+// Both versions and the options of the version class are shown, and kept on a noisy line.
 TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
     CTestUnit& sim = Open();
     ASSERT_TRUE(RunEventsUntil(
@@ -86,6 +87,17 @@ TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
         EXPECT_EQ(Shown("preCalButton"), !c.mountPending);
         EXPECT_EQ(Session().PeekPendingPage() == kMountPage, c.mountPending);
     }
+    // A fifth of the bytes corrupted: the versions shown stay, and never end the program.
+    ASSERT_EQ(sim.Command("fault garble 0.20"), "ok fault garble 0.20");
+    std::set<std::string> shown;
+    std::set<std::string> reported;
+    EXPECT_TRUE(RunEventsFor(CTimeBase(kScale), 30000, [&] {
+        shown.insert(Text("ahrsVersionField") + " / " + Text("magVersionField"));
+        reported.insert(State().GetReportedAhrsVersion());
+    }));
+    EXPECT_EQ(shown, std::set<std::string>{"HX410 V1.62 / " + std::string(kMagVersion)});
+    EXPECT_GT(reported.size(), 1u) << "corrupted versions arrived";
+    EXPECT_TRUE(wizard.isVisible());
     EXPECT_TRUE(answerer->Boxes().empty());
 }
 
@@ -334,23 +346,6 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
     EXPECT_TRUE(RunEventsUntil([&] { return sim.Value("Mount") == "9"; }));
     EXPECT_EQ(answerer->Boxes().size(), 1u);
-}
-
-// A fifth of the bytes corrupted: the versions shown stay, and never end the program.
-TEST_F(ConnectionPageTest, ANoisyLineKeepsTheVersionsTheUnitReported) {
-    CTestUnit& sim = Open();
-    ASSERT_TRUE(RunEventsUntil([&] { return Text("magVersionField") == kMagVersion; }));
-    ASSERT_EQ(sim.Command("fault garble 0.20"), "ok fault garble 0.20");
-    std::set<std::string> shown;
-    std::set<std::string> reported;
-    EXPECT_TRUE(RunEventsFor(CTimeBase(kScale), 30000, [&] {
-        shown.insert(Text("ahrsVersionField") + " / " + Text("magVersionField"));
-        reported.insert(State().GetReportedAhrsVersion());
-    }));
-    EXPECT_EQ(shown, std::set<std::string>{"HX410 V1.62 / " + std::string(kMagVersion)});
-    EXPECT_GT(reported.size(), 1u) << "corrupted versions arrived";
-    EXPECT_TRUE(wizard.isVisible());
-    EXPECT_TRUE(answerer->Boxes().empty());
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "SimulatedLinkSuite.h"
 
-#include "records/CalibrationMath.h"
 #include "records/MagSampleSet.h"
 #include "wizard/BusyBox.h"
 
@@ -41,19 +40,6 @@ private:
     __user_cap_data_struct saved[2]{};
     bool active = false;
 };
-
-bool Ok(const std::string& reply) {
-    return reply.rfind("ok", 0) == 0;
-}
-
-QWidget* BusyWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
 
 } // namespace
 

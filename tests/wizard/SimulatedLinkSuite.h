@@ -32,6 +32,9 @@ inline const std::array<Cardinal, 4> kWalk{{{kHeadingNorth, "north", "North", 0.
                                             {kHeadingSouth, "south", "South", 180.0},
                                             {kHeadingWest, "west", "West", 270.0}}};
 inline const char kLostLink[] = "Error communicating with HX410.";
+inline bool Ok(const std::string& reply) {
+    return reply.rfind("ok", 0) == 0;
+}
 
 // A simulated unit as a test talks to it: in the test's process behind the link's own
 // transport, or hx410-sim as a process of its own on a pseudo-terminal.

@@ -8,10 +8,6 @@
 
 namespace {
 
-bool Ok(const std::string& reply) {
-    return reply.rfind("ok", 0) == 0;
-}
-
 std::string Fixed2(double value) {
     return QString::number(value, 'f', 2).toStdString();
 }

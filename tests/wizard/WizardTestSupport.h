@@ -168,14 +168,17 @@ inline ::testing::AssertionResult OneBox(const std::vector<CBoxAnswerer::Box>& b
     return failure;
 }
 
-// The text of the busy box on the screen, empty when none is.
-inline std::string BusyText() {
+// The busy box on the screen, if one is, and its text.
+inline QWidget* BusyWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
-            return widget->accessibleName().toStdString();
+            return widget;
         }
     }
-    return std::string();
+    return nullptr;
+}
+inline std::string BusyText() {
+    return BusyWindow() != nullptr ? BusyWindow()->accessibleName().toStdString() : std::string();
 }
 
 // Every busy-box text seen on the screen while it lives, in order, each once in a row.
