@@ -117,8 +117,10 @@ TEST_F(FinePageTest, FourHeadingsGiveCorrectionsThatAreStoredAndKeptAcrossTheRes
         }
     });
     watch.start(1);
-    QTimer::singleShot(20, [&] { EXPECT_EQ(sim->Command("heading 272"), "ok heading 272"); });
-    EXPECT_TRUE(Store().empty());
+    EXPECT_TRUE(BoxesOf([&] {
+                    Click("storeButton");
+                    QTimer::singleShot(20, [&] { sim->Command("heading 272"); });
+                }).empty());
     watch.stop();
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
     EXPECT_GT(headingsShown.size(), 1u) << "the heading froze";
@@ -230,7 +232,9 @@ TEST_F(FinePageTest, AStoreThatIsNotConfirmedNeverMovesOn) {
     }
 }
 
-TEST_F(FinePageTest, AHeadingOutOfRangeOrUnsteadyOrALostLinkRecordsNothing) {
+// A heading out of range, unsteady or disagreeing with the others, or a lost link, records
+// nothing.
+TEST_F(FinePageTest, ARefusedHeadingOrALostLinkRecordsNothing) {
     Open();
     Enter();
     ASSERT_EQ(sim->Command("heading 0").rfind("ok heading", 0), 0u);
@@ -238,12 +242,28 @@ TEST_F(FinePageTest, AHeadingOutOfRangeOrUnsteadyOrALostLinkRecordsNothing) {
     EXPECT_TRUE(Unmeasured(kWalk[1]));
     EXPECT_EQ(Session().FineError(kHeadingEast), 0.0);
     // The aircraft pushed round by 4 degrees while North is recorded.
-    QTimer::singleShot(0, [&] { EXPECT_EQ(sim->Command("heading 4"), "ok heading 4"); });
-    EXPECT_TRUE(OneBox(Press(kWalk[0]), "Readings not steady"));
+    EXPECT_TRUE(OneBox(BoxesOf([&] {
+                           Click(Button(kWalk[0]));
+                           EXPECT_EQ(sim->Command("heading 4"), "ok heading 4");
+                       }),
+                       "Readings not steady"));
     EXPECT_TRUE(Unmeasured(kWalk[0]));
     EXPECT_EQ(Session().FineError(kHeadingNorth), 0.0);
 
+    // Field corrections doubling the hard iron: North +10 and South -13 degrees disagree.
+    const std::array<std::int16_t, 3> doubling{620, -1150, 0};
+    for (int axis = 0; axis < 3; ++axis) {
+        ASSERT_TRUE(Link().SendMagFieldCorrection(axis, doubling[axis]));
+        ASSERT_TRUE(
+            RunEventsUntil([&] { return State().GetMagFieldCorrection(axis) == doubling[axis]; }));
+    }
     Measure(kWalk[0]); // steady again: recorded
+    TurnTo(*sim, kWalk[2]);
+    EXPECT_TRUE(OneBox(Press(kWalk[2]), "Errors do not agree", "The South error of -"));
+    EXPECT_TRUE(Unmeasured(kWalk[2]));
+    EXPECT_EQ(Session().FineError(kHeadingSouth), 0.0);
+    EXPECT_TRUE(Result(kWalk[0])->IsValid()); // North stays as it was
+
     const CBoxAnswerer answerer;
     ASSERT_EQ(sim->Command("power off"), "ok power off");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
@@ -278,24 +298,6 @@ TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {
         Press(kWalk[0]);
         EXPECT_EQ(Result(kWalk[0])->text(), shown);
     }
-}
-
-// Field corrections doubling the hard iron: North +10 and South -13 degrees do not agree.
-TEST_F(FinePageTest, AnErrorThatDisagreesWithTheOthersIsNotRecorded) {
-    Open();
-    Enter(); // the unit shows its field corrections on the page the fine page selects
-    const std::array<std::int16_t, 3> doubling{620, -1150, 0};
-    for (int axis = 0; axis < 3; ++axis) {
-        ASSERT_TRUE(Link().SendMagFieldCorrection(axis, doubling[axis]));
-        ASSERT_TRUE(
-            RunEventsUntil([&] { return State().GetMagFieldCorrection(axis) == doubling[axis]; }));
-    }
-    Measure(kWalk[0]);
-    TurnTo(*sim, kWalk[2]);
-    EXPECT_TRUE(OneBox(Press(kWalk[2]), "Errors do not agree", "The South error of -"));
-    EXPECT_TRUE(Unmeasured(kWalk[2]));
-    EXPECT_EQ(Session().FineError(kHeadingSouth), 0.0);
-    EXPECT_TRUE(Result(kWalk[0])->IsValid()); // North stays as it was
 }
 
 } // namespace
