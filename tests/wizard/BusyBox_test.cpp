@@ -3,7 +3,6 @@
 
 #include "wizard/BusyBox.h"
 
-#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "wizard/Geometry.h"
 #include "wizard/InstallationWizard.h"

@@ -1,40 +1,27 @@
-// A whole calibration against the simulated unit: a mount change with its power cycle, the
-// coarse and fine steps and the store, with the unit's compass swing before and after
-// (kept in artifacts/swing.txt).
+// A whole calibration against hx410-sim over a pseudo-terminal: a mount change, the coarse
+// and fine steps and the store, with the swing before and after (artifacts/swing.txt).
 
-#include "SimPagesFixture.h"
-#include "controls/ColouredField.h"
-#include "records/CalibrationMath.h"
+#include "SimulatedLinkSuite.h"
 #include "records/CompassSwing.h"
-#include "records/InstallationSession.h"
 #include "records/MagMeasurementFile.h"
 #include "wizard/pages/FinishPage.h"
 #include "wizard/pages/VerifyPage.h"
 
+#include <QListWidget>
 #include <QPrinter>
 
-#include <QListWidget>
-
-#include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
 const char kMagSerial[] = "270456"; // the simulated RQ270's
-const std::array<std::pair<const char*, double>, 4> kWalk{
-    {{"north", 0.0}, {"east", 90.0}, {"south", 180.0}, {"west", 270.0}}};
 
 } // namespace
 
-// The whole calibration against hx410-sim over a pseudo-terminal: the real path.
 class CalibrationRunTest : public SimPagesTest {
 protected:
-    CalibrationRunTest() : SimPagesTest(UnitPath::PseudoTerminal) {}
+    CalibrationRunTest() : SimPagesTest(MakeStandardPage, UnitPath::PseudoTerminal) {}
 
     // The simulator's swing listing; its last line is "swing max=<degrees>".
     static std::vector<std::string> Swing(CTestUnit& sim) {
@@ -44,8 +31,7 @@ protected:
         return swing.empty() ? 1e9 : std::strtod(swing.back().c_str() + 10, nullptr);
     }
 
-    // On the verification page, the twelve marked lines: turned there, steady, recorded; each
-    // deviation agrees with the simulator's own figure at that heading.
+    // Records the twelve lines; each deviation agrees with the simulator's own figure.
     void RecordTheSwing(CTestUnit& sim, const std::vector<std::string>& figures) {
         auto* record = wizard.Page(kVerifyPage)->findChild<QPushButton*>("recordHeadingButton");
         for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
@@ -53,10 +39,9 @@ protected:
             ASSERT_EQ(sim.Command("heading " + std::to_string(heading)).rfind("ok heading", 0), 0u);
             const double output = std::stod(sim.Value("OutputHeading"));
             ASSERT_TRUE(RunEventsUntil([&] {
-                return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) < 0.05 &&
-                       record->isEnabled();
+                return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) < 0.05;
             })) << heading;
-            record->click();
+            Click(record);
             ASSERT_TRUE(StepsEnded(wizard));
             const std::optional<double> deviation =
                 Session().SwingOf(State().GetAhrsSerialNumber()).DeviationAt(line);
@@ -75,8 +60,7 @@ protected:
         ADD_FAILURE() << "no swing figure at " << heading;
         return 1e9;
     }
-    // Prints the report from the verification page to artifacts/report.pdf, and its second
-    // page (the swing) to a picture.
+    // Prints the report to artifacts/report.pdf, and its second page (the swing) to a PNG.
     void PrintFromTheVerifyPage() {
         const std::string pdf = std::string(HX410_ARTIFACTS_DIR) + "/report.pdf";
         std::filesystem::remove(pdf);
@@ -88,44 +72,21 @@ protected:
                 co_return true;
             });
         auto* print = verify->findChild<QPushButton*>("swingPrintButton");
-        ASSERT_TRUE(print->isVisible());
-        print->click();
+        Click(print);
         ASSERT_TRUE(StepsEnded(wizard));
         ASSERT_TRUE(std::filesystem::exists(pdf));
-        const std::string text = Run("pdftotext -f 2 -l 2 '" + pdf + "' - 2>/dev/null");
+        const std::string text = CommandOutput("pdftotext -f 2 -l 2 '" + pdf + "' - 2>/dev/null");
         EXPECT_NE(text.find("Compass Swing"), std::string::npos) << text;
         EXPECT_NE(text.find("N410KT"), std::string::npos) << text;
-        Run("pdftoppm -f 2 -l 2 -r 100 -png -singlefile '" + pdf + "' '" +
-            std::string(HX410_ARTIFACTS_DIR) + "/report-page-2'");
+        CommandOutput("pdftoppm -f 2 -l 2 -r 100 -png -singlefile '" + pdf + "' '" +
+                      std::string(HX410_ARTIFACTS_DIR) + "/report-page-2'");
     }
-    static std::string Run(const std::string& command) {
-        std::string out;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char buffer[4096];
-            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-                out.append(buffer, n);
-            }
-            ::pclose(pipe);
-        }
-        return out;
-    }
-
-    // On `page`, each cardinal heading in the walk order: turned there, steady, measured.
-    void MeasureCardinals(CTestUnit& sim, int page) {
-        for (const auto& [key, heading] : kWalk) {
-            ASSERT_EQ(sim.Command("heading " + std::to_string(heading)).rfind("ok heading", 0), 0u);
-            QWidget* pageWidget = wizard.Page(page);
-            const QString name = QLatin1String(key);
-            auto* frame = pageWidget->findChild<QWidget*>(name + QStringLiteral("Frame"));
-            auto* button = pageWidget->findChild<QPushButton*>(name + "CalibrateButton");
-            auto* result = pageWidget->findChild<CColouredField*>(name + "ResultField");
-            ASSERT_TRUE(RunEventsUntil([&] {
-                return frame->property("frameShown").toBool() && button->isEnabled();
-            })) << page
-                << " " << key;
-            button->click();
-            ASSERT_TRUE(RunEventsUntil([&] { return result->text() == "OK"; }))
-                << page << " " << key;
+    // On the page shown, each cardinal heading in the walk order: turned there, measured.
+    void MeasureCardinals(CTestUnit& sim) {
+        for (const Cardinal& c : kWalk) {
+            TurnTo(sim, c);
+            Click(Button(c));
+            ASSERT_TRUE(RunEventsUntil([&] { return Result(c)->text() == "OK"; })) << c.name;
         }
     }
 };
@@ -134,12 +95,10 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     CTestUnit& sim = Connect({"--mag-serial", kMagSerial, "--heading-noise", "0.005"});
     const CBoxAnswerer answerer(QMessageBox::Ok);
 
-    // The free field of this magnetometer, away from the aircraft, as the first installation
-    // stored it (that step has its own tests).
+    // The free field of this magnetometer, as a first installation stored it.
     ASSERT_EQ(sim.Command("freefield on"), "ok freefield on");
     ASSERT_TRUE(Link().SelectOutputPage('C')); // the page with the counts
-    // The averaged counts have followed once two stretches of ten status lines agree, and
-    // hold the field (none before the unit's counts arrive).
+    // The averaged counts hold the field once two stretches of ten status lines agree.
     const auto counts = [] {
         return std::array<int16_t, 3>{static_cast<int16_t>(State().GetAvgCount(0)),
                                       static_cast<int16_t>(State().GetAvgCount(1)),
@@ -161,37 +120,35 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     ASSERT_FALSE(before.empty());
 
     // The calibration: the measurement is found, so Calibrate leads to the mount page.
-    wizard.GoToPage(kConnectionPage);
-    EXPECT_TRUE(StepsEnded(wizard));
+    GoTo(kConnectionPage);
     ASSERT_TRUE(WaitConnected());
     ASSERT_TRUE(GoOnBy("calibrateButton", kMountPage));
     auto* list = Find<QListWidget>("mountList");
     list->setCurrentItem(list->findItems("Mount Position 11", Qt::MatchExactly).value(0));
-    Find<QPushButton>("changeMountButton")->click();
+    Click("changeMountButton");
     ASSERT_EQ(sim.Command("power off"), "ok power off");
     ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
     EXPECT_EQ(sim.Value("Mount"), "11");
 
-    MeasureCardinals(sim, kCoarsePage);
+    MeasureCardinals(sim);
     ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() & IWizardFrame::kNext; }));
     const auto coarse = ComputeCoarseCorrections(RecordedHeadings(), freeField.z).correction;
-    wizard.PressNext();
-    EXPECT_TRUE(StepsEnded(wizard));
+    Next();
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_EQ(sim.Value(std::string("Mfc") + "XYZ"[axis]), std::to_string(coarse[axis]));
     }
 
-    MeasureCardinals(sim, kFinePage);
+    MeasureCardinals(sim);
     SaveArtifact(wizard, "page-5-fine-measured");
     std::array<double, 4> errors{};
     for (int i = 0; i < 4; ++i) {
         errors[i] = Session().FineError(i);
     }
     const std::array<double, 4> fine = ComputeCompassCorrections(errors);
-    Find<QPushButton>("storeButton")->click();
+    Click("storeButton");
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinishPage; }));
     const char* const mccNames[] = {"StoredMccN", "StoredMccS", "StoredMccE", "StoredMccW"};
     for (int i = 0; i < 4; ++i) {
@@ -205,12 +162,9 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
         co_return QString::fromStdString(logPath);
     });
     ASSERT_TRUE(StepsEnded(wizard)); // the page has read the unit's location
-    wizard.PressNext();
-    EXPECT_TRUE(StepsEnded(wizard));
+    Next();
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kVerifyPage; }));
-    std::ifstream log(logPath);
-    const std::string logText((std::istreambuf_iterator<char>(log)),
-                              std::istreambuf_iterator<char>());
+    const std::string logText = ReadText(logPath);
     EXPECT_NE(logText.find("Compass Correction North: " +
                            QString::number(fine[0], 'f', 2).toStdString() + "\n"),
               std::string::npos)
@@ -232,9 +186,7 @@ TEST_F(CalibrationRunTest, ACalibrationWithAMountChangeBringsTheSwingBelowHalfAD
     }
 
     // The swing recorded at Finish is in the log the finish page saved, after its lines.
-    std::ifstream logAgain(logPath);
-    const std::string withSwing((std::istreambuf_iterator<char>(logAgain)),
-                                std::istreambuf_iterator<char>());
+    const std::string withSwing = ReadText(logPath);
     EXPECT_EQ(withSwing.rfind(logText, 0), 0u);
     for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
         const std::string heading =

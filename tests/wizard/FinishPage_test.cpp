@@ -1,9 +1,5 @@
-// The finish page against the simulated unit: the summary, the printed report and the
-// installation log keep the values of the page's activation, and a log that cannot be
-// written is reported.
-
-#include "SimPagesFixture.h"
-#include "records/TempDir.h"
+// The finish page against the simulated unit.
+#include "SimulatedLinkSuite.h"
 #include "wizard/IdentificationFile.h"
 #include "wizard/pages/FinishPage.h"
 
@@ -13,60 +9,28 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include <array>
-#include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <system_error>
-
-namespace {
-
-const std::array<double, 4> kMcc{1.25, -0.5, 0.75, -2.0}; // N, S, E, W
-
-std::string FileText(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// The text of a PDF, empty when pdftotext is missing.
-std::string PdfText(const std::string& path) {
-    std::string text;
-    if (FILE* pipe = ::popen(("pdftotext -layout '" + path + "' - 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-            text.append(buffer, n);
-        }
-        ::pclose(pipe);
-    }
-    return text;
-}
-
-} // namespace
 
 class FinishPageTest : public SimPagesTest {
 protected:
-    // On the finish page of a unit of version class 6 (which never shows its latitude and
-    // magnetic variation before this page) holding the compass corrections kMcc and a
-    // calibration's measurement tables; the print and save dialogs answered by the test
-    // unless `dialogs`.
+    // On the finish page of a class 6 unit (its location is read here) after a calibration;
+    // the print and save dialogs answered by the test unless `dialogs`.
     CTestUnit& Open(bool dialogs = false) {
         Session().SetInstaller("A. Tech");
         Session().SetShopName("Korvan Avionics");
         CTestUnit& sim =
             Connect({"--ahrs-version", "HX410 V1.52", "--latitude", "47.25", "--magvar", "3.5"});
+        const std::array<double, 4> mcc{1.25, -0.5, 0.75, -2.0}; // N, S, E, W
         for (int heading = 0; heading < 4; ++heading) {
-            EXPECT_TRUE(Link().SendMcc(heading, kMcc[heading]));
+            EXPECT_TRUE(Link().SendMcc(heading, mcc[heading]));
             Session().SetCoarseHeading(heading, {static_cast<int16_t>(1000 + heading)}, {});
         }
-        EXPECT_TRUE(RunEventsUntil([] { return State().GetMcc(3) == kMcc[3]; }));
+        EXPECT_TRUE(RunEventsUntil([&] { return State().GetMcc(3) == mcc[3]; }));
         EXPECT_TRUE(CIdentificationFile::Write(CIdentificationFile::Path(),
                                                {"N410KT", "A. Tech", "Korvan Avionics"}));
-        wizard.GoToPage(kFinishPage);
-        EXPECT_TRUE(StepsEnded(wizard));
+        GoTo(kFinishPage);
         if (dialogs) {
             return sim;
         }
@@ -74,7 +38,7 @@ protected:
             [this](QPrinter& printer, QWidget*, CStepToken) -> QCoro::Task<bool> {
                 ++prints;
                 printer.setOutputFormat(QPrinter::PdfFormat);
-                printer.setOutputFileName(QString::fromStdString(ReportPath()));
+                printer.setOutputFileName(QString::fromStdString(temp / "report.pdf"));
                 co_return true;
             });
         Page().SetLogFileChooser(
@@ -85,57 +49,46 @@ protected:
         return sim;
     }
     CFinishPage& Page() { return *static_cast<CFinishPage*>(wizard.Page(kFinishPage)); }
-    // The summary's values on the screen as a screen reader reads them, and where each starts.
-    std::vector<std::string> SummaryRead() {
-        std::vector<std::string> read;
-        for (QLabel* value : Page().findChildren<QLabel*>(QStringLiteral("summaryValue"))) {
-            if (!value->isVisible()) {
-                continue;
-            }
-            read.push_back(QAccessible::queryAccessibleInterface(value)
-                               ->text(QAccessible::Name)
-                               .toStdString());
-        }
-        return read;
-    }
-    // Where the values start, once laid out, and where the labels end.
-    std::set<int> SummaryValueLefts() {
+    // The summary as a screen reader reads it; whether the values align right of the labels.
+    std::vector<std::string> SummaryRead(bool& aligned) {
         QApplication::processEvents(); // the pending layout
+        std::vector<std::string> read;
         std::set<int> lefts;
+        int labelsRight = 0;
+        for (QLabel* label : Page().findChildren<QLabel*>(QStringLiteral("summaryLabel"))) {
+            labelsRight =
+                std::max(labelsRight, label->mapTo(&Page(), QPoint(0, 0)).x() +
+                                          label->fontMetrics().horizontalAdvance(label->text()));
+        }
         for (QLabel* value : Page().findChildren<QLabel*>(QStringLiteral("summaryValue"))) {
             lefts.insert(value->mapTo(&Page(), QPoint(0, 0)).x());
+            if (value->isVisible()) {
+                read.push_back(QAccessible::queryAccessibleInterface(value)
+                                   ->text(QAccessible::Name)
+                                   .toStdString());
+            }
         }
-        return lefts;
+        aligned = lefts.size() == 1 && *lefts.begin() > labelsRight;
+        return read;
     }
-    int SummaryLabelsRight() {
-        int right = 0;
-        for (QLabel* label : Page().findChildren<QLabel*>(QStringLiteral("summaryLabel"))) {
-            right = std::max(right, label->mapTo(&Page(), QPoint(0, 0)).x() +
-                                        label->fontMetrics().horizontalAdvance(label->text()));
-        }
-        return right;
-    }
-    std::string ReportPath() const { return temp.Path() + "/report.pdf"; }
 
     const CTempDir temp;
-    std::string logPath = temp.Path() + "/installation.log";
+    std::string logPath = temp / "installation.log";
     std::vector<std::string> proposedNames;
     int prints = 0;
 };
 
 TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAndBack) {
     CTestUnit& sim = Open();
-    // Each value is read with its label, and every value starts at the same place.
+    bool aligned = false;
     EXPECT_EQ(
-        SummaryRead(),
+        SummaryRead(aligned),
         (std::vector<std::string>{
             "Mount direction: Mount Position 9", "Mag Bias X Corr: " + sim.Value("MfcX"),
             "Mag Bias Y Corr: " + sim.Value("MfcY"), "Mag Bias Z Corr: " + sim.Value("MfcZ"),
             "North Compass Corr: 1.25", "South Compass Corr: -0.50", "East Compass Corr: 0.75",
             "West Compass Corr: -2.00", "Magnetic Variance: 3.50", "Latitude: 47.25"}));
-    const std::set<int> lefts = SummaryValueLefts();
-    ASSERT_EQ(lefts.size(), 1u);
-    EXPECT_GT(*lefts.begin(), SummaryLabelsRight());
+    EXPECT_TRUE(aligned);
     SaveArtifact(wizard, "page-6-finish");
 
     // The technician unplugs the laptop to print in the office: the record is reset.
@@ -143,25 +96,19 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
     ASSERT_EQ(State().GetMcc(0), 0.0);
 
-    Find<QPushButton>("printButton")->click();
+    Click("printButton");
     EXPECT_EQ(prints, 1);
-    const std::string report = PdfText(ReportPath());
-    if (report.empty()) {
-        ADD_FAILURE() << "no text read from the report (is pdftotext installed?)";
-    } else {
-        EXPECT_NE(report.find("Compass Correction West:"), std::string::npos);
-        EXPECT_NE(report.find("-2.00"), std::string::npos) << report;
-        EXPECT_NE(report.find("1003.00"), std::string::npos) << report;
-        EXPECT_NE(report.find("47.25"), std::string::npos) << report;
-        EXPECT_NE(report.find("3.50"), std::string::npos) << report;
+    const std::string report =
+        CommandOutput("pdftotext -layout '" + temp / "report.pdf" + "' - 2>/dev/null");
+    for (const char* shown : {"Compass Correction West:", "-2.00", "1003.00", "47.25", "3.50"}) {
+        EXPECT_NE(report.find(shown), std::string::npos) << shown << " in: " << report;
     }
 
-    wizard.PressNext();
-    EXPECT_TRUE(StepsEnded(wizard));
+    Next();
     ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
     ASSERT_EQ(proposedNames.size(), 1u);
     EXPECT_EQ(proposedNames[0].rfind("Korvan HX410 AHRS Installation Report - N410KT ", 0), 0u);
-    const std::string log = FileText(logPath);
+    const std::string log = ReadText(logPath);
     for (const char* line :
          {"Compass Correction North: 1.25\n", "Compass Correction West: -2.00\n",
           "Magnetic Variance: 3.50\nLatitude: 47.25\n", "Raw X Sensor East: 1002.00\n",
@@ -170,90 +117,68 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     }
     std::ofstream(std::string(HX410_ARTIFACTS_DIR) + "/installation.log") << log;
 
-    // The unit is back before the technician returns to this page: its record starts again
-    // from what it reports now, and the calibration's values stand. The log saved again is
-    // the same.
+    // The unit back before the technician returns here: the calibration's values stand.
     ASSERT_EQ(sim.Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
-    wizard.PressBack();
-    EXPECT_TRUE(StepsEnded(wizard));
+    Back();
     ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
-    wizard.PressNext();
-    EXPECT_TRUE(StepsEnded(wizard));
-    const std::string second = FileText(logPath).substr(log.size());
+    Next();
+    const std::string second = ReadText(logPath).substr(log.size());
     const auto afterDate = [](const std::string& text) {
         return text.substr(text.find("HX410 Serial"));
     };
     EXPECT_EQ(afterDate(second), afterDate(log));
 
     // The next aircraft: same installer and shop, a new tail number.
-    CIdentificationFile::Entries entries;
-    ASSERT_TRUE(CIdentificationFile::Read(CIdentificationFile::Path(), entries));
-    EXPECT_EQ(entries.tailNumber, "");
-    EXPECT_EQ(entries.installer, "A. Tech");
-    EXPECT_EQ(entries.shopName, "Korvan Avionics");
+    EXPECT_EQ(ReadText(CIdentificationFile::Path()), "\nA. Tech\nKorvan Avionics\n");
 }
 
-TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
+// Files that cannot be written are said with path and reason; a later save works; a cancel
+// is silent.
+TEST_F(FinishPageTest, AFileThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
     Open();
-    logPath = temp.Path() + "/no-such-folder/installation.log";
-    {
-        CBoxAnswerer answerer(QMessageBox::Ok);
-        wizard.PressNext();
-        EXPECT_TRUE(StepsEnded(wizard));
-        ASSERT_EQ(answerer.Boxes().size(), 1u);
-        EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving installation log");
-        EXPECT_NE(answerer.Boxes()[0].text.find(logPath), std::string::npos);
-        EXPECT_NE(answerer.Boxes()[0].text.find(std::generic_category().message(ENOENT)),
-                  std::string::npos);
-    }
-    ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
-
-    wizard.PressBack();
-    EXPECT_TRUE(StepsEnded(wizard));
-    ASSERT_EQ(wizard.CurrentPage(), kFinishPage);
-    logPath = temp.Path() + "/installation.log";
-    wizard.PressNext();
-    EXPECT_TRUE(StepsEnded(wizard));
-    ASSERT_EQ(wizard.CurrentPage(), kVerifyPage);
-    EXPECT_NE(FileText(logPath).find("Compass Correction South: -0.50\n"), std::string::npos);
-
-    // Cancelling the save dialog is silent.
-    wizard.PressBack();
-    EXPECT_TRUE(StepsEnded(wizard));
-    logPath.clear();
-    {
-        const CBoxAnswerer answerer(QMessageBox::Ok);
-        wizard.PressNext();
-        EXPECT_TRUE(StepsEnded(wizard));
-        EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
-        EXPECT_TRUE(answerer.Boxes().empty());
-    }
-
-    // A full disk keeps this aircraft's tail number in the identification file: said in a
-    // box, since the next start fills it in again.
     const std::string identification = CIdentificationFile::Path();
-    ASSERT_TRUE(CIdentificationFile::Write(identification, {"N77", "A. Tech", "Shop"}));
-    wizard.PressBack();
-    EXPECT_TRUE(StepsEnded(wizard));
-    const CBoxAnswerer answerer(QMessageBox::Ok);
-    {
-        const CFileSizeLimit full(0);
-        wizard.PressNext();
-        EXPECT_TRUE(StepsEnded(wizard));
+    const struct {
+        std::string log; // the save dialog's answer, empty when cancelled
+        rlim_t sizeLimit;
+        const char* caption; // of the box, or none
+        std::string path;
+        int error;
+    } cases[] = {
+        {temp / "no-such-folder/installation.log", RLIM_INFINITY, "Error saving installation log",
+         temp / "no-such-folder/installation.log", ENOENT},
+        {temp / "installation.log", RLIM_INFINITY, nullptr, "", 0},
+        {"", RLIM_INFINITY, nullptr, "", 0},
+        {"", 0, "Error saving identification", identification, EFBIG},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log + " " + std::to_string(c.sizeLimit));
+        ASSERT_TRUE(CIdentificationFile::Write(identification, {"N77", "A. Tech", "Shop"}));
+        GoTo(kFinishPage);
+        logPath = c.log;
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        {
+            const CFileSizeLimit limit(c.sizeLimit);
+            Next();
+        }
+        EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
+        if (c.caption == nullptr) {
+            EXPECT_TRUE(answerer.Boxes().empty());
+        } else {
+            EXPECT_TRUE(OneBox(answerer.Boxes(), c.caption, c.path));
+            EXPECT_TRUE(
+                OneBox(answerer.Boxes(), c.caption, std::generic_category().message(c.error)));
+        }
+        if (c.sizeLimit == 0) {
+            EXPECT_EQ(ReadText(identification), "N77\nA. Tech\nShop\n");
+        } else if (!c.log.empty() && c.caption == nullptr) {
+            EXPECT_NE(ReadText(c.log).find("Compass Correction South: -0.50\n"), std::string::npos);
+        }
     }
-    EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
-    ASSERT_EQ(answerer.Boxes().size(), 1u);
-    EXPECT_EQ(answerer.Boxes()[0].caption, "Error saving identification");
-    EXPECT_NE(answerer.Boxes()[0].text.find(identification), std::string::npos);
-    EXPECT_NE(answerer.Boxes()[0].text.find(std::generic_category().message(EFBIG)),
-              std::string::npos);
-    EXPECT_EQ(FileText(identification), "N77\nA. Tech\nShop\n");
 }
 
-// The print dialog offers no page range that printing would not honour and proposes the PDF
-// in the working folder, beside the log and the measurement files. The log's save dialog
-// asks nothing about replacing a file: the log is added to the end of one that exists.
+// The print dialog offers no page range and proposes a PDF in the working folder; the log's
+// save dialog asks nothing about replacing: the log is added to the end.
 TEST_F(FinishPageTest, TheDialogsOfferOnlyWhatHappens) {
     Open(/*dialogs=*/true);
     Page().Printer().setOutputFormat(QPrinter::PdfFormat); // as on a laptop without a printer
@@ -289,20 +214,17 @@ TEST_F(FinishPageTest, TheDialogsOfferOnlyWhatHappens) {
     answer.start(5);
     const CBoxAnswerer answerer(QMessageBox::No);
 
-    Find<QPushButton>("printButton")->click();
+    Click("printButton");
     ASSERT_TRUE(StepsEnded(wizard));
     EXPECT_FALSE(pageRangeOffered);
     EXPECT_EQ(std::filesystem::path(proposedPdf).parent_path(), CurrentDirectory());
     EXPECT_EQ(std::filesystem::path(proposedPdf).extension(), ".pdf");
 
-    wizard.PressNext();
-    EXPECT_TRUE(StepsEnded(wizard));
+    Next();
     EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
     EXPECT_FALSE(replaceAsked);
-    for (const auto& box : answerer.Boxes()) {
-        ADD_FAILURE() << box.caption << ": " << box.text;
-    }
-    const std::string log = FileText(shopLog);
+    EXPECT_TRUE(answerer.Boxes().empty());
+    const std::string log = ReadText(shopLog);
     EXPECT_EQ(log.rfind(earlier, 0), 0u);
     EXPECT_NE(log.find("Korvan HX410 AHRS Installation Report", earlier.size()), std::string::npos);
 }

@@ -1,6 +1,5 @@
-#include "SimPagesFixture.h"
+#include "SimulatedLinkSuite.h"
 
-#include "records/CalibrationMath.h"
 #include "records/MagSampleSet.h"
 #include "wizard/BusyBox.h"
 
@@ -9,9 +8,6 @@
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -45,26 +41,6 @@ private:
     bool active = false;
 };
 
-std::string FileText(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-bool Ok(const std::string& reply) {
-    return reply.rfind("ok", 0) == 0;
-}
-
-QWidget* BusyWindow() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class FreeFieldPageTest : public SimPagesTest {
@@ -74,8 +50,7 @@ protected:
         CTestUnit& sim = Connect({"--mag-serial", kMagSerial});
         EXPECT_TRUE(Ok(sim.Command("freefield on")));
         EXPECT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
-        EXPECT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
-        Find<QPushButton>("executeButton")->click();
+        Click("executeButton");
         WatchSamples();
         return sim;
     }
@@ -113,8 +88,32 @@ protected:
     CMagSampleSet seen;
 };
 
-TEST_F(FreeFieldPageTest, ACollectionShowsItsProgressAndFinishStoresTheMeans) {
-    StartCollection();
+// A collection on a garbled line is refused; a clean one shows its progress and is stored.
+TEST_F(FreeFieldPageTest, ACollectionOnAGarbledLineIsRefusedAndACleanOneIsStored) {
+    std::optional<CBoxAnswerer> answerer(std::in_place, QMessageBox::Ok);
+    CTestUnit& sim = Connect({"--mag-serial", kMagSerial});
+    ASSERT_TRUE(Ok(sim.Command("freefield on")));
+    ASSERT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
+    ASSERT_TRUE(Ok(sim.Command("fault garble 0.05")));
+    int lucky = 0; // collections that met no changed count
+    for (int attempt = 0; attempt < 5 && answerer->Boxes().empty(); ++attempt) {
+        Click("executeButton");
+        ASSERT_NE(BusyWindow(), nullptr);
+        ASSERT_TRUE(RunEventsUntil([] { return BusyWindow() == nullptr; }));
+        // A refused collection is told by the tick that ended it, in that tick's step.
+        ASSERT_TRUE(StepsEnded(wizard));
+        lucky += answerer->Boxes().empty() ? 1 : 0;
+    }
+    ASSERT_EQ(answerer->Boxes().size(), 1u);
+    EXPECT_EQ(answerer->Boxes()[0].caption, "Readings not steady");
+    if (lucky == 0) {
+        EXPECT_EQ(Text("freeFieldXField"), "");
+        EXPECT_EQ(WizardButtons(), 0);
+    }
+    ASSERT_TRUE(Ok(sim.Command("fault garble 0")));
+    answerer.emplace(QMessageBox::Ok);
+    Click("executeButton");
+    WatchSamples();
     QProgressBar* bar = nullptr;
     ASSERT_TRUE(RunEventsUntil([&] {
         QWidget* box = BusyWindow();
@@ -124,11 +123,11 @@ TEST_F(FreeFieldPageTest, ACollectionShowsItsProgressAndFinishStoresTheMeans) {
     EXPECT_EQ(bar->maximum(), 10);
     EXPECT_EQ(BusyWindow()->accessibleName(), "Collecting Free Field Data...");
     SaveArtifact(*BusyWindow(), "busy-box-collecting");
-    EXPECT_FALSE(Find<QWidget>("finishNote")->isVisible());
+    EXPECT_FALSE(Shown("finishNote"));
 
     ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kFinish; }));
     EXPECT_EQ(BusyWindow(), nullptr);
-    EXPECT_TRUE(Find<QWidget>("finishNote")->isVisible());
+    EXPECT_TRUE(Shown("finishNote"));
     const FreeFieldValues means = ComputeFreeField(seen);
     EXPECT_EQ(Text("freeFieldXField"), std::to_string(means.x));
     EXPECT_EQ(Text("freeFieldYField"), std::to_string(means.y));
@@ -136,23 +135,16 @@ TEST_F(FreeFieldPageTest, ACollectionShowsItsProgressAndFinishStoresTheMeans) {
     SaveArtifact(wizard, "page-2-free-field");
 
     const std::string expected = ExpectedFile();
-    std::string savingText; // the box shown while Finish saves
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (QWidget* box = BusyWindow(); box != nullptr && savingText.empty()) {
-            savingText = box->accessibleName().toStdString();
-        }
-    });
-    watch.start(1);
-    Find<QPushButton>("finishButton")->click();
+    const CBusyTextRecorder saving; // the box shown while Finish saves
+    Click("finishButton");
     ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
     EXPECT_EQ(wizard.result(), CInstallationWizard::kResultFinished);
-    EXPECT_EQ(FileText(MeasurementPath()), expected);
-    EXPECT_EQ(savingText, "Saving free-field values to file...");
+    EXPECT_EQ(ReadText(MeasurementPath()), expected);
+    EXPECT_EQ(saving.Texts(), std::vector<std::string>{"Saving free-field values to file..."});
+    EXPECT_TRUE(answerer->Boxes().empty());
 }
 
-// A measurement that cannot be stored is reported with its path and reason; once the cause
-// is gone, Finish stores it.
+// A failed store is reported with its path and reason; once the cause is gone it works.
 TEST_F(FreeFieldPageTest, AFailedSaveIsReportedAndCanBeRepeated) {
     struct Cause {
         const char* name;
@@ -175,7 +167,7 @@ TEST_F(FreeFieldPageTest, AFailedSaveIsReportedAndCanBeRepeated) {
         {
             const CPermissionsEnforced enforced;
             const CBoxAnswerer answerer(QMessageBox::Ok);
-            Find<QPushButton>("finishButton")->click();
+            Click("finishButton");
             ASSERT_TRUE(StepsEnded(wizard));
             ASSERT_EQ(answerer.Boxes().size(), 1u);
             EXPECT_NE(answerer.Boxes()[0].text.find(file), std::string::npos);
@@ -187,13 +179,12 @@ TEST_F(FreeFieldPageTest, AFailedSaveIsReportedAndCanBeRepeated) {
         cause.undo(dir, file);
     }
     const std::string expected = ExpectedFile();
-    Find<QPushButton>("finishButton")->click();
+    Click("finishButton");
     ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
-    EXPECT_EQ(FileText(file), expected);
+    EXPECT_EQ(ReadText(file), expected);
 }
 
-// A collection running when the page is left, or when the unit stops talking, ends there:
-// its box goes, and back on the page nothing of it is left.
+// A collection ends when the page is left or the unit goes silent: nothing of it is left.
 TEST_F(FreeFieldPageTest, LeavingMidCollectionDiscardsIt) {
     struct Way {
         const char* name;
@@ -222,44 +213,6 @@ TEST_F(FreeFieldPageTest, LeavingMidCollectionDiscardsIt) {
         EXPECT_EQ(BusyWindow(), nullptr);
         EXPECT_EQ(Text("freeFieldXField"), "");
         EXPECT_EQ(WizardButtons(), 0);
-        Find<QPushButton>("executeButton")->click();
+        Click("executeButton");
     }
-}
-
-// A poor cable during the collection (one byte in twenty changed): the collection is refused
-// and records nothing; on the clean line the next one gives the means of its samples.
-TEST_F(FreeFieldPageTest, ACollectionOnAGarbledLineIsRefused) {
-    const CBoxAnswerer answerer(QMessageBox::Ok);
-    CTestUnit& sim = Connect({"--mag-serial", kMagSerial});
-    ASSERT_TRUE(Ok(sim.Command("freefield on")));
-    ASSERT_TRUE(GoOnBy("preCalButton", kFreeFieldPage));
-    ASSERT_TRUE(Ok(sim.Command("fault garble 0.05")));
-    int lucky = 0; // collections that met no changed count
-    for (int attempt = 0; attempt < 5 && answerer.Boxes().empty(); ++attempt) {
-        ASSERT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
-        Find<QPushButton>("executeButton")->click();
-        ASSERT_NE(BusyWindow(), nullptr);
-        ASSERT_TRUE(RunEventsUntil([] { return BusyWindow() == nullptr; }));
-        // A refused collection is told by the tick that ended it, in that tick's step.
-        ASSERT_TRUE(StepsEnded(wizard));
-        lucky += answerer.Boxes().empty() ? 1 : 0;
-    }
-    ASSERT_EQ(answerer.Boxes().size(), 1u);
-    EXPECT_EQ(answerer.Boxes()[0].caption, "Readings not steady");
-    if (lucky == 0) {
-        EXPECT_EQ(Text("freeFieldXField"), "");
-        EXPECT_EQ(WizardButtons(), 0);
-    }
-
-    ASSERT_TRUE(Ok(sim.Command("fault garble 0")));
-    ASSERT_TRUE(RunEventsUntil([&] { return Usable("executeButton"); }));
-    Find<QPushButton>("executeButton")->click();
-    WatchSamples();
-    ASSERT_TRUE(RunEventsUntil([&] { return BusyWindow() == nullptr; }));
-    ASSERT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kFinish; }));
-    const std::string expected = ExpectedFile();
-    Find<QPushButton>("finishButton")->click();
-    ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
-    EXPECT_EQ(FileText(MeasurementPath()), expected);
-    EXPECT_EQ(answerer.Boxes().size(), 1u);
 }

@@ -1,9 +1,7 @@
-#include "SimPagesFixture.h"
+#include "SimulatedLinkSuite.h"
+#include "wizard/pages/MountPage.h"
 
 #include <QListWidget>
-#include <QTimer>
-
-#include "wizard/pages/MountPage.h"
 
 namespace {
 
@@ -17,8 +15,7 @@ protected:
     // On the mount page of a unit in mount 9.
     CTestUnit& Open() {
         CTestUnit& sim = Connect();
-        wizard.GoToPage(kMountPage);
-        EXPECT_TRUE(StepsEnded(wizard));
+        GoTo(kMountPage);
         EXPECT_TRUE(RunEventsUntil([&] { return WizardButtons() == IWizardFrame::kNext; }));
         return sim;
     }
@@ -39,7 +36,7 @@ protected:
         }
         return labels;
     }
-    void ChangeMount() { Find<QPushButton>("changeMountButton")->click(); }
+    void ChangeMount() { Click("changeMountButton"); }
     // Switched off as asked: the page asks for power again.
     void PowerOff(CTestUnit& sim) {
         EXPECT_EQ(BusyText(), kSwitchOff);
@@ -62,9 +59,7 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     PowerOff(sim);
     sim.Command("mag off");
     sim.Command("power on");
-    // The unit answers, its magnetometer does not (no version, then "-----"): nothing may
-    // be sent for well beyond the page's settling time. The magnetometer is plugged in from
-    // a timer while the page waits for it.
+    // The RQ270 silent: nothing is sent for well beyond the settling time, until it is back.
     const CTimeBase time(kScale);
     double aliveSince = -1;
     std::string mountWhileSilent;
@@ -82,8 +77,8 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     });
     plugIn.start(5);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kCoarsePage; }));
-    EXPECT_TRUE(
-        StepsEnded(wizard)); // the move includes the coarse page's start, with a box of its own
+    // The move includes the coarse page's start, with a box of its own.
+    EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_EQ(mountWhileSilent, "9");
     EXPECT_EQ(sim.Value("Mount"), "11");
     EXPECT_EQ(Session().SelectedMount(), 0);
@@ -93,8 +88,7 @@ TEST_F(MountPageTest, PowerCycleSendsMountOnceMagnetometerAnswers) {
     EXPECT_EQ(BusyText(), "");
 }
 
-// A position clicked but not requested (or requested and then taken back) is never kept
-// when the page is left, by the wizard or by the unit going silent.
+// A position not requested (or taken back) is never kept when the page is left.
 TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
     enum class Leave { Away, Silence, RequestUndoneThenSilence };
     for (const Leave leave : {Leave::Away, Leave::Silence, Leave::RequestUndoneThenSilence}) {
@@ -104,8 +98,7 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
         EXPECT_EQ(Session().SelectedMount(), 10);
         CBoxAnswerer answerer(QMessageBox::Ok);
         if (leave == Leave::Away) {
-            wizard.GoToPage(kWelcomePage);
-            EXPECT_TRUE(StepsEnded(wizard));
+            GoTo(kWelcomePage);
         } else {
             if (leave == Leave::RequestUndoneThenSilence) {
                 ChangeMount();
@@ -125,42 +118,40 @@ TEST_F(MountPageTest, SelectionWithoutRequestIsDroppedOnLeaving) {
     }
 }
 
-TEST_F(MountPageTest, UnitNotBackGivesUpToConnectionPageWithChangePending) {
-    CTestUnit& sim = Open();
-    const CBoxAnswerer answerer(QMessageBox::Ok);
-    Select(8);
-    ChangeMount();
-    PowerOff(sim);
-    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
-    EXPECT_EQ(BusyText(), "");
-    EXPECT_EQ(Session().SelectedMount(), 8);
+// A unit not back, or dropping again while the RQ270 is awaited: the connection page with the
+// change pending, and one box when it came back.
+TEST_F(MountPageTest, AUnitNotBackGivesUpToTheConnectionPageWithTheChangePending) {
+    for (const bool comesBack : {false, true}) {
+        SCOPED_TRACE(comesBack ? "drops again" : "not back");
+        CTestUnit& sim = Open();
+        const CBoxAnswerer answerer(QMessageBox::Ok);
+        const int mount = comesBack ? 10 : 8;
+        Select(mount);
+        ChangeMount();
+        PowerOff(sim);
+        if (comesBack) {
+            sim.Command("mag off");
+            sim.Command("power on");
+            ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
+            sim.Command("power off");
+        }
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+        ASSERT_TRUE(StepsEnded(wizard));
+        if (comesBack) {
+            ASSERT_EQ(answerer.Boxes().size(), 1u);
+            EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
+            EXPECT_EQ(answerer.Boxes()[0].text.rfind("The HX410 or its RQ270 did not answer", 0),
+                      0u)
+                << answerer.Boxes()[0].text;
+        }
+        EXPECT_EQ(Session().SelectedMount(), mount);
+        EXPECT_EQ(BusyText(), "");
+        Session().SetSelectedMount(0); // the next unit is one without a change
+        StopUnits();
+    }
 }
 
-// The unit comes back without its magnetometer and drops again while the page waits for
-// the RQ270: one box says what happened, and the connection page completes the change.
-TEST_F(MountPageTest, AUnitThatDropsAgainDuringTheMagnetometerWaitGivesOneBox) {
-    CTestUnit& sim = Open();
-    const CBoxAnswerer answerer(QMessageBox::Ok);
-    Select(10);
-    ChangeMount();
-    PowerOff(sim);
-    sim.Command("mag off");
-    sim.Command("power on");
-    ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
-    sim.Command("power off");
-    ASSERT_TRUE(RunEventsUntil([] { return !Link().IsLinkAlive(); }));
-    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
-    ASSERT_TRUE(StepsEnded(wizard));
-    ASSERT_EQ(answerer.Boxes().size(), 1u);
-    EXPECT_EQ(answerer.Boxes()[0].caption, "Error communicating with HX410.");
-    EXPECT_EQ(answerer.Boxes()[0].text.rfind("The HX410 or its RQ270 did not answer", 0), 0u)
-        << answerer.Boxes()[0].text;
-    EXPECT_EQ(Session().SelectedMount(), 10);
-    EXPECT_EQ(BusyText(), "");
-}
-
-// A wizard that showed the mount page resets the magnetometer's power when it goes, so
-// the RQ270 starts again with what its configuration module holds.
+// The RQ270's power is reset when a wizard that showed the mount page goes.
 TEST_F(MountPageTest, AWizardThatShowedTheMountPageResetsTheMagnetometerWhenItCloses) {
     CTestUnit& sim = Connect();
     {

@@ -1,37 +1,70 @@
 #pragma once
 
-// A wizard test against simulated units: each test has its own link, settings and session,
-// its own COM links (no serial port of the machine appears), and everything runs twenty
-// times faster than real time. The units run in the test's own process, or, for the tests
-// that prove the real path, as hx410-sim over a pseudo-terminal.
+// Wizard tests against simulated units, each on its own link, settings, session and COM
+// links, twenty times faster than real time. The units run in the test's own process, or,
+// for the tests that prove the real path, as hx410-sim over a pseudo-terminal.
 
-#include "WizardObjects.h"
 #include "WizardTestSupport.h"
-#include "device/AhrsLink.h"
+#include "controls/ColouredField.h"
 #include "device/SimPeer.h"
 #include "device/SimTransport.h"
 #include "records/CalibrationMath.h"
-#include "records/TempDir.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/PageIndex.h"
 #include "wizard/QtUiThread.h"
+#include "wizard/StandardPages.h"
 
-#include <array>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
+#include <sstream>
 
-#include <gtest/gtest.h>
+// The four cardinal headings in the order the installer walks them.
+struct Cardinal {
+    int index;
+    const char* key; // object name prefix
+    const char* name;
+    double heading; // the aircraft's heading there
+};
+inline const std::array<Cardinal, 4> kWalk{{{kHeadingNorth, "north", "North", 0.0},
+                                            {kHeadingEast, "east", "East", 90.0},
+                                            {kHeadingSouth, "south", "South", 180.0},
+                                            {kHeadingWest, "west", "West", 270.0}}};
+inline const char kLostLink[] = "Error communicating with HX410.";
+inline bool Ok(const std::string& reply) {
+    return reply.rfind("ok", 0) == 0;
+}
 
-// A simulated unit as a test talks to it, wherever it runs.
+// A simulated unit as a test talks to it: in the test's process behind the link's own
+// transport, or hx410-sim as a process of its own on a pseudo-terminal.
 class CTestUnit {
 public:
-    virtual ~CTestUnit() = default;
-    virtual int ComNumber() const = 0;
-    bool Ok() const { return ComNumber() > 0; }
-    // A control command of hx410-sim ("power off", "heading 90", ...); its first answer line.
-    virtual std::string Command(const std::string& line) = 0;
-    // The lines a control command answers, up to the one that starts with `last`.
-    virtual std::vector<std::string> Lines(const std::string& command, const std::string& last) = 0;
+    CTestUnit(CSimTransport& units, int number) : units(&units), number(number) {}
+    CTestUnit(const std::string& portsDir, double scale, const std::vector<std::string>& options)
+        : peer(std::make_unique<CSimPeer>(HX410_SIM_PATH, portsDir, scale, options)),
+          number(peer->ComNumber()) {}
+    int ComNumber() const { return number; }
+
+    // The lines a control command of hx410-sim answers, up to the one that starts with `last`.
+    std::vector<std::string> Lines(const std::string& command, const std::string& last) {
+        std::istringstream answer(units != nullptr ? units->Command(command, number) : "");
+        const bool sent = units != nullptr || peer->Send(command + "\n");
+        std::vector<std::string> lines;
+        for (std::string line; sent && (units != nullptr ? !!std::getline(answer, line)
+                                                         : !(line = peer->ReadLine()).empty());) {
+            lines.push_back(line);
+            if (line.rfind(last, 0) == 0) {
+                break;
+            }
+        }
+        return lines;
+    }
+    // A control command ("power off", "heading 90", ...); its first answer line.
+    std::string Command(const std::string& line) {
+        const std::vector<std::string> lines = Lines(line, "");
+        return lines.empty() ? std::string() : lines[0];
+    }
     // One value of the unit's "state" listing.
     std::string Value(const std::string& name) {
         std::string value;
@@ -42,62 +75,15 @@ public:
         }
         return value;
     }
-};
-
-// A unit in the test's process, behind the link's own transport.
-class CInProcessUnit : public CTestUnit {
-public:
-    CInProcessUnit(CSimTransport& units, int number) : units(units), number(number) {}
-    int ComNumber() const override { return number; }
-    std::string Command(const std::string& line) override {
-        const std::string answer = units.Command(line, number);
-        return answer.substr(0, answer.find('\n'));
-    }
-
-    std::vector<std::string> Lines(const std::string& command, const std::string& last) override {
-        std::vector<std::string> lines;
-        std::string answer = units.Command(command, number) + "\n";
-        for (std::size_t end; (end = answer.find('\n')) != std::string::npos;) {
-            lines.push_back(answer.substr(0, end));
-            answer.erase(0, end + 1);
-            if (lines.back().rfind(last, 0) == 0) {
-                break;
-            }
-        }
-        return lines;
-    }
 
 private:
-    CSimTransport& units;
+    CSimTransport* units = nullptr;
+    std::unique_ptr<CSimPeer> peer;
     int number;
 };
 
-// hx410-sim as a process of its own, on a pseudo-terminal.
-class CProcessUnit : public CTestUnit {
-public:
-    CProcessUnit(const std::string& portsDir, double scale, const std::vector<std::string>& options)
-        : peer(HX410_SIM_PATH, portsDir, scale, options) {}
-    int ComNumber() const override { return peer.ComNumber(); }
-    std::string Command(const std::string& line) override { return peer.Command(line); }
-
-    std::vector<std::string> Lines(const std::string& command, const std::string& last) override {
-        std::vector<std::string> lines;
-        if (peer.Send(command + "\n")) {
-            for (std::string line = peer.ReadLine(); !line.empty(); line = peer.ReadLine()) {
-                lines.push_back(line);
-                if (line.rfind(last, 0) == 0) {
-                    break;
-                }
-            }
-        }
-        return lines;
-    }
-
-private:
-    CSimPeer peer;
-};
-
-class CSimulatedLinkSuite : public ::testing::Test {
+// The wizard (the standard pages unless a test makes its own) on the test's link.
+class SimPagesTest : public ::testing::Test {
 public:
     static constexpr double kScale = 20.0;
     enum class UnitPath { InProcess, PseudoTerminal };
@@ -106,12 +92,16 @@ public:
     static void TearDownTestSuite() { uiThread.reset(); }
 
 protected:
-    explicit CSimulatedLinkSuite(UnitPath path = UnitPath::InProcess)
+    explicit SimPagesTest(const CInstallationWizard::PageMaker& makePage = MakeStandardPage,
+                          UnitPath path = UnitPath::InProcess)
         : places(MakePlaces(ports)),
-          objects(*uiThread, CTimeBase(kScale), places, MakeTransport(path)) {
+          objects(*uiThread, CTimeBase(kScale), places, MakeTransport(path)),
+          wizard(*uiThread, CTimeBase(kScale), objects.Services(), makePage) {
         current = &objects;
+        Session().SetTailNumber("N410KT");
+        wizard.show();
     }
-    ~CSimulatedLinkSuite() override {
+    ~SimPagesTest() override {
         objects.link.Close(); // before the units go
         current = nullptr;
     }
@@ -119,21 +109,112 @@ protected:
     // A simulated unit with hx410-sim's options on the next free COM link; its port becomes
     // the saved one. It lives as long as the test.
     CTestUnit& StartUnit(const std::vector<std::string>& options = {}) {
-        if (units != nullptr) {
-            testUnits.push_back(std::make_unique<CInProcessUnit>(*units, units->AddUnit(options)));
-        } else {
-            testUnits.push_back(std::make_unique<CProcessUnit>(places.portsDir, kScale, options));
-        }
-        EXPECT_TRUE(testUnits.back()->Ok());
+        testUnits.push_back(units != nullptr
+                                ? std::make_unique<CTestUnit>(*units, units->AddUnit(options))
+                                : std::make_unique<CTestUnit>(places.portsDir, kScale, options));
+        EXPECT_GT(testUnits.back()->ComNumber(), 0);
         Settings().Set("ComPort", testUnits.back()->ComNumber());
         return *testUnits.back();
     }
-
-    // Closes the link and forgets this test's handles on its units (units in process stay,
-    // unheard, on their COM numbers; a new one takes the next number).
+    // A unit without noise or warm-up, connected on the connection page with its RQ270.
+    CTestUnit& Connect(const std::vector<std::string>& options = {}) {
+        std::vector<std::string> all = {"--noise", "0", "--warmup", "0"};
+        all.insert(all.end(), options.begin(), options.end());
+        CTestUnit& unit = StartUnit(all);
+        wizard.GoToPage(kConnectionPage);
+        EXPECT_TRUE(WaitConnected());
+        return unit;
+    }
+    // On the connection page, connected, and the RQ270 has answered, as its buttons need.
+    bool WaitConnected() {
+        return RunEventsUntil([&] {
+            return wizard.CurrentPage() == kConnectionPage && Text("statusField") == "Connected" &&
+                   State().GetMagVersion().rfind("RQ270", 0) == 0 &&
+                   !State().GetMagSerialNumber().empty() && !wizard.Steps().IsRunning();
+        });
+    }
+    // Closes the link and forgets the units (in process they stay, unheard, on their COM
+    // numbers; a new one takes the next number).
     void StopUnits() {
         Link().Close();
         testUnits.clear();
+    }
+
+    // Presses `button` once it can be pressed and no step runs (a press during a step, such
+    // as a page's tick, is ignored by design).
+    void Click(QAbstractButton* button) {
+        ASSERT_TRUE(RunEventsUntil([&] {
+            return button->isVisible() && button->isEnabled() && !wizard.Steps().IsRunning();
+        })) << button->objectName().toStdString();
+        button->click();
+    }
+    void Click(const char* name) { Click(Find<QPushButton>(name)); }
+    // Presses a button that leads to `page`.
+    bool GoOnBy(const char* buttonName, int page) {
+        Click(buttonName);
+        return RunEventsUntil([&] { return wizard.CurrentPage() == page; });
+    }
+    // Goes to `page` and lets its activation end.
+    void GoTo(int page) {
+        wizard.GoToPage(page);
+        EXPECT_TRUE(StepsEnded(wizard));
+    }
+
+    // Runs `act` with every box answered with OK and lets the step end; the boxes shown.
+    std::vector<CBoxAnswerer::Box> BoxesOf(const std::function<void()>& act) {
+        const CBoxAnswerer answerer;
+        act();
+        EXPECT_TRUE(StepsEnded(wizard));
+        return answerer.Boxes();
+    }
+    // The calibration pages' Calibrate button and result field of a heading.
+    QPushButton* Button(const Cardinal& c) {
+        return Find<QPushButton>(QLatin1String(c.key) + QLatin1String("CalibrateButton"));
+    }
+    CColouredField* Result(const Cardinal& c) {
+        return Find<CColouredField>(QLatin1String(c.key) + QLatin1String("ResultField"));
+    }
+    // Turns the aircraft to `c` and waits until the page shows the heading's frame on the
+    // screen, and no other, and its button can be pressed.
+    void TurnTo(CTestUnit& unit, const Cardinal& c) {
+        ASSERT_EQ(unit.Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
+        ASSERT_TRUE(FramedOnScreen(*wizard.Page(wizard.CurrentPage()), c.index)) << c.name;
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
+    }
+    // Presses Next or Back and lets the step end.
+    void Next() {
+        wizard.PressNext();
+        EXPECT_TRUE(StepsEnded(wizard));
+    }
+    void Back() {
+        wizard.PressBack();
+        EXPECT_TRUE(StepsEnded(wizard));
+    }
+
+    // A widget of the current page, else of the whole wizard.
+    template <class Widget = QWidget> Widget* Find(const QString& name) {
+        const QWidget* page = wizard.Page(wizard.CurrentPage());
+        auto* widget = page != nullptr ? page->findChild<Widget*>(name) : nullptr;
+        widget = widget != nullptr ? widget : wizard.findChild<Widget*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+    template <class Widget = QWidget> Widget* Find(const char* name) {
+        return Find<Widget>(QLatin1String(name));
+    }
+    std::string Text(const char* fieldName) {
+        return Find<QLineEdit>(fieldName)->text().toStdString();
+    }
+    bool Shown(const char* name) { return Find(name)->isVisible(); }
+    bool Usable(const char* buttonName) {
+        auto* button = Find<QPushButton>(buttonName);
+        return button->isVisible() && button->isEnabled();
+    }
+    // The wizard buttons that can be pressed, as Back 1, Next 2, Finish 4.
+    int WizardButtons() {
+        return (Usable("backButton") ? IWizardFrame::kBack : 0) |
+               (Usable("nextButton") ? IWizardFrame::kNext : 0) |
+               (Usable("finishButton") ? IWizardFrame::kFinish : 0);
     }
 
     // This test's link and its record (static, for the conditions tests wait on).
@@ -152,8 +233,6 @@ protected:
     }
 
     inline static std::unique_ptr<CQtUiThread> uiThread;
-    const CTempDir ports;
-    const ComPortPlaces places;
 
 private:
     static ComPortPlaces MakePlaces(const CTempDir& root) {
@@ -172,13 +251,15 @@ private:
         return made;
     }
 
+    const CTempDir ports;
+    const ComPortPlaces places;
     CSimTransport* units = nullptr; // the link's transport, when the units are in process
     std::vector<std::unique_ptr<CTestUnit>> testUnits; // outlive the link's port
-
-protected:
-    CWizardObjects objects;
-
-private:
     inline static CWizardObjects* current = nullptr;
     CUnansweredBoxGuard unansweredBoxes;
+
+protected:
+    const CScratchDirectory directory; // the working folder of the run's files
+    CWizardObjects objects;
+    CInstallationWizard wizard;
 };

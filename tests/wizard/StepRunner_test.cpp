@@ -2,7 +2,6 @@
 // presses during it do nothing, and a cancelled step unwinds at once.
 #include "wizard/StepRunner.h"
 
-#include "WizardObjects.h"
 #include "WizardTestSupport.h"
 #include "wizard/BusyBox.h"
 #include "wizard/InstallationWizard.h"

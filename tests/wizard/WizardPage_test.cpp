@@ -1,14 +1,8 @@
 #include "wizard/WizardPage.h"
 
-#include "WizardObjects.h"
 #include "WizardTestSupport.h"
-#include "device/AhrsLink.h"
 #include "wizard/InstallationWizard.h"
 #include "wizard/QtUiThread.h"
-
-#include <QTimer>
-
-#include <memory>
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the wizard tests: the QApplication of the test program, pumping events until
-// a condition holds, answering message boxes, and the page pictures left as artifacts.
+// Helpers of the wizard tests: what a wizard works with, the QApplication, pumping events
+// until a condition holds, answering message boxes, and the pictures left as artifacts.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,23 +13,51 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
-#include <QWidget>
 
+#include "device/AhrsLink.h"
 #include "records/FileNames.h"
+#include "records/InstallationSession.h"
+#include "records/SettingsStore.h"
 #include "records/TempDir.h"
+#include "wizard/MountPositionList.h"
 #include "wizard/PageWidgets.h"
-
-#include <algorithm>
-#include <array>
+#include "wizard/WizardServices.h"
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+// What a wizard works with, made for one test: the link (on the given COM places and
+// transport, else on places without any port), settings on a file of its own, the mount
+// positions and an installation session.
+class CWizardObjects {
+public:
+    CWizardObjects(IUiThread& uiThread, CTimeBase timeBase,
+                   std::optional<ComPortPlaces> places = {},
+                   std::unique_ptr<ITransport> transport = nullptr)
+        : settings(configDirectory.Path() + "/appSettings.xml"),
+          link(uiThread, timeBase,
+               places.value_or(ComPortPlaces{configDirectory / "ports", configDirectory / "dev",
+                                             configDirectory / "sys"}),
+               std::move(transport)) {}
+
+    WizardServices Services() { return {link, settings, mountPositions, session}; }
+
+    const CTempDir configDirectory;
+    CSettingsStore settings;
+    const CMountPositionList mountPositions;
+    CInstallationSession session;
+    CAhrsLink link; // last: its listener ends before anything else goes
+};
 
 // One QApplication for the whole test program (offscreen), made before the first test.
 class CQtTestEnvironment : public ::testing::Environment {
@@ -63,10 +91,32 @@ inline bool RunEventsUntil(const std::function<bool()>& done, int realMs = 20000
     return true;
 }
 
-// Processes events until the wizard's running step (a press, a tick, a page change) and
-// what it asked for have ended.
+// Processes events for `programMs` of the program's time, calling `watch` between them.
+inline bool RunEventsFor(
+    CTimeBase timeBase, double programMs, const std::function<void()>& watch = [] {}) {
+    const double until = timeBase.NowMs() + programMs;
+    return RunEventsUntil([&] {
+        watch();
+        return timeBase.NowMs() >= until;
+    });
+}
+
+// Processes events until the wizard's running step and what it asked for have ended.
 template <class Wizard> bool StepsEnded(Wizard& wizard) {
     return RunEventsUntil([&] { return !wizard.Steps().IsRunning(); });
+}
+
+// The standard output of a shell command, empty when it cannot run.
+inline std::string CommandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return out;
 }
 
 // Answers every task-modal message box that appears while it lives, with `answer`, and
@@ -78,7 +128,7 @@ public:
         std::string text;
     };
 
-    explicit CBoxAnswerer(QMessageBox::StandardButton answer) {
+    explicit CBoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) {
         QObject::connect(&poll, &QTimer::timeout, [this, answer] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr || !box->isVisible()) {
@@ -94,10 +144,9 @@ public:
     }
 
     const std::vector<Box>& Boxes() const { return boxes; }
-    // How many boxes had this caption.
     std::size_t Count(const std::string& caption) const {
-        return static_cast<std::size_t>(std::count_if(
-            boxes.begin(), boxes.end(), [&](const Box& box) { return box.caption == caption; }));
+        return std::count_if(boxes.begin(), boxes.end(),
+                             [&](const Box& box) { return box.caption == caption; });
     }
 
 private:
@@ -105,14 +154,31 @@ private:
     std::vector<Box> boxes;
 };
 
-// The text of the busy box on the screen, empty when none is.
-inline std::string BusyText() {
+// Exactly one box was shown, with this caption and a text that holds `text`.
+inline ::testing::AssertionResult OneBox(const std::vector<CBoxAnswerer::Box>& boxes,
+                                         const std::string& caption, const std::string& text = {}) {
+    if (boxes.size() == 1 && boxes[0].caption == caption &&
+        boxes[0].text.find(text) != std::string::npos) {
+        return ::testing::AssertionSuccess();
+    }
+    auto failure = ::testing::AssertionFailure() << "not one box \"" << caption << "\":";
+    for (const CBoxAnswerer::Box& box : boxes) {
+        failure << " [" << box.caption << ": " << box.text << "]";
+    }
+    return failure;
+}
+
+// The busy box on the screen, if one is, and its text.
+inline QWidget* BusyWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == QLatin1String("busyBox") && widget->isVisible()) {
-            return widget->accessibleName().toStdString();
+            return widget;
         }
     }
-    return std::string();
+    return nullptr;
+}
+inline std::string BusyText() {
+    return BusyWindow() != nullptr ? BusyWindow()->accessibleName().toStdString() : std::string();
 }
 
 // Every busy-box text seen on the screen while it lives, in order, each once in a row.
@@ -134,40 +200,32 @@ private:
     std::vector<std::string> texts;
 };
 
-// Ends, as a failure, a message box that nobody answers, instead of letting the test hang
-// in it until the test runner's time-out: a link lost on a badly loaded machine (the silence
-// time is a fraction of a second of real time at the tests' pace) shows one in the middle of
-// a step. Answerers click within milliseconds of a box's showing, so a box counts as
-// unanswered only once it has been open for as long as the tests' own bound on any step.
+// Ends, as a failure, a message box nobody answers instead of letting the test hang in it:
+// a link lost on a badly loaded machine shows one in the middle of a step. Answerers click
+// within milliseconds, so a box counts as unanswered only after the tests' bound on a step.
 class CUnansweredBoxGuard {
 public:
-    static constexpr qint64 kPatienceMs = 20000;
-
     CUnansweredBoxGuard() {
-        QObject::connect(&poll, &QTimer::timeout, [this] { Look(); });
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) {
+                return;
+            }
+            if (box != seen) {
+                seen = box;
+                openFor.start();
+            } else if (openFor.elapsed() >= 20000) {
+                ADD_FAILURE() << "A message box nobody answered: \""
+                              << box->windowTitle().toStdString()
+                              << "\": " << box->text().toStdString();
+                box->done(QMessageBox::Cancel);
+                seen = nullptr;
+            }
+        });
         poll.start(100);
     }
 
 private:
-    void Look() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
-            return;
-        }
-        if (box != seen) {
-            seen = box;
-            openFor.start();
-            return;
-        }
-        if (openFor.elapsed() < kPatienceMs) {
-            return;
-        }
-        ADD_FAILURE() << "A message box nobody answered: \"" << box->windowTitle().toStdString()
-                      << "\": " << box->text().toStdString();
-        box->done(QMessageBox::Cancel);
-        seen = nullptr;
-    }
-
     QTimer poll;
     QPointer<QMessageBox> seen;
     QElapsedTimer openFor;
@@ -182,48 +240,44 @@ inline void SaveArtifact(QWidget& widget, const std::string& name) {
         << name;
 }
 
-// For each heading (by index), how many of the four edges of its frame the window system
-// shows in the frame colour, looked at in the middle of each edge. What is shown is read
-// back from the screen: grab() would paint the widgets afresh, and so hide a change that was
-// never repainted.
-inline std::array<int, 4> HeadingFrameEdges(const QWidget& page) {
-    std::array<int, 4> edges{};
-    for (int heading = 0; heading < 4; ++heading) {
-        const auto* frame = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
+// Waits until the page shows the frame of `heading` and no other: first as the page has it,
+// then on the screen, in the middle of each of the four edges of each frame. The screen is
+// read back: grab() would paint afresh, and so hide a change that was never repainted.
+inline bool FramedOnScreen(const QWidget& page, int heading) {
+    const auto* framed = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
+    if (framed == nullptr ||
+        !RunEventsUntil([framed] { return framed->property("frameShown").toBool(); })) {
+        return false;
+    }
+    const auto edgesShown = [&page](int index) {
+        const auto* frame = page.findChild<QWidget*>(HeadingObjectName(index, "Frame"));
         if (frame == nullptr || !frame->isVisible()) {
-            continue;
+            return 0;
         }
         const QPoint at = frame->mapTo(frame->window(), QPoint(0, 0));
         const QImage shown = frame->screen()
                                  ->grabWindow(frame->window()->winId(), at.x(), at.y(),
                                               frame->width(), frame->height())
                                  .toImage();
-        const qreal ratio = shown.devicePixelRatio();
         const QRect r(QPoint(0, 0), frame->size());
-        const QPoint middles[] = {{r.center().x(), r.top()},
-                                  {r.center().x(), r.bottom()},
-                                  {r.left(), r.center().y()},
-                                  {r.right(), r.center().y()}};
-        for (const QPoint& middle : middles) {
-            const QPoint pixel = (QPointF(middle) * ratio).toPoint();
-            edges[heading] += shown.valid(pixel) &&
-                              (shown.pixel(pixel) & 0xffffff) == (kHeadingFrameColour & 0xffffff);
+        int edges = 0;
+        for (const QPoint& middle :
+             {QPoint(r.center().x(), r.top()), QPoint(r.center().x(), r.bottom()),
+              QPoint(r.left(), r.center().y()), QPoint(r.right(), r.center().y())}) {
+            const QPoint pixel = (QPointF(middle) * shown.devicePixelRatio()).toPoint();
+            edges += shown.valid(pixel) &&
+                     (shown.pixel(pixel) & 0xffffff) == (kHeadingFrameColour & 0xffffff);
         }
-    }
-    return edges;
-}
-
-// Waits until the page shows the frame of `heading` and no other: first as the page has
-// it, then on the screen.
-inline bool FramedOnScreen(const QWidget& page, int heading) {
-    const auto* frame = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
-    if (frame == nullptr ||
-        !RunEventsUntil([frame] { return frame->property("frameShown").toBool(); })) {
-        return false;
-    }
-    std::array<int, 4> framed{};
-    framed[heading] = 4;
-    return RunEventsUntil([&] { return HeadingFrameEdges(page) == framed; });
+        return edges;
+    };
+    return RunEventsUntil([&] {
+        for (int index = 0; index < 4; ++index) {
+            if (edgesShown(index) != (index == heading ? 4 : 0)) {
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 // A fresh temporary directory made the current directory (where the identification file
