@@ -67,9 +67,10 @@ TEST_F(StoreCorrectionsTest, StoresOnlyWithBothBannersInTheirWaitsAndWritesNothi
          kPauseMs},
         {"cancelled before the start", 3000, "", Cancel::BeforeTheStart, StepOutcome::Cancelled,
          "1.50", 0},
-        {"cancelled in the erase's wait", 3000, "", Cancel::InTheErasesWait, StepOutcome::Cancelled,
+        // Slow banners: a cancel timer that fires late on a loaded machine stays in its wait.
+        {"cancelled in the erase's wait", 6000, "", Cancel::InTheErasesWait, StepOutcome::Cancelled,
          "0.00", 0},
-        {"context destroyed in the store's wait", 3000, "", Cancel::DestroyInTheStoresWait,
+        {"context destroyed in the store's wait", 6000, "", Cancel::DestroyInTheStoresWait,
          StepOutcome::Cancelled, "2.50", 0},
     };
     for (const Case& c : cases) {
@@ -89,7 +90,7 @@ TEST_F(StoreCorrectionsTest, StoresOnlyWithBothBannersInTheirWaitsAndWritesNothi
         } else if (c.cancel == Cancel::InTheErasesWait) {
             QTimer::singleShot(RealPause(timeBase, 2500), [&] { context->Cancel(); });
         } else if (c.cancel == Cancel::DestroyInTheStoresWait) {
-            QTimer::singleShot(RealPause(timeBase, 7500), [&] { context.reset(); });
+            QTimer::singleShot(RealPause(timeBase, 9000), [&] { context.reset(); });
         }
         const double startMs = timeBase.NowMs();
         EXPECT_EQ(Finish(EraseAndStoreMcc(*context)), c.outcome);

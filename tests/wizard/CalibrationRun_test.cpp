@@ -37,10 +37,7 @@ protected:
         for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
             const int heading = CCompassSwing::LineHeading(line);
             ASSERT_EQ(sim.Command("heading " + std::to_string(heading)).rfind("ok heading", 0), 0u);
-            const double output = std::stod(sim.Value("OutputHeading"));
-            ASSERT_TRUE(RunEventsUntil([&] {
-                return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) < 0.05;
-            })) << heading;
+            ASSERT_TRUE(Settled(sim)) << heading;
             Click(record);
             ASSERT_TRUE(StepsEnded(wizard));
             const std::optional<double> deviation =

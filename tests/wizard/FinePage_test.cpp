@@ -67,7 +67,9 @@ protected:
     }
     void Measure(const Cardinal& c) {
         TurnTo(*sim, c);
-        ASSERT_TRUE(Press(c).empty()) << c.name;
+        ASSERT_TRUE(Settled(*sim)) << c.name;
+        const std::vector<CBoxAnswerer::Box> boxes = Press(c);
+        ASSERT_TRUE(boxes.empty()) << c.name << ": " << boxes.front().caption;
         EXPECT_TRUE(Result(c)->text() == "OK" && Result(c)->IsValid()) << c.name;
     }
     void MeasureAll() {

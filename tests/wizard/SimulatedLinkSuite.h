@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 
@@ -180,6 +181,17 @@ protected:
         ASSERT_EQ(unit.Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
         ASSERT_TRUE(FramedOnScreen(*wizard.Page(wizard.CurrentPage()), c.index)) << c.name;
         ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
+    }
+    // Whether the unit's average heading comes to what the simulated unit outputs now, within
+    // `degrees` (its filter has settled after a turn or a change of corrections), and the
+    // page has taken it: two page ticks have passed since.
+    bool Settled(CTestUnit& unit, double degrees = 0.05) {
+        const double output = std::stod(unit.Value("OutputHeading"));
+        return RunEventsUntil([&] {
+                   return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) <
+                          degrees;
+               }) &&
+               RunEventsFor(CTimeBase(kScale), 2 * CWizardPage::kPageTickMs);
     }
     // Presses Next or Back and lets the step end.
     void Next() {

@@ -66,9 +66,7 @@ protected:
     double RecordAt(CTestUnit& sim, double heading) {
         EXPECT_TRUE(Ok(sim.Command("heading " + std::to_string(heading))));
         const double output = std::stod(sim.Value("OutputHeading"));
-        EXPECT_TRUE(RunEventsUntil([&] {
-            return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) < 0.2;
-        }));
+        EXPECT_TRUE(Settled(sim, 0.2));
         Click("recordHeadingButton");
         EXPECT_TRUE(StepsEnded(wizard));
         return output;
