@@ -5,7 +5,6 @@
 #include "procedure/ProcedureFixture.h"
 #include "records/InstallationSession.h"
 
-#include <sstream>
 #include <string>
 
 namespace {
@@ -13,19 +12,7 @@ namespace {
 constexpr int kNoMount = CInstallationSession::kNoMount;
 constexpr double kBoundMs = 30000;
 
-class MountChangeTest : public CProcedureFixture {
-protected:
-    // One value of the unit's "state" listing.
-    std::string UnitState(const std::string& name) {
-        std::istringstream lines(unit->Command("state"));
-        for (std::string line; std::getline(lines, line);) {
-            if (line.starts_with(name + "=")) {
-                return line.substr(name.size() + 1);
-            }
-        }
-        return "";
-    }
-};
+class MountChangeTest : public CProcedureFixture {};
 
 TEST_F(MountChangeTest, TheUnitIsAwaitedThroughItsSilenceThenItsMagnetometerOnPageF) {
     struct Case {

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 
 class CProcedureFixture : public ::testing::Test {
@@ -96,6 +97,17 @@ protected:
             result.reset();
         }
         return result;
+    }
+
+    // One value of the unit's "state" listing.
+    std::string UnitState(const std::string& name) {
+        std::istringstream lines(unit->Command("state"));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.starts_with(name + "=")) {
+                return line.substr(name.size() + 1);
+            }
+        }
+        return "";
     }
 
     SimUnitConfig config;

@@ -6,7 +6,6 @@
 #include "procedure/StoreCorrections.h"
 
 #include <cmath>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -17,17 +16,6 @@ constexpr double kAckBoundMs = CAhrsLink::kMccAckTimeoutMs;
 
 class StoreCorrectionsTest : public CProcedureFixture {
 protected:
-    // One value of the unit's "state" listing.
-    std::string UnitState(const std::string& name) {
-        std::istringstream lines(unit->Command("state"));
-        for (std::string line; std::getline(lines, line);) {
-            if (line.starts_with(name + "=")) {
-                return line.substr(name.size() + 1);
-            }
-        }
-        return "";
-    }
-
     // Sets the east correction and waits for its echo.
     void SetEast(double value) {
         ASSERT_TRUE(link->SendMcc(kEast, value));
