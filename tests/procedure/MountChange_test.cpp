@@ -69,6 +69,7 @@ TEST_F(MountChangeTest, ACancelBeforeTheSendSendsNothingAndOneAfterItStillPutsTh
         watch.start(1);
         const double settleMs = c.cancel == Cancel::WhileSettling ? 10 * kRunBoundMs : 500;
         EXPECT_EQ(Finish(SendMount(*context, session, 11, settleMs)), c.outcome);
+        EXPECT_EQ(context->IsCancelled(), c.cancel != Cancel::Never) << "the cancel came";
         EXPECT_EQ(session.SelectedMount(), c.selected);
         EXPECT_TRUE(RunUntil(
             [&] { return UnitState("Mount") == c.mount && UnitState("StoredMount") == c.mount; }));

@@ -40,7 +40,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(
             CMagMeasurementFile(kMagSerial).Write(kFreeField.x, kFreeField.y, kFreeField.z));
-        sim = &Connect();
+        sim = &Connect({"--noise", "3"}); // the sensor's own noise, in counts
         GoTo(kCoarsePage);
         ASSERT_EQ(wizard.CurrentPage(), kCoarsePage);
     }
@@ -228,8 +228,10 @@ TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
             EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
         });
         EXPECT_EQ(sim->Value("MfcX"), confirmed ? "0" : "55");
+        EXPECT_TRUE(confirmed || OneBox(boxes, "Error clearing corrections"));
+        EXPECT_TRUE(!confirmed || boxes.empty());
         if (!confirmed) {
-            ASSERT_TRUE(OneBox(boxes, "Error clearing corrections"));
+            ASSERT_EQ(boxes.size(), 1u);
             EXPECT_EQ(boxes[0].text.find("Calibrate"), std::string::npos);
             EXPECT_EQ(Session().PeekPendingPage(), -1);
         }

@@ -200,9 +200,7 @@ TEST_F(FinePageTest, LatitudeAndVariationAreCheckedBeforeAnythingIsSent) {
         Find<QLineEdit>("latitudeEdit")->setText(QString::fromLatin1(c.latitude));
         Find<QLineEdit>("variationEdit")->setText(QString::fromLatin1(c.variation));
         const auto boxes = Store();
-        if (c.caption != nullptr) {
-            EXPECT_TRUE(OneBox(boxes, c.caption));
-        }
+        EXPECT_TRUE(c.caption != nullptr ? OneBox(boxes, c.caption) : boxes.empty());
         EXPECT_EQ(wizard.CurrentPage(), c.caption != nullptr ? kFinePage : kFinishPage);
         EXPECT_EQ(sim->Value("Latitude"), c.caption != nullptr ? "45.00" : "47.25");
         EXPECT_EQ(sim->Value("MagneticVariation"), c.caption != nullptr ? "-3.50" : "2.50");
@@ -283,6 +281,7 @@ TEST_F(FinePageTest, ALinkLostWhileEnteringLeavesNothingRunningBehind) {
     EXPECT_TRUE(StepsEnded(wizard));
     EXPECT_TRUE(OneBox(answerer.Boxes(), kLostLink));
     ASSERT_EQ(sim->Command("power on"), "ok power on");
+    ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
     ASSERT_TRUE(RunEventsUntil([&] { return sim->Value("Page") == "F"; }));
     ASSERT_TRUE(RunEventsFor(CTimeBase(kScale), 3 * CWizardPage::kPageTickMs));
     EXPECT_EQ(sim->Value("Page"), "F");
@@ -297,7 +296,7 @@ TEST_F(FinePageTest, AZeroingLeftForTheFirstPressMeasuresNothing) {
     ASSERT_EQ(sim->Command("power on"), "ok power on");
     ASSERT_TRUE(RunEventsUntil([] { return Link().IsLinkAlive(); }));
     for (const char* shown : {"", "OK"}) {
-        Press(kWalk[0]);
+        EXPECT_TRUE(Press(kWalk[0]).empty()) << "press for \"" << shown << '"';
         EXPECT_EQ(Result(kWalk[0])->text(), shown);
     }
 }

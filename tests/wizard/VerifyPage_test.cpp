@@ -100,10 +100,13 @@ TEST_F(SwingTest, AHeadingIsRecordedAtTheNearestLineOnlyWhenSteadyAndValid) {
     EXPECT_NEAR(Swing().DeviationAt(0).value_or(99), std::remainder(shown, 360.0), 0.2);
     EXPECT_TRUE(answerer.Boxes().empty());
 
+    const CCompassSwing recorded = Swing();
     shown = RecordAt(sim, 42.5);
     ASSERT_FALSE(CCompassSwing::NearestLine(shown).has_value()) << shown;
     EXPECT_TRUE(OneBox(answerer.Boxes(), "Heading not on a marked line"));
-    EXPECT_EQ(Swing().RecordedCount(), 2);
+    for (int line = 0; line < CCompassSwing::kLineCount; ++line) {
+        EXPECT_EQ(Swing().UnitHeadingAt(line), recorded.UnitHeadingAt(line)) << line;
+    }
     const struct {
         const char* fault;
         const char* back;
