@@ -55,7 +55,7 @@ void CCoarseRun::AbandonCollections() {
     }
 }
 
-CCoarseRun::Collection CCoarseRun::AddSample(int index, const CoarseSample& sample,
+CCoarseRun::Collection CCoarseRun::AddSample(int index, const MagReading& sample,
                                              CInstallationSession& session) {
     Heading& heading = headings[index];
     if (heading.samplesToGo <= 0) {

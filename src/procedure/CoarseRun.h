@@ -1,6 +1,7 @@
 #pragma once
 
 #include "procedure/CorrectionEchoes.h"
+#include "procedure/MagReading.h"
 #include "procedure/StepContext.h"
 #include "records/CalibrationMath.h"
 #include "records/CoarseCrossCheck.h"
@@ -12,15 +13,6 @@
 #include <cstdint>
 
 class CInstallationSession;
-
-// One sample of a coarse collection: the magnetometer's mean counts and level components,
-// and the unit's attitude, as the record held them at a tick.
-struct CoarseSample {
-    std::array<std::int16_t, 3> counts{};
-    std::array<std::int16_t, 2> level{};
-    double pitch = 0.0;
-    double roll = 0.0;
-};
 
 // The coarse calibration: with the unit's corrections zeroed, ten samples are collected at
 // each cardinal heading; from the four measurements and the magnetometer's free field the
@@ -66,7 +58,7 @@ public:
     void StartCollection(int heading);
     // Ends every collection that has not finished; nothing of it is kept.
     void AbandonCollections();
-    Collection AddSample(int heading, const CoarseSample& sample, CInstallationSession& session);
+    Collection AddSample(int heading, const MagReading& sample, CInstallationSession& session);
     int SamplesCollected(int heading) const;
     bool IsCollected(int heading) const { return headings[heading].collected; }
     bool AllCollected() const;

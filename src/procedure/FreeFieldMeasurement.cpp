@@ -1,24 +1,10 @@
 #include "procedure/FreeFieldMeasurement.h"
 
-#include "device/AhrsState.h"
 #include "records/CalibrationMath.h"
 #include "records/MagMeasurementFile.h"
 #include "records/SampleAgreement.h"
 
 #include <cerrno>
-
-CFreeFieldMeasurement::Reading CFreeFieldMeasurement::Read(const CAhrsState& state) {
-    Reading reading;
-    for (int axis = 0; axis < 3; ++axis) {
-        reading.count[axis] = static_cast<std::int16_t>(state.GetAvgCount(axis));
-    }
-    for (int index = 0; index < 2; ++index) {
-        reading.level[index] = static_cast<std::int16_t>(state.GetMagLevel(index));
-    }
-    reading.pitch = state.GetPitch();
-    reading.roll = state.GetRoll();
-    return reading;
-}
 
 void CFreeFieldMeasurement::Reset() {
     Abandon();
@@ -36,12 +22,12 @@ void CFreeFieldMeasurement::Abandon() {
     samples.Clear();
 }
 
-CFreeFieldMeasurement::Progress CFreeFieldMeasurement::Add(const Reading& reading) {
+CFreeFieldMeasurement::Progress CFreeFieldMeasurement::Add(const MagReading& reading) {
     if (samplesToGo <= 0) {
         return Progress::Idle;
     }
     --samplesToGo;
-    samples.Add(reading.count[0], reading.count[1], reading.count[2], reading.level[0],
+    samples.Add(reading.counts[0], reading.counts[1], reading.counts[2], reading.level[0],
                 reading.level[1], reading.pitch, reading.roll);
     if (samplesToGo > 0) {
         return Progress::Sampling;

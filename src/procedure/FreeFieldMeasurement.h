@@ -1,13 +1,12 @@
 #pragma once
 
+#include "procedure/MagReading.h"
 #include "records/MagSampleSet.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
-
-class CAhrsState;
 
 // The free-field measurement of the RQ270: a collection of kSamples readings of its counts,
 // whose means become the free-field values when the samples agree, and the measurement
@@ -16,14 +15,6 @@ class CAhrsState;
 class CFreeFieldMeasurement {
 public:
     static constexpr int kSamples = 10;
-
-    // What the unit shows now.
-    struct Reading {
-        std::array<std::int16_t, 3> count{}; // averaged X, Y, Z counts
-        std::array<std::int16_t, 2> level{}; // XL, YL
-        double pitch = 0.0;
-        double roll = 0.0;
-    };
 
     // Where a collection stands after a reading.
     enum class Progress {
@@ -40,15 +31,13 @@ public:
         int error = 0; // errno, 0 when the file was not written completely
     };
 
-    static Reading Read(const CAhrsState& state);
-
     // Forgets the values and any collection.
     void Reset();
     // Begins a collection; samples of an earlier one are dropped.
     void Start();
     // Ends a running collection without a result.
     void Abandon();
-    Progress Add(const Reading& reading);
+    Progress Add(const MagReading& reading);
     // The readings taken by the collection that runs or ended last.
     int Taken() const { return kSamples - samplesToGo; }
 

@@ -273,15 +273,7 @@ QCoro::Task<bool> CCoarseCalibrationPage::ZeroCorrections(QString then) {
 }
 
 void CCoarseCalibrationPage::ReadLiveValues() {
-    const CAhrsState& state = Link().State();
-    live.pitch = state.GetPitch();
-    live.roll = state.GetRoll();
-    for (int axis = 0; axis < 3; ++axis) {
-        live.counts[axis] = static_cast<std::int16_t>(state.GetAvgCount(axis));
-    }
-    for (int i = 0; i < 2; ++i) {
-        live.level[i] = static_cast<std::int16_t>(state.GetMagLevel(i));
-    }
+    live = MagReading::Of(Link().State());
 }
 
 void CCoarseCalibrationPage::ShowLiveValues() {

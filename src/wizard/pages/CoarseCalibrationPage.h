@@ -88,7 +88,7 @@ private:
     std::array<Cardinal, 4> cardinals;
 
     CCoarseRun run;
-    CoarseSample live;
+    MagReading live;
     double currentHeading = 0.0;
     CHeadingSteadiness steadiness;
     bool passedOnce = false; // classes 0 to 2: corrections zeroed once, on a pass

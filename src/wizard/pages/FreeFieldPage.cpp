@@ -134,7 +134,7 @@ CFreeFieldPage::Step CFreeFieldPage::OnSetActive() {
     Subscribe();
     Link().SelectOutputPage('C');
     Link().State().ClearCounters();
-    ShowReading(CFreeFieldMeasurement::Read(Link().State()));
+    ShowReading(MagReading::Of(Link().State()));
     executeButton->setEnabled(false);
     StartPageTimer();
     co_return;
@@ -193,7 +193,7 @@ CFreeFieldPage::Step CFreeFieldPage::OnTick() {
         executeButton->setEnabled(true);
     }
     Link().CheckOutputPage();
-    const Reading reading = CFreeFieldMeasurement::Read(Link().State());
+    const MagReading reading = MagReading::Of(Link().State());
     ShowReading(reading);
     TakeSample(reading);
     // The measurement is saved under the magnetometer's serial number, once it is known.
@@ -213,16 +213,16 @@ CFreeFieldPage::Step CFreeFieldPage::OnTick() {
     }
 }
 
-void CFreeFieldPage::ShowReading(const Reading& reading) {
+void CFreeFieldPage::ShowReading(const MagReading& reading) {
     for (std::size_t i = 0; i < 3; ++i) {
-        countFields[i]->setText(QString::number(reading.count[i]));
+        countFields[i]->setText(QString::number(reading.counts[i]));
     }
     for (std::size_t i = 0; i < 2; ++i) {
         countFields[3 + i]->setText(QString::number(reading.level[i]));
     }
 }
 
-void CFreeFieldPage::TakeSample(const Reading& reading) {
+void CFreeFieldPage::TakeSample(const MagReading& reading) {
     using Progress = CFreeFieldMeasurement::Progress;
     const Progress progress = measurement.Add(reading);
     if (progress == Progress::Idle) {

@@ -39,16 +39,14 @@ protected:
     Step OnTick() override;
 
 private:
-    using Reading = CFreeFieldMeasurement::Reading;
-
     void BuildControls();
     bool LoadMeasurement();
     Step OnExecute();
     // Ends a running collection without a result: the box goes, the samples are dropped.
     void AbandonCollection();
-    void TakeSample(const Reading& reading);
+    void TakeSample(const MagReading& reading);
     void ShowResult();
-    void ShowReading(const Reading& reading);
+    void ShowReading(const MagReading& reading);
     Step ReportSaveFailure(QString path, int error);
 
     CStatusPanel* statusPanel = nullptr;
