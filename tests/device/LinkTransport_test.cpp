@@ -15,7 +15,9 @@ constexpr int kPort = 7;
 
 class LinkTransport : public CLinkFixture {
 protected:
-    LinkTransport() {
+    // Five times real speed: half the silence time is still 500 ms of real time, which a
+    // loaded machine does not lose by accident.
+    LinkTransport() : CLinkFixture(5.0) {
         transport = UseTransport(std::make_unique<CMemoryTransport>(timeBase));
         LinkPort(kPort, "/dev/hx410-memory");
         portPath = (std::filesystem::path(places.portsDir) / "COM7").string();

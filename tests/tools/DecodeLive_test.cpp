@@ -67,7 +67,7 @@ TEST_F(DecodeLive, MonitorReportsTheLinkSendsItsTextsAndKeepsACaptureThatReplays
     ASSERT_TRUE(unit.Ok());
     LinkPort(9, unit.SlavePath());
     const std::string capture = dir / "support.cap";
-    // At a fifth of real time the 5000 ms silence is a second of real time, which neither
+    // At five times real speed the 5000 ms silence is a second of real time, which neither
     // process loses by accident on a loaded machine.
     const auto decoder = Decoder({"--port", "9", "--seconds", "20", "--time-scale", "5", "--send",
                                   "RESET ERRORS", "--send", "PAGE C", "--capture", capture});
