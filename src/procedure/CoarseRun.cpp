@@ -44,42 +44,36 @@ QCoro::Task<CorrectionEcho> CCoarseRun::ZeroCorrections(CStepContext& context,
 }
 
 void CCoarseRun::StartCollection(int heading) {
-    headings[heading].samples.Clear();
-    headings[heading].samplesToGo = kSamplesPerCollection;
+    headings[heading].collection.Start(kSamplesPerCollection);
 }
 
 void CCoarseRun::AbandonCollections() {
     for (Heading& heading : headings) {
-        heading.samplesToGo = 0;
-        heading.samples.Clear();
+        heading.collection.Abandon();
     }
 }
 
 CCoarseRun::Collection CCoarseRun::AddSample(int index, const MagReading& sample,
                                              CInstallationSession& session) {
     Heading& heading = headings[index];
-    if (heading.samplesToGo <= 0) {
-        return Collection::Idle;
+    const CMagCollection::Added added = heading.collection.Add(sample);
+    if (added != CMagCollection::Added::Last) {
+        return added == CMagCollection::Added::Idle ? Collection::Idle : Collection::Collecting;
     }
-    --heading.samplesToGo;
-    heading.samples.Add(sample.counts[0], sample.counts[1], sample.counts[2], sample.level[0],
-                        sample.level[1], sample.pitch, sample.roll);
-    if (heading.samplesToGo > 0) {
-        return Collection::Collecting;
-    }
-    if (!CountsAndAttitudeAgree(heading.samples)) {
+    const CMagSampleSet& samples = heading.collection.Samples();
+    if (!CountsAndAttitudeAgree(samples)) {
         // A sample apart from the others is not the aircraft: nothing of it is recorded.
-        heading.samples.Clear();
+        heading.collection.Drop();
         return Collection::Unsteady;
     }
-    heading.measurement = MeasureHeading(heading.samples);
-    session.SetCoarseHeading(index, heading.measurement, MeanLevelOfSamples(heading.samples));
+    heading.measurement = MeasureHeading(samples);
+    session.SetCoarseHeading(index, heading.measurement, MeanLevelOfSamples(samples));
     heading.collected = true;
     return Collection::Measured;
 }
 
 int CCoarseRun::SamplesCollected(int heading) const {
-    return static_cast<int>(headings[heading].samples.Size());
+    return static_cast<int>(headings[heading].collection.Samples().Size());
 }
 
 bool CCoarseRun::AllCollected() const {

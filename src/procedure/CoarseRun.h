@@ -1,6 +1,7 @@
 #pragma once
 
 #include "procedure/CorrectionEchoes.h"
+#include "procedure/MagCollection.h"
 #include "procedure/MagReading.h"
 #include "procedure/StepContext.h"
 #include "records/CalibrationMath.h"
@@ -75,8 +76,7 @@ public:
 
 private:
     struct Heading {
-        CMagSampleSet samples;
-        int samplesToGo = 0;
+        CMagCollection collection;
         HeadingMeasurement measurement;
         bool collected = false;
     };

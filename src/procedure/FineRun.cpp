@@ -14,12 +14,6 @@ namespace {
 
 constexpr std::array<int, 4> kIndexOrder{kHeadingNorth, kHeadingSouth, kHeadingEast, kHeadingWest};
 
-// A pause of the step `token` belongs to, which needs no context: after a cancel it may be
-// gone, so the steps look at the token after every pause and touch nothing more.
-QCoro::Task<void> Rest(const CStepToken& token, const CTimeBase& clock, double programMs) {
-    return token.Pause(RealPause(clock, programMs));
-}
-
 } // namespace
 
 void CFineRun::KeepEarlierCorrections(CAhrsLink& link, CInstallationSession& session) {

@@ -13,31 +13,24 @@ void CFreeFieldMeasurement::Reset() {
 }
 
 void CFreeFieldMeasurement::Start() {
-    samples.Clear();
-    samplesToGo = kSamples;
+    collection.Start(kSamples);
 }
 
 void CFreeFieldMeasurement::Abandon() {
-    samplesToGo = 0;
-    samples.Clear();
+    collection.Abandon();
 }
 
 CFreeFieldMeasurement::Progress CFreeFieldMeasurement::Add(const MagReading& reading) {
-    if (samplesToGo <= 0) {
-        return Progress::Idle;
+    const CMagCollection::Added added = collection.Add(reading);
+    if (added != CMagCollection::Added::Last) {
+        return added == CMagCollection::Added::Idle ? Progress::Idle : Progress::Sampling;
     }
-    --samplesToGo;
-    samples.Add(reading.counts[0], reading.counts[1], reading.counts[2], reading.level[0],
-                reading.level[1], reading.pitch, reading.roll);
-    if (samplesToGo > 0) {
-        return Progress::Sampling;
-    }
-    if (!CountsAgree(samples)) {
+    if (!CountsAgree(collection.Samples())) {
         // A sample apart from the others is not the field.
-        samples.Clear();
+        collection.Drop();
         return Progress::Unsteady;
     }
-    const FreeFieldValues means = ComputeFreeField(samples);
+    const FreeFieldValues means = ComputeFreeField(collection.Samples());
     values = {means.x, means.y, means.z};
     hasValues = true;
     return Progress::Measured;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "procedure/MagCollection.h"
 #include "procedure/MagReading.h"
-#include "records/MagSampleSet.h"
 
 #include <array>
 #include <cstdint>
@@ -39,7 +39,7 @@ public:
     void Abandon();
     Progress Add(const MagReading& reading);
     // The readings taken by the collection that runs or ended last.
-    int Taken() const { return kSamples - samplesToGo; }
+    int Taken() const { return kSamples - collection.ToGo(); }
 
     // Whether there are values, from a collection or from the file.
     bool HasValues() const { return hasValues; }
@@ -53,6 +53,5 @@ public:
 private:
     std::array<std::int16_t, 3> values{};
     bool hasValues = false;
-    int samplesToGo = 0;
-    CMagSampleSet samples;
+    CMagCollection collection;
 };

@@ -53,10 +53,10 @@ QCoro::Task<StepOutcome> SendMount(CStepContext& context, CInstallationSession& 
     const CTimeBase clock = context.TimeBase();
     link.SendMount(mount);
     session.SetSelectedMount(CInstallationSession::kNoMount);
-    co_await token.Pause(RealPause(clock, kMountCommandGapMs));
+    co_await Rest(token, clock, kMountCommandGapMs);
     link.ResetErrors();
-    co_await token.Pause(RealPause(clock, kMountCommandGapMs));
+    co_await Rest(token, clock, kMountCommandGapMs);
     link.ResetImu();
-    co_await token.Pause(RealPause(clock, kMountCommandGapMs));
+    co_await Rest(token, clock, kMountCommandGapMs);
     co_return StepOutcome::Done;
 }

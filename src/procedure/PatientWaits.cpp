@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kConditionPoll(2);
 
 QCoro::Task<StepOutcome> PausePatiently(CStepContext& context, double programMs) {
     const CStepToken token = context.Token();
-    co_await token.Pause(RealPause(context.TimeBase(), programMs));
+    co_await Rest(token, context.TimeBase(), programMs);
     co_return token.IsCancelled() ? StepOutcome::Cancelled : StepOutcome::Done;
 }
 

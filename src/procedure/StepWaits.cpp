@@ -32,7 +32,7 @@ std::chrono::milliseconds RealPause(const CTimeBase& clock, double programMs) {
 
 QCoro::Task<StepOutcome> Delay(CStepContext& context, double programMs) {
     const CStepToken token = context.Token();
-    co_await token.Pause(RealPause(context.TimeBase(), programMs));
+    co_await Rest(token, context.TimeBase(), programMs);
     if (token.IsCancelled()) {
         co_return StepOutcome::Cancelled; // the context may be gone
     }
@@ -64,4 +64,8 @@ QCoro::Task<StepOutcome> PollUntil(CStepContext& context, std::function<bool()> 
             co_return StepOutcome::TimedOut;
         }
     }
+}
+
+QCoro::Task<void> Rest(const CStepToken& token, const CTimeBase& clock, double programMs) {
+    return token.Pause(RealPause(clock, programMs));
 }

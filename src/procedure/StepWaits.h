@@ -32,3 +32,7 @@ QCoro::Task<StepOutcome> PollUntil(CStepContext& context, std::function<bool()> 
 double SanePollMs(double programMs);
 double SaneBoundMs(double programMs);
 std::chrono::milliseconds RealPause(const CTimeBase& clock, double programMs);
+
+// Pauses `programMs` on `clock` for the step `token` belongs to; a cancel ends it at once.
+// It needs no context, which a cancel may take away: the caller looks at the token after.
+QCoro::Task<void> Rest(const CStepToken& token, const CTimeBase& clock, double programMs);

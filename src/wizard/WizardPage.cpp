@@ -166,7 +166,7 @@ QCoro::Task<bool> CWizardPage::WaitUntil(std::function<bool()> done, double prog
 }
 
 QCoro::Task<void> CWizardPage::Pause(double programMs) {
-    return Steps().Token().Pause(RealPause(TimeBase(), programMs));
+    return Rest(Steps().Token(), TimeBase(), programMs);
 }
 
 bool CWizardPage::IsStepRunning() const {
