@@ -1,29 +1,412 @@
-// The link on real pseudo-terminals: the listener thread and the port's lock, which the
-// in-memory transport does not have, and hx410-sim's adapter going away and coming back.
-#include "device/LinkFixture.h"
+// The link over an in-memory transport, then over real pseudo-terminals (the listener thread
+// and the port's lock) and with hx410-sim's adapter going away and coming back. Every
+// silence and pause runs on the test's time base.
+#include "device/AhrsLink.h"
+#include "device/PlainUiThread.h"
 #include "device/PtyPeer.h"
 #include "device/SerialPort.h"
 #include "device/SimPeer.h"
+#include "records/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <filesystem>
+#include <set>
 #include <thread>
 
 namespace {
 
-constexpr int kPort = 5;
+// A transport without a device: the test plays the unit and the reader thread. Deliver and
+// Fail run the receiver on the calling thread, as a serial port's listener does on its own.
+class CMemoryTransport : public ITransport {
+public:
+    explicit CMemoryTransport(CTimeBase timeBase) : timeBase(timeBase) {}
 
-class AhrsLink : public CLinkFixture {
+    int Open(const std::string& devicePath, ITransportReceiver& newReceiver) override {
+        std::lock_guard lock(mutex);
+        receiver = &newReceiver;
+        return OpenLocked(devicePath);
+    }
+    int Close() override {
+        {
+            std::lock_guard lock(mutex);
+            open = false;
+            receiver = nullptr;
+        }
+        closed.notify_all();
+        return 0;
+    }
+    int Write(std::string_view bytes) override {
+        std::lock_guard lock(mutex);
+        written.append(open ? bytes : "");
+        return open ? 0 : EBADF;
+    }
+    bool IsOpen() const override {
+        std::lock_guard lock(mutex);
+        return open;
+    }
+    int Probe(const std::string&) const override { return 0; }
+    // Close ends the pause at once; after HoldPausesUntilClose only Close ends it.
+    bool PauseReader(double programMs) override {
+        std::unique_lock lock(mutex);
+        ++pauses;
+        const auto closing = [this] { return receiver == nullptr; };
+        if (holdPauses) {
+            closed.wait(lock, closing);
+            return false;
+        }
+        return !timeBase.WaitFor(closed, lock, programMs, closing);
+    }
+    void HoldReads(double programMs) override { timeBase.Sleep(programMs); }
+    int Reopen(const std::string& devicePath) override {
+        std::lock_guard lock(mutex);
+        return OpenLocked(devicePath);
+    }
+
+    // The unit's side: bytes for the receiver, or a hang-up that closes the device.
+    void Deliver(std::string_view bytes) {
+        if (ITransportReceiver* target = Receiver(false)) {
+            target->OnReceived(bytes);
+        }
+    }
+    void Fail(int error) {
+        if (ITransportReceiver* target = Receiver(true)) {
+            target->OnFailed(error);
+        }
+    }
+    // A path that cannot be opened from now on (a pulled adapter).
+    void Refuse(const std::string& devicePath) {
+        std::lock_guard lock(mutex);
+        refused.insert(devicePath);
+    }
+    std::string TakeWritten() {
+        std::lock_guard lock(mutex);
+        return std::exchange(written, {});
+    }
+    std::vector<std::string> Opened() const {
+        std::lock_guard lock(mutex);
+        return opened;
+    }
+    int Pauses() const { return pauses.load(); }
+    std::atomic<bool> holdPauses{false};
+
+private:
+    ITransportReceiver* Receiver(bool closing) {
+        std::lock_guard lock(mutex);
+        ITransportReceiver* target = open ? receiver : nullptr;
+        open = open && !closing;
+        return target;
+    }
+    int OpenLocked(const std::string& devicePath) {
+        opened.push_back(devicePath);
+        open = refused.count(devicePath) == 0;
+        return open ? 0 : ENOENT;
+    }
+
+    CTimeBase timeBase;
+    mutable std::mutex mutex;
+    std::condition_variable closed;
+    std::atomic<int> pauses{0};
+    bool open = false;
+    ITransportReceiver* receiver = nullptr;
+    std::set<std::string> refused;
+    std::vector<std::string> opened;
+    std::string written;
+};
+
+// A page: the notification is handled on the UI thread, where it asks the link whether it
+// is alive, as the wizard's pages do.
+class CRecordingPage : public IMessageTarget {
+public:
+    struct Note {
+        int message;
+        bool alive;
+        bool operator==(const Note&) const = default;
+    };
+    CRecordingPage(CPlainUiThread& ui, CAhrsLink& link) : ui(ui), link(link) {}
+    void PostMessage(int message) override {
+        ui.Post([this, message] { received.push_back({message, link.IsLinkAlive()}); });
+    }
+    std::vector<Note> received; // UI thread only
+
+private:
+    CPlainUiThread& ui;
+    CAhrsLink& link;
+};
+
+constexpr int kMessage = 2024;
+constexpr CRecordingPage::Note kUp{kMessage, true};
+constexpr CRecordingPage::Note kLost{kMessage, false};
+
+// A link on a UI-thread loop run by the test, `scale` program milliseconds in each real
+// one; only the test's own COM links exist.
+class LinkTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(peer.Ok());
+    explicit LinkTest(double scale) : timeBase(scale), ui(timeBase) {
+        std::filesystem::create_directories(places.portsDir);
+        std::filesystem::create_directories(places.devRoot);
+    }
+    // Without a transport the link opens the serial port that the COM link names.
+    void MakeLink(std::unique_ptr<ITransport> transport = nullptr) {
+        link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
+        NewPage();
+    }
+    void NewPage() {
+        page = std::make_unique<CRecordingPage>(ui, *link);
+        link->Subscribe(page.get(), kMessage);
+    }
+    void LinkPort(int number, const std::string& device) {
+        std::filesystem::create_symlink(device, PortPath(number));
+    }
+    std::string PortPath(int number) const {
+        return places.portsDir + "/COM" + std::to_string(number);
+    }
+    // Within a minute of program time, more than any wait of the link.
+    bool RunUntil(const std::function<bool()>& done) { return ui.RunUntil(done, 60000); }
+    bool WaitForNotes(std::size_t count) {
+        return RunUntil([&] { return page->received.size() >= count; });
+    }
+
+    CTimeBase timeBase;
+    CPlainUiThread ui;
+    CTempDir dir;
+    ComPortPlaces places{dir / "ports", dir / "dev", dir / "sys"};
+    std::unique_ptr<CAhrsLink> link;
+    std::unique_ptr<CRecordingPage> page;
+};
+
+constexpr int kPort = 7;
+
+// Five times real speed: half the silence time is still 500 ms of real time, which a
+// loaded machine does not lose by accident.
+class MemoryLink : public LinkTest {
+protected:
+    MemoryLink() : LinkTest(5.0) {
+        auto owned = std::make_unique<CMemoryTransport>(timeBase);
+        transport = owned.get();
+        MakeLink(std::move(owned));
+        LinkPort(kPort, "/dev/hx410-memory");
+    }
+    void OpenAndBringUp() {
+        ASSERT_TRUE(link->Open(kPort));
+        transport->Deliver("\x1bMNT 9\x1b");
+        ASSERT_TRUE(WaitForNotes(page->received.size() + 1));
+    }
+
+    CMemoryTransport* transport = nullptr;
+    std::string portPath = PortPath(kPort);
+};
+
+TEST_F(MemoryLink, ComesUpOnARecognisedLineAndIsLostOnceAfterTheSilenceWithTheRecordReset) {
+    EXPECT_FALSE(link->Open(kPort + 1)); // no such port: the transport is not asked
+    EXPECT_EQ(link->LastOpenError(), ENOENT);
+    ASSERT_TRUE(link->Open(kPort));
+    EXPECT_EQ(transport->Opened(), (std::vector{portPath}));
+    transport->Deliver("\x1bnothing known here\x1b+3.5\x1b");
+    ui.RunFor(1000);
+    EXPECT_TRUE(page->received.empty());
+
+    transport->Deliver("\x1bMNT 9\x1b");
+    ASSERT_TRUE(WaitForNotes(1));
+    transport->Deliver("\x1b[2;1HROLL -1.25\x1b"); // more data while alive: no notification
+    EXPECT_EQ(link->State().GetRoll(), -1.25);
+    ui.RunFor(CAhrsPort::kSilenceMs / 2); // not lost inside the silence time
+    EXPECT_EQ(page->received, std::vector{kUp});
+    ui.RunFor(CAhrsPort::kSilenceMs);
+    EXPECT_EQ(page->received, (std::vector{kUp, kLost}));
+    EXPECT_EQ(link->State().GetMountPosition(), 0);
+    ui.RunFor(3 * CAhrsPort::kSilenceMs); // lost once only
+    EXPECT_EQ(page->received.size(), 2u);
+
+    transport->Deliver("\x1bMNT 10\x1b"); // and it comes back
+    ASSERT_TRUE(WaitForNotes(3));
+}
+
+TEST_F(MemoryLink, SuspendedParsingKeepsTheLinkAliveAndTheRecordUnchanged) {
+    link->SetParsingSuspended(true);
+    ASSERT_TRUE(link->Open(kPort));
+    for (int second = 0; second < 8; ++second) { // past the silence time
+        transport->Deliver("\x1bPITCH 7.00\x1bgarbage\x1b");
+        ui.RunFor(1000);
+    }
+    EXPECT_EQ(page->received, std::vector{kUp}); // any read counts while suspended
+    EXPECT_EQ(link->State().GetPitch(), 0.0);
+    link->SetParsingSuspended(false);
+    transport->Deliver("\x1bPITCH 7.00\x1b");
+    EXPECT_EQ(link->State().GetPitch(), 7.0);
+}
+
+TEST_F(MemoryLink, OpeningAgainForgetsTheOldLinkSoTheNewOneComesUpWithItsOwnNotification) {
+    LinkPort(kPort + 1, "/dev/hx410-other");
+    OpenAndBringUp();
+    EXPECT_FALSE(link->Open(kPort + 2)); // nothing there
+    EXPECT_FALSE(link->IsLinkAlive());
+    EXPECT_FALSE(link->IsPortOpen());
+    OpenAndBringUp();
+    ASSERT_TRUE(link->Open(kPort + 1)); // an open, live port replaced by another
+    EXPECT_FALSE(link->IsLinkAlive());
+    transport->Deliver("\x1bPITCH 3.00\x1b");
+    ASSERT_TRUE(WaitForNotes(3));
+    EXPECT_EQ(page->received, (std::vector{kUp, kUp, kUp}));
+    EXPECT_EQ(transport->Opened().back(), PortPath(kPort + 1));
+}
+
+TEST_F(MemoryLink, AFailedReadReopensThePortOnceAfterThePause) {
+    for (const bool adapterGone : {false, true}) {
+        SCOPED_TRACE(adapterGone ? "adapter gone" : "adapter replugged");
+        OpenAndBringUp();
+        const unsigned reopens = link->Port().ReopenCount();
+        if (adapterGone) {
+            transport->Refuse(portPath);
+        }
+        const double before = timeBase.NowMs();
+        transport->Fail(EIO);
+        EXPECT_GE(timeBase.NowMs() - before, CAhrsPort::kReopenPauseMs);
+        EXPECT_EQ(link->IsPortOpen(), !adapterGone);
+        for (int round = 0; round < 3; ++round) { // the unit goes on talking
+            transport->Deliver("\x1bMNT 9\x1b");
+            ui.RunFor(CAhrsPort::kSilenceMs / 2);
+        }
+        EXPECT_EQ(page->received.back(), adapterGone ? kLost : kUp);
+        EXPECT_EQ(link->Port().ReopenCount(), reopens + 1); // one attempt only
+        EXPECT_TRUE(link->Close());
+    }
+    EXPECT_EQ(page->received, (std::vector{kUp, kUp, kLost}));
+}
+
+// The reader fails on a thread of its own, as a serial port's listener does, and the port is
+// closed while the reader pauses before its reopen: the pause ends at once, nothing reopens.
+TEST_F(MemoryLink, ClosingDuringThePauseAfterAFailureEndsItWithoutAReopen) {
+    OpenAndBringUp();
+    transport->holdPauses = true;
+    std::thread reader([this] { transport->Fail(EIO); });
+    ASSERT_TRUE(RunUntil([&] { return transport->Pauses() == 1; }));
+    EXPECT_TRUE(link->Close());
+    reader.join();
+    EXPECT_EQ(link->Port().ReopenCount(), 0u);
+    EXPECT_EQ(transport->Opened().size(), 1u);
+}
+
+TEST_F(MemoryLink, EachCommandWritesItsExactBytesAndNonsenseOrAClosedPortNothing) {
+    const struct {
+        std::function<bool(CAhrsLink&)> command;
+        std::string bytes; // empty: refused
+    } cases[] = {
+        {[](CAhrsLink& l) { return l.SendMcc(2, -0.5); }, "MCC E -0.50\r"},
+        {[](CAhrsLink& l) { return l.SendMcc(3, -0.004); }, "MCC W 0.00\r"},
+        {[](CAhrsLink& l) { return l.SendMagFieldCorrection(0, -32768); }, "MFC X -32768\r"},
+        {[](CAhrsLink& l) { return l.SendMount(9); }, "MOUNT 9.0\r"},
+        {[](CAhrsLink& l) { return l.SelectOutputPage('E'); }, "PAGE E\r\r\r"},
+        {[](CAhrsLink& l) { return l.SendLatitude(-33.867); }, "LAT -33.87\r"},
+        {[](CAhrsLink& l) { return l.SendMagvar(-3); }, "MAGVAR -3.00\r"},
+        {[](CAhrsLink& l) { return l.ResetImu(); }, "RESET IMU\r"},
+        {[](CAhrsLink& l) { return l.ResetMagPower(); }, "RESET MAG POWER\r"},
+        {[](CAhrsLink& l) { return l.ResetErrors(); }, "RESET ERRORS\r"},
+        {[](CAhrsLink& l) { return l.SetA429Speed(true); }, "A429 H\r"},
+        {[](CAhrsLink& l) { return l.SetA429Speed(false); }, "A429 L\r"},
+        {[](CAhrsLink& l) { return l.SendMcc(4, 1.0); }, ""},
+        {[](CAhrsLink& l) { return l.SendMcc(-1, 1.0); }, ""},
+        {[](CAhrsLink& l) { return l.SendMcc(0, std::nan("")); }, ""},
+        {[](CAhrsLink& l) { return l.SendLatitude(INFINITY); }, ""},
+        {[](CAhrsLink& l) { return l.SendMagFieldCorrection(3, 1); }, ""},
+        {[](CAhrsLink& l) { return l.SelectOutputPage('\r'); }, ""},
+        {[](CAhrsLink& l) { return l.ToggleArincOutput(); }, ""}, // unknown after a reset
+    };
+    EXPECT_FALSE(link->ResetImu());
+    ASSERT_TRUE(link->Open(kPort));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(c.command(*link), !c.bytes.empty());
+        EXPECT_EQ(transport->TakeWritten(), c.bytes);
+    }
+    // ARINC output flips a known state and clears the counters.
+    CAhrsState& state = link->State();
+    for (const auto& [output, bytes] : {std::pair{0.49, "ARINC 1.0\r"},
+                                        {0.5, "ARINC 0.0\r"},
+                                        {-1.0, ""},
+                                        {1.5, ""},
+                                        {std::nan(""), ""}}) {
+        SCOPED_TRACE(output);
+        state.ClearCounters();
+        state.SetArincOutput(output);
+        state.SetStatusWord(0xCF);
+        EXPECT_EQ(link->ToggleArincOutput(), *bytes != '\0');
+        EXPECT_EQ(transport->TakeWritten(), bytes);
+        EXPECT_EQ(state.GetStatusCount(), *bytes != '\0' ? 0u : 1u);
+    }
+    // Page C is selected only when status lines outrun heading lines by more than two.
+    state.ClearCounters();
+    for (const char* expected : {"", "", "PAGE C\r\r\r", ""}) {
+        state.SetStatusWord(0xCF);
+        link->CheckOutputPage();
+        EXPECT_EQ(transport->TakeWritten(), expected);
+    }
+    for (int i = 0; i < 3; ++i) {
+        state.AddAvgHeadingSample(12); // more headings than status lines: negative
+    }
+    link->CheckOutputPage();
+    EXPECT_EQ(transport->TakeWritten(), "");
+    ASSERT_TRUE(link->Close());
+    EXPECT_FALSE(link->ResetImu());
+    EXPECT_EQ(transport->TakeWritten(), "");
+}
+
+// A page destroyed while subscribed leaves the list; one that outlives the link too. Pairs
+// are notified in order, Unsubscribe removes every equal pair, and subscriptions may change
+// on the UI thread while the reader brings the link up.
+TEST_F(MemoryLink, SubscriptionsKeepTheirOrderAndLeaveNoDanglingTarget) {
+    auto gone = std::make_unique<CRecordingPage>(ui, *link);
+    link->Subscribe(gone.get(), 1);
+    gone.reset();
+    CRecordingPage second(ui, *link);
+    for (int message : {2025, 2025, 7}) {
+        link->Subscribe(&second, message);
+    }
+    link->Subscribe(nullptr, 1);
+    link->NotifySubscribers(); // would post to freed memory
+    link->Unsubscribe(&second, 2025);
+    link->NotifySubscribers();
+    ui.RunPending();
+    EXPECT_EQ(second.received, (std::vector<CRecordingPage::Note>{
+                                   {2025, false}, {2025, false}, {7, false}, {7, false}}));
+
+    ASSERT_TRUE(link->Open(kPort));
+    std::thread reader([&] {
+        for (int i = 0; i < 200; ++i) {
+            transport->Deliver("\x1bMNT 1\x1b");
+        }
+    });
+    CRecordingPage extra(ui, *link);
+    for (int i = 0; i < 200; ++i) {
+        link->Subscribe(&extra, 3);
+        link->NotifySubscribers();
+        link->Unsubscribe(&extra, 3);
+        ui.RunPending();
+    }
+    reader.join();
+    link->Close();
+    ui.RunPending();
+    EXPECT_GE(extra.received.size(), 200u); // plus the link-up, if it came while subscribed
+    EXPECT_LE(extra.received.size(), 201u);
+    page.reset();
+    link.reset(); // `second` and `extra` are destroyed after the link's list
+}
+
+class PtyLink : public LinkTest {
+protected:
+    PtyLink() : LinkTest(20.0) {
+        MakeLink();
         LinkPort(kPort, peer.SlavePath());
     }
 
     CPtyPeer peer;
 };
 
-TEST_F(AhrsLink, ReopeningLeavesOneListenerAndAHeldPortIsBusy) {
+TEST_F(PtyLink, ReopeningLeavesOneListenerAndAHeldPortIsBusy) {
+    ASSERT_TRUE(peer.Ok());
     CSerialPort other;
     ASSERT_EQ(other.OpenDevice(peer.SlavePath()), 0);
     EXPECT_FALSE(link->Open(kPort));
@@ -43,15 +426,15 @@ TEST_F(AhrsLink, ReopeningLeavesOneListenerAndAHeldPortIsBusy) {
     ASSERT_TRUE(peer.Send("\x1b[2;1HROLL -1.25\x1b"));
     ASSERT_TRUE(RunUntil([&] { return link->State().GetRoll() == -1.25; }));
     ui.RunFor(500);
-    EXPECT_EQ(page->Received(), std::vector{kUp});
-    EXPECT_EQ(link->State().GetPitch(), 2.5);
+    EXPECT_EQ(page->received, std::vector{kUp});
     EXPECT_TRUE(link->ResetImu());
     EXPECT_EQ(peer.Receive(10, 5000), "RESET IMU\r");
 }
 
 // The listener only records its reads; once the port is closed or the link destroyed,
 // no silence expiry runs, however the reads and the close interleave.
-TEST_F(AhrsLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
+TEST_F(PtyLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
+    ASSERT_TRUE(peer.Ok());
     std::atomic<bool> done{false};
     std::thread unit([&] {
         while (!done.load()) {
@@ -65,7 +448,7 @@ TEST_F(AhrsLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
         link->Close();
     }
     ui.RunFor(2 * CAhrsPort::kSilenceMs);
-    EXPECT_EQ(page->Count(), 20u); // one link-up a round, never a loss
+    EXPECT_EQ(page->received, std::vector(20, kUp)); // one link-up a round, never a loss
 
     ASSERT_TRUE(link->Open(kPort));
     ASSERT_TRUE(RunUntil([&] { return link->IsLinkAlive(); }));
@@ -78,32 +461,27 @@ TEST_F(AhrsLink, NoSilenceExpiryRunsAfterCloseOrDestructionWhileTheUnitTalks) {
     EXPECT_EQ(ui.RunPending(), 0u);
 }
 
-// At a quarter of the pace of the other link tests: the 5000 ms silence time is a second
-// of real time, which neither process loses by accident on a loaded machine.
-class LinkWithSim : public CLinkFixture {
+// At five times real speed the 5000 ms silence time is a second of real time, which
+// neither process loses by accident on a loaded machine.
+class SimLink : public LinkTest {
 protected:
-    LinkWithSim() : CLinkFixture(5.0) {}
-    void TearDown() override {
-        link.reset();
-        sim.reset();
-    }
+    SimLink() : LinkTest(5.0) { MakeLink(); }
+    void TearDown() override { link.reset(); }
 
-    std::unique_ptr<CSimPeer> sim;
+    CSimPeer sim{HX410_SIM_PATH, places.portsDir, timeBase.Scale(), {"--warmup", "0"}};
 };
 
-TEST_F(LinkWithSim, UnplugClosesAndReopensThePortOnceAndDataFlowsAgain) {
-    sim = std::make_unique<CSimPeer>(HX410_SIM_PATH, places.portsDir, timeBase.Scale(),
-                                     std::vector<std::string>{"--warmup", "0"});
-    ASSERT_TRUE(sim->Ok());
-    ASSERT_TRUE(link->Open(static_cast<std::uint8_t>(sim->ComNumber())));
+TEST_F(SimLink, UnplugClosesAndReopensThePortOnceAndDataFlowsAgain) {
+    ASSERT_TRUE(sim.Ok());
+    ASSERT_TRUE(link->Open(static_cast<std::uint8_t>(sim.ComNumber())));
     ASSERT_TRUE(WaitForNotes(1));
-    EXPECT_FALSE(sim->Command("unplug").empty());
-    ASSERT_TRUE(RunUntil([&] { return link->Port().ReopenCount() == 1 && link->Port().IsOpen(); }));
+    EXPECT_FALSE(sim.Command("unplug").empty());
+    ASSERT_TRUE(RunUntil([&] { return link->Port().ReopenCount() == 1 && link->IsPortOpen(); }));
     ASSERT_TRUE(link->SelectOutputPage('C')); // commands reach the new port
-    EXPECT_FALSE(sim->Command("pitch 4.5").empty());
+    EXPECT_FALSE(sim.Command("pitch 4.5").empty());
     EXPECT_TRUE(RunUntil([&] { return std::fabs(link->State().GetPitch() - 4.5) < 0.3; }));
     EXPECT_EQ(link->Port().ReopenCount(), 1u);
-    EXPECT_EQ(page->Received(), std::vector{kUp}); // back within the silence time
+    EXPECT_EQ(page->received, std::vector{kUp}); // back within the silence time
 }
 
 } // namespace
