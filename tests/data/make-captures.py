@@ -172,12 +172,27 @@ def garbled():
     return out
 
 
+def broken_fields():
+    out = header(
+        "Fields broken by CR LF, tabs and runs of blanks inside the keyword and before the",
+        "value, as a slow line repaints them; only an escape ends a line, so the roll on the",
+        "pitch's line is never read. Decoded in one-byte pieces every blank ends a read.",
+    )
+    out += ESC + b"[2J" + at(3, 1, "PITCH   2.50") + at(3, 40, "ROLL\t-1.25")
+    out += at(5, 1, "  Mag\t\r\n   Avg  \r\n 42.5 \r\n")
+    out += at(5, 40, "Mag  \t Raw\r\n\r\n  41.0")
+    out += at(8, 1, "X  \t  AVG  1234") + at(10, 1, "MFC\r\nZ   -12")
+    out += at(11, 1, "MCC \t N\t1.25") + at(12, 1, "MNT 1\r\nROLL 2\r\n")
+    return out + ESC
+
+
 CAPTURES = {
     "page-c-live.cap": page_c_live,
     "page-f-identity.cap": page_f_identity,
     "page-e-sensors.cap": page_e_sensors,
     "mcc-store.cap": mcc_store,
     "garbled.cap": garbled,
+    "broken-fields.cap": broken_fields,
 }
 
 if __name__ == "__main__":

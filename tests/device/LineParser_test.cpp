@@ -24,26 +24,7 @@ struct Fixture {
     CLineParser parser{state};
 };
 
-// A line split across reads completes at the next escape; blanks shrink to one, also when
-// the blank is due at the end of a read. Only an escape ends a line; a NUL ends the read.
-TEST(LineAssembly, LinesAndBlanksCarryOverAndOnlyEscapeEndsALine) {
-    Fixture f;
-    EXPECT_TRUE(f.parser.ProcessChunk(kEsc + "[1;1HPITCH   2.50" + kEsc + "[2;1HROL"));
-    EXPECT_EQ(f.parser.Pending(), "[2;1HROL");
-    EXPECT_TRUE(f.parser.ProcessChunk("L -1.25" + kEsc));
-    EXPECT_DOUBLE_EQ(f.state.GetRoll(), -1.25);
-    EXPECT_FALSE(f.parser.ProcessChunk("  Mag\t\r\n"));
-    EXPECT_EQ(f.parser.Pending(), "Mag ");
-    EXPECT_FALSE(f.parser.ProcessChunk("   Avg"));
-    EXPECT_TRUE(f.parser.ProcessChunk("  \r\n 42.5 \r\n" + kEsc));
-    EXPECT_DOUBLE_EQ(f.state.GetAvgHeading(), 42.5);
-    EXPECT_TRUE(f.parser.ProcessChunk("PITCH 1\r\nROLL 2\r\n" + kEsc));
-    EXPECT_DOUBLE_EQ(f.state.GetPitch(), 1); // "PITCH 1 ROLL 2" reads 1
-    EXPECT_TRUE(f.parser.ProcessChunk(Line("PITCH 3") + std::string(1, '\0') + Line("ROLL 4")));
-    EXPECT_DOUBLE_EQ(f.state.GetPitch(), 3);
-    EXPECT_DOUBLE_EQ(f.state.GetRoll(), -1.25);
-}
-
+// Reads that split lines and blanks: every capture is also decoded in one-byte pieces.
 TEST(LineAssembly, OverlongUnterminatedLineIsDroppedAndParsingResumes) {
     Fixture f;
     const std::string junk(1000, 'x');
@@ -81,8 +62,8 @@ std::vector<std::string> Decode(const std::string& bytes) {
     return Lines(decoder.Out());
 }
 
-// The keyword clashes, the table's order, value reading and garbled values: each case
-// line of screen-lines.txt, read alone, changes exactly the fields it names.
+// The keyword clashes, the table's order, value reading, garbled values and the heading
+// filter: each case of screen-lines.txt, read alone, changes exactly the fields it names.
 TEST(Dispatch, EachLineChangesExactlyTheFieldsItsCaseNames) {
     const std::vector<std::string> freshLines = Decode("");
     const std::set<std::string> fresh(freshLines.begin(), freshLines.end());
