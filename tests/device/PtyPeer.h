@@ -1,7 +1,7 @@
 #pragma once
 
 // The far end of a pseudo-terminal: the test holds the master and the code under test opens
-// the slave path, as it would open a serial device.
+// the slave path, as it would open a serial device. Every wait is bounded in real time.
 
 #include <cerrno>
 #include <chrono>
@@ -25,11 +25,7 @@ public:
             ::tcsetattr(master, TCSANOW, &settings);
         }
     }
-    ~CPtyPeer() {
-        if (master >= 0) {
-            ::close(master);
-        }
-    }
+    ~CPtyPeer() { ::close(master); }
     CPtyPeer(const CPtyPeer&) = delete;
     CPtyPeer& operator=(const CPtyPeer&) = delete;
 
@@ -37,16 +33,14 @@ public:
     const std::string& SlavePath() const { return slavePath; }
     int Master() const { return master; }
 
-    // Writes all bytes; false when the far end takes none for five real seconds (nobody reads
-    // the port), so a writer never blocks for good.
+    // Writes all bytes; false when the far end takes none for five real seconds.
     bool Send(const std::string& bytes) {
         for (std::size_t done = 0; done < bytes.size();) {
             const ssize_t count = ::write(master, bytes.data() + done, bytes.size() - done);
-            pollfd entry{master, POLLOUT, 0};
             if (count > 0) {
                 done += static_cast<std::size_t>(count);
             } else if ((count < 0 && errno != EINTR && errno != EAGAIN) ||
-                       ::poll(&entry, 1, 5000) <= 0) {
+                       !Wait(POLLOUT, Clock::now() + std::chrono::seconds(5))) {
                 return false;
             }
         }
@@ -55,24 +49,26 @@ public:
 
     // Reads until `count` bytes have arrived or `realMs` real milliseconds have passed.
     std::string Receive(std::size_t count, int realMs) {
-        using Clock = std::chrono::steady_clock;
         const auto until = Clock::now() + std::chrono::milliseconds(realMs);
         std::string received;
-        while (received.size() < count) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
-            pollfd entry{master, POLLIN, 0};
-            char buffer[4096];
-            ssize_t got = 0;
-            if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) <= 0 ||
-                (got = ::read(master, buffer, sizeof buffer)) <= 0) {
-                break;
-            }
+        char buffer[4096];
+        ssize_t got = 0;
+        while (received.size() < count && Wait(POLLIN, until) &&
+               (got = ::read(master, buffer, sizeof buffer)) > 0) {
             received.append(buffer, static_cast<std::size_t>(got));
         }
         return received;
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    bool Wait(short events, Clock::time_point until) const {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        pollfd entry{master, events, 0};
+        return left.count() > 0 && ::poll(&entry, 1, static_cast<int>(left.count())) > 0;
+    }
+
     int master;
     std::string slavePath;
 };
