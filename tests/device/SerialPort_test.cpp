@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -149,61 +147,6 @@ TEST(SerialPort, WriteCompletesALargeLineAndTimesOutWhenNothingIsRead) {
     EXPECT_EQ(port.Write(flood.data(), flood.size(), &written, 2000), ETIMEDOUT);
     EXPECT_LT(written, flood.size());
     EXPECT_EQ(port.LastError(), ETIMEDOUT);
-}
-
-// Holds every read for kHoldMs after it, as the link's port does; keeps what came and when.
-struct CHoldingReceiver : ITransportReceiver {
-    static constexpr double kHoldMs = 200; // program time: 10 real milliseconds
-
-    explicit CHoldingReceiver(CSerialPort& port) : port(port) {}
-    void OnReceived(std::string_view bytes) override {
-        {
-            std::lock_guard lock(mutex);
-            readTimes.push_back(kTimeBase.NowMs());
-            text += bytes;
-        }
-        arrived.notify_all();
-        port.HoldReads(kHoldMs);
-    }
-    void OnFailed(int) override {}
-    bool WaitForText(std::size_t size) {
-        std::unique_lock lock(mutex);
-        return arrived.wait_for(lock, std::chrono::seconds(10),
-                                [&] { return text.size() >= size; });
-    }
-
-    CSerialPort& port;
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::vector<double> readTimes;
-    std::string text;
-};
-
-// Bytes that come within a hold and bytes that come after it: either way every read
-// starts no sooner than the hold after the one before, and no byte is lost or reordered.
-TEST(SerialPort, AHeldReadComesNoSoonerThanTheHoldAndLosesNothing) {
-    CPtyPeer peer;
-    ASSERT_TRUE(peer.Ok());
-    CSerialPort port(kTimeBase);
-    CHoldingReceiver receiver(port);
-    ASSERT_EQ(port.Open(peer.SlavePath(), receiver), 0);
-    const std::string sent = "abcdefgh";
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        if (i % 4 >= 2) {
-            kTimeBase.Sleep(2 * CHoldingReceiver::kHoldMs); // let the hold pass first
-        }
-        ASSERT_TRUE(peer.Send(sent.substr(i, 1)));
-        if (i % 2 == 1) {
-            ASSERT_TRUE(receiver.WaitForText(i + 1));
-        }
-    }
-    port.Close();
-    std::lock_guard lock(receiver.mutex);
-    EXPECT_EQ(receiver.text, sent);
-    for (std::size_t i = 1; i < receiver.readTimes.size(); ++i) {
-        EXPECT_GE(receiver.readTimes[i] - receiver.readTimes[i - 1], CHoldingReceiver::kHoldMs)
-            << "read " << i;
-    }
 }
 
 } // namespace
