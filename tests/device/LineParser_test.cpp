@@ -22,22 +22,6 @@ struct Fixture {
     CLineParser parser{state};
 };
 
-// Reads that split lines and blanks: every capture is also decoded in one-byte pieces.
-TEST(LineAssembly, OverlongUnterminatedLineIsDroppedAndParsingResumes) {
-    Fixture f;
-    const std::string junk(1000, 'x');
-    for (std::size_t fed = 0; fed < 3 * CLineParser::kMaxPending; fed += junk.size()) {
-        EXPECT_FALSE(f.parser.ProcessChunk(junk));
-        EXPECT_LE(f.parser.Pending().size(), CLineParser::kMaxPending);
-    }
-    // The dropped line's tail does not glue onto the next line.
-    EXPECT_TRUE(f.parser.ProcessChunk("PITCH 9" + kEsc + "PITCH 2" + kEsc));
-    EXPECT_DOUBLE_EQ(f.state.GetPitch(), 2);
-    const std::string text = "Av " + std::string(CLineParser::kMaxPending - 4, 'v');
-    EXPECT_TRUE(f.parser.ProcessChunk(kEsc + text + kEsc));
-    EXPECT_EQ(f.state.GetReportedAhrsVersion().size(), CLineParser::kMaxPending - 4);
-}
-
 // "\xHH" in the cases file stands for the byte HH.
 std::string Unescape(const std::string& text) {
     std::string bytes;

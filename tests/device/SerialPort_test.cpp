@@ -118,6 +118,10 @@ TEST(SerialPort, FailuresReturnTheSystemError) {
         EXPECT_EQ(port.LastError(), error) << path;
         EXPECT_FALSE(port.IsOpen()) << path;
     }
+    CPtyPeer peer;
+    CSerialPort holder(kTimeBase), second(kTimeBase);
+    ASSERT_EQ(holder.OpenDevice(peer.SlavePath(), false), 0);
+    EXPECT_EQ(second.OpenDevice(peer.SlavePath(), false), EBUSY) << "held by another port";
     CSerialPort closed(kTimeBase);
     EXPECT_EQ(closed.Write("RESET IMU\r", 10), EBADF);
     EXPECT_EQ(closed.SetLineSettings(38400, 8, CSerialPort::Parity::None, 1), EBADF);
