@@ -1,37 +1,27 @@
 #include "device/FixedPoint.h"
+#include "records/TempDir.h"
 
-#include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 TEST(FixedPointTest, RoundsLikePrintfAndNeverWritesMinusZero) {
-    const struct {
-        double value;
-        int decimals;
-        const char* text;
-    } cases[] = {
-        {-0.004, 2, "0.00"},
-        {-0.0, 2, "0.00"},
-        {-0.005, 2, "-0.01"}, // the double lies just below -0.005
-        {1.005, 2, "1.00"},   // and this one just below 1.005
-        {0.125, 2, "0.12"},   // an exact tie goes to the even digit
-        {-359.996, 2, "-360.00"},
-        {-1e-300, 2, "0.00"},
-        {-0.0000004, 6, "0.000000"},
-        {-0.0000005001, 6, "-0.000001"},
-        {-0.4, 0, "0"},
-        {-0.6, 0, "-1"},
-        {1e20, 2, "100000000000000000000.00"},
-        {std::numeric_limits<double>::infinity(), 2, "inf"},
-        {-std::numeric_limits<double>::infinity(), 2, "-inf"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FixedPoint(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
+    std::istringstream cases(ReadText(HX410_TEST_DATA_DIR "/fixed-point.txt"));
+    int count = 0;
+    for (std::string line; std::getline(cases, line);) {
+        std::istringstream fields(line);
+        std::string value, text;
+        int decimals = 0;
+        if (line[0] != '#' && fields >> value >> decimals >> text) {
+            EXPECT_EQ(FixedPoint(std::strtod(value.c_str(), nullptr), decimals), text) << line;
+            ++count;
+        }
     }
-    EXPECT_EQ(FixedPoint(std::nan(""), 2), "nan");
+    EXPECT_EQ(count, 15);
 
     // The largest double written out in full, with the most decimals taken.
     const std::string largest =
