@@ -1,5 +1,3 @@
-// The link over an in-memory transport, then over hx410-sim's pseudo-terminal with its
-// adapter going away and coming back. Every silence and pause runs on the test's time base.
 #include "device/AhrsLink.h"
 #include "device/PlainUiThread.h"
 #include "device/SimPeer.h"
@@ -15,8 +13,7 @@
 
 namespace {
 
-// A transport without a device: the test plays the unit and the reader thread. Deliver and
-// Fail run the receiver on the calling thread, as a serial port's listener does on its own.
+// A transport without a device: the test plays the unit and the reader thread.
 class CMemoryTransport : public ITransport {
 public:
     explicit CMemoryTransport(CTimeBase timeBase) : timeBase(timeBase) {}
@@ -108,8 +105,7 @@ private:
     std::string written;
 };
 
-// A page: the notification is handled on the UI thread, where it asks the link whether it
-// is alive, as the wizard's pages do.
+// Asks the link whether it is alive when a notification arrives, as the wizard's pages do.
 class CRecordingPage : public IMessageTarget {
 public:
     struct Note {
@@ -132,24 +128,13 @@ constexpr int kMessage = 2024;
 constexpr CRecordingPage::Note kUp{kMessage, true};
 constexpr CRecordingPage::Note kLost{kMessage, false};
 
-// A link on a UI-thread loop run by the test, `scale` program milliseconds in each real
-// one; only the test's own COM links exist.
 class LinkTest : public ::testing::Test {
 protected:
-    explicit LinkTest(double scale) : timeBase(scale), ui(timeBase) {
-        std::filesystem::create_directories(places.portsDir);
-    }
-    // Without a transport the link opens the serial port that the COM link names.
+    explicit LinkTest(double scale) : timeBase(scale), ui(timeBase) {}
     void MakeLink(std::unique_ptr<ITransport> transport = nullptr) {
         link = std::make_unique<CAhrsLink>(ui, timeBase, places, std::move(transport));
         page = std::make_unique<CRecordingPage>(ui, *link);
         link->Subscribe(page.get(), kMessage);
-    }
-    void LinkPort(int number, const std::string& device) {
-        std::filesystem::create_symlink(device, PortPath(number));
-    }
-    std::string PortPath(int number) const {
-        return places.portsDir + "/COM" + std::to_string(number);
     }
     // Within a minute of program time, more than any wait of the link.
     bool RunUntil(const std::function<bool()>& done) { return ui.RunUntil(done, 60000); }
@@ -167,15 +152,15 @@ protected:
 
 constexpr int kPort = 7;
 
-// Five times real speed: half the silence time is still 500 ms of real time, which a
-// loaded machine does not lose by accident.
+// Five times real speed: half the silence time is still 500 real milliseconds.
 class MemoryLink : public LinkTest {
 protected:
     MemoryLink() : LinkTest(5.0) {
+        std::filesystem::create_directories(places.portsDir);
         auto owned = std::make_unique<CMemoryTransport>(timeBase);
         transport = owned.get();
         MakeLink(std::move(owned));
-        LinkPort(kPort, "/dev/hx410-memory");
+        std::filesystem::create_symlink("/dev/hx410-memory", portPath);
     }
     void OpenAndBringUp() {
         ASSERT_TRUE(link->Open(kPort));
@@ -184,7 +169,7 @@ protected:
     }
 
     CMemoryTransport* transport = nullptr;
-    std::string portPath = PortPath(kPort);
+    std::string portPath = places.portsDir + "/COM" + std::to_string(kPort);
 };
 
 TEST_F(MemoryLink, ComesUpOnARecognisedLineAndIsLostOnceAfterTheSilenceWithTheRecordReset) {
@@ -258,8 +243,7 @@ TEST_F(MemoryLink, AFailedReadReopensThePortOnceAfterThePause) {
     EXPECT_EQ(page->received, (std::vector{kUp, kUp, kLost}));
 }
 
-// The reader fails on a thread of its own, as a serial port's listener does, and the port is
-// closed while the reader pauses before its reopen: the pause ends at once, nothing reopens.
+// A close during the reader's pause before its reopen ends the pause at once.
 TEST_F(MemoryLink, ClosingDuringThePauseAfterAFailureEndsItWithoutAReopen) {
     OpenAndBringUp();
     transport->holdPauses = true;
@@ -326,8 +310,7 @@ TEST_F(MemoryLink, EachCommandWritesItsExactBytesAndNonsenseOrAClosedPortNothing
     EXPECT_EQ(transport->TakeWritten(), "");
 }
 
-// A page destroyed while subscribed leaves the list; one that outlives the link too. Pairs
-// are notified in order, and Unsubscribe removes every equal pair.
+// Pages destroyed before or after the link leave no dangling target; order is kept.
 TEST_F(MemoryLink, SubscriptionsKeepTheirOrderAndLeaveNoDanglingTarget) {
     auto gone = std::make_unique<CRecordingPage>(ui, *link);
     link->Subscribe(gone.get(), 1);
@@ -348,8 +331,6 @@ TEST_F(MemoryLink, SubscriptionsKeepTheirOrderAndLeaveNoDanglingTarget) {
     link.reset(); // `second` is destroyed after the link's list
 }
 
-// At five times real speed the 5000 ms silence time is a second of real time, which
-// neither process loses by accident on a loaded machine.
 class SimLink : public LinkTest {
 protected:
     SimLink() : LinkTest(5.0) { MakeLink(); }

@@ -54,8 +54,6 @@ TEST_F(ComPortList, KernelDevicesTakeTheirDefaultNumbersAndALinkWins) {
     }
 }
 
-// Only ports that open are offered; refused permission is named with its remedy, and each
-// candidate keeps its state so that a held port can be named as busy.
 TEST_F(ComPortList, OnlyPortsThatOpenAreListedAndTheOthersSayWhy) {
     for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0"}) {
         Touch(dev / name);

@@ -7,8 +7,6 @@
 
 namespace {
 
-// Tasks run in post order before a due timer; a restart or a stop replaces a timer, also
-// from a task that runs before it is due; RunUntil keeps its bound while tasks keep coming.
 TEST(PlainUiThread, TasksBeforeDueTimersAndARestartOrStopReplacesATimer) {
     CPlainUiThread ui{CTimeBase(50.0)};
     std::string order;

@@ -20,7 +20,6 @@ termios SlaveSettings(const CPtyPeer& peer) {
     return settings;
 }
 
-// A peer whose line has output speed `speed` and the local modes `localModes` set.
 void SetLine(const CPtyPeer& peer, speed_t speed, tcflag_t localModes = 0) {
     termios settings = SlaveSettings(peer);
     settings.c_lflag |= localModes;
@@ -28,8 +27,6 @@ void SetLine(const CPtyPeer& peer, speed_t speed, tcflag_t localModes = 0) {
     ASSERT_EQ(::tcsetattr(peer.Master(), TCSANOW, &settings), 0);
 }
 
-// Open makes the line raw at 38400, framing set later applies and nonsense is refused;
-// close restores what the line had before.
 TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     CPtyPeer peer;
     ASSERT_TRUE(peer.Ok());
@@ -60,8 +57,7 @@ TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
 }
 
-// A pseudo-terminal has no transmit queue, so this port's driver reports the given queue
-// lengths, one per query (the last repeats), and notes the line speed at each query.
+// A pseudo-terminal has no transmit queue: this one is scripted, one length per query.
 class CQueuedPort : public CSerialPort {
 public:
     CQueuedPort(const CPtyPeer& peer, std::vector<int> queue, double scale)
@@ -81,9 +77,7 @@ private:
     std::vector<int> queue;
 };
 
-// Close lets the queued bytes go out at the port's speed before it restores the settings.
-// A queue that empties is waited for in real time, so a loaded machine never meets the
-// bound; one that never empties meets it fast.
+// Close drains at the port's speed, then restores; a queue that never empties meets the bound.
 TEST(SerialPort, CloseLetsQueuedBytesGoOutAtThePortSpeedWithinABound) {
     for (const bool empties : {true, false}) {
         SCOPED_TRACE(empties);
@@ -127,8 +121,6 @@ TEST(SerialPort, FailuresReturnTheSystemError) {
     EXPECT_EQ(closed.SetLineSettings(38400, 8, CSerialPort::Parity::None, 1), EBADF);
 }
 
-// A line larger than the device queue goes out whole while the far end reads; with nobody
-// reading, the write times out instead of hanging.
 TEST(SerialPort, WriteCompletesALargeLineAndTimesOutWhenNothingIsRead) {
     CPtyPeer peer;
     ASSERT_TRUE(peer.Ok());

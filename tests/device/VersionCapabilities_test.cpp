@@ -1,5 +1,3 @@
-// What each version class offers, as the connection, coarse and fine pages and the log
-// decide it today.
 #include "device/VersionCapabilities.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +14,6 @@ TEST(VersionCapabilities, EachClassOffersItsOwnSteps) {
         // class  known  speed  maint  free   coarse goOn   mount  loc    mfc
         {-1, false, false, false, false, true, false, false, false, false},
         {0, true, false, false, false, false, true, true, true, false},
-        {1, true, false, false, false, false, true, true, true, false},
         {2, true, false, true, false, false, false, true, false, false},
         {3, true, false, true, true, true, false, false, false, true},
         {6, true, true, true, true, true, false, false, false, true},
