@@ -92,10 +92,8 @@ TEST_F(ComPortList, OnlyPortsThatOpenAreListedAndTheOthersSayWhy) {
         SCOPED_TRACE(number);
         const ComPortCandidate& candidate = candidates[number - 2];
         EXPECT_EQ(candidate.number, number);
-        EXPECT_EQ(candidate.path, ports / ("COM" + std::to_string(number)));
         EXPECT_EQ(candidate.device, expected[number - 2].device);
         EXPECT_EQ(candidate.status, expected[number - 2].status);
-        EXPECT_EQ(candidate.Busy(), candidate.status == EBUSY);
     }
 }
 
