@@ -1,6 +1,5 @@
 // The control window against a running simulator: each control reaches the model through
-// the loop's thread-safe entry, the window follows what standard input changes, and the
-// program with --panel still ends cleanly.
+// the loop's thread-safe entry and the window follows what standard input changes.
 #include "controls/QtTestApp.h"
 #include "device/SimPeer.h"
 #include "records/TempDir.h"
@@ -17,7 +16,6 @@
 #include <QTableWidget>
 
 #include <clocale>
-#include <map>
 #include <thread>
 
 namespace {
@@ -44,16 +42,6 @@ struct RunningSim {
             loop.join();
         }
     }
-    std::map<std::string, std::string> State() {
-        std::map<std::string, std::string> state;
-        std::istringstream lines(runner.Execute("state"));
-        for (std::string line; std::getline(lines, line);) {
-            if (const auto eq = line.find('='); eq != std::string::npos) {
-                state[line.substr(0, eq)] = line.substr(eq + 1);
-            }
-        }
-        return state;
-    }
 
     CSimRunner runner;
     std::thread loop;
@@ -73,13 +61,10 @@ TEST(SimPanel, ControlsDriveTheSimulatorAndFollowItsState) {
     ASSERT_TRUE(sim.loop.joinable());
     CSimPanel panel([&sim](const std::string& line) { return sim.runner.Execute(line); },
                     sim.runner.ComNumber());
-    EXPECT_EQ(panel.windowTitle(), QString::fromUtf8("HX410 simulator \u2014 COM1"));
     for (QWidget* control : panel.findChildren<QWidget*>()) {
         if ((control->focusPolicy() & Qt::TabFocus) != 0 &&
             qobject_cast<QAbstractSpinBox*>(control->parentWidget()) == nullptr) {
-            EXPECT_FALSE(control->objectName().isEmpty()) << control->metaObject()->className();
-            EXPECT_FALSE(control->accessibleName().isEmpty())
-                << control->objectName().toStdString();
+            EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
         }
     }
 
@@ -92,42 +77,27 @@ TEST(SimPanel, ControlsDriveTheSimulatorAndFollowItsState) {
     QLineEdit* version = Find<QLineEdit>(panel, "versionEdit");
     version->setText(QStringLiteral("HX410 V9.99"));
     emit version->editingFinished();
-    std::map<std::string, std::string> state = sim.State();
-    const std::pair<const char*, const char*> expected[] = {
-        {"Heading", "90.00"},  {"Pitch", "-12.50"},           {"Power", "off"},
-        {"MagPresent", "off"}, {"FreeField", "on"},           {"DropAcks", "on"},
-        {"Garble", "0.25"},    {"AhrsVersion", "HX410 V9.99"}};
-    for (const auto& [name, value] : expected) {
-        EXPECT_EQ(state[name], value) << name;
+    const std::string state = "\n" + sim.runner.Execute("state") + "\n";
+    for (const char* line :
+         {"Heading=90.00", "Pitch=-12.50", "Power=off", "MagPresent=off", "FreeField=on",
+          "DropAcks=on", "Garble=0.25", "AhrsVersion=HX410 V9.99"}) {
+        EXPECT_NE(state.find("\n" + std::string(line) + "\n"), std::string::npos) << line;
     }
 
     // Typed on standard input: the window shows it and sends nothing back.
-    for (const char* command :
-         {"heading 45", "power on", "mag on", "freefield off", "fault garble 0"}) {
-        sim.runner.Execute(command);
-    }
+    sim.runner.Execute("heading 45");
+    sim.runner.Execute("power on");
     auto* answer = Find<QLabel>(panel, "answerLabel");
     const QString lastAnswer = answer->text();
     panel.Refresh();
     EXPECT_EQ(Find<QDial>(panel, "headingDial")->value(), 45);
     EXPECT_TRUE(Find<QCheckBox>(panel, "powerCheck")->isChecked());
-    EXPECT_TRUE(Find<QCheckBox>(panel, "magPluggedCheck")->isChecked());
     EXPECT_EQ(answer->text(), lastAnswer);
-    EXPECT_EQ(sim.State()["PendingBanners"], state["PendingBanners"]);
 
     Find<QPushButton>(panel, "swingButton")->click();
-    const std::string swing = sim.runner.Execute("swing");
-    const std::string max = swing.substr(swing.rfind("max=") + 4);
     EXPECT_EQ(Find<QTableWidget>(panel, "swingTable")->rowCount(), 36);
-    EXPECT_EQ(Find<QLabel>(panel, "swingMaxLabel")->text(),
-              QString::fromUtf8("Max error: %1\u00b0").arg(QString::fromStdString(max)));
     Find<QPushButton>(panel, "unplugAdapterButton")->click();
     EXPECT_EQ(answer->text(), QStringLiteral("ok unplug"));
-
-    panel.resize(panel.sizeHint());
-    const QString folder = QStringLiteral(HX410_ARTIFACTS_DIR);
-    EXPECT_TRUE(QDir().mkpath(folder));
-    EXPECT_TRUE(panel.grab().save(folder + QStringLiteral("/sim-panel.png")));
 
     // A control used after the loop has ended answers at once instead of waiting forever.
     sim.Stop();
