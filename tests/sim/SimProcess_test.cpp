@@ -1,18 +1,51 @@
+// The built hx410-sim as other programs meet it: its COM link, its port and its exit.
 #include "device/SimPeer.h"
 #include "records/TempDir.h"
-#include "sim/PortTalk.h"
+#include "sim/CaptureReplay.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <poll.h>
 #include <regex>
+#include <termios.h>
 
 namespace {
 
 std::string ReadLink(const std::string& link) {
     std::error_code error;
     return std::filesystem::read_symlink(link, error).string();
+}
+
+// Opens the port at `path` as a program would, purges it and writes `send`; then what the
+// port gives until `done` holds for all of it, or 20 real seconds have passed.
+std::string TalkToPort(const std::string& path, const std::string& send,
+                       const std::function<bool(const std::string&)>& done) {
+    std::string received;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const bool sent = fd >= 0 && ::tcflush(fd, TCIOFLUSH) == 0 &&
+                      ::write(fd, send.data(), send.size()) == static_cast<ssize_t>(send.size());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (sent && !done(received) && std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        char chunk[2048];
+        if (::poll(&p, 1, 100) <= 0) {
+            continue;
+        }
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        received.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return received;
 }
 
 } // namespace
@@ -45,4 +78,30 @@ TEST(SimProcess, TakesAFreeComNumberAnswersOnItsPortAndRemovesItsLinkOnEveryExit
     EXPECT_EQ(sim.Finish(), 0); // end of input
     EXPECT_TRUE(dir.Names().empty());
     EXPECT_EQ(CChildProcess({HX410_SIM_PATH, "--loop"}).Finish(), 1); // a usage error
+}
+
+// With --replay each program that opens the port hears the capture from its first byte,
+// pass after pass with --loop, and nothing it sends is answered.
+TEST(SimProcess, AReplayLoopRepeatsTheCaptureFromTheOpeningAndAnswersNothing) {
+    const std::string capture = HX410_TEST_DATA_DIR "/page-e-sensors.cap";
+    CTempDir dir;
+    CSimPeer sim(HX410_SIM_PATH, dir.Path(), 10, {"--replay", capture, "--loop"});
+    ASSERT_TRUE(sim.Ok());
+    EXPECT_EQ(sim.Command("heading 90").rfind("error:", 0), 0u);
+    std::string body = ReadText(capture);
+    while (body.starts_with('#')) { // the capture's comment lines are not played
+        body.erase(0, body.find('\n') + 1);
+    }
+    const std::string played = TalkToPort(sim.SlavePath(), "PAGE F\r", [&](const std::string& r) {
+        return r.size() >= 2 * body.size();
+    });
+    EXPECT_EQ(played.substr(0, 2 * body.size()), body + body);
+    EXPECT_EQ(sim.Command("quit"), "ok quit");
+    EXPECT_EQ(sim.Finish(), 0);
+
+    const std::string headerOnly = dir / "header-only.cap";
+    WriteText(headerOnly, "# HX410 maintenance port COM1\n");
+    for (const std::string& path : {dir / "missing.cap", headerOnly}) {
+        EXPECT_NE(CCaptureReplay().Load(path).find(path), std::string::npos) << path;
+    }
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -123,18 +122,4 @@ TEST(SimUnit, HeadingsFollowCorrectionsAndTurns) {
     u.unit.SetTurnRate(3.0);
     u.unit.Advance(u.now + 5000.0);
     EXPECT_NEAR(u.unit.Heading(), 5.0, 1e-9);
-}
-
-TEST(SimUnit, AveragedHeadingIsQuietEnoughForTheFinePage) {
-    CSimUnit unit(SimUnitConfig(), MagModelParams(), 0.0); // default noise
-    double now = 60000.0;
-    double prev = unit.Sample(now).magAvg;
-    double worst = 0.0;
-    for (int i = 0; i < 200; ++i) {
-        now += 1000.0;
-        const double h = unit.Sample(now).magAvg;
-        worst = std::max(worst, std::fabs(CMagModel::SignedDegrees(h - prev)));
-        prev = h;
-    }
-    EXPECT_LT(worst, 0.1);
 }
