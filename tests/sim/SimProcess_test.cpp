@@ -1,4 +1,5 @@
 // The built hx410-sim as other programs meet it: its COM link, its port and its exit.
+#include "device/SerialPort.h"
 #include "device/SimPeer.h"
 #include "records/TempDir.h"
 #include "sim/CaptureReplay.h"
@@ -7,12 +8,10 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <poll.h>
 #include <regex>
-#include <termios.h>
+#include <thread>
 
 namespace {
 
@@ -21,29 +20,20 @@ std::string ReadLink(const std::string& link) {
     return std::filesystem::read_symlink(link, error).string();
 }
 
-// Opens the port at `path` as a program would, purges it and writes `send`; then what the
-// port gives until `done` holds for all of it, or 20 real seconds have passed.
+// Opens the port at `path` as the wizard does and writes `send`; then what the port gives
+// until `done` holds for all of it, or 20 real seconds have passed.
 std::string TalkToPort(const std::string& path, const std::string& send,
                        const std::function<bool(const std::string&)>& done) {
+    CSerialPort port;
     std::string received;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    const bool sent = fd >= 0 && ::tcflush(fd, TCIOFLUSH) == 0 &&
-                      ::write(fd, send.data(), send.size()) == static_cast<ssize_t>(send.size());
+    bool open = port.OpenDevice(path, false) == 0 && port.Write(send) == 0;
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (sent && !done(received) && std::chrono::steady_clock::now() < until) {
-        pollfd p{fd, POLLIN, 0};
+    while (open && !done(received) && std::chrono::steady_clock::now() < until) {
         char chunk[2048];
-        if (::poll(&p, 1, 100) <= 0) {
-            continue;
-        }
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n <= 0) {
-            break;
-        }
-        received.append(chunk, static_cast<std::size_t>(n));
-    }
-    if (fd >= 0) {
-        ::close(fd);
+        std::size_t got = 0;
+        open = port.Read(chunk, sizeof chunk, &got) == 0;
+        received.append(chunk, got);
+        std::this_thread::sleep_for(std::chrono::milliseconds(got == 0 ? 10 : 0));
     }
     return received;
 }
