@@ -25,19 +25,16 @@ std::string ParseArgs(const std::string& line, SimOptions& options) {
 
 } // namespace
 
-TEST(SimOptions, AcceptsBothSpellingsOfValuesAndLists) {
+TEST(SimOptions, AcceptsBothSpellingsOfValuesAndListsAndRejectsBadInputWithAMessage) {
     SimOptions o;
     ASSERT_EQ(ParseArgs("--com 7 --time-scale=20 --hard-iron 1,-2,3.5 --warmup 0.5", o), "");
     EXPECT_EQ(std::tuple(o.com, o.timeScale, o.model.hardIron.z, o.unit.warmupMs),
               std::tuple(7, 20.0, 3.5, 500.0));
-}
-
-TEST(SimOptions, RejectsBadInputWithAMessage) {
     for (const char* bad :
          {"--com 0", "--com 256", "--com 2.5", "--com", "--time-scale 0", "--latitude 91",
           "--hard-iron 1,2", "--hard-iron 1,2,x", "--soft-iron 1,0", "--noise -1", "--seed -3",
           "--port-dir=", "--whatever 1", "--mount nan", "--loop", "--replay x.cap --panel"}) {
-        SimOptions o;
-        EXPECT_NE(ParseArgs(bad, o), "") << bad;
+        SimOptions options;
+        EXPECT_NE(ParseArgs(bad, options), "") << bad;
     }
 }

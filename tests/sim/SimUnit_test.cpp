@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <string>
 #include <tuple>
 
@@ -13,7 +14,11 @@ struct Unit {
     CSimUnit unit{SimUnitConfig{.countNoise = 0.0, .headingNoise = 0.0}, MagModelParams(), 0.0};
     double now = 60000.0;
 
-    void Send(const std::string& line) { unit.HandlePortLine(line, now); }
+    void Send(std::initializer_list<std::string> lines) {
+        for (const std::string& line : lines) {
+            unit.HandlePortLine(line, now);
+        }
+    }
     UnitReadout Sample() { return unit.Sample(now); }
     // Lets `ms` pass, during which the unit's acknowledgements fall due.
     void Wait(double ms) { unit.TakeDueBanners(now += ms); }
@@ -33,22 +38,10 @@ TEST(SimUnit, MalformedCommandsChangeNothing) {
     for (const std::string& command : commands) {
         Unit u;
         const UnitReadout before = u.Sample();
-        u.Send(command);
-        u.Send("RESET IMU");
+        u.Send({command, "RESET IMU"});
         EXPECT_EQ(settings(u.Sample()), settings(before)) << command;
         EXPECT_EQ(u.unit.Page(), 'C') << command;
     }
-}
-
-TEST(SimUnit, MountIsReportedFromTheNextImuReset) {
-    Unit u;
-    u.Send("MOUNT 11.0");
-    EXPECT_EQ(u.Sample().mount, 9);
-    u.Send("RESET IMU");
-    EXPECT_EQ(u.Sample().mount, 11);
-    EXPECT_EQ(u.Sample().status & 0xFF, kStatusWarmup);
-    u.now += 3000.0;
-    EXPECT_EQ(u.Sample().status, kStatusValid);
 }
 
 // Compass corrections and the A429 speed are lost with the magnetometer's power until an
@@ -56,39 +49,42 @@ TEST(SimUnit, MountIsReportedFromTheNextImuReset) {
 TEST(SimUnit, CompassCorrectionsAreVolatileUntilStored) {
     Unit u;
     const auto magPowerCycle = [&u] {
-        u.Send("RESET MAG POWER");
+        u.Send({"RESET MAG POWER"});
         EXPECT_NE(u.Sample().status & kStatusMagInvalid, 0u);
         u.now += 4000.0;
         return std::tuple(u.Sample().mcc[0], u.Sample().a429);
     };
-    u.Send("MCC N 1.25");
-    u.Send("A429 H");
+    u.Send({"MCC N 1.25", "A429 H"});
     EXPECT_EQ(magPowerCycle(), std::tuple(0.0, 0.0));
 
-    u.Send("MCC N 1.25");
-    u.Send("A429 H");
-    u.Send("ERASE MCC");
+    u.Send({"MCC N 1.25", "A429 H", "ERASE MCC"});
     u.Wait(3000.0);
-    u.Send("STORE MCC");
+    u.Send({"STORE MCC"});
     u.Wait(3000.0);
-    u.Send("MCC N 7.00"); // working copy only
+    u.Send({"MCC N 7.00"}); // working copy only
     EXPECT_EQ(magPowerCycle(), std::tuple(1.25, 1.0));
 
-    u.Send("MCC W 2.00");
-    u.Send("STORE MCC");
+    u.Send({"MCC W 2.00", "STORE MCC"});
     u.unit.SetMagPresent(false, u.now);
     EXPECT_TRUE(u.unit.TakeDueBanners(u.now + 3000.0).empty()) << "acknowledged unplugged";
     EXPECT_EQ(u.unit.StoredMcc()[3], 0.0);
 }
 
-TEST(SimUnit, PowerCycleLosesVolatileStateAndWarmsUp) {
+// The mount is reported from the next IMU reset, which warms the unit up again; a power
+// cycle loses the volatile settings.
+TEST(SimUnit, ResetsAndAPowerCycleWarmUpAndKeepOrLoseWhatTheUnitWould) {
     Unit u;
-    u.Send("MFC Y 321");
-    u.Send("MCC N 1.00");
-    u.Send("PAGE F");
-    u.Send("STORE MCC");
+    u.Send({"MOUNT 11.0"});
+    EXPECT_EQ(u.Sample().mount, 9);
+    u.Send({"RESET IMU"});
+    EXPECT_EQ(u.Sample().mount, 11);
+    EXPECT_EQ(u.Sample().status & 0xFF, kStatusWarmup);
+    u.now += 3000.0;
+    EXPECT_EQ(u.Sample().status, kStatusValid);
+
+    u.Send({"MFC Y 321", "MCC N 1.00", "PAGE F", "STORE MCC"});
     u.unit.PowerOff();
-    u.Send("MFC Y 5"); // a silent unit hears nothing
+    u.Send({"MFC Y 5"}); // a silent unit hears nothing
     u.now += 10000.0;
     EXPECT_TRUE(u.unit.TakeDueBanners(u.now).empty());
     u.unit.PowerOn(u.now);
@@ -109,9 +105,7 @@ TEST(SimUnit, HeadingsFollowCorrectionsAndTurns) {
     Unit u;
     u.unit.SetHeading(45.0);
     const UnitReadout plain = u.Sample();
-    u.Send("MFC X -600");
-    u.Send("MCC N 1.00");
-    u.Send("MCC E 1.00");
+    u.Send({"MFC X -600", "MCC N 1.00", "MCC E 1.00"});
     const UnitReadout corrected = u.Sample();
     EXPECT_NEAR(corrected.magRaw, plain.magRaw, 0.01);
     EXPECT_GT(std::fabs(corrected.magAvg - plain.magAvg), 1.0);
