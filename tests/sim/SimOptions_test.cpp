@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -11,11 +12,8 @@ namespace {
 
 // The words of `line` as the program's arguments.
 std::string ParseArgs(const std::string& line, SimOptions& options) {
-    std::vector<std::string> words{"hx410-sim"};
-    std::istringstream in(line);
-    for (std::string word; in >> word;) {
-        words.push_back(word);
-    }
+    std::istringstream in("hx410-sim " + line);
+    const std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
     std::vector<const char*> args;
     for (const std::string& word : words) {
         args.push_back(word.c_str());

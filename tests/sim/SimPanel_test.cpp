@@ -1,5 +1,4 @@
-// The control window against a running simulator: each control reaches the model through
-// the loop's thread-safe entry and the window follows what standard input changes.
+// The control window against a simulator's loop running on its own thread.
 #include "controls/QtTestApp.h"
 #include "device/SimPeer.h"
 #include "records/TempDir.h"
@@ -11,16 +10,9 @@
 
 namespace {
 
-SimOptions Options(const std::string& portDir) {
-    SimOptions options;
-    options.portDir = portDir;
-    options.control = false; // the test's own standard input is not for the simulator
-    return options;
-}
-
 // The loop on its own thread, as `hx410-sim --panel` runs it.
 struct RunningSim {
-    explicit RunningSim(const std::string& portDir) : runner(Options(portDir)) {
+    explicit RunningSim(const SimOptions& options) : runner(options) {
         std::setlocale(LC_NUMERIC, "C"); // as the program does after QApplication
         if (runner.Start()) {
             loop = std::thread([this] { runner.Serve(); });
@@ -38,60 +30,62 @@ struct RunningSim {
     std::thread loop;
 };
 
-// The panel's control `name`, driven through its Qt properties and slots as a click would.
+// The panel's control `name`, driven through its Qt properties and slots as a user would.
 QObject* Control(QWidget& panel, const char* name) {
     QObject* control = panel.findChild<QObject*>(QString::fromLatin1(name));
     EXPECT_NE(control, nullptr) << name;
     return control;
 }
 
-void Click(QWidget& panel, const char* name) {
-    QMetaObject::invokeMethod(Control(panel, name), "click");
-}
-
 } // namespace
 
+// Each control sends its command, which the simulator's loop carries out; what standard
+// input changes the window shows without sending anything back.
 TEST(SimPanel, ControlsDriveTheSimulatorAndFollowItsState) {
     CTempDir dir;
-    RunningSim sim(dir.Path());
+    SimOptions options;
+    options.portDir = dir.Path();
+    options.control = false; // the test's own standard input is not for the simulator
+    RunningSim sim(options);
     ASSERT_TRUE(sim.loop.joinable());
-    CSimPanel panel([&sim](const std::string& line) { return sim.runner.Execute(line); },
-                    sim.runner.ComNumber());
+    std::vector<std::string> sent;
+    CSimPanel panel(
+        [&](const std::string& line) {
+            sent.push_back(line);
+            return sim.runner.Execute(line);
+        },
+        sim.runner.ComNumber());
+    sent.clear(); // what it read to start from
     Control(panel, "headingDial")->setProperty("value", 90);
     Control(panel, "pitchSpin")->setProperty("value", -12.5);
-    for (const char* name : {"powerCheck", "magPluggedCheck", "freeFieldCheck", "dropAcksCheck"}) {
-        Click(panel, name);
+    for (const char* name : {"powerCheck", "magPluggedCheck", "freeFieldCheck", "dropAcksCheck",
+                             "swingButton", "unplugAdapterButton"}) {
+        QMetaObject::invokeMethod(Control(panel, name), "click");
     }
     Control(panel, "garbleRateSpin")->setProperty("value", 0.25);
     QObject* version = Control(panel, "versionEdit");
     version->setProperty("text", QStringLiteral("HX410 V9.99"));
     QMetaObject::invokeMethod(version, "editingFinished");
-    const std::string state = "\n" + sim.runner.Execute("state") + "\n";
-    for (const char* line :
-         {"Heading=90.00", "Pitch=-12.50", "Power=off", "MagPresent=off", "FreeField=on",
-          "DropAcks=on", "Garble=0.25", "AhrsVersion=HX410 V9.99"}) {
-        EXPECT_NE(state.find("\n" + std::string(line) + "\n"), std::string::npos) << line;
-    }
+    EXPECT_EQ(sent,
+              (std::vector<std::string>{"heading 90", "pitch -12.5", "power off", "mag off",
+                                        "freefield on", "fault drop-acks on", "swing", "unplug",
+                                        "fault garble 0.25", "fault version HX410 V9.99"}));
+    EXPECT_EQ(Control(panel, "swingTable")->property("rowCount"), 36);
+    QObject* answer = Control(panel, "answerLabel");
+    EXPECT_EQ(answer->property("text"), QStringLiteral("ok fault version HX410 V9.99"));
 
-    // Typed on standard input: the window shows it and sends nothing back.
     sim.runner.Execute("heading 45");
     sim.runner.Execute("power on");
-    QObject* answer = Control(panel, "answerLabel");
-    const QVariant lastAnswer = answer->property("text");
+    sent.clear();
     panel.Refresh();
     EXPECT_EQ(Control(panel, "headingDial")->property("value"), 45);
     EXPECT_EQ(Control(panel, "powerCheck")->property("checked"), true);
-    EXPECT_EQ(answer->property("text"), lastAnswer);
-
-    Click(panel, "swingButton");
-    EXPECT_EQ(Control(panel, "swingTable")->property("rowCount"), 36);
-    Click(panel, "unplugAdapterButton");
-    EXPECT_EQ(answer->property("text"), QStringLiteral("ok unplug"));
+    EXPECT_EQ(sent, std::vector<std::string>{"state"});
 
     // A control used after the loop has ended answers at once instead of waiting forever.
     sim.Stop();
     EXPECT_TRUE(dir.Names().empty()) << "the COM link outlived the loop";
-    Click(panel, "powerCheck");
+    QMetaObject::invokeMethod(Control(panel, "powerCheck"), "click");
     EXPECT_TRUE(answer->property("text").toString().startsWith(QStringLiteral("error: ")));
 }
 
