@@ -7,7 +7,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
-#include <grp.h>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -17,7 +16,6 @@
 struct ChildOptions {
     std::vector<std::string> env; // replaces the environment when not empty
     bool captureStderr = false;
-    bool asNobody = false; // drop root to an unprivileged user before exec
 };
 
 class CChildProcess {
@@ -43,10 +41,6 @@ public:
             ::dup2(out[1], STDOUT_FILENO);
             if (err[1] >= 0) {
                 ::dup2(err[1], STDERR_FILENO);
-            }
-            if (options.asNobody &&
-                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-                ::_exit(126);
             }
             options.env.empty() ? ::execv(argv[0], argv.data())
                                 : ::execve(argv[0], argv.data(), envp.data());

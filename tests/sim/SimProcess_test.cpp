@@ -1,70 +1,83 @@
-// The built hx410-sim as another program meets it: its COM link, its screen and its exit.
-// Power, unplug and banners over the port are covered by the link tests.
+// The built hx410-sim as other programs meet it: its COM link, its port and its exit.
+#include "device/SerialPort.h"
 #include "device/SimPeer.h"
 #include "records/TempDir.h"
-#include "sim/TestScreenReader.h"
+#include "sim/CaptureReplay.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <regex>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <thread>
 
 namespace {
 
-// Reads the port until a screen line starts with `prefix`; that line, or "" after 20 s.
-std::string WaitForPrefix(int fd, const std::string& prefix) {
-    std::string line;
-    ReadPort(fd, [&](const std::string& received) {
-        line = FindLine(ScreenLines(received.substr(0, received.rfind('\x1b'))), prefix);
-        return !line.empty();
-    });
-    return line;
-}
-
-std::string ReadLink(const std::string& link) {
-    std::error_code error;
-    return std::filesystem::read_symlink(link, error).string();
+// Opens the port at `path` as the wizard does and writes `send`; then what the port gives
+// until `wanted` has come, or 20 real seconds have passed.
+std::string TalkToPort(const std::string& path, const std::string& send,
+                       const std::string& wanted) {
+    CSerialPort port;
+    std::string received;
+    bool open = port.OpenDevice(path, false) == 0 && port.Write(send) == 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (open && received.find(wanted) == std::string::npos &&
+           std::chrono::steady_clock::now() < until) {
+        char chunk[2048];
+        std::size_t got = 0;
+        open = port.Read(chunk, sizeof chunk, &got) == 0;
+        received.append(chunk, got);
+        std::this_thread::sleep_for(std::chrono::milliseconds(got == 0 ? 10 : 0));
+    }
+    return received;
 }
 
 } // namespace
 
-// The first simulator takes COM1 and answers on its port; a second takes the lowest free
-// number, one asking for a number in use is refused, and every exit removes its link.
-TEST(SimProcess, LinksPaintsAnswersPagesAndRemovesItsLinkOnEveryExit) {
+// The first simulator takes COM1 and a second the lowest free number; one asking for a
+// number in use is refused. Without control a unit outlives its input and answers on its
+// port, and every way out removes the link.
+TEST(SimProcess, TakesAFreeComNumberAnswersOnItsPortAndRemovesItsLinkOnEveryExit) {
     CTempDir dir;
-    CSimPeer sim(HX410_SIM_PATH, dir.Path(), 20, {"--warmup", "2"});
+    CSimPeer sim(HX410_SIM_PATH, dir.Path(), 20);
     ASSERT_EQ(sim.ComNumber(), 1);
-    EXPECT_TRUE(std::regex_match(sim.SlavePath(), std::regex("/dev/pts/[0-9]+")));
-    const std::string link = dir / "COM1";
-    EXPECT_EQ(ReadLink(link), sim.SlavePath());
-
-    const int port = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(port, 0);
-    EXPECT_NE(WaitForPrefix(port, "Mag Avg "), "");
-    EXPECT_NE(WaitForPrefix(port, "STAT "), "");
-    ::close(port);
-
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "COM1"), sim.SlavePath());
     CSimPeer taken(HX410_SIM_PATH, dir.Path(), 20, {"--com", "1"});
-    EXPECT_FALSE(taken.Ok());
     EXPECT_EQ(taken.Finish(), 2) << "a COM number in use must not be taken over";
-    EXPECT_EQ(ReadLink(link), sim.SlavePath());
-    // Without control it outlives its input, as `hx410-sim --no-control &` in a script.
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "COM1"), sim.SlavePath());
     for (const int signal : {SIGTERM, SIGINT}) {
         CSimPeer second(HX410_SIM_PATH, dir.Path(), 20, {"--no-control"});
         ASSERT_EQ(second.ComNumber(), 2);
         second.CloseInput();
-        // The page is changed only after the end of input is there to be seen.
-        const int other =
-            ::open((dir / "COM2").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(other, 0);
-        ASSERT_EQ(::write(other, "PAGE F\r\r\r", 9), 9);
-        EXPECT_EQ(WaitForPrefix(other, "Av "), "Av HX410 V1.62");
-        ::close(other);
+        const std::string page = TalkToPort(dir / "COM2", "PAGE F\r\r\r", "Av HX410 V1.62");
+        EXPECT_NE(page.find("Av HX410 V1.62"), std::string::npos);
         ::kill(second.Pid(), signal);
         EXPECT_EQ(second.Finish(), 0) << signal;
-        EXPECT_TRUE(ReadLink(dir / "COM2").empty()) << signal;
+        EXPECT_EQ(dir.Names(), std::set<std::string>{"COM1"}) << signal;
     }
     EXPECT_EQ(sim.Finish(), 0); // end of input
     EXPECT_TRUE(dir.Names().empty());
     EXPECT_EQ(CChildProcess({HX410_SIM_PATH, "--loop"}).Finish(), 1); // a usage error
+}
+
+// With --replay each program that opens the port hears the capture from its first byte,
+// pass after pass with --loop, and nothing it sends is answered.
+TEST(SimProcess, AReplayLoopRepeatsTheCaptureFromTheOpeningAndAnswersNothing) {
+    const std::string capture = HX410_TEST_DATA_DIR "/page-e-sensors.cap";
+    CTempDir dir;
+    CSimPeer sim(HX410_SIM_PATH, dir.Path(), 10, {"--replay", capture, "--loop"});
+    ASSERT_TRUE(sim.Ok());
+    EXPECT_EQ(sim.Command("heading 90").rfind("error:", 0), 0u);
+    std::string body = ReadText(capture);
+    while (body.starts_with('#')) { // the capture's comment lines are not played
+        body.erase(0, body.find('\n') + 1);
+    }
+    EXPECT_TRUE(TalkToPort(sim.SlavePath(), "PAGE F\r", body + body).starts_with(body + body));
+
+    const std::string headerOnly = dir / "header-only.cap";
+    WriteText(headerOnly, "# HX410 maintenance port COM1\n");
+    for (const std::string& path : {dir / "missing.cap", headerOnly}) {
+        EXPECT_NE(CCaptureReplay().Load(path).find(path), std::string::npos) << path;
+    }
 }
