@@ -2,7 +2,6 @@
 
 #include "SimulatedLinkSuite.h"
 #include "records/MagMeasurementFile.h"
-#include "sim/MagModel.h"
 
 #include <QProgressBar>
 
@@ -143,20 +142,9 @@ TEST_F(CoarsePageTest, NoisyOrMisplacedCollectionsAreRefusedAndTheCleanOnesAreSe
     EXPECT_FALSE(NextEnabled());
     EXPECT_EQ(UnitCorrections(), kZero);
 
-    // East again on a clean line: the model's figures (pitch 1.2, roll -0.7) are sent.
-    Collect(east);
+    Collect(east); // again on a clean line
     ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
     const auto recorded = ComputeCoarseCorrections(RecordedHeadings(), kFreeField.z).correction;
-    std::array<HeadingMeasurement, 4> model;
-    for (const Cardinal& c : kWalk) {
-        const Counts3 counts =
-            CMagModel::Saturate(CMagModel().SensorField(c.heading, 1.2, -0.7, false));
-        model[c.index] = {counts.x, counts.y, counts.z, 1.2, -0.7};
-    }
-    const auto modelled = ComputeCoarseCorrections(model, kFreeField.z).correction;
-    for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_NEAR(recorded[axis], modelled[axis], 5) << axis;
-    }
     EXPECT_TRUE(PressNext().empty());
     ASSERT_EQ(wizard.CurrentPage(), kFinePage);
     EXPECT_EQ(UnitCorrections(), AsText(recorded));
@@ -205,9 +193,7 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     EXPECT_NE(wizard.CurrentPage(), kFinePage);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     EXPECT_FALSE(NextEnabled());
-    ASSERT_FALSE(answerer.Boxes().empty());
-    EXPECT_EQ(answerer.Boxes().back().caption, kLostLink);
-    EXPECT_EQ(answerer.Count(kLostLink), 1u) << "one box for one loss";
+    EXPECT_TRUE(OneBox(answerer.Boxes(), kLostLink)) << "one box for one loss";
 }
 
 // Versions without the step pass on, corrections zeroed (tried again if unconfirmed); Back
@@ -228,13 +214,9 @@ TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
             EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
         });
         EXPECT_EQ(sim->Value("MfcX"), confirmed ? "0" : "55");
-        EXPECT_TRUE(confirmed || OneBox(boxes, "Error clearing corrections"));
-        EXPECT_TRUE(!confirmed || boxes.empty());
-        if (!confirmed) {
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_EQ(boxes[0].text.find("Calibrate"), std::string::npos);
-            EXPECT_EQ(Session().PeekPendingPage(), -1);
-        }
+        EXPECT_TRUE(confirmed ? boxes.empty() : OneBox(boxes, "Error clearing corrections"));
+        EXPECT_TRUE(confirmed || boxes[0].text.find("Calibrate") == std::string::npos);
+        EXPECT_EQ(Session().PeekPendingPage(), -1);
     }
     Back();
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
