@@ -2,10 +2,7 @@
 
 #include "WizardTestSupport.h"
 #include "wizard/ApplicationTitle.h"
-#include "wizard/QtUiThread.h"
-#include "wizard/WizardPage.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -164,17 +161,6 @@ TEST_F(InstallationWizardTest, FinishTakesThePlaceOfNext) {
     wizard.PressNext();
     wizard.PressBack();
     EXPECT_EQ(log, "");
-}
-
-TEST_F(InstallationWizardTest, NoticeLineStaysAboveTheBottomEdge) {
-    const QLabel* notice = wizard.findChild<QLabel*>(QStringLiteral("noticeLabel"));
-    ASSERT_NE(notice, nullptr);
-    for (const int extra : {0, 37, 120}) {
-        const QSize size(wizard.minimumWidth() + extra, wizard.minimumHeight() + extra);
-        wizard.resize(size);
-        ASSERT_TRUE(RunEventsUntil([&] { return wizard.size() == size; }));
-        EXPECT_EQ(notice->geometry(), QRect(10, wizard.height() - 30, 190, 22)) << extra;
-    }
 }
 
 // The production wizard: its first page, its caption and a picture of every page.

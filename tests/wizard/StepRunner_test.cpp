@@ -4,9 +4,6 @@
 
 #include "WizardTestSupport.h"
 #include "wizard/BusyBox.h"
-#include "wizard/InstallationWizard.h"
-#include "wizard/QtUiThread.h"
-#include "wizard/WizardPage.h"
 
 #include <QPushButton>
 
@@ -163,31 +160,6 @@ TEST_F(StepRunnerTest, ACancelledStepUnwindsAtOnceAndShowsNoMoreBoxes) {
             << c.what;
         EXPECT_TRUE(RunEventsUntil([] { return QApplication::activeModalWidget() == nullptr; }))
             << c.what;
-    }
-}
-
-TEST_F(StepRunnerTest, WaitUntilReportsWhetherTheConditionCameTrue) {
-    int checks = 0;
-    struct Case {
-        const char* what;
-        std::function<bool()> done;
-        double programMs;
-        bool result;
-    };
-    const std::vector<Case> cases{
-        {"true at once", [] { return true; }, 0, true},
-        {"true on the fifth look", [&] { return ++checks >= 5; }, 1e9, true},
-        {"never true", [] { return false; }, 200, false},
-        {"a fixed pause", {}, 200, false},
-    };
-    for (const Case& c : cases) {
-        std::optional<bool> result;
-        probe->RunAction([&]() -> CWizardPage::Step {
-            result = co_await probe->WaitUntil(c.done, c.programMs);
-        });
-        ASSERT_TRUE(RunEventsUntil([&] { return result.has_value(); })) << c.what;
-        EXPECT_EQ(*result, c.result) << c.what;
-        EXPECT_FALSE(wizard.Steps().IsRunning()) << c.what;
     }
 }
 
