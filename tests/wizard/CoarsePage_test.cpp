@@ -106,50 +106,6 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
     EXPECT_EQ(UnitCorrections(), kZero);
 }
 
-TEST_F(CoarsePageTest, NoisyOrMisplacedCollectionsAreRefusedAndTheCleanOnesAreSent) {
-    Collect(kWalk[0]);
-    const Cardinal& east = kWalk[1];
-    TurnTo(*sim, east);
-    ASSERT_EQ(sim->Command("fault garble 0.05"), "ok fault garble 0.05");
-    std::vector<CBoxAnswerer::Box> boxes;
-    // A collection can be lucky and meet no changed count; a few meet one.
-    for (int attempt = 0; attempt < 5 && boxes.empty(); ++attempt) {
-        ASSERT_TRUE(RunEventsUntil([&] { return Button(east)->isEnabled(); }));
-        // A refusal is told by the tick that ended the collection, in that tick's step.
-        boxes = BoxesOf([&] {
-            Click(Button(east));
-            ASSERT_GE(ProgressOf(east), 0);
-            ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(east) < 0; }));
-        });
-    }
-    EXPECT_TRUE(OneBox(boxes, "Readings not steady", "The East readings were not steady"));
-    SaveArtifact(wizard, "page-4-coarse-refused");
-    ASSERT_EQ(sim->Command("fault garble 0"), "ok fault garble 0");
-
-    // East collected with the aircraft 30 degrees off it: it does not fit the other three.
-    ASSERT_EQ(sim->Command("heading 120"), "ok heading 120");
-    ASSERT_TRUE(RunEventsUntil([&] { return !Button(east)->isEnabled(); })); // turning
-    Cardinal eastOff = east;
-    eastOff.heading = 120.0;
-    for (const Cardinal& c : {eastOff, kWalk[2], kWalk[3]}) {
-        Collect(c);
-    }
-    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
-    EXPECT_TRUE(OneBox(PressNext(), "Headings do not agree", "The East measurement does not"));
-    EXPECT_EQ(wizard.CurrentPage(), kCoarsePage);
-    EXPECT_TRUE(Result(east)->text().isEmpty() && !Result(east)->IsValid());
-    EXPECT_TRUE(Result(kWalk[0])->IsValid() && Result(kWalk[3])->IsValid());
-    EXPECT_FALSE(NextEnabled());
-    EXPECT_EQ(UnitCorrections(), kZero);
-
-    Collect(east); // again on a clean line
-    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
-    const auto recorded = ComputeCoarseCorrections(RecordedHeadings(), kFreeField.z).correction;
-    EXPECT_TRUE(PressNext().empty());
-    ASSERT_EQ(wizard.CurrentPage(), kFinePage);
-    EXPECT_EQ(UnitCorrections(), AsText(recorded));
-}
-
 // A heading out of range is warned and records nothing; a lost link ends the collection, and
 // returning starts afresh.
 TEST_F(CoarsePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {

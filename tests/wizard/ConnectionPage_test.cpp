@@ -43,83 +43,13 @@ protected:
     std::optional<CBoxAnswerer> answerer{std::in_place, QMessageBox::Ok};
 };
 
-TEST_F(ConnectionPageTest, ShowsBothVersionsAndTheOptionsOfTheVersionClass) {
+TEST_F(ConnectionPageTest, TheSpeedChosenIsStoredInTheUnit) {
     CTestUnit& sim = Open();
-    ASSERT_TRUE(RunEventsUntil(
-        [&] { return Text("magVersionField") == kMagVersion && Usable("preCalButton"); }));
     SaveArtifact(wizard, "page-1-connected");
-    struct Case {
-        std::string version;
-        bool selectableSpeed; // the radios enabled, the hardware note hidden
-        bool maintenanceWord;
-        bool mountPending; // classes 0 to 2 go to the mount page after the free-field step
-    };
-    const Case cases[] = {
-        {"HX410 V1.45", false, true, false},
-        {"HX410 V1.55", true, true, false},
-        {"HX410 V1.25", false, true, true},
-        {"1.10", false, false, true},
-    };
     auto* high = Find<QRadioButton>(QStringLiteral("highSpeedRadio"));
-    auto* low = Find<QRadioButton>(QStringLiteral("lowSpeedRadio"));
-    // The installer picks High: the unit stores it and reports it from then on.
     Click(high);
     ASSERT_TRUE(RunEventsUntil([&] { return high->isEnabled() && high->isChecked(); }));
     EXPECT_EQ(sim.Value("StoredA429Speed"), "1.0");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.version);
-        ASSERT_EQ(sim.Command("fault version " + c.version), "ok fault version " + c.version);
-        ASSERT_TRUE(RunEventsUntil([&] { return State().GetAhrsVersion() == c.version; }));
-        Session().SetPendingPage(-1);
-        wizard.GoToPage(kConnectionPage); // opens the port again
-        ASSERT_TRUE(RunEventsUntil([&] {
-            return ConnectedTo(c.version) && high->isEnabled() == c.selectableSpeed &&
-                   Shown("maintenanceWordCheck") == c.maintenanceWord &&
-                   Button("verifyOnlyButton")->isEnabled();
-        }));
-        EXPECT_EQ(Text("magVersionField"), kMagVersion);
-        EXPECT_TRUE(high->isVisible() && low->isVisible());
-        EXPECT_EQ(low->isEnabled(), c.selectableSpeed);
-        EXPECT_EQ(Shown("speedNote"), !c.selectableSpeed);
-        EXPECT_EQ(high->isChecked(), c.selectableSpeed) << "Low when fixed";
-        EXPECT_EQ(Shown("diagnosticNote"), c.maintenanceWord);
-        EXPECT_EQ(Shown("calibrateButton"), c.mountPending);
-        EXPECT_EQ(Shown("preCalButton"), !c.mountPending);
-        EXPECT_EQ(Session().PeekPendingPage() == kMountPage, c.mountPending);
-    }
-    EXPECT_TRUE(answerer->Boxes().empty());
-}
-
-TEST_F(ConnectionPageTest, ClearPreCalArchivesTheMeasurementUnderTheFirstFreeNumber) {
-    Open({"--mag-serial", kMagSerial});
-    const CMagMeasurementFile measurement(kMagSerial);
-    ASSERT_TRUE(RunEventsUntil([&] { return Usable("preCalButton"); }));
-    ASSERT_TRUE(measurement.Write(11, -22, 33));
-    ASSERT_TRUE(RunEventsUntil([&] { return Usable("calibrateButton"); })) << "on the next tick";
-    EXPECT_FALSE(Shown("preCalButton"));
-    EXPECT_TRUE(Shown("clearNote"));
-    SaveArtifact(wizard, "page-1-calibrate");
-    answerer.emplace(QMessageBox::Cancel);
-    Click(Button("clearPreCalButton"));
-    EXPECT_TRUE(StepsEnded(wizard));
-    EXPECT_TRUE(OneBox(answerer->Boxes(), "Clear Free Field Measurement"));
-    EXPECT_TRUE(measurement.Exists()) << "Cancel leaves the measurement alone";
-    for (const unsigned archive : {0u, 1u}) {
-        ASSERT_TRUE(measurement.Write(11, -22, static_cast<int16_t>(archive)));
-        ASSERT_TRUE(RunEventsUntil([&] { return Usable("clearPreCalButton"); }));
-        const std::string contents = ReadText(measurement.Path());
-        answerer.emplace(QMessageBox::Ok);
-        Click(Button("clearPreCalButton"));
-        EXPECT_TRUE(StepsEnded(wizard));
-        EXPECT_FALSE(measurement.Exists()) << archive;
-        EXPECT_EQ(ReadText(directory / ("mag_sn_" + std::string(kMagSerial) + "_" +
-                                        std::to_string(archive) + ".txt")),
-                  contents)
-            << archive;
-        EXPECT_TRUE(Shown("preCalButton") && !Shown("calibrateButton") &&
-                    !Shown("clearPreCalButton"))
-            << archive;
-    }
 }
 
 TEST_F(ConnectionPageTest, GoingOnNeedsTheMagnetometer) {

@@ -4,9 +4,7 @@
 #include "wizard/pages/FinishPage.h"
 
 #include <QAccessible>
-#include <QFileDialog>
 #include <QLabel>
-#include <QPrintDialog>
 #include <QPrinter>
 
 #include <fstream>
@@ -15,8 +13,8 @@
 class FinishPageTest : public SimPagesTest {
 protected:
     // On the finish page of a class 6 unit (its location is read here) after a calibration;
-    // the print and save dialogs answered by the test unless `dialogs`.
-    CTestUnit& Open(bool dialogs = false) {
+    // the print and save dialogs answered by the test.
+    CTestUnit& Open() {
         Session().SetInstaller("A. Tech");
         Session().SetShopName("Korvan Avionics");
         CTestUnit& sim =
@@ -30,9 +28,6 @@ protected:
         EXPECT_TRUE(CIdentificationFile::Write(CIdentificationFile::Path(),
                                                {"N410KT", "A. Tech", "Korvan Avionics"}));
         GoTo(kFinishPage);
-        if (dialogs) {
-            return sim;
-        }
         Page().SetPrinterChooser(
             [this](QPrinter& printer, QWidget*, CStepToken) -> QCoro::Task<bool> {
                 ++prints;
@@ -155,56 +150,4 @@ TEST_F(FinishPageTest, AFileThatCannotBeWrittenIsReportedAndCanBeSavedAgain) {
         }
     }
     EXPECT_EQ(ReadText(identification), "N77\nA. Tech\nShop\n") << "kept when not written";
-}
-
-// The print dialog offers no page range and proposes a PDF in the working folder; the log's
-// save dialog asks nothing about replacing: the log is added to the end.
-TEST_F(FinishPageTest, TheDialogsOfferOnlyWhatHappens) {
-    Open(/*dialogs=*/true);
-    Page().Printer().setOutputFormat(QPrinter::PdfFormat); // as on a laptop without a printer
-    const std::string earlier = "An earlier installation\n";
-    const std::string shopLog = directory / "shop.log";
-    std::ofstream(shopLog) << earlier;
-
-    bool pageRangeOffered = true;
-    std::string proposedPdf;
-    bool replaceAsked = true;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* print = qobject_cast<QPrintDialog*>(modal); print && print->isVisible()) {
-            pageRangeOffered = print->testOption(QAbstractPrintDialog::PrintPageRange);
-            for (const QLineEdit* field : print->findChildren<QLineEdit*>()) {
-                if (field->isVisible() && field->text().endsWith(QStringLiteral(".pdf"))) {
-                    proposedPdf = field->text().toStdString(); // the output file shown
-                }
-            }
-            print->reject();
-        } else if (auto* save = qobject_cast<QFileDialog*>(modal); save && save->isVisible()) {
-            if (save->property("seenByTest").toBool()) {
-                save->reject(); // still open after a question answered No
-                return;
-            }
-            save->setProperty("seenByTest", true);
-            replaceAsked = !save->testOption(QFileDialog::DontConfirmOverwrite);
-            save->selectFile(QString::fromStdString(shopLog));
-            static_cast<QDialog*>(save)->accept(); // as the Save button does
-        }
-    });
-    answer.start(5);
-    const CBoxAnswerer answerer(QMessageBox::No);
-
-    Click("printButton");
-    ASSERT_TRUE(StepsEnded(wizard));
-    EXPECT_FALSE(pageRangeOffered);
-    EXPECT_EQ(std::filesystem::path(proposedPdf).parent_path(), CurrentDirectory());
-    EXPECT_EQ(std::filesystem::path(proposedPdf).extension(), ".pdf");
-
-    Next();
-    EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
-    EXPECT_FALSE(replaceAsked);
-    EXPECT_TRUE(answerer.Boxes().empty());
-    const std::string log = ReadText(shopLog);
-    EXPECT_EQ(log.rfind(earlier, 0), 0u);
-    EXPECT_NE(log.find("Korvan HX410 AHRS Installation Report", earlier.size()), std::string::npos);
 }

@@ -142,27 +142,6 @@ TEST(InstallationWizardCloseTest, ClosingRunsTheCurrentPagesKillActive) {
     }
 }
 
-TEST_F(InstallationWizardTest, FinishTakesThePlaceOfNext) {
-    const struct {
-        int flags;
-        bool back, next, finish;
-    } cases[] = {{0, false, false, false},
-                 {IWizardFrame::kBack | IWizardFrame::kNext, true, true, false},
-                 {IWizardFrame::kFinish, false, false, true}};
-    for (const auto& c : cases) {
-        wizard.SetWizardButtons(c.flags);
-        EXPECT_EQ(Button("backButton")->isEnabled(), c.back) << c.flags;
-        EXPECT_EQ(Button("nextButton")->isEnabled(), c.next) << c.flags;
-        EXPECT_EQ(Button("nextButton")->isVisible(), !c.finish) << c.flags;
-        EXPECT_EQ(Button("finishButton")->isVisible(), c.finish) << c.flags;
-        EXPECT_EQ(Button("finishButton")->isEnabled(), c.finish) << c.flags;
-    }
-    // A disabled button does nothing, even when pressed by code.
-    wizard.PressNext();
-    wizard.PressBack();
-    EXPECT_EQ(log, "");
-}
-
 // The production wizard: its first page, its caption and a picture of every page.
 TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
     const CScratchDirectory directory;

@@ -262,7 +262,6 @@ private:
     CSimTransport* units = nullptr; // the link's transport, when the units are in process
     std::vector<std::unique_ptr<CTestUnit>> testUnits; // outlive the link's port
     inline static CWizardObjects* current = nullptr;
-    CUnansweredBoxGuard unansweredBoxes;
 
 protected:
     const CScratchDirectory directory; // the working folder of the run's files

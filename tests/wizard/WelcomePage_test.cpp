@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 
 #include <filesystem>
@@ -108,19 +107,6 @@ TEST_F(WelcomePageTest, EntriesThatAreNotUtf8ComeBackUnchanged) {
     EXPECT_EQ(ReadText(path), "N\xC3\x98"
                               "2\nM\xFC"
                               "ller\nS\xC3\xA9\x85\n");
-}
-
-// The page names the folder of the files and says when it cannot be written (/proc).
-TEST_F(WelcomePageTest, ShowsTheFolderOfTheFilesAndWhetherItCanBeWritten) {
-    const std::string scratch = CurrentDirectory();
-    for (const std::string& folder : {std::string("/proc"), scratch}) {
-        ASSERT_EQ(::chdir(folder.c_str()), 0);
-        GoTo(kWelcomePage);
-        const std::string text =
-            wizard.findChild<QLabel*>(QStringLiteral("folderLabel"))->text().toStdString();
-        EXPECT_NE(text.find(folder), std::string::npos) << text;
-        EXPECT_EQ(text.find("cannot be written") != std::string::npos, folder == "/proc") << text;
-    }
 }
 
 // Each data/identification/<case>.txt reads as the three lines of <case>.chk.

@@ -198,31 +198,6 @@ private:
     std::vector<std::string> texts;
 };
 
-// Ends, as a failure, a message box nobody answers (after the tests' bound on a step)
-// instead of letting the test hang in it.
-class CUnansweredBoxGuard {
-public:
-    CUnansweredBoxGuard() {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            QMessageBox* box = OpenBox();
-            if (box != nullptr && box != seen) {
-                seen = box;
-                openFor.start();
-            } else if (box != nullptr && openFor.elapsed() >= 20000) {
-                ADD_FAILURE() << "A message box nobody answered: " << box->text().toStdString();
-                box->done(QMessageBox::Cancel);
-                seen = nullptr;
-            }
-        });
-        poll.start(100);
-    }
-
-private:
-    QTimer poll;
-    QPointer<QMessageBox> seen;
-    QElapsedTimer openFor;
-};
-
 // Keeps a picture of `widget` as build/artifacts/<name>.png.
 inline void SaveArtifact(QWidget& widget, const std::string& name) {
     const QString directory = QStringLiteral(HX410_ARTIFACTS_DIR);
