@@ -102,42 +102,6 @@ TEST_F(PollForEchoTest, AFailedSendLooksAtNothing) {
     EXPECT_STRNE(EchoPollMessage(EchoPollResult::SendFailed), "");
 }
 
-// A compass correction sent to the unit and echoed on output page C. A unit switched off
-// loses the link within the bound, and the poll still runs to the bound.
-TEST_F(PollForEchoTest, ConfirmsTheUnitsEchoAndWaitsOutTheBoundWhenItDoesNotCome) {
-    constexpr int kEast = 2;
-    constexpr double kBoundMs = 8000; // beyond the link's silence time
-    struct Case {
-        const char* name;
-        const char* fault;
-        double value;
-        EchoPollResult result;
-        bool linkAlive;
-    };
-    const Case cases[] = {
-        {"echoed", "", 1.25, EchoPollResult::Confirmed, true},
-        {"ignored", "fault ignore MCC", 2.5, EchoPollResult::TimedOut, true},
-        {"unit switched off", "power off", 3.75, EchoPollResult::TimedOut, false},
-    };
-    OpenOnPageC();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (*c.fault != '\0') {
-            ASSERT_EQ(unit->Command(c.fault), std::string("ok ") + c.fault);
-        }
-        const double startMs = timeBase.NowMs();
-        const std::optional<EchoPollResult> result = Finish(PollForEcho(
-            *context, 25, kBoundMs, [&] { return link->SendMcc(kEast, c.value); },
-            [&] { return link->State().GetMccReports(kEast); },
-            [&] { return std::fabs(link->State().GetMcc(kEast) - c.value) <= 0.02; }));
-        EXPECT_EQ(result, c.result);
-        if (c.result != EchoPollResult::Confirmed) {
-            EXPECT_GE(timeBase.NowMs() - startMs, kBoundMs);
-        }
-        EXPECT_EQ(link->IsLinkAlive(), c.linkAlive);
-    }
-}
-
 TEST_F(PollForEchoTest, ACancelledPollEndsAtOnceAndSendsNothingWhenCancelledBeforeTheSend) {
     enum class When { BeforeTheSend, AsItIsSent, WhileTheEchoIsAwaited, ContextDestroyed };
     struct Case {

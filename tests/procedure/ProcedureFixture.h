@@ -7,10 +7,10 @@
 #include "device/AhrsLink.h"
 #include "device/SimTransport.h"
 #include "procedure/CoreUiThread.h"
-#include "procedure/QtCoreTestApp.h"
 #include "procedure/StepContext.h"
 #include "records/TempDir.h"
 
+#include <QCoreApplication>
 #include <QCoroTask>
 #include <QEventLoop>
 #include <QTimer>
@@ -22,6 +22,20 @@
 #include <optional>
 #include <sstream>
 #include <string>
+
+// The QCoreApplication whose event loop runs the steps' timers, from before the first test to
+// after the last.
+struct QtCoreTestApp : ::testing::Environment {
+    int argc = 1;
+    char name[16] = "procedure-test";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+
+    void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
+    void TearDown() override { app.reset(); }
+};
+inline ::testing::Environment* const qtCoreTestApp =
+    ::testing::AddGlobalTestEnvironment(new QtCoreTestApp);
 
 class CProcedureFixture : public ::testing::Test {
 public:

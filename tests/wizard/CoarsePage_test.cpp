@@ -2,7 +2,6 @@
 
 #include "SimulatedLinkSuite.h"
 #include "records/MagMeasurementFile.h"
-#include "sim/MagModel.h"
 
 #include <QProgressBar>
 
@@ -107,61 +106,6 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
     EXPECT_EQ(UnitCorrections(), kZero);
 }
 
-TEST_F(CoarsePageTest, NoisyOrMisplacedCollectionsAreRefusedAndTheCleanOnesAreSent) {
-    Collect(kWalk[0]);
-    const Cardinal& east = kWalk[1];
-    TurnTo(*sim, east);
-    ASSERT_EQ(sim->Command("fault garble 0.05"), "ok fault garble 0.05");
-    std::vector<CBoxAnswerer::Box> boxes;
-    // A collection can be lucky and meet no changed count; a few meet one.
-    for (int attempt = 0; attempt < 5 && boxes.empty(); ++attempt) {
-        ASSERT_TRUE(RunEventsUntil([&] { return Button(east)->isEnabled(); }));
-        // A refusal is told by the tick that ended the collection, in that tick's step.
-        boxes = BoxesOf([&] {
-            Click(Button(east));
-            ASSERT_GE(ProgressOf(east), 0);
-            ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(east) < 0; }));
-        });
-    }
-    EXPECT_TRUE(OneBox(boxes, "Readings not steady", "The East readings were not steady"));
-    SaveArtifact(wizard, "page-4-coarse-refused");
-    ASSERT_EQ(sim->Command("fault garble 0"), "ok fault garble 0");
-
-    // East collected with the aircraft 30 degrees off it: it does not fit the other three.
-    ASSERT_EQ(sim->Command("heading 120"), "ok heading 120");
-    ASSERT_TRUE(RunEventsUntil([&] { return !Button(east)->isEnabled(); })); // turning
-    Cardinal eastOff = east;
-    eastOff.heading = 120.0;
-    for (const Cardinal& c : {eastOff, kWalk[2], kWalk[3]}) {
-        Collect(c);
-    }
-    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
-    EXPECT_TRUE(OneBox(PressNext(), "Headings do not agree", "The East measurement does not"));
-    EXPECT_EQ(wizard.CurrentPage(), kCoarsePage);
-    EXPECT_TRUE(Result(east)->text().isEmpty() && !Result(east)->IsValid());
-    EXPECT_TRUE(Result(kWalk[0])->IsValid() && Result(kWalk[3])->IsValid());
-    EXPECT_FALSE(NextEnabled());
-    EXPECT_EQ(UnitCorrections(), kZero);
-
-    // East again on a clean line: the model's figures (pitch 1.2, roll -0.7) are sent.
-    Collect(east);
-    ASSERT_TRUE(RunEventsUntil([&] { return NextEnabled(); }));
-    const auto recorded = ComputeCoarseCorrections(RecordedHeadings(), kFreeField.z).correction;
-    std::array<HeadingMeasurement, 4> model;
-    for (const Cardinal& c : kWalk) {
-        const Counts3 counts =
-            CMagModel::Saturate(CMagModel().SensorField(c.heading, 1.2, -0.7, false));
-        model[c.index] = {counts.x, counts.y, counts.z, 1.2, -0.7};
-    }
-    const auto modelled = ComputeCoarseCorrections(model, kFreeField.z).correction;
-    for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_NEAR(recorded[axis], modelled[axis], 5) << axis;
-    }
-    EXPECT_TRUE(PressNext().empty());
-    ASSERT_EQ(wizard.CurrentPage(), kFinePage);
-    EXPECT_EQ(UnitCorrections(), AsText(recorded));
-}
-
 // A heading out of range is warned and records nothing; a lost link ends the collection, and
 // returning starts afresh.
 TEST_F(CoarsePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
@@ -205,9 +149,7 @@ TEST_F(CoarsePageTest, CorrectionsTheUnitDoesNotConfirmAreReportedAndTheStepStay
     EXPECT_NE(wizard.CurrentPage(), kFinePage);
     ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
     EXPECT_FALSE(NextEnabled());
-    ASSERT_FALSE(answerer.Boxes().empty());
-    EXPECT_EQ(answerer.Boxes().back().caption, kLostLink);
-    EXPECT_EQ(answerer.Count(kLostLink), 1u) << "one box for one loss";
+    EXPECT_TRUE(OneBox(answerer.Boxes(), kLostLink)) << "one box for one loss";
 }
 
 // Versions without the step pass on, corrections zeroed (tried again if unconfirmed); Back
@@ -228,13 +170,9 @@ TEST_F(CoarsePageTest, VersionsWithoutTheStepPassOnToTheFineCalibration) {
             EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kFinePage; }));
         });
         EXPECT_EQ(sim->Value("MfcX"), confirmed ? "0" : "55");
-        EXPECT_TRUE(confirmed || OneBox(boxes, "Error clearing corrections"));
-        EXPECT_TRUE(!confirmed || boxes.empty());
-        if (!confirmed) {
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_EQ(boxes[0].text.find("Calibrate"), std::string::npos);
-            EXPECT_EQ(Session().PeekPendingPage(), -1);
-        }
+        EXPECT_TRUE(confirmed ? boxes.empty() : OneBox(boxes, "Error clearing corrections"));
+        EXPECT_TRUE(confirmed || boxes[0].text.find("Calibrate") == std::string::npos);
+        EXPECT_EQ(Session().PeekPendingPage(), -1);
     }
     Back();
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);

@@ -2,10 +2,7 @@
 
 #include "WizardTestSupport.h"
 #include "wizard/ApplicationTitle.h"
-#include "wizard/QtUiThread.h"
-#include "wizard/WizardPage.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -142,38 +139,6 @@ TEST(InstallationWizardCloseTest, ClosingRunsTheCurrentPagesKillActive) {
             EXPECT_EQ(wizard.result(), c.result) << c.what;
             EXPECT_FALSE(wizard.GoToPage(kWelcomePage)) << c.what << ": no page after the end";
         }
-    }
-}
-
-TEST_F(InstallationWizardTest, FinishTakesThePlaceOfNext) {
-    const struct {
-        int flags;
-        bool back, next, finish;
-    } cases[] = {{0, false, false, false},
-                 {IWizardFrame::kBack | IWizardFrame::kNext, true, true, false},
-                 {IWizardFrame::kFinish, false, false, true}};
-    for (const auto& c : cases) {
-        wizard.SetWizardButtons(c.flags);
-        EXPECT_EQ(Button("backButton")->isEnabled(), c.back) << c.flags;
-        EXPECT_EQ(Button("nextButton")->isEnabled(), c.next) << c.flags;
-        EXPECT_EQ(Button("nextButton")->isVisible(), !c.finish) << c.flags;
-        EXPECT_EQ(Button("finishButton")->isVisible(), c.finish) << c.flags;
-        EXPECT_EQ(Button("finishButton")->isEnabled(), c.finish) << c.flags;
-    }
-    // A disabled button does nothing, even when pressed by code.
-    wizard.PressNext();
-    wizard.PressBack();
-    EXPECT_EQ(log, "");
-}
-
-TEST_F(InstallationWizardTest, NoticeLineStaysAboveTheBottomEdge) {
-    const QLabel* notice = wizard.findChild<QLabel*>(QStringLiteral("noticeLabel"));
-    ASSERT_NE(notice, nullptr);
-    for (const int extra : {0, 37, 120}) {
-        const QSize size(wizard.minimumWidth() + extra, wizard.minimumHeight() + extra);
-        wizard.resize(size);
-        ASSERT_TRUE(RunEventsUntil([&] { return wizard.size() == size; }));
-        EXPECT_EQ(notice->geometry(), QRect(10, wizard.height() - 30, 190, 22)) << extra;
     }
 }
 

@@ -9,9 +9,6 @@
 #include "device/SimPeer.h"
 #include "device/SimTransport.h"
 #include "records/CalibrationMath.h"
-#include "wizard/InstallationWizard.h"
-#include "wizard/PageIndex.h"
-#include "wizard/QtUiThread.h"
 #include "wizard/StandardPages.h"
 
 #include <QLineEdit>
@@ -107,14 +104,14 @@ protected:
         current = nullptr;
     }
 
-    // A simulated unit with hx410-sim's options on the next free COM link; its port becomes
-    // the saved one. It lives as long as the test.
+    // A simulated unit with hx410-sim's options on the next free COM link, which becomes the
+    // saved port. It lives as long as the test.
     CTestUnit& StartUnit(const std::vector<std::string>& options = {}) {
         testUnits.push_back(units != nullptr
                                 ? std::make_unique<CTestUnit>(*units, units->AddUnit(options))
                                 : std::make_unique<CTestUnit>(places.portsDir, kScale, options));
         EXPECT_GT(testUnits.back()->ComNumber(), 0);
-        Settings().Set("ComPort", testUnits.back()->ComNumber());
+        objects.settings.Set("ComPort", testUnits.back()->ComNumber());
         return *testUnits.back();
     }
     // A unit without noise or warm-up, connected on the connection page with its RQ270.
@@ -155,45 +152,11 @@ protected:
         Click(buttonName);
         return RunEventsUntil([&] { return wizard.CurrentPage() == page; });
     }
-    // Goes to `page` and lets its activation end.
+    // Goes to `page`, or presses Next or Back, and lets the step end.
     void GoTo(int page) {
         wizard.GoToPage(page);
         EXPECT_TRUE(StepsEnded(wizard));
     }
-
-    // Runs `act` with every box answered with OK and lets the step end; the boxes shown.
-    std::vector<CBoxAnswerer::Box> BoxesOf(const std::function<void()>& act) {
-        const CBoxAnswerer answerer;
-        act();
-        EXPECT_TRUE(StepsEnded(wizard));
-        return answerer.Boxes();
-    }
-    // The calibration pages' Calibrate button and result field of a heading.
-    QPushButton* Button(const Cardinal& c) {
-        return Find<QPushButton>(QLatin1String(c.key) + QLatin1String("CalibrateButton"));
-    }
-    CColouredField* Result(const Cardinal& c) {
-        return Find<CColouredField>(QLatin1String(c.key) + QLatin1String("ResultField"));
-    }
-    // Turns the aircraft to `c` and waits until the page shows the heading's frame on the
-    // screen, and no other, and its button can be pressed.
-    void TurnTo(CTestUnit& unit, const Cardinal& c) {
-        ASSERT_EQ(unit.Command("heading " + std::to_string(c.heading)).rfind("ok heading", 0), 0u);
-        ASSERT_TRUE(FramedOnScreen(*wizard.Page(wizard.CurrentPage()), c.index)) << c.name;
-        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
-    }
-    // Whether the unit's average heading comes to what the simulated unit outputs now, within
-    // `degrees` (its filter has settled after a turn or a change of corrections), and the
-    // page has taken it: two page ticks have passed since.
-    bool Settled(CTestUnit& unit, double degrees = 0.05) {
-        const double output = std::stod(unit.Value("OutputHeading"));
-        return RunEventsUntil([&] {
-                   return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) <
-                          degrees;
-               }) &&
-               RunEventsFor(CTimeBase(kScale), 2 * CWizardPage::kPageTickMs);
-    }
-    // Presses Next or Back and lets the step end.
     void Next() {
         wizard.PressNext();
         EXPECT_TRUE(StepsEnded(wizard));
@@ -201,6 +164,38 @@ protected:
     void Back() {
         wizard.PressBack();
         EXPECT_TRUE(StepsEnded(wizard));
+    }
+    // Runs `act` with every box answered with OK and lets the step end; the boxes shown.
+    std::vector<CBoxAnswerer::Box> BoxesOf(const std::function<void()>& act) {
+        const CBoxAnswerer answerer;
+        act();
+        EXPECT_TRUE(StepsEnded(wizard));
+        return answerer.Boxes();
+    }
+
+    // The calibration pages' Calibrate button and result field of a heading.
+    QPushButton* Button(const Cardinal& c) {
+        return Find<QPushButton>(QLatin1String(c.key) + QLatin1String("CalibrateButton"));
+    }
+    CColouredField* Result(const Cardinal& c) {
+        return Find<CColouredField>(QLatin1String(c.key) + QLatin1String("ResultField"));
+    }
+    // Turns the aircraft to `c` and waits until the screen shows the heading's frame, and no
+    // other, and its button can be pressed.
+    void TurnTo(CTestUnit& unit, const Cardinal& c) {
+        ASSERT_TRUE(Ok(unit.Command("heading " + std::to_string(c.heading))));
+        ASSERT_TRUE(FramedOnScreen(*wizard.Page(wizard.CurrentPage()), c.index)) << c.name;
+        ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
+    }
+    // Whether the unit's average heading comes within `degrees` of what the simulated unit
+    // outputs now (its filter has settled), and two page ticks have passed since.
+    bool Settled(CTestUnit& unit, double degrees = 0.05) {
+        const double output = std::stod(unit.Value("OutputHeading"));
+        return RunEventsUntil([&] {
+                   return std::fabs(std::remainder(State().GetAvgHeading() - output, 360.0)) <
+                          degrees;
+               }) &&
+               RunEventsFor(CTimeBase(kScale), 2 * CWizardPage::kPageTickMs);
     }
 
     // A widget of the current page, else of the whole wizard.
@@ -233,7 +228,6 @@ protected:
     static CAhrsLink& Link() { return current->link; }
     static CAhrsState& State() { return current->link.State(); }
     CInstallationSession& Session() { return objects.session; }
-    CSettingsStore& Settings() { return objects.settings; }
 
     // The four heading measurements of the coarse step as the session holds them.
     std::array<HeadingMeasurement, 4> RecordedHeadings() {
@@ -268,7 +262,6 @@ private:
     CSimTransport* units = nullptr; // the link's transport, when the units are in process
     std::vector<std::unique_ptr<CTestUnit>> testUnits; // outlive the link's port
     inline static CWizardObjects* current = nullptr;
-    CUnansweredBoxGuard unansweredBoxes;
 
 protected:
     const CScratchDirectory directory; // the working folder of the run's files

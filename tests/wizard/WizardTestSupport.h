@@ -3,6 +3,18 @@
 // Helpers of the wizard tests: what a wizard works with, the QApplication, pumping events
 // until a condition holds, answering message boxes, and the pictures left as artifacts.
 
+#include "device/AhrsLink.h"
+#include "records/FileNames.h"
+#include "records/InstallationSession.h"
+#include "records/SettingsStore.h"
+#include "records/TempDir.h"
+#include "wizard/InstallationWizard.h"
+#include "wizard/MountPositionList.h"
+#include "wizard/PageIndex.h"
+#include "wizard/PageWidgets.h"
+#include "wizard/QtUiThread.h"
+#include "wizard/WizardServices.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -14,27 +26,16 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "device/AhrsLink.h"
-#include "records/FileNames.h"
-#include "records/InstallationSession.h"
-#include "records/SettingsStore.h"
-#include "records/TempDir.h"
-#include "wizard/MountPositionList.h"
-#include "wizard/PageWidgets.h"
-#include "wizard/WizardServices.h"
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 // What a wizard works with, made for one test: the link (on the given COM places and
 // transport, else on places without any port), settings on a file of its own, the mount
@@ -62,29 +63,25 @@ public:
 // One QApplication for the whole test program (offscreen), made before the first test.
 class CQtTestEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "wizard-test";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QApplication>(argc, argv);
-    }
+    void SetUp() override { application = std::make_unique<QApplication>(argc, argv); }
     void TearDown() override { application.reset(); }
 
 private:
+    int argc = 1;
+    char name[12] = "wizard-test";
+    char* argv[2] = {name, nullptr};
     std::unique_ptr<QApplication> application;
 };
 
 inline ::testing::Environment* const kQtTestEnvironment =
     ::testing::AddGlobalTestEnvironment(new CQtTestEnvironment);
 
-// Processes events until `done` holds; false after `realMs` (a bound against a hang, far
-// beyond what a loaded machine needs, never a timing assertion).
+// Processes events until `done` holds; false after `realMs` (a bound against a hang, never a
+// timing assertion) or at once after a fatal failure, so later waits do not run out too.
 inline bool RunEventsUntil(const std::function<bool()>& done, int realMs = 20000) {
     QElapsedTimer elapsed;
     elapsed.start();
     while (!done()) {
-        // After a fatal failure in a helper the test goes on: its later waits end at once
-        // instead of each running out its bound.
         if (elapsed.elapsed() > realMs || ::testing::Test::HasFatalFailure()) {
             return false;
         }
@@ -104,7 +101,7 @@ inline bool RunEventsFor(
 }
 
 // Processes events until the wizard's running step and what it asked for have ended.
-template <class Wizard> bool StepsEnded(Wizard& wizard) {
+inline bool StepsEnded(CInstallationWizard& wizard) {
     return RunEventsUntil([&] { return !wizard.Steps().IsRunning(); });
 }
 
@@ -121,8 +118,14 @@ inline std::string CommandOutput(const std::string& command) {
     return out;
 }
 
-// Answers every task-modal message box that appears while it lives, with `answer`, and
-// keeps the caption and text of each.
+// The message box open in front of everything, if one is.
+inline QMessageBox* OpenBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    return box != nullptr && box->isVisible() ? box : nullptr;
+}
+
+// Answers every message box that appears while it lives with `answer`, keeping the caption
+// and text of each.
 class CBoxAnswerer {
 public:
     struct Box {
@@ -132,24 +135,17 @@ public:
 
     explicit CBoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) {
         QObject::connect(&poll, &QTimer::timeout, [this, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible()) {
-                return;
+            if (QMessageBox* box = OpenBox()) {
+                if (!box->property("seenByTest").toBool()) {
+                    box->setProperty("seenByTest", true);
+                    boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+                }
+                box->button(answer)->click();
             }
-            if (!box->property("seenByTest").toBool()) {
-                box->setProperty("seenByTest", true);
-                boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
-            }
-            box->button(answer)->click();
         });
         poll.start(5);
     }
-
     const std::vector<Box>& Boxes() const { return boxes; }
-    std::size_t Count(const std::string& caption) const {
-        return std::count_if(boxes.begin(), boxes.end(),
-                             [&](const Box& box) { return box.caption == caption; });
-    }
 
 private:
     QTimer poll;
@@ -202,37 +198,6 @@ private:
     std::vector<std::string> texts;
 };
 
-// Ends, as a failure, a message box nobody answers instead of letting the test hang in it:
-// a link lost on a badly loaded machine shows one in the middle of a step. Answerers click
-// within milliseconds, so a box counts as unanswered only after the tests' bound on a step.
-class CUnansweredBoxGuard {
-public:
-    CUnansweredBoxGuard() {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible()) {
-                return;
-            }
-            if (box != seen) {
-                seen = box;
-                openFor.start();
-            } else if (openFor.elapsed() >= 20000) {
-                ADD_FAILURE() << "A message box nobody answered: \""
-                              << box->windowTitle().toStdString()
-                              << "\": " << box->text().toStdString();
-                box->done(QMessageBox::Cancel);
-                seen = nullptr;
-            }
-        });
-        poll.start(100);
-    }
-
-private:
-    QTimer poll;
-    QPointer<QMessageBox> seen;
-    QElapsedTimer openFor;
-};
-
 // Keeps a picture of `widget` as build/artifacts/<name>.png.
 inline void SaveArtifact(QWidget& widget, const std::string& name) {
     const QString directory = QStringLiteral(HX410_ARTIFACTS_DIR);
@@ -242,44 +207,43 @@ inline void SaveArtifact(QWidget& widget, const std::string& name) {
         << name;
 }
 
-// Waits until the page shows the frame of `heading` and no other: first as the page has it,
-// then on the screen, in the middle of each of the four edges of each frame. The screen is
-// read back: grab() would paint afresh, and so hide a change that was never repainted.
+// How many edges of a heading's frame show the frame colour in the middle, as read back from
+// the screen (grab() would paint afresh, and so hide a change that was never repainted).
+inline int FrameEdgesOnScreen(const QWidget& page, int heading) {
+    const auto* frame = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
+    if (frame == nullptr || !frame->isVisible()) {
+        return 0;
+    }
+    const QPoint at = frame->mapTo(frame->window(), QPoint(0, 0));
+    const QImage shown =
+        frame->screen()
+            ->grabWindow(frame->window()->winId(), at.x(), at.y(), frame->width(), frame->height())
+            .toImage();
+    const QRect r(QPoint(0, 0), frame->size());
+    int edges = 0;
+    for (const QPoint& middle :
+         {QPoint(r.center().x(), r.top()), QPoint(r.center().x(), r.bottom()),
+          QPoint(r.left(), r.center().y()), QPoint(r.right(), r.center().y())}) {
+        const QPoint pixel = (QPointF(middle) * shown.devicePixelRatio()).toPoint();
+        edges += shown.valid(pixel) &&
+                 (shown.pixel(pixel) & 0xffffff) == (kHeadingFrameColour & 0xffffff);
+    }
+    return edges;
+}
+
+// Waits until the page has the frame of `heading` and the screen shows it, and no other.
 inline bool FramedOnScreen(const QWidget& page, int heading) {
     const auto* framed = page.findChild<QWidget*>(HeadingObjectName(heading, "Frame"));
-    if (framed == nullptr ||
-        !RunEventsUntil([framed] { return framed->property("frameShown").toBool(); })) {
-        return false;
-    }
-    const auto edgesShown = [&page](int index) {
-        const auto* frame = page.findChild<QWidget*>(HeadingObjectName(index, "Frame"));
-        if (frame == nullptr || !frame->isVisible()) {
-            return 0;
-        }
-        const QPoint at = frame->mapTo(frame->window(), QPoint(0, 0));
-        const QImage shown = frame->screen()
-                                 ->grabWindow(frame->window()->winId(), at.x(), at.y(),
-                                              frame->width(), frame->height())
-                                 .toImage();
-        const QRect r(QPoint(0, 0), frame->size());
-        int edges = 0;
-        for (const QPoint& middle :
-             {QPoint(r.center().x(), r.top()), QPoint(r.center().x(), r.bottom()),
-              QPoint(r.left(), r.center().y()), QPoint(r.right(), r.center().y())}) {
-            const QPoint pixel = (QPointF(middle) * shown.devicePixelRatio()).toPoint();
-            edges += shown.valid(pixel) &&
-                     (shown.pixel(pixel) & 0xffffff) == (kHeadingFrameColour & 0xffffff);
-        }
-        return edges;
-    };
-    return RunEventsUntil([&] {
-        for (int index = 0; index < 4; ++index) {
-            if (edgesShown(index) != (index == heading ? 4 : 0)) {
-                return false;
-            }
-        }
-        return true;
-    });
+    return framed != nullptr &&
+           RunEventsUntil([framed] { return framed->property("frameShown").toBool(); }) &&
+           RunEventsUntil([&] {
+               for (int index = 0; index < 4; ++index) {
+                   if (FrameEdgesOnScreen(page, index) != (index == heading ? 4 : 0)) {
+                       return false;
+                   }
+               }
+               return true;
+           });
 }
 
 // A fresh temporary directory made the current directory (where the identification file
