@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseTable.h"
 #include "TempDir.h"
 #include "records/FileNames.h"
 
@@ -22,36 +23,16 @@ TEST(MagMeasurementFileTest, WriteGivesExactlyThreeLines) {
 }
 
 TEST(MagMeasurementFileTest, ReadingRule) {
-    const struct {
-        const char* text;
-        bool ok;
-        int16_t x, y, z;
-    } cases[] = {{kThreeLines, true, 1, 2, 3},
-                 {"OUT_X: 1\r\nOUT_Y: -2\r\nOUT_Z: 3\r\n", true, 1, -2, 3},
-                 {"OUT_Z: 3\nOUT_X: 1\nOUT_Y: 2\n", true, 3, 1, 2},
-                 {"k +7 k 8 k 9", true, 7, 8, 9},
-                 {"\n\n\tk\t-32767\vk 2\fk 32767\r", true, -32767, 2, 32767},
-                 {"OUT_X: 1\nOUT_Y: 2\n", false, 0, 0, 0},
-                 {"OUT_X: 1\nOUT_Y: -32768\nOUT_Z: 3\n", false, 0, 0, 0},
-                 {"OUT_X: 32768\nOUT_Y: 2\nOUT_Z: 3\n", false, 0, 0, 0},
-                 {"k 99999999999999999999999 k 1 k 2", false, 0, 0, 0},
-                 {"OUT_X: abc\nOUT_Y: 2\nOUT_Z: 3\n", false, 0, 0, 0},
-                 {"OUT_X: 12abc\nOUT_Y: 2\nOUT_Z: 3\n", false, 0, 0, 0},
-                 {"k 12abc 5 k 6", false, 0, 0, 0},
-                 {"OUT_X: 1\nOUT_Y: 2\nOUT_Z: 3.5\n", false, 0, 0, 0},
-                 {"OUT_X: 1\nOUT_Y: 2-\nOUT_Z: 3\n", false, 0, 0, 0},
-                 {"OUT_X:1\nOUT_Y:2\nOUT_Z:3\n", false, 0, 0, 0},
-                 {"", false, 0, 0, 0}};
     CTempDir dir;
     const CMagMeasurementFile file("1", dir.Path());
-    for (const auto& c : cases) {
-        WriteText(file.Path(), c.text);
+    for (const auto& c : CaseTable("mag-measurement-reads.txt")) {
+        WriteText(file.Path(), c[0]);
         int16_t x = 11, y = 22, z = 33;
-        EXPECT_EQ(file.Read(x, y, z), c.ok) << c.text;
-        // A failed read leaves the outputs untouched.
-        EXPECT_EQ(x, c.ok ? c.x : 11) << c.text;
-        EXPECT_EQ(y, c.ok ? c.y : 22) << c.text;
-        EXPECT_EQ(z, c.ok ? c.z : 33) << c.text;
+        const bool read = file.Read(x, y, z);
+        EXPECT_EQ((read ? "read " : "refused ") + std::to_string(x) + ' ' + std::to_string(y) +
+                      ' ' + std::to_string(z),
+                  c[1])
+            << c[0];
     }
 }
 

@@ -3,16 +3,19 @@
 #include "records/CalibrationMath.h"
 
 #include <limits>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "CaseTable.h"
+
 namespace {
 
 using Scale = CSampleAgreement::Scale;
-constexpr std::optional<std::size_t> kAgree = std::nullopt;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Ten counts of a steady aircraft as the simulated unit gives them (noise of 3 counts).
@@ -25,55 +28,20 @@ std::vector<double> Clean(double base) {
     return values;
 }
 
-std::vector<double> With(std::vector<double> values, std::size_t index, double value) {
-    values[index] = value;
-    return values;
-}
-
 TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
-    std::vector<double> drift;
-    std::vector<double> turning; // 0.3 degrees a second across a field of 11300 counts
-    for (int i = 0; i < 10; ++i) {
-        drift.push_back(1200.0 + 20.0 * i); // the aircraft creeping round during the collection
-        turning.push_back(1200.0 + 59.0 * i);
-    }
-    const CSampleAgreement counts(CSampleAgreement::kCountFloor);
-    const CSampleAgreement attitude(CSampleAgreement::kAttitudeFloor);
-    const CSampleAgreement headings(CSampleAgreement::kHeadingFloor, Scale::Degrees360);
-    const CSampleAgreement plainHeadings(CSampleAgreement::kHeadingFloor);
-    const std::vector<double> acrossNorth{359.97, 0.02, 359.99, 0.01, 0.03, 359.98, 0.0};
-    const struct {
-        const char* what;
-        const CSampleAgreement& judge;
+    const std::map<std::string, CSampleAgreement> judges{
+        {"counts", CSampleAgreement(CSampleAgreement::kCountFloor)},
+        {"attitude", CSampleAgreement(CSampleAgreement::kAttitudeFloor)},
+        {"headings", CSampleAgreement(CSampleAgreement::kHeadingFloor, Scale::Degrees360)},
+        {"plain headings", CSampleAgreement(CSampleAgreement::kHeadingFloor)}};
+    for (const auto& c : CaseTable("sample-agreement.txt")) {
         std::vector<double> values;
-        std::optional<std::size_t> far;
-    } cases[] = {
-        {"clean", counts, Clean(1234), kAgree},
-        {"constant offset", counts, Clean(-21234), kAgree},
-        {"slow drift", counts, drift, kAgree},
-        {"turning as fast as the coarse page calls steady", counts, turning, kAgree},
-        {"a quiet sensor one count off", counts, {500, 500, 500, 500, 501, 500, 500}, kAgree},
-        {"one changed digit", counts, With(Clean(1234), 6, 1834), 6},
-        {"one changed sign", counts, With(Clean(1234), 0, -1234), 0},
-        {"two wild samples", counts, With(With(Clean(1234), 2, 9234), 7, 1934), 2},
-        {"slow drift and a wild sample", counts, With(drift, 4, 2280), 4},
-        // Most samples changed by a few hundred counts: they hide behind their own spread,
-        // which is no steady reading.
-        {"most samples wild",
-         counts,
-         {1234, 1634, 1236, 834, 1231, 1934, 1233, 1534, 935, 1484},
-         5},
-        {"a number that is not one", counts, With(Clean(1234), 3, kNaN), 3},
-        {"too few to judge", counts, {1234, 9234}, kAgree},
-        {"steady pitch", attitude, {2.50, 2.51, 2.49, 2.50, 2.50, 2.52, 2.50, 2.49}, kAgree},
-        {"one garbled pitch", attitude, {2.50, 2.51, 2.49, 2.50, 8.50, 2.52, 2.50, 2.49}, 4},
-        {"headings across north", headings, acrossNorth, kAgree},
-        {"a heading that jumps across north", headings, With(acrossNorth, 3, 2.51), 3},
-        {"a wild heading opposite the others", headings, {270, 90.01, 89.99, 90, 90.02}, 0},
-        // The same numbers without the wrap: two clusters, one far from the other.
-        {"headings read as plain numbers", plainHeadings, acrossNorth, 2}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.judge.FarSample(c.values), c.far) << c.what;
+        std::istringstream in(c[2]);
+        for (std::string value; in >> value;) {
+            values.push_back(std::stod(value));
+        }
+        const std::optional<std::size_t> far = judges.at(c[1]).FarSample(values);
+        EXPECT_EQ(far ? std::to_string(*far) : "agree", c[3]) << c[0];
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseTable.h"
 #include "TempDir.h"
 
 namespace {
@@ -31,19 +32,8 @@ TEST(SettingsStoreTest, NoFileGivesDefaultsAndOnlySaveWritesIt) {
 }
 
 TEST(SettingsStoreTest, ValueText) {
-    const std::pair<const char*, uint8_t> cases[] = {{"300", 44},
-                                                     {"-1", 255},
-                                                     {" \t+7x", 7},
-                                                     {"12 5", 12},
-                                                     {"abc", 0},
-                                                     {"", 0},
-                                                     {"--1", 0},
-                                                     {"0300", 44},
-                                                     {"1e3", 1},
-                                                     {"99999999999999999999999", 255},
-                                                     {"-99999999999999999999999", 1}};
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(ParseSettingValue(text), value) << '"' << text << '"';
+    for (const auto& c : CaseTable("setting-values.txt")) {
+        EXPECT_EQ(ParseSettingValue(c[0]), std::stoi(c[1])) << '"' << c[0] << '"';
     }
 }
 
