@@ -3,10 +3,11 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "CaseTable.h"
 
 namespace {
 
@@ -28,26 +29,13 @@ TEST(CalibrationMathTest, MeansTruncateTowardZero) {
     EXPECT_DOUBLE_EQ(m.pitch, 1.375);
 }
 
-TEST(CalibrationMathTest, TruncateToCountIsDefinedForEveryInput) {
-    const std::pair<double, int16_t> cases[] = {
-        {-1.5, -1},     {12.9, 12},       {-0.5, 0},     {32767.9, 32767}, {-32768.9, -32768},
-        {1e300, 32767}, {-1e300, -32768}, {kInf, 32767}, {-kInf, -32768},  {kNaN, 0}};
-    for (const auto& [value, expected] : cases) {
-        EXPECT_EQ(TruncateToCount(value), expected) << value;
+TEST(CalibrationMathTest, TruncationAndCardinalErrorsAsHandComputed) {
+    for (const auto& c : CaseTable("calibration-truncation.txt")) {
+        EXPECT_EQ(TruncateToCount(std::stod(c[0])), std::stoi(c[1])) << c[0];
     }
-}
-
-TEST(CalibrationMathTest, CardinalErrorHasNoFurtherWrapping) {
-    const struct {
-        double heading;
-        int index;
-        double expected;
-    } cases[] = {{359, kHeadingNorth, -1}, {181, kHeadingNorth, -179}, {180, kHeadingNorth, 180},
-                 {350, kHeadingEast, 260}, {44, kHeadingEast, -46},    {0, kHeadingSouth, -180},
-                 {190, kHeadingSouth, 10}, {10, kHeadingWest, -260}};
-    for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(CardinalError(c.heading, c.index), c.expected)
-            << c.heading << " index " << c.index;
+    for (const auto& c : CaseTable("calibration-cardinal-errors.txt")) {
+        const std::vector<double> in = Numbers(c[0]);
+        EXPECT_DOUBLE_EQ(CardinalError(in[0], static_cast<int>(in[1])), std::stod(c[1])) << c[0];
     }
 }
 
@@ -81,29 +69,23 @@ TEST(CalibrationMathTest, MeanLevelRotatesEachSampleThenTruncates) {
     EXPECT_NEAR(LevelOf({0, 0, 101, 0.0, 45.0}).y, -101 * std::sqrt(0.5), 1e-9);
 }
 
-std::array<HeadingMeasurement, 4> Level(std::array<int16_t, 4> xNESW,
-                                        std::array<int16_t, 4> zNESW) {
-    std::array<HeadingMeasurement, 4> byHeading{};
-    const int order[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
-    for (int i = 0; i < 4; ++i) {
-        byHeading[order[i]].x = xNESW[i];
-        byHeading[order[i]].z = zNESW[i];
-    }
-    return byHeading;
-}
-
+// X and Z by heading index N, S, E, W.
 TEST(CalibrationMathTest, CoarseCorrectionsWithLevelAircraft) {
     const struct {
         std::array<int16_t, 4> x;
         std::array<int16_t, 4> z;
         int16_t freeFieldZ;
         std::array<int16_t, 3> expected;
-    } cases[] = {{{100, 0, -100, 0}, {0, 0, 0, 0}, 0, {0, 0, 0}},
-                 {{150, 50, -50, 50}, {0, 0, 0, 0}, 0, {-50, 0, 0}},
-                 {{0, 0, 0, 0}, {100, 200, 300, 400}, 500, {0, 0, 250}},
+    } cases[] = {{{100, -100, 0, 0}, {0, 0, 0, 0}, 0, {0, 0, 0}},
+                 {{150, -50, 50, 50}, {0, 0, 0, 0}, 0, {-50, 0, 0}},
+                 {{0, 0, 0, 0}, {100, 300, 200, 400}, 500, {0, 0, 250}},
                  {{0, 0, 0, 0}, {-10, -10, -10, -11}, 0, {0, 0, 10}}};
     for (const auto& c : cases) {
-        EXPECT_EQ(ComputeCoarseCorrections(Level(c.x, c.z), c.freeFieldZ).correction, c.expected);
+        std::array<HeadingMeasurement, 4> byHeading{};
+        for (int i = 0; i < 4; ++i) {
+            byHeading[i] = {c.x[i], 0, c.z[i], 0.0, 0.0};
+        }
+        EXPECT_EQ(ComputeCoarseCorrections(byHeading, c.freeFieldZ).correction, c.expected);
     }
 }
 
@@ -134,18 +116,14 @@ TEST(CalibrationMathTest, CoarseCorrectionsCancelHardIronOnTiltedAircraft) {
     }
 }
 
-// By heading index N, S, E, W; an error outside the correction's domain gives no number.
-TEST(CalibrationMathTest, CompassCorrectionsTakeTheirPartnerBySignOfError) {
-    const struct {
-        std::array<double, 4> errors, expected;
-    } cases[] = {{{2.0, -1.0, 0.5, -3.0}, {2.034091, -1.016854, 0.508380, -3.068966}},
-                 {{-2.0, 1.0, -1.0, 1.5}, {-2.079545, 0.994382, -0.988764, 1.559322}},
-                 {{20.0, -20.0, -20.0, 20.0}, {31.428571, -20.0, -31.428571, 20.0}},
-                 {{0.0, -20.0, 7.0, 20.0}, {0.0, -27.714286, 9.277108, 25.714286}}};
-    for (const auto& c : cases) {
-        const std::array<double, 4> result = ComputeCompassCorrections(c.errors);
+// An error outside the correction's domain gives no number.
+TEST(CalibrationMathTest, CompassCorrectionsAsHandComputed) {
+    for (const auto& c : CaseTable("calibration-compass-corrections.txt")) {
+        const std::vector<double> errors = Numbers(c[0]), expected = Numbers(c[1]);
+        const std::array<double, 4> result =
+            ComputeCompassCorrections({errors[0], errors[1], errors[2], errors[3]});
         for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(result[i], c.expected[i], 5e-7) << "index " << i;
+            EXPECT_NEAR(result[i], expected[i], 5e-7) << c[0] << ", index " << i;
         }
     }
     for (const double bad : {90.0, -90.0, 120.0, kInf, kNaN}) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,4 +35,14 @@ inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) 
         cases.push_back(fields);
     }
     return cases;
+}
+
+// The numbers in `field`, separated by spaces; "nan" and "inf" included.
+inline std::vector<double> Numbers(const std::string& field) {
+    std::istringstream in(field);
+    std::vector<double> numbers;
+    for (std::string number; in >> number;) {
+        numbers.push_back(std::stod(number));
+    }
+    return numbers;
 }

@@ -5,7 +5,6 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,12 +34,7 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
         {"headings", CSampleAgreement(CSampleAgreement::kHeadingFloor, Scale::Degrees360)},
         {"plain headings", CSampleAgreement(CSampleAgreement::kHeadingFloor)}};
     for (const auto& c : CaseTable("sample-agreement.txt")) {
-        std::vector<double> values;
-        std::istringstream in(c[2]);
-        for (std::string value; in >> value;) {
-            values.push_back(std::stod(value));
-        }
-        const std::optional<std::size_t> far = judges.at(c[1]).FarSample(values);
+        const std::optional<std::size_t> far = judges.at(c[1]).FarSample(Numbers(c[2]));
         EXPECT_EQ(far ? std::to_string(*far) : "agree", c[3]) << c[0];
     }
 }
