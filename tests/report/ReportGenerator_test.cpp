@@ -94,23 +94,6 @@ QImage Drawn(const CDrawObject& object) {
     return image;
 }
 
-int InkIn(const QImage& image, const QRect& box) {
-    return static_cast<int>(Pixels(image, box, [](QRgb p) { return qGray(p) < 160; }).size());
-}
-
-TEST(DrawLabel, TextWrapsInsideItsRectangleAndIsCutOffBelowIt) {
-    for (const int rows : {1, 2}) {
-        SCOPED_TRACE(rows);
-        CDrawLabel label(TextStyle{});
-        label.SetRect(0.5, 0.2, 2.5, 0.2 + rows / 6.0);
-        label.SetText("North East South West North East South West North East");
-        const QImage image = Drawn(label);
-        EXPECT_GT(InkIn(image, QRect(50, 20, 200, 17)), 100);
-        EXPECT_EQ(InkIn(image, QRect(50, 37, 200, 17)) > 100, rows == 2);
-        EXPECT_EQ(InkIn(image, image.rect()), InkIn(image, QRect(50, 20, 200, rows * 17)));
-    }
-}
-
 TEST(DrawField, StyleKeywordsAreTakenOutOfTheText) {
     const struct {
         QString text;
