@@ -2,8 +2,6 @@
 
 #include "QtTestApp.h"
 
-#include <QPaintEvent>
-
 #include <cmath>
 
 namespace {
@@ -41,45 +39,6 @@ TEST(CompassCtrl, NeedleHeadPointsAlongTheHeadingAtAFixedSize) {
             EXPECT_FALSE(IsRed(image.pixel(Towards(size, heading + 180.0, 64))));
         }
     }
-}
-
-// Keeps the region of every paint the control receives.
-struct PaintRecorder : QObject {
-    std::vector<QRegion> regions;
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            regions.push_back(static_cast<QPaintEvent*>(event)->region());
-        }
-        return false;
-    }
-};
-
-TEST(CompassCtrl, HeadingChangeRepaintsTheNeedleCircleOnly) {
-    CCompassCtrl compass;
-    PaintRecorder recorder;
-    compass.installEventFilter(&recorder);
-    compass.resize(170, 170); // small: the needle reaches past the north letter
-    compass.setEnabled(true);
-    compass.show();
-    const auto paintsAfter = [&](auto change) {
-        QApplication::processEvents();
-        recorder.regions.clear();
-        change();
-        QApplication::processEvents();
-        return recorder.regions;
-    };
-    EXPECT_TRUE(paintsAfter([&] { compass.SetHeading(0.0); }).empty());
-    EXPECT_TRUE(paintsAfter([&] { compass.ShowNeedle(true); }).empty());
-    const std::vector<QRegion> turned = paintsAfter([&] { compass.SetHeading(1e-9); });
-    ASSERT_EQ(turned.size(), 1u);
-    for (const double angle : {0.0, 90.0, 180.0, 270.0}) { // the needle's head at any heading
-        EXPECT_TRUE(turned[0].contains(Towards(compass.size(), angle, 70)));
-    }
-    EXPECT_FALSE(turned[0].contains(Towards(compass.size(), 0.0, 84))); // the rim
-    EXPECT_TRUE(paintsAfter([&] { compass.SetHeading(1e-9); }).empty());
-    const std::vector<QRegion> hidden = paintsAfter([&] { compass.ShowNeedle(false); });
-    ASSERT_EQ(hidden.size(), 1u);
-    EXPECT_TRUE(hidden[0].contains(compass.rect()));
 }
 
 TEST(NeedlePolygon, ReadsVertexLinesAndSkipsOthers) {

@@ -2,7 +2,6 @@
 
 #include "records/CalibrationMath.h"
 
-#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,7 +14,6 @@
 namespace {
 
 using Scale = CSampleAgreement::Scale;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Ten counts of a steady aircraft as the simulated unit gives them (noise of 3 counts).
 std::vector<double> Clean(double base) {
@@ -40,20 +38,10 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
 }
 
 TEST(SampleAgreementTest, AHeldReadingStaysNearTheValueRecorded) {
-    const struct {
-        const char* what;
-        std::vector<double> values;
-        double reference;
-        bool near;
-    } cases[] = {{"steady", {90.01, 90.02, 90.0, 89.99, 90.01}, 90.0, true},
-                 {"steady across north", {359.99, 0.02, 0.01, 359.98}, 0.0, true},
-                 {"a step half way", {90.0, 90.0, 91.5, 93.0, 94.0, 94.0}, 90.0, false},
-                 {"a transient jump", {90.0, 92.2, 90.6, 90.1, 90.0}, 90.0, false},
-                 {"recorded during the jump", {90.0, 90.0, 90.0, 90.0}, 92.25, false},
-                 {"a number that is not one", {90.0, kNaN}, 90.0, false}};
     const CSampleAgreement headings(CSampleAgreement::kHeadingFloor, Scale::Degrees360);
-    for (const auto& c : cases) {
-        EXPECT_EQ(headings.StayNear(c.values, c.reference), c.near) << c.what;
+    for (const auto& c : CaseTable("held-readings.txt")) {
+        const bool near = headings.StayNear(Numbers(c[1]), std::stod(c[2]));
+        EXPECT_EQ(near ? "near" : "away", c[3]) << c[0];
     }
 }
 
