@@ -74,21 +74,4 @@ TEST(StatusPanel, NoStatusReadShowsNeutralFields) {
     EXPECT_EQ(FieldText(panel, "ahrsStatusField"), "Invalid (0x0)");
 }
 
-TEST(StatusPanel, NumberFormatsAndOptionalRows) {
-    CAhrsState state;
-    state.SetMountPosition(-3);
-    state.SetPitch(1.25);
-    state.SetRoll(-123.456789012345678);
-    state.SetOutputHeading(1e-7);
-    CStatusPanel full({.showAttitude = true});
-    full.Refresh(state);
-    EXPECT_EQ(FieldText(full, "mountDirField"), QStringLiteral("-3"));
-    EXPECT_EQ(FieldText(full, "pitchField"), QStringLiteral("1.25"));
-    EXPECT_EQ(FieldText(full, "rollField"), QStringLiteral("-123.456789012346"));
-    EXPECT_EQ(FieldText(full, "headingField"), QStringLiteral("1e-07"));
-    CStatusPanel verification({.showMount = false});
-    EXPECT_EQ(FieldText(verification, "mountDirField"), QStringLiteral("<missing>"));
-    EXPECT_EQ(FieldText(verification, "pitchField"), QStringLiteral("<missing>"));
-}
-
 } // namespace

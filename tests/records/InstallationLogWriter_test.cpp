@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CaseTable.h"
 #include "SampleValues.h"
 #include "TempDir.h"
 
@@ -101,18 +102,11 @@ TEST(InstallationLogWriterTest, TextsCannotForgeLinesOrCarryControlCharacters) {
 }
 
 TEST(InstallationLogWriterTest, ProposedFileName) {
-    const std::string prefix = "Korvan HX410 AHRS Installation Report - ";
-    const struct {
-        std::string tail;
-        std::tm date;
-        std::string expected;
-    } cases[] = {{"N123AB", Date(2014, 3, 5), prefix + "N123AB 03052014.log"},
-                 {"", Date(2014, 12, 31), prefix + " 12312014.log"},
-                 {"N1/2\\3", Date(2009, 1, 1), prefix + "N1_2_3 01012009.log"},
-                 {std::string(300, 'N'), Date(2014, 3, 5),
-                  prefix + std::string(202, 'N') + " 03052014.log"}}; // 255 bytes at most
-    for (const auto& c : cases) {
-        EXPECT_EQ(CInstallationLogWriter::ProposedFileName(c.tail, c.date), c.expected);
+    for (const auto& c : CaseTable("log-file-names.txt")) {
+        const std::vector<double> date = Numbers(c[1]);
+        const std::tm day =
+            Date(static_cast<int>(date[0]), static_cast<int>(date[1]), static_cast<int>(date[2]));
+        EXPECT_EQ(CInstallationLogWriter::ProposedFileName(c[0], day), c[2]);
     }
 }
 

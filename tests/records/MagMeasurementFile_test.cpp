@@ -13,12 +13,18 @@ namespace {
 
 const char* const kThreeLines = "OUT_X: 1\nOUT_Y: 2\nOUT_Z: 3\n";
 
+// Without a directory the file is written in the current one.
 TEST(MagMeasurementFileTest, WriteGivesExactlyThreeLines) {
     CTempDir dir;
-    const CMagMeasurementFile file("12345", dir.Path());
-    EXPECT_EQ(file.Path(), dir / "mag_sn_12345.txt");
-    ASSERT_TRUE(file.Write(-5, 0, 123));
-    EXPECT_EQ(ReadText(file.Path()), "OUT_X: -5\nOUT_Y: 0\nOUT_Z: 123\n");
+    const std::string previous = CurrentDirectory();
+    ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
+    const CMagMeasurementFile file("12345");
+    const bool written = file.Write(-5, 0, 123);
+    const std::string current = CurrentDirectory();
+    ASSERT_EQ(::chdir(previous.c_str()), 0);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(file.Path(), current + "/mag_sn_12345.txt");
+    EXPECT_EQ(ReadText(dir / "mag_sn_12345.txt"), "OUT_X: -5\nOUT_Y: 0\nOUT_Z: 123\n");
     EXPECT_EQ(dir.Names(), std::set<std::string>{"mag_sn_12345.txt"});
 }
 
@@ -74,19 +80,6 @@ TEST(MagMeasurementFileTest, SerialNumberNeverLeavesTheDirectory) {
                  none.Delete());
     EXPECT_EQ(ReadText(inner + "/mag_sn_.txt"), "OUT_X: 1\nOUT_Y: 2\nOUT_Z: 3\n");
     EXPECT_EQ(parent.Names(), std::set<std::string>{"inner"});
-}
-
-TEST(MagMeasurementFileTest, DefaultDirectoryIsTheCurrentOne) {
-    CTempDir dir;
-    const std::string previous = CurrentDirectory();
-    ASSERT_EQ(::chdir(dir.Path().c_str()), 0);
-    const CMagMeasurementFile file("9");
-    const bool written = file.Write(1, 2, 3);
-    const std::string current = CurrentDirectory();
-    ASSERT_EQ(::chdir(previous.c_str()), 0);
-    EXPECT_TRUE(written);
-    EXPECT_EQ(file.Path(), current + "/mag_sn_9.txt");
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"mag_sn_9.txt"});
 }
 
 TEST(MagMeasurementFileTest, ArchiveTakesTheFirstNameThatIsFree) {

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
-#include <optional>
 #include <utility>
 
 namespace {
@@ -50,17 +49,15 @@ QPoint Towards(QPointF centre, double headingDeg, double radius) {
     return QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())));
 }
 
-// The first and last distance from `centre` along `headingDeg`, out to `reach`, at which a
-// pixel is `wanted`; with `firstRun`, where the first run of such pixels ends.
-std::optional<std::pair<double, double>> Span(const QImage& image, QPointF centre,
-                                              double headingDeg, double reach, const Wanted& wanted,
-                                              bool firstRun = false) {
-    std::optional<std::pair<double, double>> span;
-    for (double r = 0.0; r <= reach; r += 0.25) {
-        const QPoint at = Towards(centre, headingDeg, r);
-        if (wanted(image.pixel(at))) {
-            span = std::pair(span ? span->first : r, r);
-        } else if (span && firstRun) {
+// The first and last distance from the centre of the plot below along `headingDeg` at which a
+// pixel is `wanted`, -1 for none; with `firstRun`, where the first run of such pixels ends.
+std::pair<double, double> Span(const QImage& image, double headingDeg, const Wanted& wanted,
+                               bool firstRun = true) {
+    std::pair span{-1.0, -1.0};
+    for (double r = 0.0; r <= 200.0; r += 0.25) {
+        if (wanted(image.pixel(Towards(QPointF(210, 210), headingDeg, r)))) {
+            span = {span.first < 0.0 ? r : span.first, r};
+        } else if (span.first >= 0.0 && firstRun) {
             break;
         }
     }
@@ -112,29 +109,26 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
         int redLine;
         double beyond;
     } cases[] = {{2.0, 2, 2.0}, {0.5, 0, 3.0}, {5.0, 6, -2.0}, {1.0, 3, 1.5}};
-    const QPointF centre(210, 210);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "tolerance " << c.tolerance << ", line " << c.redLine);
         const double t = c.tolerance;
         const QImage image =
             Painted(QSize(420, 420), QRectF(10, 10, 400, 400),
                     SwingOf({{4, 0.0}, {8, t}, {10, -t}, {c.redLine, c.beyond * t}}), t);
-        const auto zero = Span(image, centre, 120.0, 200.0, kBlack, true);
-        const auto plus = Span(image, centre, 240.0, 200.0, kBlack, true);
-        const auto minus = Span(image, centre, 300.0, 200.0, kBlack, true);
-        const auto red =
-            Span(image, centre, CCompassSwing::LineHeading(c.redLine), 200.0, kRed, true);
+        const double zero = Middle(Span(image, 120.0, kBlack));
+        const double plus = Middle(Span(image, 240.0, kBlack));
+        const double minus = Middle(Span(image, 300.0, kBlack));
+        const double red = Middle(Span(image, CCompassSwing::LineHeading(c.redLine), kRed));
         // Half-way between the lines 000 and 030: no spoke, point or label on the way out.
-        const auto band = Span(image, centre, 15.0, 200.0, kBand);
-        ASSERT_TRUE(zero && plus && minus && red && band);
-        EXPECT_NEAR(Middle(*band), Middle(*zero), 1.5);
-        EXPECT_NEAR(band->second, Middle(*plus), 1.5);
-        EXPECT_NEAR(band->first, Middle(*minus), 1.5);
+        const auto band = Span(image, 15.0, kBand, false);
+        EXPECT_NEAR(Middle(band), zero, 1.5);
+        EXPECT_NEAR(band.second, plus, 1.5);
+        EXPECT_NEAR(band.first, minus, 1.5);
         // Outwards for a unit that reads more, at one scale for both signs.
-        const double perTolerance = Middle(*plus) - Middle(*zero);
+        const double perTolerance = plus - zero;
         EXPECT_GT(perTolerance, 10.0);
-        EXPECT_NEAR(Middle(*zero) - Middle(*minus), perTolerance, 1.5);
-        EXPECT_NEAR(Middle(*red) - Middle(*zero), c.beyond * perTolerance, 2.0);
+        EXPECT_NEAR(zero - minus, perTolerance, 1.5);
+        EXPECT_NEAR(red - zero, c.beyond * perTolerance, 2.0);
     }
 }
 
