@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,11 +21,19 @@ TEST(CalibrationMathTest, MeansTruncateTowardZero) {
     for (int i = 0; i < 10; ++i) {
         set.Add(static_cast<int16_t>(i % 2 == 0 ? -1 : -2), 0, 0, 0, 0, 1.25 + i % 2 * 0.25, -0.5);
     }
-    EXPECT_DOUBLE_EQ(MeanOf(set.X()), -1.5);
     EXPECT_EQ(ComputeFreeField(set).x, -1);
     const HeadingMeasurement m = MeasureHeading(set);
     EXPECT_EQ(m.x, -1);
     EXPECT_DOUBLE_EQ(m.pitch, 1.375);
+    // Rotating each sample with its own roll (0 and 90 degrees) differs from rotating the
+    // mean (45 degrees), and the means -50.5 / 50.5 are truncated toward zero.
+    CMagSampleSet rolled;
+    rolled.Add(0, 0, 101, 0, 0, 0.0, 0.0);
+    rolled.Add(0, 0, 101, 0, 0, 0.0, 90.0);
+    EXPECT_EQ(MeanLevelOfSamples(rolled).y, -50.0);
+    EXPECT_EQ(MeanLevelOfSamples(rolled).z, 50.0);
+    // A single measurement's level components are not truncated.
+    EXPECT_NEAR(LevelOf({0, 0, 101, 0.0, 45.0}).y, -101 * std::sqrt(0.5), 1e-9);
 }
 
 TEST(CalibrationMathTest, TruncationAndCardinalErrorsAsHandComputed) {
@@ -56,63 +63,20 @@ TEST(CalibrationMathTest, RangeLimits) {
     }
 }
 
-TEST(CalibrationMathTest, MeanLevelRotatesEachSampleThenTruncates) {
-    // Rotating each sample with its own roll (0 and 90 degrees) differs from rotating the
-    // mean (45 degrees), and the means -50.5 / 50.5 are truncated toward zero.
-    CMagSampleSet set;
-    set.Add(0, 0, 101, 0, 0, 0.0, 0.0);
-    set.Add(0, 0, 101, 0, 0, 0.0, 90.0);
-    const LevelComponents level = MeanLevelOfSamples(set);
-    EXPECT_EQ(level.y, -50.0);
-    EXPECT_EQ(level.z, 50.0);
-    // A single measurement's level components are not truncated.
-    EXPECT_NEAR(LevelOf({0, 0, 101, 0.0, 45.0}).y, -101 * std::sqrt(0.5), 1e-9);
-}
-
-// X and Z by heading index N, S, E, W.
-TEST(CalibrationMathTest, CoarseCorrectionsWithLevelAircraft) {
-    const struct {
-        std::array<int16_t, 4> x;
-        std::array<int16_t, 4> z;
-        int16_t freeFieldZ;
-        std::array<int16_t, 3> expected;
-    } cases[] = {{{100, -100, 0, 0}, {0, 0, 0, 0}, 0, {0, 0, 0}},
-                 {{150, -50, 50, 50}, {0, 0, 0, 0}, 0, {-50, 0, 0}},
-                 {{0, 0, 0, 0}, {100, 300, 200, 400}, 500, {0, 0, 250}},
-                 {{0, 0, 0, 0}, {-10, -10, -10, -11}, 0, {0, 0, 10}}};
-    for (const auto& c : cases) {
+TEST(CalibrationMathTest, CoarseCorrectionsAsHandComputed) {
+    for (const auto& c : CaseTable("calibration-coarse-corrections.txt")) {
+        const std::vector<double> m = Numbers(c[0]), expected = Numbers(c[2]);
         std::array<HeadingMeasurement, 4> byHeading{};
-        for (int i = 0; i < 4; ++i) {
-            byHeading[i] = {c.x[i], 0, c.z[i], 0.0, 0.0};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const double* at = &m[5 * i];
+            byHeading[i] = {static_cast<int16_t>(at[0]), static_cast<int16_t>(at[1]),
+                            static_cast<int16_t>(at[2]), at[3], at[4]};
         }
-        EXPECT_EQ(ComputeCoarseCorrections(byHeading, c.freeFieldZ).correction, c.expected);
-    }
-}
-
-// A magnetometer with a hard-iron offset, tilted the same way at all four headings, in a
-// field with horizontal part h and vertical part v: the corrections cancel the offset.
-TEST(CalibrationMathTest, CoarseCorrectionsCancelHardIronOnTiltedAircraft) {
-    const double pitch = 5.0, roll = -3.0, h = 9000.0, v = 12000.0;
-    const double offset[3] = {120.0, -80.0, 40.0};
-    const double p = pitch * std::numbers::pi / 180, r = roll * std::numbers::pi / 180;
-    const double cp = std::cos(p), sp = std::sin(p), cr = std::cos(r), sr = std::sin(r);
-    std::array<HeadingMeasurement, 4> byHeading{};
-    const double headingDeg[4] = {0, 180, 90, 270}; // by heading index
-    for (int i = 0; i < 4; ++i) {
-        const double psi = headingDeg[i] * std::numbers::pi / 180;
-        const double lx = h * std::cos(psi), ly = -h * std::sin(psi), lz = v;
-        // Sensor = transpose of the level rotation applied to the level field, plus offset.
-        const double sx = cp * lx - sp * lz + offset[0];
-        const double sy = sr * sp * lx + cr * ly + sr * cp * lz + offset[1];
-        const double sz = cr * sp * lx - sr * ly + cr * cp * lz + offset[2];
-        byHeading[i] = {static_cast<int16_t>(std::lround(sx)),
-                        static_cast<int16_t>(std::lround(sy)),
-                        static_cast<int16_t>(std::lround(sz)), pitch, roll};
-    }
-    const CoarseCorrectionResult result =
-        ComputeCoarseCorrections(byHeading, static_cast<int16_t>(v));
-    for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_NEAR(result.correction[axis], -offset[axis], 2.0) << "axis " << axis;
+        const CoarseCorrectionResult result =
+            ComputeCoarseCorrections(byHeading, static_cast<int16_t>(std::stoi(c[1])));
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_NEAR(result.correction[axis], expected[axis], std::stod(c[3])) << c[0];
+        }
     }
 }
 
