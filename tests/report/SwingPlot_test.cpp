@@ -14,48 +14,37 @@ namespace {
 
 using Wanted = std::function<bool(QRgb)>;
 constexpr QRgb kPaper = 0xffffffff;
-const Wanted kInk = [](QRgb pixel) { return pixel != kPaper; };
 const Wanted kBlack = [](QRgb p) { return qRed(p) < 40 && qGreen(p) < 40 && qBlue(p) < 40; };
 const Wanted kRed = [](QRgb pixel) { return pixel == kSwingBeyondColour; };
 const Wanted kBand = [](QRgb pixel) { return pixel == kSwingBandColour; };
 
-// `swing` painted into `area` of a white image of `size`, its labels from a font of `fontPixels`.
-QImage Painted(QSize size, const QRectF& area, const CCompassSwing& swing, double toleranceDeg,
-               int fontPixels = 14) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(kPaper);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPixelSize(fontPixels);
-    painter.setFont(font);
-    PaintSwingPlot(painter, area, swing, toleranceDeg);
-    return image;
-}
-
-// A swing whose deviations are given by line; a line without one is not recorded.
-CCompassSwing SwingOf(const std::vector<std::pair<int, double>>& deviations) {
+// A swing whose deviations are given by line, painted in the middle 400 x 400 pixels of a white
+// 420 x 420 image.
+QImage Painted(const std::vector<std::pair<int, double>>& deviations, double toleranceDeg) {
     CCompassSwing swing;
     for (const auto& [line, deviation] : deviations) {
         swing.Record(line, CCompassSwing::LineHeading(line) + deviation);
     }
-    return swing;
+    QImage image(420, 420, QImage::Format_RGB32);
+    image.fill(kPaper);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(14);
+    painter.setFont(font);
+    PaintSwingPlot(painter, QRectF(10, 10, 400, 400), swing, toleranceDeg);
+    return image;
 }
 
-// The pixel `radius` pixels from `centre` towards `headingDeg` (000 up, clockwise): the one
-// that holds that point.
-QPoint Towards(QPointF centre, double headingDeg, double radius) {
-    const double rad = headingDeg * std::numbers::pi / 180.0;
-    const QPointF at = centre + QPointF(std::sin(rad), -std::cos(rad)) * radius;
-    return QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())));
-}
-
-// The first and last distance from the centre of the plot below along `headingDeg` at which a
-// pixel is `wanted`, -1 for none; with `firstRun`, where the first run of such pixels ends.
+// The first and last distance from the plot's centre along `headingDeg` (000 up, clockwise) at
+// which a pixel is `wanted`, -1 for none; with `firstRun`, where the first run of them ends.
 std::pair<double, double> Span(const QImage& image, double headingDeg, const Wanted& wanted,
                                bool firstRun = true) {
+    const double rad = headingDeg * std::numbers::pi / 180.0;
     std::pair span{-1.0, -1.0};
     for (double r = 0.0; r <= 200.0; r += 0.25) {
-        if (wanted(image.pixel(Towards(QPointF(210, 210), headingDeg, r)))) {
+        const QPointF at = QPointF(210, 210) + QPointF(std::sin(rad), -std::cos(rad)) * r;
+        if (wanted(image.pixel(static_cast<int>(std::floor(at.x())),
+                               static_cast<int>(std::floor(at.y()))))) {
             span = {span.first < 0.0 ? r : span.first, r};
         } else if (span.first >= 0.0 && firstRun) {
             break;
@@ -68,41 +57,9 @@ double Middle(const std::pair<double, double>& span) {
     return (span.first + span.second) / 2.0;
 }
 
-// Nothing is painted outside the area, whatever its shape and the font; the band shows with a
-// tolerance, a red square with a deviation beyond it.
-TEST(SwingPlot, PaintsOnlyInsideItsAreaWithTheBandAndTheMarksItsSwingNeeds) {
-    const CCompassSwing swing = SwingOf({{0, 0.5}, {1, -1.0}, {2, 3.5}, {3, -4.0}, {4, 1.0}});
-    const CCompassSwing small = SwingOf({{0, 1.0}, {3, -1.0}});
-    const struct {
-        const char* name;
-        QRectF area;
-        int fontPixels;
-        CCompassSwing swing;
-        double tolerance;
-        bool band, red;
-    } cases[] = {{"square", QRectF(60, 40, 300, 300), 14, swing, 2.0, true, true},
-                 {"wide", QRectF(20, 100, 380, 200), 14, swing, 2.0, true, true},
-                 {"tall", QRectF(150, 10, 120, 360), 14, swing, 2.0, true, true},
-                 {"font-too-large", QRectF(60, 40, 300, 300), 90, swing, 2.0, true, true},
-                 {"fractional", QRectF(60.5, 40.25, 250.5, 251.75), 14, swing, 2.0, true, true},
-                 {"tiny", QRectF(200, 200, 24, 24), 14, swing, std::nan(""), false, false},
-                 {"no tolerance", QRectF(0, 0, 300, 300), 14, small, 0.0, false, true},
-                 {"within the tolerance", QRectF(0, 0, 300, 300), 14, small, 1.0, true, false},
-                 {"not a number", QRectF(0, 0, 300, 300), 14, small, std::nan(""), false, false},
-                 {"empty", QRectF(0, 0, 300, 300), 14, CCompassSwing(), 2.0, true, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QImage image = Painted(QSize(420, 380), c.area, c.swing, c.tolerance, c.fontPixels);
-        const std::size_t ink = Pixels(image, image.rect(), kInk).size();
-        EXPECT_GT(ink, 0u);
-        EXPECT_EQ(Pixels(image, c.area.toAlignedRect(), kInk).size(), ink);
-        EXPECT_EQ(!Pixels(image, image.rect(), kBand).empty(), c.band);
-        EXPECT_EQ(!Pixels(image, image.rect(), kRed).empty(), c.red);
-    }
-}
-
 // Lines 120, 240 and 300 carry no deviation, the tolerance and minus the tolerance: black discs
 // on the zero ring and the band's edges. One more line is `beyond` tolerances out: a red square.
+// Nothing is painted outside the plot's area.
 TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheTolerance) {
     const struct {
         double tolerance;
@@ -112,9 +69,10 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "tolerance " << c.tolerance << ", line " << c.redLine);
         const double t = c.tolerance;
-        const QImage image =
-            Painted(QSize(420, 420), QRectF(10, 10, 400, 400),
-                    SwingOf({{4, 0.0}, {8, t}, {10, -t}, {c.redLine, c.beyond * t}}), t);
+        const QImage image = Painted({{4, 0.0}, {8, t}, {10, -t}, {c.redLine, c.beyond * t}}, t);
+        const auto ink = [](QRgb pixel) { return pixel != kPaper; };
+        EXPECT_EQ(Pixels(image, image.rect(), ink).size(),
+                  Pixels(image, QRect(10, 10, 400, 400), ink).size());
         const double zero = Middle(Span(image, 120.0, kBlack));
         const double plus = Middle(Span(image, 240.0, kBlack));
         const double minus = Middle(Span(image, 300.0, kBlack));
@@ -129,6 +87,25 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
         EXPECT_GT(perTolerance, 10.0);
         EXPECT_NEAR(zero - minus, perTolerance, 1.5);
         EXPECT_NEAR(red - zero, c.beyond * perTolerance, 2.0);
+    }
+}
+
+// No band without a tolerance; every deviation is beyond a tolerance of 0 and none beyond one
+// that is not a number.
+TEST(SwingPlot, TheBandAndTheRedMarksFollowTheTolerance) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<int, double>> deviations;
+        double tolerance;
+        bool band, red;
+    } cases[] = {{"no tolerance", {{0, 1.0}, {3, -1.0}}, 0.0, false, true},
+                 {"within the tolerance", {{0, 1.0}, {3, -1.0}}, 1.0, true, false},
+                 {"not a number", {{0, 1.0}, {3, -1.0}}, std::nan(""), false, false},
+                 {"empty", {}, 2.0, true, false}};
+    for (const auto& c : cases) {
+        const QImage image = Painted(c.deviations, c.tolerance);
+        EXPECT_EQ(!Pixels(image, image.rect(), kBand).empty(), c.band) << c.name;
+        EXPECT_EQ(!Pixels(image, image.rect(), kRed).empty(), c.red) << c.name;
     }
 }
 
