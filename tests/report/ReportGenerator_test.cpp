@@ -1,4 +1,3 @@
-#include "report/DrawField.h"
 #include "report/ReportGenerator.h"
 
 #include "controls/QtTestApp.h"
@@ -71,33 +70,6 @@ TEST(ReportGenerator, EachPageDrawsTheLastSectionThatCoversIt) {
             report.DrawPage(painter, page, kPrinted);
         }
         EXPECT_EQ(drawn, expected);
-    }
-}
-
-// `object` drawn on a white 4 x 1 inch image at 100 dpi.
-QImage Drawn(const CDrawObject& object) {
-    QImage image(400, 100, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    object.Draw(painter, CPageContext(100, {}, 1, kPrinted));
-    return image;
-}
-
-TEST(DrawField, StyleKeywordsAreTakenOutOfTheText) {
-    const struct {
-        QString text;
-        bool bold, italic;
-    } cases[] = {{"[%bold%]Heading", true, false},
-                 {"Head[%italic%]ing", false, true},
-                 {"[%italic%]Heading[%bold%]", true, true}};
-    for (const auto& c : cases) {
-        CDrawField field(TextStyle{});
-        field.SetText(c.text);
-        field.SetRect(0.1, 0.1, 3.9, 0.9);
-        CDrawLabel label(TextStyle{.bold = c.bold, .italic = c.italic});
-        label.SetText("Heading");
-        label.SetRect(0.1, 0.1, 3.9, 0.9);
-        EXPECT_EQ(Drawn(field), Drawn(label)) << c.text.toStdString();
     }
 }
 
