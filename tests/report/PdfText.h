@@ -20,7 +20,6 @@ struct PdfText {
         QRectF box;
     };
 
-    QString title;
     int pages = 0;
     std::vector<Word> words;
 
@@ -65,7 +64,6 @@ inline std::optional<PdfText> ReadPdfText(const QString& pdf) {
     }
     static const QRegularExpression word(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)")re"
                                          R"re( xMax="([-\d.]+)" yMax="([-\d.]+)">(.*)</word>)re");
-    static const QRegularExpression title(R"re(<title>(.*)</title>)re");
     const auto inches = [](const QRegularExpressionMatch& m, int i) {
         return m.captured(i).toDouble() / 72.0;
     };
@@ -77,8 +75,6 @@ inline std::optional<PdfText> ReadPdfText(const QString& pdf) {
             text.words.push_back(
                 {text.pages, w.captured(5),
                  QRectF(QPointF(inches(w, 1), inches(w, 2)), QPointF(inches(w, 3), inches(w, 4)))});
-        } else if (const auto t = title.match(line); t.hasMatch()) {
-            text.title = t.captured(1);
         }
     }
     return text;
