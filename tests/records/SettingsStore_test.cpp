@@ -14,21 +14,6 @@ std::string Document(const std::string& body) {
     return "<?xml version=\"1.0\"?>\n<appSettings>\n" + body + "</appSettings>\n";
 }
 
-// Values keep their low eight bits, as the file's readers expect.
-TEST(SettingsStoreTest, NoFileGivesDefaultsAndOnlySaveWritesIt) {
-    CTempDir dir;
-    const std::string path = dir / "appSettings.xml";
-    CSettingsStore store(path);
-    EXPECT_EQ(store.Get("ComPort", 7), 7);
-    store.Set("ComPort", 260);
-    store.Set("Other", -1);
-    EXPECT_TRUE(dir.Names().empty());
-    ASSERT_TRUE(store.Save());
-    EXPECT_EQ(ReadText(path), Document("    <setting key=\"ComPort\" value=\"4\"/>\n"
-                                       "    <setting key=\"Other\" value=\"255\"/>\n"));
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"appSettings.xml"});
-}
-
 TEST(SettingsStoreTest, ValueText) {
     for (const auto& c : CaseTable("setting-values.txt")) {
         EXPECT_EQ(ParseSettingValue(c[0]), std::stoi(c[1])) << '"' << c[0] << '"';
@@ -71,17 +56,23 @@ TEST(SettingsStoreTest, KeysAreWrittenBackInByteOrderAndSurviveALoad) {
     EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
 }
 
-TEST(SettingsStoreTest, SaveCreatesTheDirectoryAndReportsFailure) {
+// Values keep their low eight bits, as the file's readers expect. Nothing is written before a
+// save, which creates the directory; a place that cannot be written is reported.
+TEST(SettingsStoreTest, SaveCreatesTheFileAndReportsFailure) {
     CTempDir dir;
+    const std::string path = dir / "a/b/appSettings.xml";
     {
-        CSettingsStore store(dir / "a/b/appSettings.xml", true);
-        store.Set("ComPort", 2);
+        CSettingsStore store(path, true); // saved when destroyed
+        EXPECT_EQ(store.Get("ComPort", 7), 7);
+        store.Set("ComPort", 260);
+        store.Set("Other", -1);
+        EXPECT_TRUE(dir.Names().empty());
     }
-    EXPECT_EQ(CSettingsStore(dir / "a/b/appSettings.xml").Get("ComPort", 0), 2);
-
+    EXPECT_EQ(ReadText(path), Document("    <setting key=\"ComPort\" value=\"4\"/>\n"
+                                       "    <setting key=\"Other\" value=\"255\"/>\n"));
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"a"});
     WriteText(dir / "file", "x");
     CSettingsStore blocked(dir / "file/appSettings.xml");
-    blocked.Set("ComPort", 2);
     EXPECT_FALSE(blocked.Save());
     EXPECT_EQ(ReadText(dir / "file"), "x");
     EXPECT_FALSE(CSettingsStore("").Save());
