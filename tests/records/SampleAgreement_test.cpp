@@ -15,16 +15,6 @@ namespace {
 
 using Scale = CSampleAgreement::Scale;
 
-// Ten counts of a steady aircraft as the simulated unit gives them (noise of 3 counts).
-std::vector<double> Clean(double base) {
-    const double noise[] = {0, 3, -2, 4, -5, 1, -3, 2, 0, -1};
-    std::vector<double> values;
-    for (const double n : noise) {
-        values.push_back(base + n);
-    }
-    return values;
-}
-
 TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
     const std::map<std::string, CSampleAgreement> judges{
         {"counts", CSampleAgreement(CSampleAgreement::kCountFloor)},
@@ -48,11 +38,12 @@ TEST(SampleAgreementTest, AHeldReadingStaysNearTheValueRecorded) {
 // Level counts enter no mean: their wild values are not judged.
 TEST(SampleAgreementTest, CollectionsJudgeTheValuesTheirMeansUse) {
     const auto collection = [](std::size_t wildIndex, int16_t wildZ, double wildPitch) {
+        const int16_t noise[] = {0, 3, -2, 4, -5, 1, -3, 2, 0, -1}; // the simulated unit's
         CMagSampleSet samples;
-        const std::vector<double> x = Clean(-1700);
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            samples.Add(static_cast<int16_t>(x[i]), 11300, i == wildIndex ? wildZ : 22600,
-                        static_cast<int16_t>(i * 1000), 0, i == wildIndex ? wildPitch : 1.5, -0.5);
+        for (std::size_t i = 0; i < 10; ++i) {
+            samples.Add(static_cast<int16_t>(-1700 + noise[i]), 11300,
+                        i == wildIndex ? wildZ : 22600, static_cast<int16_t>(i * 1000), 0,
+                        i == wildIndex ? wildPitch : 1.5, -0.5);
         }
         return samples;
     };

@@ -27,15 +27,12 @@ TEST(PageContext, KeywordsBecomePageDateAndTime) {
 }
 
 // Records which section drew on which page.
-class CDrawnMark : public CDrawObject {
-public:
+struct CDrawnMark : CDrawObject {
     CDrawnMark(std::vector<std::pair<int, int>>& drawn, int section)
         : drawn(drawn), section(section) {}
     void Draw(QPainter& /*painter*/, const CPageContext& context) const override {
         drawn.emplace_back(context.Page(), section);
     }
-
-private:
     std::vector<std::pair<int, int>>& drawn;
     int section;
 };
