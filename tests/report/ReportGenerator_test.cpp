@@ -1,9 +1,13 @@
 #include "report/ReportGenerator.h"
 
 #include "controls/QtTestApp.h"
+#include "records/CaseTable.h"
 
 #include <QPainter>
 #include <QPdfWriter>
+
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -38,35 +42,27 @@ struct CDrawnMark : CDrawObject {
 };
 
 TEST(ReportGenerator, EachPageDrawsTheLastSectionThatCoversIt) {
-    using T = CContainer::Type;
-    const struct {
-        std::vector<T> types;
-        std::vector<int> sectionOnPage; // from page 1
-    } cases[] = {{{T::FirstPage}, {0}},
-                 {{T::Flowing}, {0}},
-                 {{T::FirstPage, T::SinglePage, T::SinglePage}, {0, 1, 2}},
-                 {{T::FirstPage, T::FirstPage}, {1}},
-                 {{T::Flowing, T::FirstPage}, {1}},
-                 {{T::SinglePage, T::Flowing}, {0, 1}},
-                 {{}, {}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.types.size() << " sections");
-        std::vector<std::pair<int, int>> drawn, expected;
+    const std::map<std::string, CContainer::Type> types{{"first", CContainer::Type::FirstPage},
+                                                        {"single", CContainer::Type::SinglePage},
+                                                        {"flowing", CContainer::Type::Flowing}};
+    for (const auto& c : CaseTable("report-sections.txt")) {
+        std::vector<std::pair<int, int>> drawn;
         CReportGenerator report;
-        for (const T type : c.types) {
-            const int section = report.AddContainer(type);
+        std::istringstream in(c[0]);
+        for (std::string type; in >> type;) {
+            const int section = report.AddContainer(types.at(type));
             report.AddObject(std::make_unique<CDrawnMark>(drawn, section), section);
         }
-        for (std::size_t i = 0; i < c.sectionOnPage.size(); ++i) {
-            expected.emplace_back(static_cast<int>(i) + 1, c.sectionOnPage[i]);
-        }
-        ASSERT_EQ(report.Paginate(), static_cast<int>(expected.size()));
         QImage image(8, 8, QImage::Format_RGB32);
         QPainter painter(&image);
         for (int page = 1; page <= report.Paginate() + 1; ++page) {
             report.DrawPage(painter, page, kPrinted);
         }
-        EXPECT_EQ(drawn, expected);
+        std::string pages = std::to_string(report.Paginate()) + " pages:";
+        for (const auto& [page, section] : drawn) {
+            pages += ' ' + std::to_string(page) + ':' + std::to_string(section);
+        }
+        EXPECT_EQ(pages, c[1]) << c[0];
     }
 }
 
