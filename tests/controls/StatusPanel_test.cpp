@@ -48,8 +48,7 @@ TEST(StatusPanel, DecodesTheStatusWordWithThePageMask) {
     }
 }
 
-// Before a refresh and before the unit's first status word the fields say nothing, rather
-// than "Invalid (0x0)".
+// Until the unit's first status word the fields are neutral, not a red "Invalid (0x0)".
 TEST(StatusPanel, NoStatusReadShowsNeutralFields) {
     CAhrsState state;
     state.SetStatusWord(0xCF);

@@ -8,8 +8,7 @@
 
 namespace {
 
-// A write replaces the whole file; one a full disk cuts short or an unwritable place refuses
-// leaves the file as it was and no temporary file behind.
+// A failed write (full disk, unwritable place) leaves the file as it was and no temporary one.
 TEST(AtomicFileTest, ReplacesTheWholeFileOrNothing) {
     CTempDir dir;
     const std::string path = dir / "a.txt";

@@ -19,8 +19,7 @@ struct Stand {
     double roll = 0.0;
 };
 
-// The four measurements the coarse page would take of the simulated unit without noise,
-// and the free field of the same magnetometer.
+// The coarse page's four measurements of the noiseless simulated unit, and its free field.
 struct Measured {
     std::array<HeadingMeasurement, 4> byHeading{};
     FreeFieldValues freeField{};

@@ -21,8 +21,7 @@ TEST(InstallationSession, AFreeFieldServesOnlyItsOwnMagnetometer) {
     EXPECT_FALSE(session.FreeFieldOf("270456")) << "its file could not be read";
 }
 
-// The corrections of before the calibration are those of the first zeroing, not the zeros
-// it left; a store replaces them; another unit never gets them, nor the frozen values.
+// The corrections kept are those before the first zeroing, and only for their own unit.
 TEST(InstallationSession, EarlierCorrectionsAndFrozenValuesBelongToTheirUnit) {
     CInstallationSession session;
     session.SetRestoreDue(true);
@@ -50,8 +49,7 @@ TEST(InstallationSession, EarlierCorrectionsAndFrozenValuesBelongToTheirUnit) {
     EXPECT_FALSE(session.FrozenFor("410123"));
 }
 
-// The log's tables come from the session's coarse result, by heading index, with the level
-// components the result recomputed; a lost link (the record reset) takes nothing of them.
+// The log's tables come from the coarse result; a lost link (the record reset) takes nothing.
 TEST(InstallationSession, ValuesCarryTheCoarseTablesWhateverTheRecordHolds) {
     std::array<HeadingMeasurement, 4> byHeading{};
     for (int i = 0; i < 4; ++i) {
@@ -75,8 +73,7 @@ TEST(InstallationSession, ValuesCarryTheCoarseTablesWhateverTheRecordHolds) {
     EXPECT_FALSE(values.freeField) << "no measurement file";
 }
 
-// The swing and the saved log belong to the HX410 they were recorded on; the log holds the
-// swing as it was saved, and only what is recorded again afterwards is still to be logged.
+// The swing and the saved log belong to their HX410; only what is recorded later is unlogged.
 TEST(InstallationSessionSwingTest, TheSwingAndTheLogBelongToTheirUnit) {
     CInstallationSession session;
     session.RecordSwing("A1", 0, 0.5);

@@ -33,8 +33,7 @@ TEST(SettingsStoreTest, Load) {
     }
 }
 
-// Keys the program does not know are kept, every key is written back in byte order, and any
-// key survives a save and a load.
+// Foreign keys are kept, all are written back in byte order, and any key survives a reload.
 TEST(SettingsStoreTest, KeysAreWrittenBackInByteOrderAndSurviveALoad) {
     CTempDir dir;
     const std::string path = dir / "s.xml";
@@ -56,8 +55,7 @@ TEST(SettingsStoreTest, KeysAreWrittenBackInByteOrderAndSurviveALoad) {
     EXPECT_EQ(CSettingsStore(path).Entries(), store.Entries());
 }
 
-// Values keep their low eight bits, as the file's readers expect. Nothing is written before a
-// save, which creates the directory; a place that cannot be written is reported.
+// Values keep their low eight bits; only a save writes, and a failed one is reported.
 TEST(SettingsStoreTest, SaveCreatesTheFileAndReportsFailure) {
     CTempDir dir;
     const std::string path = dir / "a/b/appSettings.xml";

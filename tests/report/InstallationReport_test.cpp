@@ -41,8 +41,7 @@ std::vector<QStringList> Cases() {
     return cases;
 }
 
-// Rows that do not fit page 1 continue on the next page, after the swing's page when there is
-// a swing; texts are printed as they were typed, without control characters.
+// Rows that do not fit page 1 continue after the swing's page 2; texts print without controls.
 TEST(InstallationReport, RowsAndTheSwingArePrintedOnTheirPages) {
     if (!HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";

@@ -59,7 +59,6 @@ double Middle(const std::pair<double, double>& span) {
 
 // Lines 120, 240 and 300 carry no deviation, the tolerance and minus the tolerance: black discs
 // on the zero ring and the band's edges. One more line is `beyond` tolerances out: a red square.
-// Nothing is painted outside the plot's area.
 TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheTolerance) {
     const struct {
         double tolerance;
@@ -90,8 +89,7 @@ TEST(SwingPlot, PointsStandAtTheirHeadingsAndDeviationsAndTheBandSpansTheToleran
     }
 }
 
-// No band without a tolerance; every deviation is beyond a tolerance of 0 and none beyond one
-// that is not a number.
+// No band without a tolerance; all deviations are beyond a tolerance of 0, none beyond NaN.
 TEST(SwingPlot, TheBandAndTheRedMarksFollowTheTolerance) {
     const struct {
         const char* name;
