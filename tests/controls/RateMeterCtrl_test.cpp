@@ -21,7 +21,7 @@ TEST(RateMeterCtrl, LineFollowsTheValueAndStaysInsideTheBar) {
     meter.resize(104, 16);
     for (const auto& c : CaseTable("rate-meter-lines.txt")) {
         SCOPED_TRACE(c[0]);
-        meter.SetValue(std::stod(c[0]));
+        meter.SetValue(Number(c[0]));
         const QImage image = Render(meter, "rate-meter");
         for (const int row : {0, 8, 15}) { // the line spans the full height
             const auto [first, last] = LineColumns(image, row);

@@ -38,11 +38,11 @@ TEST(CalibrationMathTest, MeansTruncateTowardZero) {
 
 TEST(CalibrationMathTest, TruncationAndCardinalErrorsAsHandComputed) {
     for (const auto& c : CaseTable("calibration-truncation.txt")) {
-        EXPECT_EQ(TruncateToCount(std::stod(c[0])), std::stoi(c[1])) << c[0];
+        EXPECT_EQ(TruncateToCount(Number(c[0])), std::stoi(c[1])) << c[0];
     }
     for (const auto& c : CaseTable("calibration-cardinal-errors.txt")) {
         const std::vector<double> in = Numbers(c[0]);
-        EXPECT_DOUBLE_EQ(CardinalError(in[0], static_cast<int>(in[1])), std::stod(c[1])) << c[0];
+        EXPECT_DOUBLE_EQ(CardinalError(in[0], static_cast<int>(in[1])), Number(c[1])) << c[0];
     }
 }
 
@@ -75,7 +75,7 @@ TEST(CalibrationMathTest, CoarseCorrectionsAsHandComputed) {
         const CoarseCorrectionResult result =
             ComputeCoarseCorrections(byHeading, static_cast<int16_t>(std::stoi(c[1])));
         for (int axis = 0; axis < 3; ++axis) {
-            EXPECT_NEAR(result.correction[axis], expected[axis], std::stod(c[3])) << c[0];
+            EXPECT_NEAR(result.correction[axis], expected[axis], Number(c[3])) << c[0];
         }
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -37,12 +39,20 @@ inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) 
     return cases;
 }
 
-// The numbers in `field`, separated by spaces; "nan" and "inf" included.
+// `field` as a number whatever the locale (a Qt application sets the user's); "nan" and "inf"
+// included.
+inline double Number(const std::string& field) {
+    double number = std::nan("");
+    std::from_chars(field.data(), field.data() + field.size(), number);
+    return number;
+}
+
+// The numbers in `field`, separated by spaces.
 inline std::vector<double> Numbers(const std::string& field) {
     std::istringstream in(field);
     std::vector<double> numbers;
     for (std::string number; in >> number;) {
-        numbers.push_back(std::stod(number));
+        numbers.push_back(Number(number));
     }
     return numbers;
 }

@@ -12,7 +12,7 @@ namespace {
 
 TEST(CompassSwingTest, AReadingBelongsToTheNearestLineWithinTheCapture) {
     for (const auto& c : CaseTable("swing-nearest-lines.txt")) {
-        const std::optional<int> line = CCompassSwing::NearestLine(std::stod(c[0]));
+        const std::optional<int> line = CCompassSwing::NearestLine(Number(c[0]));
         EXPECT_EQ(line ? std::to_string(*line) : "none", c[1]) << c[0];
     }
 }

@@ -22,9 +22,9 @@ TEST(FineErrorCheckTest, AnErrorThatCannotBelongToTheCompassIsRefused) {
         for (std::optional<double>& error : recorded) {
             std::string value;
             in >> value;
-            error = value == "none" ? std::nullopt : std::optional(std::stod(value));
+            error = value == "none" ? std::nullopt : std::optional(Number(value));
         }
-        EXPECT_EQ(CheckFineError(std::stoi(c[1]), std::stod(c[2]), recorded, c[4] == "coarse"),
+        EXPECT_EQ(CheckFineError(std::stoi(c[1]), Number(c[2]), recorded, c[4] == "coarse"),
                   verdicts.at(c[5]))
             << c[0];
     }

@@ -30,7 +30,7 @@ TEST(SampleAgreementTest, OnlyASampleApartFromTheOthersIsFar) {
 TEST(SampleAgreementTest, AHeldReadingStaysNearTheValueRecorded) {
     const CSampleAgreement headings(CSampleAgreement::kHeadingFloor, Scale::Degrees360);
     for (const auto& c : CaseTable("held-readings.txt")) {
-        const bool near = headings.StayNear(Numbers(c[1]), std::stod(c[2]));
+        const bool near = headings.StayNear(Numbers(c[1]), Number(c[2]));
         EXPECT_EQ(near ? "near" : "away", c[3]) << c[0];
     }
 }
