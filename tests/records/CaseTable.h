@@ -39,8 +39,7 @@ inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) 
     return cases;
 }
 
-// `field` as a number whatever the locale (a Qt application sets the user's); "nan" and "inf"
-// included.
+// `field` as a number in any locale (Qt sets the user's); "nan" and "inf" included.
 inline double Number(const std::string& field) {
     double number = std::nan("");
     std::from_chars(field.data(), field.data() + field.size(), number);

@@ -19,8 +19,7 @@ TEST(CompassSwingTest, AReadingBelongsToTheNearestLineWithinTheCapture) {
 
 TEST(CompassSwingTest, DeviationsAreSignedAcrossNorthAndRecordingAgainReplaces) {
     CCompassSwing swing;
-    EXPECT_TRUE(swing.Empty());
-    EXPECT_EQ(swing.MaxDeviation(), std::nullopt);
+    EXPECT_TRUE(swing.Empty() && !swing.MaxDeviation());
     swing.Record(0, 359.2);  // 000: -0.80
     swing.Record(11, 331.5); // 330: +1.50
     swing.Record(3, 87.0);   // 090: -3.00
