@@ -2,11 +2,11 @@
 
 #include <cmath>
 #include <limits>
-#include <numbers>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "CaseTable.h"
 
 namespace {
 
@@ -21,33 +21,28 @@ TEST(CalibrationMathTest, MeansTruncateTowardZero) {
     for (int i = 0; i < 10; ++i) {
         set.Add(static_cast<int16_t>(i % 2 == 0 ? -1 : -2), 0, 0, 0, 0, 1.25 + i % 2 * 0.25, -0.5);
     }
-    EXPECT_DOUBLE_EQ(MeanOf(set.X()), -1.5);
     EXPECT_EQ(ComputeFreeField(set).x, -1);
     const HeadingMeasurement m = MeasureHeading(set);
     EXPECT_EQ(m.x, -1);
     EXPECT_DOUBLE_EQ(m.pitch, 1.375);
+    // Rotating each sample with its own roll (0 and 90 degrees) differs from rotating the
+    // mean (45 degrees), and the means -50.5 / 50.5 are truncated toward zero.
+    CMagSampleSet rolled;
+    rolled.Add(0, 0, 101, 0, 0, 0.0, 0.0);
+    rolled.Add(0, 0, 101, 0, 0, 0.0, 90.0);
+    EXPECT_EQ(MeanLevelOfSamples(rolled).y, -50.0);
+    EXPECT_EQ(MeanLevelOfSamples(rolled).z, 50.0);
+    // A single measurement's level components are not truncated.
+    EXPECT_NEAR(LevelOf({0, 0, 101, 0.0, 45.0}).y, -101 * std::sqrt(0.5), 1e-9);
 }
 
-TEST(CalibrationMathTest, TruncateToCountIsDefinedForEveryInput) {
-    const std::pair<double, int16_t> cases[] = {
-        {-1.5, -1},     {12.9, 12},       {-0.5, 0},     {32767.9, 32767}, {-32768.9, -32768},
-        {1e300, 32767}, {-1e300, -32768}, {kInf, 32767}, {-kInf, -32768},  {kNaN, 0}};
-    for (const auto& [value, expected] : cases) {
-        EXPECT_EQ(TruncateToCount(value), expected) << value;
+TEST(CalibrationMathTest, TruncationAndCardinalErrorsAsHandComputed) {
+    for (const auto& c : CaseTable("calibration-truncation.txt")) {
+        EXPECT_EQ(TruncateToCount(Number(c[0])), std::stoi(c[1])) << c[0];
     }
-}
-
-TEST(CalibrationMathTest, CardinalErrorHasNoFurtherWrapping) {
-    const struct {
-        double heading;
-        int index;
-        double expected;
-    } cases[] = {{359, kHeadingNorth, -1}, {181, kHeadingNorth, -179}, {180, kHeadingNorth, 180},
-                 {350, kHeadingEast, 260}, {44, kHeadingEast, -46},    {0, kHeadingSouth, -180},
-                 {190, kHeadingSouth, 10}, {10, kHeadingWest, -260}};
-    for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(CardinalError(c.heading, c.index), c.expected)
-            << c.heading << " index " << c.index;
+    for (const auto& c : CaseTable("calibration-cardinal-errors.txt")) {
+        const std::vector<double> in = Numbers(c[0]);
+        EXPECT_DOUBLE_EQ(CardinalError(in[0], static_cast<int>(in[1])), Number(c[1])) << c[0];
     }
 }
 
@@ -68,84 +63,31 @@ TEST(CalibrationMathTest, RangeLimits) {
     }
 }
 
-TEST(CalibrationMathTest, MeanLevelRotatesEachSampleThenTruncates) {
-    // Rotating each sample with its own roll (0 and 90 degrees) differs from rotating the
-    // mean (45 degrees), and the means -50.5 / 50.5 are truncated toward zero.
-    CMagSampleSet set;
-    set.Add(0, 0, 101, 0, 0, 0.0, 0.0);
-    set.Add(0, 0, 101, 0, 0, 0.0, 90.0);
-    const LevelComponents level = MeanLevelOfSamples(set);
-    EXPECT_EQ(level.y, -50.0);
-    EXPECT_EQ(level.z, 50.0);
-    // A single measurement's level components are not truncated.
-    EXPECT_NEAR(LevelOf({0, 0, 101, 0.0, 45.0}).y, -101 * std::sqrt(0.5), 1e-9);
-}
-
-std::array<HeadingMeasurement, 4> Level(std::array<int16_t, 4> xNESW,
-                                        std::array<int16_t, 4> zNESW) {
-    std::array<HeadingMeasurement, 4> byHeading{};
-    const int order[] = {kHeadingNorth, kHeadingEast, kHeadingSouth, kHeadingWest};
-    for (int i = 0; i < 4; ++i) {
-        byHeading[order[i]].x = xNESW[i];
-        byHeading[order[i]].z = zNESW[i];
-    }
-    return byHeading;
-}
-
-TEST(CalibrationMathTest, CoarseCorrectionsWithLevelAircraft) {
-    const struct {
-        std::array<int16_t, 4> x;
-        std::array<int16_t, 4> z;
-        int16_t freeFieldZ;
-        std::array<int16_t, 3> expected;
-    } cases[] = {{{100, 0, -100, 0}, {0, 0, 0, 0}, 0, {0, 0, 0}},
-                 {{150, 50, -50, 50}, {0, 0, 0, 0}, 0, {-50, 0, 0}},
-                 {{0, 0, 0, 0}, {100, 200, 300, 400}, 500, {0, 0, 250}},
-                 {{0, 0, 0, 0}, {-10, -10, -10, -11}, 0, {0, 0, 10}}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ComputeCoarseCorrections(Level(c.x, c.z), c.freeFieldZ).correction, c.expected);
+TEST(CalibrationMathTest, CoarseCorrectionsAsHandComputed) {
+    for (const auto& c : CaseTable("calibration-coarse-corrections.txt")) {
+        const std::vector<double> m = Numbers(c[0]), expected = Numbers(c[2]);
+        std::array<HeadingMeasurement, 4> byHeading{};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const double* at = &m[5 * i];
+            byHeading[i] = {static_cast<int16_t>(at[0]), static_cast<int16_t>(at[1]),
+                            static_cast<int16_t>(at[2]), at[3], at[4]};
+        }
+        const CoarseCorrectionResult result =
+            ComputeCoarseCorrections(byHeading, static_cast<int16_t>(std::stoi(c[1])));
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_NEAR(result.correction[axis], expected[axis], Number(c[3])) << c[0];
+        }
     }
 }
 
-// A magnetometer with a hard-iron offset, tilted the same way at all four headings, in a
-// field with horizontal part h and vertical part v: the corrections cancel the offset.
-TEST(CalibrationMathTest, CoarseCorrectionsCancelHardIronOnTiltedAircraft) {
-    const double pitch = 5.0, roll = -3.0, h = 9000.0, v = 12000.0;
-    const double offset[3] = {120.0, -80.0, 40.0};
-    const double p = pitch * std::numbers::pi / 180, r = roll * std::numbers::pi / 180;
-    const double cp = std::cos(p), sp = std::sin(p), cr = std::cos(r), sr = std::sin(r);
-    std::array<HeadingMeasurement, 4> byHeading{};
-    const double headingDeg[4] = {0, 180, 90, 270}; // by heading index
-    for (int i = 0; i < 4; ++i) {
-        const double psi = headingDeg[i] * std::numbers::pi / 180;
-        const double lx = h * std::cos(psi), ly = -h * std::sin(psi), lz = v;
-        // Sensor = transpose of the level rotation applied to the level field, plus offset.
-        const double sx = cp * lx - sp * lz + offset[0];
-        const double sy = sr * sp * lx + cr * ly + sr * cp * lz + offset[1];
-        const double sz = cr * sp * lx - sr * ly + cr * cp * lz + offset[2];
-        byHeading[i] = {static_cast<int16_t>(std::lround(sx)),
-                        static_cast<int16_t>(std::lround(sy)),
-                        static_cast<int16_t>(std::lround(sz)), pitch, roll};
-    }
-    const CoarseCorrectionResult result =
-        ComputeCoarseCorrections(byHeading, static_cast<int16_t>(v));
-    for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_NEAR(result.correction[axis], -offset[axis], 2.0) << "axis " << axis;
-    }
-}
-
-// By heading index N, S, E, W; an error outside the correction's domain gives no number.
-TEST(CalibrationMathTest, CompassCorrectionsTakeTheirPartnerBySignOfError) {
-    const struct {
-        std::array<double, 4> errors, expected;
-    } cases[] = {{{2.0, -1.0, 0.5, -3.0}, {2.034091, -1.016854, 0.508380, -3.068966}},
-                 {{-2.0, 1.0, -1.0, 1.5}, {-2.079545, 0.994382, -0.988764, 1.559322}},
-                 {{20.0, -20.0, -20.0, 20.0}, {31.428571, -20.0, -31.428571, 20.0}},
-                 {{0.0, -20.0, 7.0, 20.0}, {0.0, -27.714286, 9.277108, 25.714286}}};
-    for (const auto& c : cases) {
-        const std::array<double, 4> result = ComputeCompassCorrections(c.errors);
+// An error outside the correction's domain gives no number.
+TEST(CalibrationMathTest, CompassCorrectionsAsHandComputed) {
+    for (const auto& c : CaseTable("calibration-compass-corrections.txt")) {
+        const std::vector<double> errors = Numbers(c[0]), expected = Numbers(c[1]);
+        const std::array<double, 4> result =
+            ComputeCompassCorrections({errors[0], errors[1], errors[2], errors[3]});
         for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(result[i], c.expected[i], 5e-7) << "index " << i;
+            EXPECT_NEAR(result[i], expected[i], 5e-7) << c[0] << ", index " << i;
         }
     }
     for (const double bad : {90.0, -90.0, 120.0, kInf, kNaN}) {

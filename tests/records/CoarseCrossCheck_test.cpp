@@ -19,8 +19,7 @@ struct Stand {
     double roll = 0.0;
 };
 
-// The four measurements the coarse page would take of the simulated unit without noise,
-// and the free field of the same magnetometer.
+// The coarse page's four measurements of the noiseless simulated unit, and its free field.
 struct Measured {
     std::array<HeadingMeasurement, 4> byHeading{};
     FreeFieldValues freeField{};
@@ -39,24 +38,15 @@ Measured Measure(const MagModelParams& params, const Stand& stand) {
     return run;
 }
 
-// A real aircraft's soft iron: about 5 % on the diagonal, 3 % across.
-MagModelParams StrongSoftIron() {
-    MagModelParams params;
-    params.softIron = {1.05, 0.03, 0.02, 0.03, 0.96, -0.02, 0.02, -0.03, 1.0};
-    return params;
-}
-
-MagModelParams AtLatitude(double latitude) {
-    MagModelParams params;
-    params.latitude = latitude;
-    return params;
-}
-
 TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
     const auto change = [](int heading, std::function<void(HeadingMeasurement&)> edit) {
         return [heading, edit](Measured& run) { edit(run.byHeading[heading]); };
     };
     const auto none = [](Measured&) {};
+    MagModelParams softIron; // a real aircraft's: about 5 % on the diagonal, 3 % across
+    softIron.softIron = {1.05, 0.03, 0.02, 0.03, 0.96, -0.02, 0.02, -0.03, 1.0};
+    MagModelParams farNorth;
+    farNorth.latitude = 70.0;
     Stand eastOff;
     eastOff.heading[kHeadingEast] = 102.0;
     const Stand tilted{kCardinals, 3.0, -2.0};
@@ -81,9 +71,9 @@ TEST(CoarseCrossCheckTest, AWrongHeadingIsNamedAndCleanHeadingsAgree) {
     } cases[] = {
         {"clean", {}, {}, none, true, -1},
         {"clean, pitched and rolled", {}, tilted, none, true, -1},
-        {"clean, strong soft iron", StrongSoftIron(), tilted, none, true, -1},
-        {"clean, high latitude", AtLatitude(70.0), tilted, none, true, -1},
-        {"clean, East 12 degrees off", StrongSoftIron(), eastOff, none, true, -1},
+        {"clean, strong soft iron", softIron, tilted, none, true, -1},
+        {"clean, high latitude", farNorth, tilted, none, true, -1},
+        {"clean, East 12 degrees off", softIron, eastOff, none, true, -1},
         {"East Y off by 5000", {}, {}, eastY, false, kHeadingEast},
         {"South off by 6000 across its field", {}, tilted, southAcross, false, kHeadingSouth},
         {"North Z off by 3000", {}, tilted, northZ, false, kHeadingNorth},

@@ -1,40 +1,25 @@
-// The compass swing record: which marked line a reading belongs to, the deviation across
-// north, the largest deviation and the tolerance mark.
 #include "records/CompassSwing.h"
 
 #include "records/SettingsStore.h"
 
 #include <cmath>
-#include <limits>
 
 #include <gtest/gtest.h>
+
+#include "CaseTable.h"
 
 namespace {
 
 TEST(CompassSwingTest, AReadingBelongsToTheNearestLineWithinTheCapture) {
-    const std::pair<double, std::optional<int>> cases[] = {
-        {0.0, 0},
-        {359.5, 0},
-        {9.9, 0},
-        {-3.0, 0},
-        {29.0, 1},
-        {330.4, 11},
-        {721.0, 0},
-        {10.1, {}},
-        {45.0, {}},
-        {344.9, {}},
-        {350.0, 0},
-        {std::nan(""), {}},
-        {std::numeric_limits<double>::infinity(), {}}};
-    for (const auto& [heading, line] : cases) {
-        EXPECT_EQ(CCompassSwing::NearestLine(heading), line) << heading;
+    for (const auto& c : CaseTable("swing-nearest-lines.txt")) {
+        const std::optional<int> line = CCompassSwing::NearestLine(Number(c[0]));
+        EXPECT_EQ(line ? std::to_string(*line) : "none", c[1]) << c[0];
     }
 }
 
 TEST(CompassSwingTest, DeviationsAreSignedAcrossNorthAndRecordingAgainReplaces) {
     CCompassSwing swing;
-    EXPECT_TRUE(swing.Empty());
-    EXPECT_EQ(swing.MaxDeviation(), std::nullopt);
+    EXPECT_TRUE(swing.Empty() && !swing.MaxDeviation());
     swing.Record(0, 359.2);  // 000: -0.80
     swing.Record(11, 331.5); // 330: +1.50
     swing.Record(3, 87.0);   // 090: -3.00

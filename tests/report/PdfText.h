@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -13,54 +14,41 @@
 // The words of a PDF as `pdftotext -bbox-layout` finds them, boxed in inches from the paper's
 // top-left corner.
 struct PdfText {
-    static constexpr double kNear = 0.01; // pdftotext boxes a word from the top of its row
-
     struct Word {
         int page = 0; // from 1
         QString text;
         QRectF box;
     };
 
-    // A run of words that spells a phrase: its page, the box round it, the word after it.
-    struct Found {
-        int page = 0;
-        QRectF box;
-        std::size_t end = 0;
-    };
-
-    QString title;
     int pages = 0;
     std::vector<Word> words;
 
-    // The first run of words on one page that spells `phrase`, from word `from` on.
-    std::optional<Found> Find(const QString& phrase, std::size_t from = 0) const {
-        const QStringList parts = phrase.split(' ');
-        for (std::size_t i = from; i + parts.size() <= words.size(); ++i) {
-            Found found{words[i].page, words[i].box, i};
-            qsizetype k = 0;
-            for (; k < parts.size() && words[found.end].text == parts[k] &&
-                   words[found.end].page == found.page;
-                 ++k, ++found.end) {
-                found.box |= words[found.end].box;
+    // Each printed line as "<page> <words>", top to bottom; " | " marks a gap between columns.
+    QStringList Rows() const {
+        std::vector<Word> sorted = words;
+        std::sort(sorted.begin(), sorted.end(), [](const Word& a, const Word& b) {
+            return std::pair(a.page, a.box.top()) < std::pair(b.page, b.box.top());
+        });
+        std::vector<std::vector<Word>> lines;
+        for (const Word& word : sorted) {
+            if (lines.empty() || lines.back()[0].page != word.page ||
+                word.box.top() - lines.back()[0].box.top() > 0.01) {
+                lines.emplace_back();
             }
-            if (k == parts.size()) {
-                return found;
-            }
+            lines.back().push_back(word);
         }
-        return std::nullopt;
-    }
-
-    // The words on page `page` in line with `at` that start between `left` and `right` inches
-    // from the paper's left edge.
-    QString Between(int page, const QRectF& at, double left, double right) const {
-        QStringList between;
-        for (const Word& word : words) {
-            if (word.page == page && std::abs(word.box.top() - at.top()) < kNear &&
-                word.box.left() > left - kNear && word.box.left() < right - kNear) {
-                between << word.text;
+        QStringList rows;
+        for (std::vector<Word>& line : lines) {
+            std::sort(line.begin(), line.end(),
+                      [](const Word& a, const Word& b) { return a.box.left() < b.box.left(); });
+            QString row = QString::number(line[0].page);
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                const bool column = i > 0 && line[i].box.left() - line[i - 1].box.right() > 0.25;
+                row += (column ? " | " : " ") + line[i].text;
             }
+            rows << row;
         }
-        return between.join(' ');
+        return rows;
     }
 };
 
@@ -76,7 +64,6 @@ inline std::optional<PdfText> ReadPdfText(const QString& pdf) {
     }
     static const QRegularExpression word(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)")re"
                                          R"re( xMax="([-\d.]+)" yMax="([-\d.]+)">(.*)</word>)re");
-    static const QRegularExpression title(R"re(<title>(.*)</title>)re");
     const auto inches = [](const QRegularExpressionMatch& m, int i) {
         return m.captured(i).toDouble() / 72.0;
     };
@@ -88,8 +75,6 @@ inline std::optional<PdfText> ReadPdfText(const QString& pdf) {
             text.words.push_back(
                 {text.pages, w.captured(5),
                  QRectF(QPointF(inches(w, 1), inches(w, 2)), QPointF(inches(w, 3), inches(w, 4)))});
-        } else if (const auto t = title.match(line); t.hasMatch()) {
-            text.title = t.captured(1);
         }
     }
     return text;

@@ -1,10 +1,13 @@
-#include "report/DrawField.h"
 #include "report/ReportGenerator.h"
 
 #include "controls/QtTestApp.h"
+#include "records/CaseTable.h"
 
 #include <QPainter>
 #include <QPdfWriter>
+
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -17,18 +20,7 @@ TEST(PageContext, InchesAndPointsBecomeDevicePixelsFromThePapersEdge) {
     EXPECT_EQ(inset.ToDevice({0.2, 0.3, 8.2, 0.7}), QRect(QPoint(30, 30), QPoint(4769, 329)));
     EXPECT_EQ(atEdge.ToPixels(0.00249), 1); // rounded half up
     EXPECT_EQ(atEdge.ToPixels(0.0025), 2);
-
-    const struct {
-        int resolution, size, cell;
-    } cases[] = {{600, 120, 100}, {600, 150, 125}, {300, 120, 50}, {96, 120, 16}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.resolution << " dpi, size " << c.size);
-        EXPECT_EQ(CPageContext(c.resolution, {}, 1, kPrinted).CellHeight(c.size), c.cell);
-        for (const bool bold : {false, true}) {
-            const QFont font = CDrawLabel::MakeFont(TextStyle{.bold = bold}, c.cell);
-            EXPECT_NEAR(QFontMetricsF(font).height(), c.cell, 1.0);
-        }
-    }
+    EXPECT_EQ(atEdge.CellHeight(150), 125); // from points
 }
 
 TEST(PageContext, KeywordsBecomePageDateAndTime) {
@@ -39,93 +31,38 @@ TEST(PageContext, KeywordsBecomePageDateAndTime) {
 }
 
 // Records which section drew on which page.
-class CDrawnMark : public CDrawObject {
-public:
+struct CDrawnMark : CDrawObject {
     CDrawnMark(std::vector<std::pair<int, int>>& drawn, int section)
         : drawn(drawn), section(section) {}
     void Draw(QPainter& /*painter*/, const CPageContext& context) const override {
         drawn.emplace_back(context.Page(), section);
     }
-
-private:
     std::vector<std::pair<int, int>>& drawn;
     int section;
 };
 
 TEST(ReportGenerator, EachPageDrawsTheLastSectionThatCoversIt) {
-    using T = CContainer::Type;
-    const struct {
-        std::vector<T> types;
-        std::vector<int> sectionOnPage; // from page 1
-    } cases[] = {{{T::FirstPage}, {0}},
-                 {{T::Flowing}, {0}},
-                 {{T::FirstPage, T::SinglePage, T::SinglePage}, {0, 1, 2}},
-                 {{T::FirstPage, T::FirstPage}, {1}},
-                 {{T::Flowing, T::FirstPage}, {1}},
-                 {{T::SinglePage, T::Flowing}, {0, 1}},
-                 {{}, {}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.types.size() << " sections");
-        std::vector<std::pair<int, int>> drawn, expected;
+    const std::map<std::string, CContainer::Type> types{{"first", CContainer::Type::FirstPage},
+                                                        {"single", CContainer::Type::SinglePage},
+                                                        {"flowing", CContainer::Type::Flowing}};
+    for (const auto& c : CaseTable("report-sections.txt")) {
+        std::vector<std::pair<int, int>> drawn;
         CReportGenerator report;
-        for (const T type : c.types) {
-            const int section = report.AddContainer(type);
+        std::istringstream in(c[0]);
+        for (std::string type; in >> type;) {
+            const int section = report.AddContainer(types.at(type));
             report.AddObject(std::make_unique<CDrawnMark>(drawn, section), section);
         }
-        for (std::size_t i = 0; i < c.sectionOnPage.size(); ++i) {
-            expected.emplace_back(static_cast<int>(i) + 1, c.sectionOnPage[i]);
-        }
-        ASSERT_EQ(report.Paginate(), static_cast<int>(expected.size()));
         QImage image(8, 8, QImage::Format_RGB32);
         QPainter painter(&image);
         for (int page = 1; page <= report.Paginate() + 1; ++page) {
             report.DrawPage(painter, page, kPrinted);
         }
-        EXPECT_EQ(drawn, expected);
-    }
-}
-
-// `object` drawn on a white 4 x 1 inch image at 100 dpi.
-QImage Drawn(const CDrawObject& object) {
-    QImage image(400, 100, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    object.Draw(painter, CPageContext(100, {}, 1, kPrinted));
-    return image;
-}
-
-int InkIn(const QImage& image, const QRect& box) {
-    return static_cast<int>(Pixels(image, box, [](QRgb p) { return qGray(p) < 160; }).size());
-}
-
-TEST(DrawLabel, TextWrapsInsideItsRectangleAndIsCutOffBelowIt) {
-    for (const int rows : {1, 2}) {
-        SCOPED_TRACE(rows);
-        CDrawLabel label(TextStyle{});
-        label.SetRect(0.5, 0.2, 2.5, 0.2 + rows / 6.0);
-        label.SetText("North East South West North East South West North East");
-        const QImage image = Drawn(label);
-        EXPECT_GT(InkIn(image, QRect(50, 20, 200, 17)), 100);
-        EXPECT_EQ(InkIn(image, QRect(50, 37, 200, 17)) > 100, rows == 2);
-        EXPECT_EQ(InkIn(image, image.rect()), InkIn(image, QRect(50, 20, 200, rows * 17)));
-    }
-}
-
-TEST(DrawField, StyleKeywordsAreTakenOutOfTheText) {
-    const struct {
-        QString text;
-        bool bold, italic;
-    } cases[] = {{"[%bold%]Heading", true, false},
-                 {"Head[%italic%]ing", false, true},
-                 {"[%italic%]Heading[%bold%]", true, true}};
-    for (const auto& c : cases) {
-        CDrawField field(TextStyle{});
-        field.SetText(c.text);
-        field.SetRect(0.1, 0.1, 3.9, 0.9);
-        CDrawLabel label(TextStyle{.bold = c.bold, .italic = c.italic});
-        label.SetText("Heading");
-        label.SetRect(0.1, 0.1, 3.9, 0.9);
-        EXPECT_EQ(Drawn(field), Drawn(label)) << c.text.toStdString();
+        std::string pages = std::to_string(report.Paginate()) + " pages:";
+        for (const auto& [page, section] : drawn) {
+            pages += ' ' + std::to_string(page) + ':' + std::to_string(section);
+        }
+        EXPECT_EQ(pages, c[1]) << c[0];
     }
 }
 
