@@ -210,7 +210,13 @@ void CSerialPort::CloseFromListener() {
 int CSerialPort::Open(const std::string& devicePath, ITransportReceiver& newReceiver) {
     CloseDevice(); // the listener is gone before the receiver changes
     receiver = &newReceiver;
-    return OpenDevice(devicePath, true);
+    const int status = OpenDevice(devicePath, true);
+    if (status == 0) {
+        // The maintenance port's line, set again as the open sequence does; the raw mode
+        // has already set the same, so the result is not needed.
+        SetLineSettings(38400, 8, Parity::None, 1);
+    }
+    return status;
 }
 
 int CSerialPort::Reopen(const std::string& devicePath) {

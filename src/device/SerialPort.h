@@ -50,7 +50,8 @@ public:
     int CloseDevice();
     int SetLineSettings(unsigned baud, int dataBits, Parity parity, int stopBits);
 
-    // The transport: OpenDevice with a listener that hands on to `receiver`.
+    // The transport: OpenDevice with a listener that hands on to `receiver`, then the
+    // maintenance port's line settings.
     int Open(const std::string& devicePath, ITransportReceiver& receiver) override;
     int Close() override { return CloseDevice(); }
     int Write(std::string_view bytes) override { return Write(bytes.data(), bytes.size()); }

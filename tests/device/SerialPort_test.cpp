@@ -26,12 +26,19 @@ void SetLine(const CPtyPeer& peer, speed_t speed, tcflag_t localModes = 0) {
     ASSERT_EQ(::tcsetattr(peer.Master(), TCSANOW, &settings), 0);
 }
 
+struct CIgnoringReceiver : ITransportReceiver {
+    void OnReceived(std::string_view) override {}
+    void OnFailed(int) override {}
+};
+
+// The link's open sequence, line settings included, leaves the line raw at 38400 8N1.
 TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     CPtyPeer peer;
     ASSERT_TRUE(peer.Ok());
     SetLine(peer, B19200, ICANON | ECHO);
     CSerialPort port(kTimeBase);
-    ASSERT_EQ(port.OpenDevice(peer.SlavePath()), 0);
+    CIgnoringReceiver receiver;
+    ASSERT_EQ(port.Open(peer.SlavePath(), receiver), 0);
     const termios open = SlaveSettings(peer);
     EXPECT_EQ(cfgetospeed(&open), B38400);
     EXPECT_EQ(open.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
