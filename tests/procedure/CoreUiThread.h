@@ -1,9 +1,7 @@
 #pragma once
 
-// The link's user-interface thread on the Qt event loop of the test's own thread, without
-// widgets: posted tasks are queued calls and timers are QTimers, so the link's silence
-// timer and the steps' pauses share one loop. WaitUntil blocks as the plain loop's does;
-// the steps never use it.
+// The link's user-interface thread on the test thread's Qt event loop, without widgets, so
+// the link's silence timer and the steps' pauses share one loop.
 
 #include "device/TimeBase.h"
 #include "device/UiThread.h"

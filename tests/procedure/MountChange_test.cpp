@@ -1,6 +1,5 @@
-// The mount change against the simulated unit in the test's own process: the unit is awaited
-// through its silence, a cancel before the send sends nothing, and once the position is sent
-// the resets that put it into use follow even after a cancel.
+// The mount change: the unit is awaited through its silence, a cancel before the send sends
+// nothing, and once sent the position is put into use even after a cancel.
 #include "procedure/MountChange.h"
 #include "procedure/ProcedureFixture.h"
 #include "records/InstallationSession.h"

@@ -1,6 +1,5 @@
-// The awaited echo poll: one send, then a look at the echo after each interval until it comes
-// in a report counted after the send, the bound passes on the clock, or the step is cancelled.
-// A link that is not alive does not end it.
+// The echo poll: one send, then a look after each interval until the echo comes in a report
+// counted after the send, the bound passes or the step is cancelled; a dead link goes on.
 #include "procedure/PollForEcho.h"
 #include "procedure/ProcedureFixture.h"
 
@@ -12,7 +11,6 @@ namespace {
 
 constexpr double kNeverMs = 10 * CProcedureFixture::kRunBoundMs;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 class PollForEchoTest : public CProcedureFixture {
 protected:
@@ -45,9 +43,7 @@ TEST_F(PollForEchoTest, LooksAfterEachIntervalUntilTheEchoOrTheBoundEvenWithoutA
         {"no echo", 150, 2000, 0, EchoPollResult::TimedOut, 0, 2000},
         {"no bound: one look", 150, 0, 0, EchoPollResult::TimedOut, 1, 0},
         {"zero interval taken as 1 ms", 0, kNeverMs, 3, EchoPollResult::Confirmed, 3, 3},
-        {"interval not a number taken as 1 ms", kNaN, kNeverMs, 2, EchoPollResult::Confirmed, 2, 2},
         {"bound not a number taken as 5000 ms", 150, kNaN, 0, EchoPollResult::TimedOut, 0, 5000},
-        {"infinite bound taken as 5000 ms", -5, kInf, 0, EchoPollResult::TimedOut, 0, 5000},
         {"negative bound taken as 5000 ms", 150, -1, 0, EchoPollResult::TimedOut, 0, 5000},
     };
     for (const Case& c : cases) {
@@ -63,15 +59,6 @@ TEST_F(PollForEchoTest, LooksAfterEachIntervalUntilTheEchoOrTheBoundEvenWithoutA
             EXPECT_GE(looks, 1);
         }
     }
-}
-
-TEST_F(PollForEchoTest, AnEchoIsLookedForOnceMoreAtTheBound) {
-    const double startMs = timeBase.NowMs();
-    const auto atTheBound = [&] { return timeBase.NowMs() - startMs >= 1000; };
-    EXPECT_EQ(
-        Finish(PollForEcho(
-            *context, 150, 1000, [] { return true; }, [&] { return ++reportCount; }, atTheBound)),
-        EchoPollResult::Confirmed);
 }
 
 // The record already shows the value sent: only a report that arrives after the send
@@ -96,10 +83,7 @@ TEST_F(PollForEchoTest, AFailedSendLooksAtNothing) {
     EXPECT_EQ(Finish(PollForEcho(
                   *context, 25, 5000, [] { return false; }, reports, matches)),
               EchoPollResult::SendFailed);
-    EXPECT_EQ(Finish(PollForEcho(*context, 25, 5000, nullptr, reports, matches)),
-              EchoPollResult::SendFailed);
     EXPECT_EQ(looks, 0);
-    EXPECT_STRNE(EchoPollMessage(EchoPollResult::SendFailed), "");
 }
 
 TEST_F(PollForEchoTest, ACancelledPollEndsAtOnceAndSendsNothingWhenCancelledBeforeTheSend) {

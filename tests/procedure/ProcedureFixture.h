@@ -1,8 +1,7 @@
 #pragma once
 
-// A link to a simulated unit in the test's own process, on the Qt event loop of the test's
-// thread, with a step context for the procedures under test. The test runs the loop until
-// what it awaits has come, within a bound on the time base.
+// A link to a simulated unit in the test's own process, on the test thread's Qt event loop,
+// with a step context for the procedures under test.
 
 #include "device/AhrsLink.h"
 #include "device/SimTransport.h"
@@ -23,8 +22,7 @@
 #include <sstream>
 #include <string>
 
-// The QCoreApplication whose event loop runs the steps' timers, from before the first test to
-// after the last.
+// The QCoreApplication whose event loop runs the steps' timers.
 struct QtCoreTestApp : ::testing::Environment {
     int argc = 1;
     char name[16] = "procedure-test";
@@ -70,8 +68,7 @@ protected:
         context = std::make_unique<CStepContext>(*link, timeBase);
     }
 
-    // Opens the link and waits until the unit shows its corrections on output page C (the
-    // page that also shows the mount position).
+    // Opens the link and waits until the unit shows output page C (with the mount position).
     void OpenOnPageC() {
         ASSERT_TRUE(link->Open(kPort));
         ASSERT_TRUE(RunUntil([&] { return link->IsLinkAlive(); }));
@@ -79,8 +76,7 @@ protected:
         ASSERT_TRUE(RunUntil([&] { return link->State().GetMountPosition() == config.mount; }));
     }
 
-    // Runs the event loop until `done` holds or `programMs` have passed; the last value
-    // of `done`.
+    // Runs the event loop until `done` holds or `programMs` have passed; the last `done`.
     bool RunUntil(const std::function<bool()>& done, double programMs = kRunBoundMs) {
         const double untilMs = timeBase.NowMs() + programMs;
         QEventLoop loop;

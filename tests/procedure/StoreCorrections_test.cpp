@@ -1,6 +1,5 @@
-// The awaited store of the compass corrections against the simulated unit in the test's own
-// process: it is done only when each banner comes within its own wait, and nothing follows a
-// wait that did not end in Done.
+// The store of the compass corrections is done only when each banner comes within its own
+// wait, and nothing follows a wait that did not end in Done.
 #include "procedure/ProcedureFixture.h"
 #include "procedure/StepWaits.h"
 #include "procedure/StoreCorrections.h"
@@ -47,8 +46,6 @@ TEST_F(StoreCorrectionsTest, StoresOnlyWithBothBannersInTheirWaitsAndWritesNothi
          "1.50", kPauseMs + kAckBoundMs},
         {"store banner lost", 3000, "fault ignore STORE", Cancel::Never, StepOutcome::TimedOut,
          "0.00", 3 * kPauseMs + 1000 + kAckBoundMs},
-        {"banners dropped", 3000, "fault drop-acks on", Cancel::Never, StepOutcome::TimedOut,
-         "0.00", kPauseMs + kAckBoundMs},
         {"erase banner within the pause", 1000, "", Cancel::Never, StepOutcome::TimedOut, "0.00",
          kPauseMs + kAckBoundMs},
         {"unit switched off", 3000, "power off", Cancel::Never, StepOutcome::LinkLost, "1.50",

@@ -15,7 +15,6 @@ public:
         : CWizardPage(Kind::Interior, QString(), parent), index(index), log(log) {}
 
     std::function<int()> onNext;
-    int finishAnswer = kProceed;
     int cancelAnswer = kProceed;
     using CWizardPage::EndWizard;
     using CWizardPage::GoToPage;
@@ -32,7 +31,7 @@ public:
     }
     Answer OnWizardNext() override { co_return Record("next", onNext ? onNext() : kProceed); }
     Answer OnWizardBack() override { co_return Record("back", kProceed); }
-    Answer OnWizardFinish() override { co_return Record("finish", finishAnswer); }
+    Answer OnWizardFinish() override { co_return Record("finish", kProceed); }
     Answer OnQueryCancel() override { co_return Record("cancel", cancelAnswer); }
 
 private:
@@ -96,32 +95,27 @@ TEST_F(InstallationWizardTest, NavigatesByIndexWithKillBeforeSet) {
     }
 }
 
-// Closing, however it happens, runs the current page's kill, and nothing after it.
+// Closing, however it happens, runs the current page's kill, and nothing after it; a page
+// that refuses keeps the wizard open.
 TEST(InstallationWizardCloseTest, ClosingRunsTheCurrentPagesKillActive) {
     const struct {
         const char* what;
         std::function<void(CInstallationWizard&, CRecordingPage&)> act;
         const char* log;
-        bool open;
-        int result;
+        int result; // -1: still open
     } cases[] = {
-        {"Finish", [](auto& w, auto&) { w.PressFinish(); }, " finish3 kill3", false, 1},
-        {"Finish refused",
-         [](auto& w, auto& p) {
-             p.finishAnswer = CWizardPage::kStay;
-             w.PressFinish();
-         },
-         " finish3", true, 0},
-        {"the close button", [](auto& w, auto&) { w.close(); }, " cancel3 kill3", false, 0},
+        {"Finish", [](auto& w, auto&) { w.PressFinish(); }, " finish3 kill3", 1},
+        {"the close button", [](auto& w, auto&) { w.close(); }, " cancel3 kill3", 0},
+        {"a page ends the wizard", [](auto&, auto& p) { p.EndWizard(0); }, " kill3", 0},
         {"Cancel refused",
          [](auto& w, auto& p) {
              p.cancelAnswer = CWizardPage::kStay;
              w.reject();
          },
-         " cancel3", true, 0},
-        {"a page ends the wizard", [](auto&, auto& p) { p.EndWizard(0); }, " kill3", false, 0},
+         " cancel3", -1},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         CQtUiThread uiThread;
         CWizardObjects objects(uiThread, CTimeBase());
         std::string log;
@@ -133,12 +127,9 @@ TEST(InstallationWizardCloseTest, ClosingRunsTheCurrentPagesKillActive) {
         wizard.SetWizardButtons(IWizardFrame::kFinish);
         log.clear();
         c.act(wizard, *static_cast<CRecordingPage*>(wizard.Page(kMountPage)));
-        EXPECT_EQ(log, c.log) << c.what;
-        EXPECT_EQ(wizard.isVisible(), c.open) << c.what;
-        if (!c.open) {
-            EXPECT_EQ(wizard.result(), c.result) << c.what;
-            EXPECT_FALSE(wizard.GoToPage(kWelcomePage)) << c.what << ": no page after the end";
-        }
+        EXPECT_EQ(log, c.log);
+        EXPECT_EQ(wizard.isVisible() ? -1 : wizard.result(), c.result);
+        EXPECT_EQ(wizard.GoToPage(kWelcomePage), c.result < 0) << "no page after the end";
     }
 }
 
@@ -155,20 +146,16 @@ TEST(StandardWizardTest, StartsOnTheWelcomePageAndShowsEveryPage) {
     EXPECT_EQ(wizard.CurrentPage(), kWelcomePage);
     EXPECT_EQ(wizard.windowTitle().toStdString(), kApplicationTitle);
     EXPECT_TRUE(usable("nextButton") && !usable("backButton") && !usable("finishButton"));
-    EXPECT_FALSE(wizard.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
     SaveArtifact(wizard, "page-0-welcome");
 
     wizard.findChild<QLineEdit*>(QStringLiteral("tailNumberEdit"))->setText(QStringLiteral("N1"));
     wizard.findChild<QPushButton*>(QStringLiteral("nextButton"))->click();
     EXPECT_EQ(wizard.CurrentPage(), kConnectionPage);
     EXPECT_TRUE(wizard.windowTitle().isEmpty()) << "interior pages have no caption";
-    EXPECT_FALSE(usable("nextButton"));
     for (int index = kConnectionPage; index < kPageCount; ++index) {
         wizard.GoToPage(index);
         ASSERT_TRUE(StepsEnded(wizard)); // a page may pause on its way out
         EXPECT_EQ(wizard.CurrentPage(), index);
-        EXPECT_TRUE(wizard.findChild<QWidget*>(QStringLiteral("headerBand"))->isVisible());
-        EXPECT_FALSE(wizard.findChild<QWidget*>(QStringLiteral("watermark"))->isVisible());
         SaveArtifact(wizard, "page-" + std::to_string(index) +
                                  (index == kConnectionPage ? "-no-port" : "-no-link"));
     }

@@ -1,8 +1,7 @@
 #pragma once
 
-// Wizard tests against simulated units, each on its own link, settings, session and COM
-// links, twenty times faster than real time. The units run in the test's own process, or,
-// for the tests that prove the real path, as hx410-sim over a pseudo-terminal.
+// Wizard tests against simulated units twenty times faster than real time, in the test's own
+// process or, for the tests that prove the real path, as hx410-sim over a pseudo-terminal.
 
 #include "WizardTestSupport.h"
 #include "controls/ColouredField.h"
@@ -34,8 +33,7 @@ inline bool Ok(const std::string& reply) {
     return reply.rfind("ok", 0) == 0;
 }
 
-// A simulated unit as a test talks to it: in the test's process behind the link's own
-// transport, or hx410-sim as a process of its own on a pseudo-terminal.
+// A simulated unit behind the link's own transport, or hx410-sim on a pseudo-terminal.
 class CTestUnit {
 public:
     CTestUnit(CSimTransport& units, int number) : units(&units), number(number) {}
@@ -104,8 +102,7 @@ protected:
         current = nullptr;
     }
 
-    // A simulated unit with hx410-sim's options on the next free COM link, which becomes the
-    // saved port. It lives as long as the test.
+    // A simulated unit with hx410-sim's options on the next free COM link, the saved port.
     CTestUnit& StartUnit(const std::vector<std::string>& options = {}) {
         testUnits.push_back(units != nullptr
                                 ? std::make_unique<CTestUnit>(*units, units->AddUnit(options))
@@ -131,15 +128,8 @@ protected:
                    !State().GetMagSerialNumber().empty() && !wizard.Steps().IsRunning();
         });
     }
-    // Closes the link and forgets the units (in process they stay, unheard, on their COM
-    // numbers; a new one takes the next number).
-    void StopUnits() {
-        Link().Close();
-        testUnits.clear();
-    }
 
-    // Presses `button` once it can be pressed and no step runs (a press during a step, such
-    // as a page's tick, is ignored by design).
+    // Presses `button` once it can be pressed and no step runs (a press in a step is lost).
     void Click(QAbstractButton* button) {
         ASSERT_TRUE(RunEventsUntil([&] {
             return button->isVisible() && button->isEnabled() && !wizard.Steps().IsRunning();
@@ -180,15 +170,13 @@ protected:
     CColouredField* Result(const Cardinal& c) {
         return Find<CColouredField>(QLatin1String(c.key) + QLatin1String("ResultField"));
     }
-    // Turns the aircraft to `c` and waits until the screen shows the heading's frame, and no
-    // other, and its button can be pressed.
+    // Turns the aircraft to `c`; waits for its frame on the screen and its button.
     void TurnTo(CTestUnit& unit, const Cardinal& c) {
         ASSERT_TRUE(Ok(unit.Command("heading " + std::to_string(c.heading))));
         ASSERT_TRUE(FramedOnScreen(*wizard.Page(wizard.CurrentPage()), c.index)) << c.name;
         ASSERT_TRUE(RunEventsUntil([&] { return Button(c)->isEnabled(); })) << c.name;
     }
-    // Whether the unit's average heading comes within `degrees` of what the simulated unit
-    // outputs now (its filter has settled), and two page ticks have passed since.
+    // Whether the unit's average heading settles within `degrees` of the simulated output.
     bool Settled(CTestUnit& unit, double degrees = 0.05) {
         const double output = std::stod(unit.Value("OutputHeading"));
         return RunEventsUntil([&] {

@@ -1,5 +1,4 @@
-// The wizard's steps: one at a time, nothing blocks, ticks and messages wait for the step,
-// presses during it do nothing, and a cancelled step unwinds at once.
+// The wizard's steps: ticks and messages wait for a step, presses in it are lost.
 #include "wizard/StepRunner.h"
 
 #include "WizardTestSupport.h"

@@ -12,8 +12,6 @@ TEST_F(UnknownVersionTest, AnUnknownHx410VersionEndsTheWizardAfterTheBox) {
     ASSERT_TRUE(RunEventsUntil([&] { return !wizard.isVisible(); }));
     ASSERT_EQ(answerer.Boxes().size(), 1u);
     EXPECT_EQ(answerer.Boxes()[0].caption, "Error - Unknown HX410 Version");
-    EXPECT_EQ(answerer.Boxes()[0].text,
-              "Unknown HX410 Version. Program will CANCEL. Contact Korvan Tech Support!");
     EXPECT_EQ(wizard.result(), CInstallationWizard::kResultCancelled);
     EXPECT_EQ(State().GetAhrsVersion(), "X9.99") << "the unit's version had arrived";
 }

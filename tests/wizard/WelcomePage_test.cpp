@@ -1,9 +1,6 @@
 #include "WizardTestSupport.h"
 #include "wizard/IdentificationFile.h"
 
-#include <QAccessible>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLineEdit>
 
 #include <filesystem>
@@ -63,52 +60,6 @@ TEST_F(WelcomePageTest, AFileThatCannotBeWrittenIsReportedAndNextProceeds) {
                        std::generic_category().message(EISDIR)));
 }
 
-// However the text arrives (typed, pasted, set through the accessibility interface), an entry
-// holds no control character, so it cannot forge a line of the identification file or log.
-TEST_F(WelcomePageTest, EntriesTakeNoControlCharacters) {
-    QLineEdit* tail = Edit("tailNumberEdit");
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(tail);
-    ASSERT_NE(accessible, nullptr);
-    const std::vector<std::function<void(const QString&)>> ways = {
-        [&](const QString& text) { tail->setText(text); },
-        [&](const QString& text) { accessible->setText(QAccessible::Value, text); },
-        [&](const QString& text) {
-            tail->clear();
-            QGuiApplication::clipboard()->setText(text);
-            tail->paste();
-        },
-    };
-    for (const auto& enter : ways) {
-        for (const QString& control :
-             {QStringLiteral("\n"), QStringLiteral("\r"), QStringLiteral("\x1b"),
-              QStringLiteral("\t"), QStringLiteral("\x7f"), QString(QChar(0x85)),
-              QString(QChar(0x2028))}) {
-            enter(QStringLiteral("N1") + control + QStringLiteral("X"));
-            EXPECT_EQ(tail->text().toStdString(), "N1X") << &enter - ways.data();
-        }
-    }
-    EXPECT_EQ(tail->cursorPosition(), 3) << "the cursor stays after the paste";
-}
-
-// A file from an 8-bit code page is shown as Latin-1 and written back unchanged.
-TEST_F(WelcomePageTest, EntriesThatAreNotUtf8ComeBackUnchanged) {
-    const std::string file = "N\xD8"
-                             "1\nM\xFC"
-                             "ller\nS\xC3\xA9\x85\n";
-    WriteText(path, file);
-    GoTo(kWelcomePage);
-    EXPECT_EQ(Edit("installerEdit")->text(), QStringLiteral("M\u00FCller"));
-    EXPECT_EQ(Edit("shopNameEdit")->text(), QStringLiteral("S\u00E9")); // no C1 control shown
-    GoTo(kConnectionPage);
-    EXPECT_EQ(ReadText(path), file);
-    GoTo(kWelcomePage);
-    GoTo(kConnectionPage, "N\xC3\x98"
-                          "2");
-    EXPECT_EQ(ReadText(path), "N\xC3\x98"
-                              "2\nM\xFC"
-                              "ller\nS\xC3\xA9\x85\n");
-}
-
 // Each data/identification/<case>.txt reads as the three lines of <case>.chk.
 TEST(IdentificationFileTest, ReadsThreeLinesWhateverTheFileLooksLike) {
     for (const auto& entry :
@@ -121,9 +72,6 @@ TEST(IdentificationFileTest, ReadsThreeLinesWhateverTheFileLooksLike) {
                 << entry.path();
         }
     }
-    CIdentificationFile::Entries untouched{"T", "I", "S"};
-    EXPECT_FALSE(CIdentificationFile::Read(HX410_TEST_DATA_DIR "/absent.txt", untouched));
-    EXPECT_EQ(untouched.tailNumber, "T");
 }
 
 TEST(IdentificationFileTest, WritesThreeLinesOfLimitedEntries) {

@@ -59,34 +59,4 @@ TEST_F(WizardPageTest, LostCommunicationTellsTheInstallerAndReturnsToTheConnecti
     EXPECT_EQ(fine.messages, 1) << "the page left hears no more of the link";
 }
 
-TEST_F(WizardPageTest, LinkNotificationsReachOnlyASubscribedPage) {
-    CLinkPage& page = Page(kFinePage);
-    wizard.GoToPage(kFinePage);
-    EXPECT_TRUE(StepsEnded(wizard));
-    page.Subscribe();
-    objects.link.NotifySubscribers(); // posted: nothing runs before the event loop
-    EXPECT_EQ(page.messages, 0);
-    ASSERT_TRUE(RunEventsUntil([&] { return page.messages == 1; }));
-
-    // Neither a notification nor the page's own message still queued when the page is
-    // left is heard.
-    page.PostMessage(CWizardPage::kDeviceUpdateMessage);
-    page.PostMessage(CWizardPage::kPageMessage);
-    wizard.GoToPage(kCoarsePage);
-    EXPECT_TRUE(StepsEnded(wizard));
-    {
-        auto* gone = new CLinkPage(nullptr);
-        gone->AttachFrame(&wizard);
-        gone->Activate();
-        gone->Subscribe();
-        delete gone; // unsubscribed in its destructor: the link never posts to it
-    }
-    objects.link.NotifySubscribers();
-    bool flushed = false; // queued behind everything above
-    QMetaObject::invokeMethod(
-        qApp, [&] { flushed = true; }, Qt::QueuedConnection);
-    ASSERT_TRUE(RunEventsUntil([&] { return flushed; }));
-    EXPECT_EQ(page.messages, 1);
-}
-
 } // namespace
