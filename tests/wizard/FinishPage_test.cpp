@@ -91,3 +91,16 @@ TEST_F(FinishPageTest, LogAndReportKeepTheCalibrationsValuesWhenTheLinkIsLostAnd
     // The next aircraft: same installer and shop, a new tail number.
     EXPECT_EQ(ReadText(CIdentificationFile::Path()), "\nA. Tech\nKorvan Avionics\n");
 }
+
+// A log that cannot be written is reported with its path and the system's reason; the
+// wizard goes on to the verification page as after a cancelled save.
+TEST_F(FinishPageTest, ALogThatCannotBeWrittenIsReported) {
+    Open();
+    logPath = temp / "no-such-folder/installation.log";
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    Next();
+    EXPECT_EQ(wizard.CurrentPage(), kVerifyPage);
+    EXPECT_TRUE(OneBox(answerer.Boxes(), "Error saving installation log", logPath));
+    EXPECT_TRUE(OneBox(answerer.Boxes(), "Error saving installation log",
+                       std::generic_category().message(ENOENT)));
+}

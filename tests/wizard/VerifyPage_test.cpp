@@ -58,6 +58,20 @@ TEST_F(SwingTest, AHeadingIsRecordedAtTheNearestLineOnlyWhenSteadyAndValid) {
     EXPECT_TRUE(RunEventsUntil([&] { return !Usable("recordHeadingButton"); }));
 }
 
+// A link lost during the collection records nothing and says so once.
+TEST_F(SwingTest, ALinkLostWhileRecordingLeavesNothingRecorded) {
+    CTestUnit& sim = Open(90);
+    const CBoxAnswerer answerer(QMessageBox::Ok);
+    Click("recordHeadingButton");
+    ASSERT_TRUE(RunEventsUntil([] { return BusyText().rfind("Recording heading 090", 0) == 0; }));
+    ASSERT_TRUE(Ok(sim.Command("power off")));
+    ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+    ASSERT_TRUE(StepsEnded(wizard));
+    EXPECT_TRUE(Swing().Empty());
+    EXPECT_TRUE(OneBox(answerer.Boxes(), kLostLink));
+    EXPECT_EQ(BusyText(), "");
+}
+
 // "Verify Only" lands here with Finish alone; the heading is live, the needle follows the
 // magnetometer status, and Finish closes the wizard with the unit back on output page E.
 TEST_F(SwingTest, VerifyOnlyShowsTheLiveHeadingAndFinishLeavesTheUnitOnPageE) {
