@@ -146,6 +146,10 @@ TEST_F(ConnectionPageTest, APendingMountIsSentOnceTheMagnetometerAnswers) {
     EXPECT_TRUE(OneBox(answerer->Boxes(), "Error communicating with RQ270"));
     EXPECT_EQ(sim.Value("StoredMount"), mountBefore) << "no mount without the RQ270";
     EXPECT_EQ(Session().SelectedMount(), 10) << "still pending";
+    // Without the magnetometer's serial number no measurement file is known: Pre-Cal waits.
+    EXPECT_TRUE(RunEventsUntil([&] {
+        return ConnectedTo("HX410 V1.62") && Shown("preCalButton") && !Usable("preCalButton");
+    }));
 
     // As the box asks, the same port chosen again once the RQ270 is back: the mount goes.
     ASSERT_EQ(sim.Command("mag on"), "ok mag on");
