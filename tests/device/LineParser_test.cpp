@@ -49,12 +49,14 @@ TEST(Dispatch, EachLineChangesExactlyTheFieldsItsCaseNames) {
     const std::vector<std::string> freshLines = Decode("");
     const std::set<std::string> fresh(freshLines.begin(), freshLines.end());
     const std::vector<std::string> cases = Lines(ReadText(HX410_TEST_DATA_DIR "/screen-lines.txt"));
-    ASSERT_GE(cases.size(), 80U);
+    int checked = 0;
     for (const std::string& entry : cases) {
-        const std::size_t arrow = entry.find(" => ");
-        if (entry.empty() || entry[0] == '#' || arrow == std::string::npos) {
+        if (entry.empty() || entry[0] == '#') {
             continue;
         }
+        const std::size_t arrow = entry.find(" => ");
+        ASSERT_NE(arrow, std::string::npos) << "a case without \" => \": " << entry;
+        ++checked;
         std::string changed;
         for (const std::string& field : Decode(Line(Unescape(entry.substr(0, arrow))))) {
             if (field.starts_with("RecognisedChunks=") ||
@@ -64,6 +66,19 @@ TEST(Dispatch, EachLineChangesExactlyTheFieldsItsCaseNames) {
         }
         EXPECT_EQ(changed, entry.substr(arrow + 4)) << entry;
     }
+    EXPECT_GE(checked, 90);
+}
+
+// A line that never ends stays bounded, and its tail does not glue onto the next line.
+TEST(LineAssembly, AnOverlongLineIsDroppedAndParsingResumes) {
+    Fixture f;
+    const std::string junk(1000, 'x');
+    for (std::size_t fed = 0; fed < 3 * CLineParser::kMaxPending; fed += junk.size()) {
+        f.parser.ProcessChunk(junk);
+        ASSERT_LE(f.parser.Pending().size(), CLineParser::kMaxPending);
+    }
+    EXPECT_TRUE(f.parser.ProcessChunk("PITCH 9" + kEsc + "PITCH 2" + kEsc));
+    EXPECT_DOUBLE_EQ(f.state.GetPitch(), 2);
 }
 
 // A line whose value cannot be read, or that stores nothing, changes no group.
@@ -96,6 +111,7 @@ TEST(Acknowledgement, BannerBeforeTheClearDoesNotCountAndBadIndicesAreNeverSet) 
     Fixture f;
     f.parser.ProcessChunk(Line("++ MCC STORE ++"));
     f.parser.ClearAck(3);
+    EXPECT_FALSE(f.parser.IsAckSet(3));
     f.parser.ProcessChunk(Line("++ MCC STORE ++"));
     EXPECT_TRUE(f.parser.IsAckSet(3));
     f.parser.ClearAck(4);

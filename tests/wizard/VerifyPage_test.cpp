@@ -72,6 +72,15 @@ TEST_F(SwingTest, ALinkLostWhileRecordingLeavesNothingRecorded) {
     EXPECT_EQ(BusyText(), "");
 }
 
+// A swing that cannot be added to the saved log at Finish is said, and the wizard stays.
+TEST_F(SwingTest, ALogTheSwingCannotBeAddedToIsSaidAndTheWizardStays) {
+    CTestUnit& sim = Open(120);
+    Session().SetSavedLog(State().GetAhrsSerialNumber(), directory / "no-such-folder/x.log", {});
+    RecordAt(sim, 120.5);
+    EXPECT_TRUE(OneBox(BoxesOf([&] { wizard.PressFinish(); }), "Error saving installation log"));
+    EXPECT_TRUE(wizard.isVisible());
+}
+
 // "Verify Only" lands here with Finish alone; the heading is live, the needle follows the
 // magnetometer status, and Finish closes the wizard with the unit back on output page E.
 TEST_F(SwingTest, VerifyOnlyShowsTheLiveHeadingAndFinishLeavesTheUnitOnPageE) {
