@@ -212,8 +212,8 @@ int CSerialPort::Open(const std::string& devicePath, ITransportReceiver& newRece
     receiver = &newReceiver;
     const int status = OpenDevice(devicePath, true);
     if (status == 0) {
-        // The maintenance port's line, set again as the open sequence does; the raw mode
-        // has already set the same, so the result is not needed.
+        // The open sequence's line settings. The raw mode has set the same line already,
+        // so a failure here changes nothing and is not reported.
         SetLineSettings(38400, 8, Parity::None, 1);
     }
     return status;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -326,6 +327,31 @@ TEST_F(MemoryLink, SubscriptionsKeepTheirOrderAndLeaveNoDanglingTarget) {
 
     page.reset();
     link.reset(); // `second` is destroyed after the link's list
+}
+
+// Subscribing and unsubscribing while the reader's thread brings the link up leaves the
+// list whole (run under TSan).
+TEST_F(MemoryLink, SubscribingWhileTheReaderNotifiesIsSafe) {
+    ASSERT_TRUE(link->Open(kPort));
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        for (int i = 0; i < 200 && !done.load(); ++i) {
+            transport->Deliver("\x1bMNT 1\x1b");
+        }
+    });
+    CRecordingPage extra(ui, *link);
+    for (int i = 0; i < 200; ++i) {
+        link->Subscribe(&extra, 3);
+        link->NotifySubscribers();
+        link->Unsubscribe(&extra, 3);
+        ui.RunPending();
+    }
+    done.store(true);
+    reader.join();
+    link->Close();
+    ui.RunPending();
+    EXPECT_GE(extra.received.size(), 200u); // plus the link-up, if it came while subscribed
+    EXPECT_LE(extra.received.size(), 201u);
 }
 
 class SimLink : public LinkTest {

@@ -79,6 +79,10 @@ TEST(LineAssembly, AnOverlongLineIsDroppedAndParsingResumes) {
     }
     EXPECT_TRUE(f.parser.ProcessChunk("PITCH 9" + kEsc + "PITCH 2" + kEsc));
     EXPECT_DOUBLE_EQ(f.state.GetPitch(), 2);
+    // A NUL ends what the read delivered: nothing after it is parsed.
+    f.parser.ProcessChunk(Line("PITCH 3") + std::string(1, '\0') + Line("ROLL 4"));
+    EXPECT_DOUBLE_EQ(f.state.GetPitch(), 3);
+    EXPECT_DOUBLE_EQ(f.state.GetRoll(), 0);
 }
 
 // A line whose value cannot be read, or that stores nothing, changes no group.

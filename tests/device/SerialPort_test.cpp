@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,9 +28,35 @@ void SetLine(const CPtyPeer& peer, speed_t speed, tcflag_t localModes = 0) {
     ASSERT_EQ(::tcsetattr(peer.Master(), TCSANOW, &settings), 0);
 }
 
-struct CIgnoringReceiver : ITransportReceiver {
-    void OnReceived(std::string_view) override {}
-    void OnFailed(int) override {}
+// Records what arrives and when, and holds the next read for kHoldMs after each.
+class CHoldingReceiver : public ITransportReceiver {
+public:
+    static constexpr double kHoldMs = 200; // program time: 10 real milliseconds
+
+    explicit CHoldingReceiver(CSerialPort& port) : port(port) {}
+    void OnReceived(std::string_view bytes) override {
+        {
+            std::lock_guard lock(mutex);
+            readTimes.push_back(kTimeBase.NowMs());
+            text += bytes;
+        }
+        arrived.notify_all();
+        port.HoldReads(kHoldMs);
+    }
+    void OnFailed(int /*error*/) override {}
+    bool WaitForText(std::size_t size) {
+        std::unique_lock lock(mutex);
+        return arrived.wait_for(lock, std::chrono::seconds(10),
+                                [&] { return text.size() >= size; });
+    }
+
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<double> readTimes;
+    std::string text;
+
+private:
+    CSerialPort& port;
 };
 
 // The link's open sequence, line settings included, leaves the line raw at 38400 8N1.
@@ -37,7 +65,7 @@ TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     ASSERT_TRUE(peer.Ok());
     SetLine(peer, B19200, ICANON | ECHO);
     CSerialPort port(kTimeBase);
-    CIgnoringReceiver receiver;
+    CHoldingReceiver receiver(port);
     ASSERT_EQ(port.Open(peer.SlavePath(), receiver), 0);
     const termios open = SlaveSettings(peer);
     EXPECT_EQ(cfgetospeed(&open), B38400);
@@ -51,6 +79,34 @@ TEST(SerialPort, OpenMakesTheLineRawAt38400AndCloseRestoresIt) {
     const termios after = SlaveSettings(peer);
     EXPECT_EQ(cfgetospeed(&after), B19200);
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+}
+
+// Bytes that come during a hold, or after it, all arrive in order, each read no sooner
+// than the hold after the one before.
+TEST(SerialPort, AHeldReadComesNoSoonerThanTheHoldAndLosesNothing) {
+    CPtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    CSerialPort port(kTimeBase);
+    CHoldingReceiver receiver(port);
+    ASSERT_EQ(port.Open(peer.SlavePath(), receiver), 0);
+    const std::string sent = "abcdefgh";
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        if (i % 4 >= 2) {
+            kTimeBase.Sleep(2 * CHoldingReceiver::kHoldMs); // let the hold pass first
+        }
+        ASSERT_TRUE(peer.Send(sent.substr(i, 1)));
+        if (i % 2 == 1) {
+            ASSERT_TRUE(receiver.WaitForText(i + 1));
+        }
+    }
+    ASSERT_TRUE(receiver.WaitForText(sent.size()));
+    port.Close();
+    std::lock_guard lock(receiver.mutex);
+    EXPECT_EQ(receiver.text, sent);
+    for (std::size_t i = 1; i < receiver.readTimes.size(); ++i) {
+        EXPECT_GE(receiver.readTimes[i] - receiver.readTimes[i - 1], CHoldingReceiver::kHoldMs)
+            << "read " << i;
+    }
 }
 
 // A pseudo-terminal has no transmit queue: this one is scripted, one length per query.

@@ -66,6 +66,8 @@ TEST(CalibrationMathTest, RangeLimits) {
 TEST(CalibrationMathTest, CoarseCorrectionsAsHandComputed) {
     for (const auto& c : CaseTable("calibration-coarse-corrections.txt")) {
         const std::vector<double> m = Numbers(c[0]), expected = Numbers(c[2]);
+        ASSERT_EQ(m.size(), 20u) << c[0];
+        ASSERT_EQ(expected.size(), 3u) << c[2];
         std::array<HeadingMeasurement, 4> byHeading{};
         for (std::size_t i = 0; i < 4; ++i) {
             const double* at = &m[5 * i];

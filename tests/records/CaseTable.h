@@ -11,6 +11,8 @@
 
 // The cases in tests/data/`name`, one a line, their fields separated by " | "; in a field \n,
 // \r, \t, \\ and \xNN stand for their bytes. Empty lines and lines from '#' on are skipped.
+// A table without cases, or a case with another number of fields than the first, fails the
+// test; such a case is left out.
 inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) {
     std::ifstream in(HX410_TEST_DATA_DIR "/" + name);
     EXPECT_TRUE(in) << name;
@@ -34,15 +36,22 @@ inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) 
                 fields.back() += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
             }
         }
+        if (!cases.empty() && fields.size() != cases[0].size()) {
+            ADD_FAILURE() << name << ": " << fields.size() << " fields in: " << line;
+            continue;
+        }
         cases.push_back(fields);
     }
+    EXPECT_FALSE(cases.empty()) << name;
     return cases;
 }
 
 // `field` as a number in any locale (Qt sets the user's); "nan" and "inf" included.
 inline double Number(const std::string& field) {
     double number = std::nan("");
-    std::from_chars(field.data(), field.data() + field.size(), number);
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), number);
+    EXPECT_TRUE(error == std::errc() && end == field.data() + field.size())
+        << "not a number: " << field;
     return number;
 }
 

@@ -38,6 +38,10 @@ std::vector<QStringList> Cases() {
             cases.back() << line;
         }
     }
+    EXPECT_EQ(cases.size(), 11u);
+    for (const QStringList& c : cases) {
+        EXPECT_GT(c.size(), 7) << c.join(" | ").toStdString() << ": no expected rows";
+    }
     return cases;
 }
 
