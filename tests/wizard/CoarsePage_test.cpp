@@ -99,10 +99,27 @@ TEST_F(CoarsePageTest, FourHeadingsGiveTheCorrectionsTheUnitConfirms) {
 }
 
 // A heading out of range is warned and records nothing.
-TEST_F(CoarsePageTest, AHeadingOutOfRangeRecordsNothing) {
+TEST_F(CoarsePageTest, AHeadingOutOfRangeOrALostLinkRecordsNothing) {
     TurnTo(*sim, kWalk[0]);
     EXPECT_TRUE(OneBox(BoxesOf([&] { Click(Button(kWalk[2])); }), kRangeWarningCaption,
                        kCoarseRangeWarning));
+    EXPECT_TRUE(Afresh());
+    // The link lost in the middle of a collection: the collection ends with the page, and
+    // the page entered again starts afresh (the heading collected before it too).
+    Collect(kWalk[0]);
+    TurnTo(*sim, kWalk[1]);
+    Click(Button(kWalk[1]));
+    ASSERT_TRUE(RunEventsUntil([&] { return ProgressOf(kWalk[1]) >= 2; }));
+    {
+        const CBoxAnswerer answerer;
+        ASSERT_EQ(sim->Command("power off"), "ok power off");
+        ASSERT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kConnectionPage; }));
+        EXPECT_TRUE(OneBox(answerer.Boxes(), kLostLink));
+    }
+    EXPECT_FALSE(CollectingBox(kWalk[1])->isVisible());
+    ASSERT_EQ(sim->Command("power on"), "ok power on");
+    ASSERT_TRUE(WaitConnected());
+    GoTo(kCoarsePage);
     EXPECT_TRUE(Afresh());
 }
 
