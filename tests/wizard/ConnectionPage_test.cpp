@@ -41,6 +41,20 @@ protected:
     std::optional<CBoxAnswerer> answerer{std::in_place, QMessageBox::Ok};
 };
 
+// An installation is never run without the aircraft's tail number: on entering, and on a
+// tick when it is cleared meanwhile, the installer goes back to the welcome page.
+TEST_F(ConnectionPageTest, AnEmptyTailNumberSendsTheInstallerBackToTheWelcomePage) {
+    for (const bool onTick : {false, true}) {
+        SCOPED_TRACE(onTick ? "on a tick" : "on entering");
+        Session().SetTailNumber(onTick ? "N410KT" : "");
+        GoTo(kConnectionPage);
+        EXPECT_EQ(wizard.CurrentPage(), onTick ? kConnectionPage : kWelcomePage);
+        Session().SetTailNumber("");
+        EXPECT_TRUE(RunEventsUntil([&] { return wizard.CurrentPage() == kWelcomePage; }));
+    }
+    EXPECT_TRUE(answerer->Boxes().empty());
+}
+
 TEST_F(ConnectionPageTest, TheSpeedChosenIsStoredInTheUnit) {
     CTestUnit& sim = Open();
     SaveArtifact(wizard, "page-1-connected");
