@@ -11,7 +11,6 @@
 namespace {
 
 const char kMagSerial[] = "RQ-7788";
-const char kMagVersion[] = "RQ270 V2.10";
 
 class ConnectionPageTest : public SimPagesTest {
 protected:
