@@ -1,9 +1,33 @@
 #include "procedure/CorrectionEchoes.h"
 
 #include "device/AhrsLink.h"
+#include "device/FixedPoint.h"
+#include "records/CalibrationMath.h"
 #include "records/InstallationSession.h"
 
 #include <cmath>
+
+std::string CorrectionEcho::NotConfirmedText() const {
+    static const char* const kAxisNames[] = {"X", "Y", "Z"};
+    const bool field = kind == Kind::Field;
+    const std::string which = field ? std::string(kAxisNames[index]) + " magnetic field"
+                                    : std::string(kHeadingNames[index]) + " compass";
+    const std::string shown =
+        field ? std::to_string(static_cast<std::int16_t>(value)) : FixedPoint(value, 2);
+    return "The HX410 did not confirm the " + which + " correction of " + shown + ".\n" +
+           EchoPollMessage(result);
+}
+
+bool SendWithParsing(CAhrsLink& link, bool suspendParsing, const std::function<bool()>& send) {
+    if (suspendParsing) {
+        link.SetParsingSuspended(true);
+    }
+    const bool sent = send();
+    if (suspendParsing) {
+        link.SetParsingSuspended(false);
+    }
+    return sent;
+}
 
 QCoro::Task<CorrectionEcho>
 SetFieldCorrections(CStepContext& context, std::array<std::int16_t, 3> values, EchoPacing pacing) {
@@ -35,14 +59,9 @@ SetCompassCorrections(CStepContext& context, std::array<double, 4> values, Compa
         const EchoPollResult result = co_await PollForEcho(
             context, how.pacing.pollMs, how.pacing.boundMs,
             [&link, heading, value, suspend] {
-                if (suspend) {
-                    link.SetParsingSuspended(true);
-                }
-                const bool sent = link.SendMcc(heading, value);
-                if (suspend) {
-                    link.SetParsingSuspended(false);
-                }
-                return sent;
+                return SendWithParsing(link, suspend, [&link, heading, value] {
+                    return link.SendMcc(heading, value);
+                });
             },
             [&state, heading] { return state.GetMccReports(heading); },
             [&state, heading, value, tolerance] {

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 class CAhrsLink;
 class CInstallationSession;
@@ -23,6 +25,10 @@ struct CorrectionEcho {
     double value = 0.0;
 
     bool Confirmed() const { return result == EchoPollResult::Confirmed; }
+    // For the installer: "The HX410 did not confirm the <axis> magnetic field correction of
+    // <value>." or "... the <heading> compass correction of <value, two decimals>.", then
+    // on a line of its own what the poll found (EchoPollMessage).
+    std::string NotConfirmedText() const;
 };
 
 // How one run's echoes are awaited: how often each is looked at, and for how long.
@@ -52,6 +58,10 @@ SetFieldCorrections(CStepContext& context, std::array<std::int16_t, 3> values, E
 // is not confirmed, and sends nothing after it.
 QCoro::Task<CorrectionEcho> SetCompassCorrections(CStepContext& context,
                                                   std::array<double, 4> values, CompassSending how);
+
+// Calls `send`, which writes one command line, with the link's parsing suspended meanwhile
+// when `suspendParsing`; its result.
+bool SendWithParsing(CAhrsLink& link, bool suspendParsing, const std::function<bool()>& send);
 
 // Keeps in the session the corrections the unit reports now as those it held before the
 // calibration (only the first time for this unit; see KeepEarlierCorrections). Nothing is

@@ -114,22 +114,15 @@ QCoro::Task<StepOutcome> CFineRun::SendLocation(CStepContext& context, Location 
     CAhrsLink& link = context.Link();
     const CStepToken token = context.Token();
     const CTimeBase clock = context.TimeBase();
-    const auto send = [&link, suspendParsing](auto command) {
-        if (suspendParsing) {
-            link.SetParsingSuspended(true);
-        }
-        command();
-        link.SetParsingSuspended(false);
-    };
     if (token.IsCancelled()) {
         co_return StepOutcome::Cancelled;
     }
-    send([&] { link.SendLatitude(location.latitude); });
+    SendWithParsing(link, suspendParsing, [&] { return link.SendLatitude(location.latitude); });
     co_await Rest(token, clock, kLatitudeSettleMs);
     if (token.IsCancelled()) {
         co_return StepOutcome::Cancelled; // the context may be gone
     }
-    send([&] { link.SendMagvar(location.variation); });
+    SendWithParsing(link, suspendParsing, [&] { return link.SendMagvar(location.variation); });
     co_await Rest(token, clock, kVariationSettleMs);
     co_return token.IsCancelled() ? StepOutcome::Cancelled : StepOutcome::Done;
 }

@@ -26,7 +26,6 @@
 
 namespace {
 
-const char* const kAxisNames[] = {"X", "Y", "Z"};
 const char* const kCountNames[] = {"X", "Y", "Z", "XL", "YL"};
 constexpr double kRateFullScale = 6.0;
 constexpr double kRateGreenFraction = 0.05;
@@ -260,14 +259,7 @@ QCoro::Task<bool> CCoarseCalibrationPage::ZeroCorrections(QString then) {
         co_return true;
     }
     box.Hide();
-    const bool field = echo.kind == CorrectionEcho::Kind::Field;
-    const QString text = field ? QStringLiteral("The HX410 did not confirm the %1 magnetic field "
-                                                "correction of 0.\n%2\n%3")
-                               : QStringLiteral("The HX410 did not confirm the %1 compass "
-                                                "correction of 0.00.\n%2\n%3");
-    const char* const name = field ? kAxisNames[echo.index] : kHeadingNames[echo.index];
-    co_await ShowErrorBox(text.arg(QString::fromLatin1(name),
-                                   QString::fromLatin1(EchoPollMessage(echo.result)), then),
+    co_await ShowErrorBox(QString::fromStdString(echo.NotConfirmedText()) + '\n' + then,
                           QStringLiteral("Error clearing corrections"));
     co_return false;
 }
@@ -454,12 +446,9 @@ CCoarseCalibrationPage::Answer CCoarseCalibrationPage::OnWizardNext() {
     const CorrectionEcho echo = co_await run.SendCorrections(StepContext(), Session(), *freeField);
     box.Hide();
     if (!echo.Confirmed()) {
-        co_await ShowErrorBox(QStringLiteral("The HX410 did not confirm the %1 magnetic field "
-                                             "correction of %2.\n%3\nThe coarse corrections are "
-                                             "not all set: press Next to send them again.")
-                                  .arg(QString::fromLatin1(kAxisNames[echo.index]))
-                                  .arg(static_cast<std::int16_t>(echo.value))
-                                  .arg(QString::fromLatin1(EchoPollMessage(echo.result))),
+        co_await ShowErrorBox(QString::fromStdString(echo.NotConfirmedText()) +
+                                  QStringLiteral("\nThe coarse corrections are not all set: "
+                                                 "press Next to send them again."),
                               QStringLiteral("Error setting coarse corrections"));
         if (IsActivePage()) { // not when a lost link has gone to the connection page
             SetWizardButtons(IWizardFrame::kNext);

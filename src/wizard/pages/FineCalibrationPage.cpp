@@ -265,13 +265,9 @@ CFineCalibrationPage::Step CFineCalibrationPage::ReportCompassEcho(CorrectionEch
     static const char* const kThen[] = {"Press a Calibrate button to try again.",
                                         "Press Back to try again.", "Press Next to try again.",
                                         "Nothing was stored: try again."};
-    co_await ShowErrorBox(
-        QStringLiteral("The HX410 did not confirm the %1 compass correction of %2.\n%3\n%4")
-            .arg(QString::fromLatin1(kHeadingNames[echo.index]),
-                 QString::fromStdString(FixedPoint(echo.value, 2)),
-                 QString::fromLatin1(EchoPollMessage(echo.result)),
-                 QString::fromLatin1(kThen[static_cast<int>(then)])),
-        QStringLiteral("Error setting compass corrections"));
+    co_await ShowErrorBox(QString::fromStdString(echo.NotConfirmedText()) + '\n' +
+                              QString::fromLatin1(kThen[static_cast<int>(then)]),
+                          QStringLiteral("Error setting compass corrections"));
 }
 
 CFineCalibrationPage::Step CFineCalibrationPage::OnKillActive() {
