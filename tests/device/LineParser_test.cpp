@@ -1,5 +1,6 @@
 #include "device/ChildProcess.h"
 #include "device/LineParser.h"
+#include "records/CaseTable.h"
 #include "records/TempDir.h"
 
 #include <set>
@@ -21,20 +22,6 @@ struct Fixture {
     CAhrsState state;
     CLineParser parser{state};
 };
-
-// "\xHH" in the cases file stands for the byte HH.
-std::string Unescape(const std::string& text) {
-    std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text.compare(i, 2, "\\x") == 0) {
-            bytes += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            bytes += text[i];
-        }
-    }
-    return bytes;
-}
 
 // The record hx410-decode prints after reading `bytes`, a line per field.
 std::vector<std::string> Decode(const std::string& bytes) {

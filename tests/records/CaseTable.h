@@ -9,6 +9,23 @@
 
 #include <gtest/gtest.h>
 
+// `text` with \n, \r, \t, \\ and \xNN standing for their bytes.
+inline std::string Unescape(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            bytes += text[i];
+        } else if (text[++i] == 'x') {
+            bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            const char c = text[i];
+            bytes += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        }
+    }
+    return bytes;
+}
+
 // The cases in tests/data/`name`, one a line, their fields separated by " | "; in a field \n,
 // \r, \t, \\ and \xNN stand for their bytes. Empty lines and lines from '#' on are skipped.
 // A table without cases, or a case with another number of fields than the first, fails the
@@ -21,20 +38,14 @@ inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) 
         if (line.empty() || line[0] == '#') {
             continue;
         }
-        std::vector<std::string> fields(1);
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if (line.compare(i, 3, " | ") == 0) {
-                fields.emplace_back();
-                i += 2;
-            } else if (line[i] != '\\' || i + 1 == line.size()) {
-                fields.back() += line[i];
-            } else if (line[++i] == 'x') {
-                fields.back() += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                const char c = line[i];
-                fields.back() += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        std::vector<std::string> fields;
+        for (std::size_t start = 0;;) {
+            const std::size_t end = line.find(" | ", start);
+            fields.push_back(Unescape(line.substr(start, end - start)));
+            if (end == std::string::npos) {
+                break;
             }
+            start = end + 3;
         }
         if (!cases.empty() && fields.size() != cases[0].size()) {
             ADD_FAILURE() << name << ": " << fields.size() << " fields in: " << line;
